@@ -1,0 +1,21 @@
+# One static library per subsystem folder. The system's code is compiled once, with hidden
+# visibility, and linked into libpravell.so as well as into the unit tests.
+function(pravell_subsystem name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+    add_library(pravell_${name} STATIC ${ARG_SOURCES})
+    target_include_directories(pravell_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(pravell_${name} PUBLIC ${ARG_DEPENDS})
+    set_target_properties(pravell_${name} PROPERTIES
+        CXX_VISIBILITY_PRESET hidden
+        VISIBILITY_INLINES_HIDDEN ON)
+endfunction()
+
+# One GoogleTest executable per test folder; every test case becomes a CTest test.
+function(pravell_test name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest GTest::gmock GTest::gtest_main)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+        PROPERTIES ENVIRONMENT "PRAVELL_TEST_ROOT=${PROJECT_BINARY_DIR}/test-root")
+endfunction()

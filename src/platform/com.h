@@ -1,0 +1,16 @@
+// The one header that portable code includes for the platform's component object model,
+// OLE Automation, code pages, registry and module information.
+#pragma once
+
+#ifdef _WIN32
+#include <windows.h>
+#include <ole2.h>
+#include <oleauto.h>
+#else
+#include "platform/bstr.h"
+#include "platform/codepage.h"
+#include "platform/guid.h"
+#include "platform/interfaces.h"
+#include "platform/types.h"
+#include "platform/variant.h"
+#endif
