@@ -7,10 +7,18 @@
 #include <ole2.h>
 #include <oleauto.h>
 #else
+#include "platform/activation.h"
 #include "platform/bstr.h"
 #include "platform/codepage.h"
+#include "platform/dispatch.h"
+#include "platform/errorinfo.h"
 #include "platform/guid.h"
 #include "platform/interfaces.h"
+#include "platform/module.h"
+#include "platform/registry.h"
+#include "platform/safearray.h"
+#include "platform/typeinfo.h"
+#include "platform/typelib.h"
 #include "platform/types.h"
 #include "platform/variant.h"
 #endif

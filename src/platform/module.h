@@ -1,0 +1,4 @@
+// Module information over the dynamic loader.
+#pragma once
+
+#include "platform/interfaces.h"

@@ -1,0 +1,4 @@
+// Safe arrays: bounded, lockable arrays of automation values.
+#pragma once
+
+#include "platform/interfaces.h"
