@@ -1,4 +1,5 @@
-// Activation: class identifiers from programmatic identifiers, in-process servers loaded through the registry.
+// Activation: class identifiers from programmatic identifiers, and in-process servers
+// loaded through the registry.
 #pragma once
 
 #include "platform/interfaces.h"

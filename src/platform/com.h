@@ -3,9 +3,12 @@
 #pragma once
 
 #ifdef _WIN32
+// windows.h must come first.
+// clang-format off
 #include <windows.h>
 #include <ole2.h>
 #include <oleauto.h>
+// clang-format on
 #else
 #include "platform/activation.h"
 #include "platform/bstr.h"
