@@ -211,6 +211,6 @@ HRESULT VariantClear(VARIANTARG* variant);
 HRESULT VariantCopy(VARIANTARG* target, const VARIANTARG* source);
 HRESULT VariantCopyInd(VARIANT* target, const VARIANTARG* source);
 HRESULT VariantChangeType(VARIANTARG* target, const VARIANTARG* source, USHORT flags, VARTYPE vt);
-HRESULT VariantChangeTypeEx(VARIANTARG* target, const VARIANTARG* source, LCID locale,
-                            USHORT flags, VARTYPE vt);
+HRESULT VariantChangeTypeEx(VARIANTARG* target, const VARIANTARG* source, LCID locale, USHORT flags,
+                            VARTYPE vt);
 }
