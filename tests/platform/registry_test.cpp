@@ -1,5 +1,5 @@
 #include "platform/com.h"
-#include "privateregistry.h"
+#include "testsupport.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

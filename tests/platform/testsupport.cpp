@@ -1,4 +1,4 @@
-#include "privateregistry.h"
+#include "testsupport.h"
 
 #include <ftw.h>
 #include <gtest/gtest.h>
@@ -28,19 +28,24 @@ std::string TemporaryRoot() {
 
 } // namespace
 
-PrivateRegistry::PrivateRegistry() {
-    std::string pattern = TemporaryRoot() + "/registry-XXXXXX";
+ScratchDirectory::ScratchDirectory() {
+    std::string pattern = TemporaryRoot() + "/scratch-XXXXXX";
     if (mkdtemp(&pattern[0]) == nullptr) {
-        ADD_FAILURE() << "cannot create a directory for the private registry: " << pattern;
+        ADD_FAILURE() << "cannot create a scratch directory: " << pattern;
     }
-    directory = pattern;
-    path = directory + "/registry";
+    path = pattern;
+}
+
+ScratchDirectory::~ScratchDirectory() {
+    nftw(path.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+PrivateRegistry::PrivateRegistry() : path(directory.Path() + "/registry") {
     setenv("PRAVELL_REGISTRY", path.c_str(), 1);
 }
 
 PrivateRegistry::~PrivateRegistry() {
     unsetenv("PRAVELL_REGISTRY");
-    nftw(directory.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
 std::string ReadWholeFile(const std::string& path) {
