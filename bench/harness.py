@@ -48,6 +48,7 @@ class Harness:
         self.data_dir = data_dir
         self.scratch = scratch_dir
         self.pairs = self.list_pairs()
+        self.failures = []
 
     def list_pairs(self):
         """Operation -> (baseline, [subjects, baseline first]), as the runner declares them."""
@@ -88,6 +89,13 @@ class Harness:
         return document, output if operation == "save" else None
 
     def run(self, subject, operation, document, hugetlb=False, wrapper=()):
+        result = self.run_once(subject, operation, document, hugetlb, wrapper)
+        if "error" in result:
+            self.failures.append("%s %s on %s: %s" % (subject, operation,
+                                                      os.path.basename(document), result["error"]))
+        return result
+
+    def run_once(self, subject, operation, document, hugetlb, wrapper):
         source, output = self.files_for(subject, operation, document)
         command = [*wrapper, self.runner, subject, operation, source]
         if output:
@@ -103,7 +111,8 @@ class Harness:
             return {"error": "timed out after %d s" % RUN_TIMEOUT}
         process_seconds = time.monotonic() - started
         if done.returncode != 0:
-            return {"error": (done.stderr.strip().splitlines() or ["exit %d" % done.returncode])[-1]}
+            lines = done.stderr.strip().splitlines() or ["exit %d" % done.returncode]
+            return {"error": lines[-1]}
         values = dict(field.split("=", 1) for field in done.stdout.split())
         return {"seconds": float(values["seconds"]), "peak_kib": int(values["peak_kib"]),
                 "process_seconds": process_seconds}
@@ -143,7 +152,7 @@ class Harness:
                                "--benchmark_min_time=" + min_time,
                                "--benchmark_out=" + out_json, "--benchmark_out_format=json"],
                               capture_output=True, text=True)
-        return done.stdout + done.stderr
+        return done.stderr + done.stdout
 
 
 def summarise(samples):
@@ -248,14 +257,18 @@ def simple_section(harness, results, operations):
     return table(header, pair_rows(harness.pairs, operations, row))
 
 
-def instruction_section(harness, counts, operations):
+def instruction_section(harness, counts, operations, size):
+    """The save baseline's work is one system call, which callgrind does not count: saves are
+    compared by instructions per byte only."""
     def row(operation, subject, baseline):
-        value = figure(counts.get((operation, subject)), "instructions", 1e6)
-        base = figure(counts.get((operation, baseline)), "instructions", 1e6)
-        return [operation, label(subject, baseline), fmt(value, 1),
-                ratio(value, base)]
+        value = figure(counts.get((operation, subject)), "instructions")
+        base = figure(counts.get((operation, baseline)), "instructions")
+        per_byte = None if value is None else value / size
+        compared = "-" if operation == "save" else ratio(value, base)
+        return [operation, label(subject, baseline),
+                fmt(None if value is None else value / 1e6, 1), fmt(per_byte, 2), compared]
 
-    return table(["operation", "subject", "M instructions", "x base"],
+    return table(["operation", "subject", "M instructions", "per byte", "x base"],
                  pair_rows(harness.pairs, operations, row))
 
 
@@ -343,7 +356,7 @@ def instructions(harness, settings):
     title = ("Instructions of the measured step under callgrind, on the smaller document %s "
              "(%d bytes)" % (os.path.basename(small), os.path.getsize(small)))
     return ({"document": small, "counts": jsonable(counts)},
-            [(title, instruction_section(harness, counts, operations))])
+            [(title, instruction_section(harness, counts, operations, os.path.getsize(small)))])
 
 
 def google_benchmark(harness, settings, results_dir):
@@ -375,6 +388,9 @@ def run_all(harness, settings, largefiles_dir, results_dir):
     for name, step in steps:
         raw[name], step_sections = step()
         sections += step_sections
+    if harness.failures:
+        sections.append(("Failed runs", "\n".join(sorted(set(harness.failures)))))
+    raw["failures"] = harness.failures
     raw["seconds"] = time.monotonic() - started
     raw["machine"]["load_average_after"] = describe_machine()["load_average"]
     return raw, sections
@@ -382,13 +398,16 @@ def run_all(harness, settings, largefiles_dir, results_dir):
 
 def render(raw, sections):
     machine = raw["machine"]
+    packages = ", ".join("%s %s" % item for item in machine["packages"].items())
     lines = ["Pravell benchmarks, %s" % raw["started"],
              "machine: %s, %s cores, kernel %s, transparent huge pages: %s"
-             % (machine["cpu"], machine["cores"], machine["kernel"], machine["transparent_hugepages"]),
-             "load average before: %s; after: %s" % (machine["load_average"], machine["load_average_after"]),
-             "packages: " + ", ".join("%s %s" % item for item in machine["packages"].items()),
-             "time s: the measured step alone (a save's tree is loaded first, unmeasured); peak MiB: "
-             "the whole process's peak resident memory", ""]
+             % (machine["cpu"], machine["cores"], machine["kernel"],
+                machine["transparent_hugepages"]),
+             "load average before: %s; after: %s"
+             % (machine["load_average"], machine["load_average_after"]),
+             "packages: " + packages,
+             "time s: the measured step alone (a save's document is loaded first, unmeasured); "
+             "peak MiB: the process's peak resident memory", ""]
     for title, body in sections:
         lines += [title, body, ""]
     lines.append("whole run: %.0f s" % raw["seconds"])
