@@ -57,6 +57,7 @@ download_expat_source() {
         if (cd "$cache" && apt-get source --download-only "expat=$version" >&2 2>/dev/null); then
             return 0
         fi
+        rm -f "$cache/expat_$version.dsc"
     done
     echo "no version of the expat source package could be downloaded" >&2
     return 1

@@ -117,18 +117,23 @@ class Harness:
         return {"seconds": float(values["seconds"]), "peak_kib": int(values["peak_kib"]),
                 "process_seconds": process_seconds}
 
-    def measure(self, document, operations, repetitions, hugetlb=False):
-        """Median time and memory per (operation, subject): repetitions taken in turns."""
-        runs = {}
+    def measure(self, document, operations, repetitions, variants=(False,)):
+        """Median time and memory per (operation, subject), one result per variant (plain or
+        with huge pages). Runs are taken in turns, subject after subject and variant after
+        variant, so that the machine's changing load falls on all of them alike."""
+        warm(document)
+        runs = [{} for _ in variants]
         for operation in operations:
             for repetition in range(repetitions):
                 for subject in self.pairs[operation][1]:
-                    say("%s %s %s%s %d/%d" % (os.path.basename(document), operation, subject,
-                                              " hugetlb" if hugetlb else "", repetition + 1,
-                                              repetitions))
-                    runs.setdefault((operation, subject), []).append(
-                        self.run(subject, operation, document, hugetlb))
-        return {key: summarise(samples) for key, samples in runs.items()}
+                    for runs_of_variant, hugetlb in zip(runs, variants):
+                        say("%s %s %s%s %d/%d" % (os.path.basename(document), operation, subject,
+                                                  " hugetlb" if hugetlb else "", repetition + 1,
+                                                  repetitions))
+                        runs_of_variant.setdefault((operation, subject), []).append(
+                            self.run(subject, operation, document, hugetlb))
+        return [{key: summarise(samples) for key, samples in variant_runs.items()}
+                for variant_runs in runs]
 
     def instructions(self, document, operations):
         """Instructions of the measured step alone, one callgrind run per pair."""
@@ -153,6 +158,13 @@ class Harness:
                                "--benchmark_out=" + out_json, "--benchmark_out_format=json"],
                               capture_output=True, text=True)
         return done.stderr + done.stdout
+
+
+def warm(document):
+    """Reads the document once so that every run finds it in the page cache."""
+    with open(document, "rb") as stream:
+        while stream.read(1 << 20):
+            pass
 
 
 def summarise(samples):
@@ -211,7 +223,7 @@ def pair_rows(pairs, operations, make_row):
     return rows
 
 
-def main_section(harness, document, plain, huge, operations):
+def full_section(harness, document, plain, huge, operations):
     size = os.path.getsize(document)
 
     def row(operation, subject, baseline):
@@ -299,20 +311,18 @@ def jsonable(results):
 def main_document(harness, settings):
     operations = list(harness.pairs)
     main = harness.records(settings["main_mib"])
-    plain = harness.measure(main, operations, settings["repetitions"])
-    huge = harness.measure(main, operations, settings["repetitions"], hugetlb=True)
+    plain, huge = harness.measure(main, operations, settings["repetitions"], (False, True))
     raw = {"document": main, "bytes": os.path.getsize(main), "plain": jsonable(plain),
            "hugetlb": jsonable(huge)}
-    title = ("Main document %s (%d bytes), median of %d runs; * = baseline; huge = with "
-             "GLIBC_TUNABLES=%s" % (os.path.basename(main), os.path.getsize(main),
-                                     settings["repetitions"], HUGETLB))
-    return raw, [(title, main_section(harness, main, plain, huge, operations))]
+    title = ("Main document %s (%d bytes), median of %d runs"
+             % (os.path.basename(main), os.path.getsize(main), settings["repetitions"]))
+    return raw, [(title, full_section(harness, main, plain, huge, operations))]
 
 
 def scaling(harness, settings):
     operations = tree_operations(harness)
     results = {mib: harness.measure(harness.records(mib), operations,
-                                    settings["scaling_repetitions"])
+                                    settings["scaling_repetitions"])[0]
                for mib in settings["scaling_mib"]}
     raw = {str(mib): jsonable(measured) for mib, measured in results.items()}
     title = ("Scaling: milliseconds per MiB of document, median of %d runs"
@@ -323,15 +333,13 @@ def scaling(harness, settings):
 def siblings(harness, settings):
     operations = tree_operations(harness)
     document = harness.siblings(settings["siblings"])
-    raw, sections = {}, []
-    for hugetlb in (False, True):
-        results = harness.measure(document, operations, settings["siblings_repetitions"], hugetlb)
-        raw["hugetlb" if hugetlb else "plain"] = jsonable(results)
-        title = ("%d sibling elements under one element, %s (%d bytes)%s, median of %d runs"
-                 % (settings["siblings"], os.path.basename(document), os.path.getsize(document),
-                    ", with " + HUGETLB if hugetlb else "", settings["siblings_repetitions"]))
-        sections.append((title, simple_section(harness, results, operations)))
-    return raw, sections
+    plain, huge = harness.measure(document, operations, settings["siblings_repetitions"],
+                                  (False, True))
+    raw = {"document": document, "plain": jsonable(plain), "hugetlb": jsonable(huge)}
+    title = ("%d sibling elements under one element, %s (%d bytes), median of %d runs"
+             % (settings["siblings"], os.path.basename(document), os.path.getsize(document),
+                settings["siblings_repetitions"]))
+    return raw, [(title, full_section(harness, document, plain, huge, operations))]
 
 
 def largefiles(harness, settings, folder):
@@ -341,7 +349,7 @@ def largefiles(harness, settings, folder):
         path = os.path.join(folder, name)
         if not os.path.exists(path):
             continue
-        results = harness.measure(path, operations, settings["largefile_repetitions"])
+        results = harness.measure(path, operations, settings["largefile_repetitions"])[0]
         raw[name] = jsonable(results)
         title = ("expat's large test file %s (%d bytes), median of %d runs"
                  % (name, os.path.getsize(path), settings["largefile_repetitions"]))
@@ -407,7 +415,9 @@ def render(raw, sections):
              % (machine["load_average"], machine["load_average_after"]),
              "packages: " + packages,
              "time s: the measured step alone (a save's document is loaded first, unmeasured); "
-             "peak MiB: the process's peak resident memory", ""]
+             "peak MiB: the process's peak resident memory",
+             "* marks the baseline; x base: the ratio to the baseline on the same document; "
+             "huge: with GLIBC_TUNABLES=" + HUGETLB, ""]
     for title, body in sections:
         lines += [title, body, ""]
     lines.append("whole run: %.0f s" % raw["seconds"])
