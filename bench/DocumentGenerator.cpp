@@ -88,8 +88,7 @@ void DocumentGenerator::Sentence(unsigned count) {
         if (i > 0) {
             buffer += ' ';
         }
-        buffer +=
-            Chance(5) ? Pick(references, std::size(references)) : Pick(words, std::size(words));
+        buffer += Chance(5) ? Pick(references) : Pick(words);
     }
     buffer += '.';
 }
@@ -118,34 +117,12 @@ bool DocumentGenerator::WriteRecords(uint64_t targetBytes) {
 }
 
 void DocumentGenerator::Record(uint64_t index) {
-    Indent(1);
-    buffer += "<record";
-    Attribute("id", "R" + std::to_string(1000000 + index));
-    Attribute("type", Pick(recordTypes, std::size(recordTypes)));
-    Attribute("status", Pick(statuses, std::size(statuses)));
-    buffer += " created=\"";
-    Number(2019 + Below(6));
-    buffer += '-';
-    Number(1 + Below(12), 2);
-    buffer += '-';
-    Number(1 + Below(28), 2);
-    buffer += 'T';
-    Number(Below(24), 2);
-    buffer += ':';
-    Number(Below(60), 2);
-    buffer += ":00Z\"";
-    Attribute("priority", std::to_string(1 + Below(5)));
-    Attribute("channel", Pick(channels, std::size(channels)));
-    Attribute("region", Pick(regions, std::size(regions)));
-    if (Chance(30)) {
-        Attribute("dc:source", "Smith &amp; Sons — Lager Nord");
-    }
-    buffer += ">\n";
+    RecordStartTag(index);
     Customer(2);
     if (Chance(30)) {
         Indent(2);
         buffer += "<!-- checked by ";
-        buffer += Pick(firstNames, std::size(firstNames));
+        buffer += Pick(firstNames);
         buffer += " -->\n";
     }
     Items(2);
@@ -159,6 +136,38 @@ void DocumentGenerator::Record(uint64_t index) {
     Line(1, "</record>");
 }
 
+// Seven or eight attributes: more than the five that elements keep in document order.
+void DocumentGenerator::RecordStartTag(uint64_t index) {
+    Indent(1);
+    buffer += "<record";
+    Attribute("id", "R" + std::to_string(1000000 + index));
+    Attribute("type", Pick(recordTypes));
+    Attribute("status", Pick(statuses));
+    buffer += " created=\"";
+    Timestamp();
+    buffer += '"';
+    Attribute("priority", std::to_string(1 + Below(5)));
+    Attribute("channel", Pick(channels));
+    Attribute("region", Pick(regions));
+    if (Chance(30)) {
+        Attribute("dc:source", "Smith &amp; Sons — Lager Nord");
+    }
+    buffer += ">\n";
+}
+
+void DocumentGenerator::Timestamp() {
+    Number(2019 + Below(6));
+    buffer += '-';
+    Number(1 + Below(12), 2);
+    buffer += '-';
+    Number(1 + Below(28), 2);
+    buffer += 'T';
+    Number(Below(24), 2);
+    buffer += ':';
+    Number(Below(60), 2);
+    buffer += ":00Z";
+}
+
 void DocumentGenerator::Customer(int depth) {
     uint64_t city = Below(std::size(cities));
     Indent(depth);
@@ -169,27 +178,31 @@ void DocumentGenerator::Customer(int depth) {
     buffer += "\">\n";
     Indent(depth + 1);
     buffer += "<name>";
-    buffer += Pick(firstNames, std::size(firstNames));
+    buffer += Pick(firstNames);
     buffer += ' ';
-    buffer += Pick(lastNames, std::size(lastNames));
+    buffer += Pick(lastNames);
     buffer += "</name>\n";
-    Line(depth + 1, "<address kind=\"billing\">");
-    Indent(depth + 2);
+    Address(depth + 1, city);
+    Line(depth, "</customer>");
+}
+
+void DocumentGenerator::Address(int depth, uint64_t city) {
+    Line(depth, "<address kind=\"billing\">");
+    Indent(depth + 1);
     buffer += "<street>";
-    buffer += Pick(words, std::size(words));
+    buffer += Pick(words);
     buffer += "weg ";
     Number(1 + Below(200));
     buffer += "</street>\n";
-    Indent(depth + 2);
+    Indent(depth + 1);
     buffer += "<city>";
     buffer += cities[city];
     buffer += "</city>\n";
-    Indent(depth + 2);
+    Indent(depth + 1);
     buffer += "<country code=\"";
     buffer += countries[city];
     buffer += "\"/>\n";
-    Line(depth + 1, "</address>");
-    Line(depth, "</customer>");
+    Line(depth, "</address>");
 }
 
 void DocumentGenerator::Items(int depth) {
@@ -213,7 +226,7 @@ void DocumentGenerator::Item(int depth, uint64_t index) {
     buffer += "\" price=\"";
     Decimal(50 + Below(100000));
     buffer += '"';
-    Attribute("currency", Pick(currencies, std::size(currencies)));
+    Attribute("currency", Pick(currencies));
     Attribute("warehouse", "W" + std::to_string(1 + Below(9)));
     Attribute("fragile", Chance(20) ? "yes" : "no");
     buffer += ">\n";
@@ -228,7 +241,7 @@ void DocumentGenerator::Item(int depth, uint64_t index) {
     if (Chance(30)) {
         Indent(depth + 1);
         buffer += "<spec><![CDATA[";
-        buffer += Pick(specs, std::size(specs));
+        buffer += Pick(specs);
         buffer += "]]></spec>\n";
     }
     Line(depth, "</item>");
@@ -238,7 +251,7 @@ void DocumentGenerator::Item(int depth, uint64_t index) {
 void DocumentGenerator::Section(int depth, int levelsLeft) {
     Indent(depth);
     buffer += "<section level=\"" + std::to_string(depth) + "\" title=\"";
-    buffer += Pick(words, std::size(words));
+    buffer += Pick(words);
     buffer += "\">\n";
     for (uint64_t paragraphs = 1 + Below(3); paragraphs > 0; --paragraphs) {
         Paragraph(depth + 1);
@@ -258,7 +271,7 @@ void DocumentGenerator::Paragraph(int depth) {
     Sentence(5 + static_cast<unsigned>(Below(20)));
     if (Chance(25)) {
         buffer += " <em>";
-        buffer += Pick(words, std::size(words));
+        buffer += Pick(words);
         buffer += "</em> ";
         Sentence(3 + static_cast<unsigned>(Below(6)));
     }

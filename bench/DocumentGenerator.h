@@ -24,7 +24,10 @@ private:
     uint64_t Next();
     uint64_t Below(uint64_t bound) { return Next() % bound; }
     bool Chance(unsigned percent) { return Below(100) < percent; }
-    const char* Pick(const char* const* words, size_t count) { return words[Below(count)]; }
+    template <size_t N>
+    const char* Pick(const char* const (&choices)[N]) {
+        return choices[Below(N)];
+    }
 
     void Indent(int depth);
     void Line(int depth, const std::string& text);
@@ -33,7 +36,10 @@ private:
     void Sentence(unsigned words);
     void Attribute(const char* name, const std::string& value);
     void Record(uint64_t index);
+    void RecordStartTag(uint64_t index);
+    void Timestamp();
     void Customer(int depth);
+    void Address(int depth, uint64_t city);
     void Items(int depth);
     void Item(int depth, uint64_t index);
     void Section(int depth, int levelsLeft);
