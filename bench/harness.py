@@ -168,11 +168,11 @@ def warm(document):
 
 
 def summarise(samples):
-    good = [sample for sample in samples if "error" not in sample]
-    if len(good) < len(samples):
-        return {"error": next(s["error"] for s in samples if "error" in s), "samples": samples}
-    return {"seconds": statistics.median(s["seconds"] for s in good),
-            "peak_kib": statistics.median(s["peak_kib"] for s in good),
+    failed = [sample for sample in samples if "error" in sample]
+    if failed:
+        return {"error": failed[0]["error"], "samples": samples}
+    return {"seconds": statistics.median(sample["seconds"] for sample in samples),
+            "peak_kib": statistics.median(sample["peak_kib"] for sample in samples),
             "samples": samples}
 
 
@@ -187,9 +187,13 @@ def callgrind_total(path):
 # ---------------------------------------------------------------------------- report text
 
 def table(header, rows):
+    """Names left-aligned in the first two columns, figures right-aligned after them."""
     widths = [max(len(str(row[i])) for row in [header, *rows]) for i in range(len(header))]
-    line = lambda row: "  ".join(str(cell).rjust(width) if i > 1 else str(cell).ljust(width)
-                                 for i, (cell, width) in enumerate(zip(row, widths)))
+
+    def line(row):
+        return "  ".join(str(cell).rjust(width) if i > 1 else str(cell).ljust(width)
+                         for i, (cell, width) in enumerate(zip(row, widths)))
+
     return "\n".join([line(header), line(["-" * width for width in widths]),
                       *(line(row) for row in rows)])
 
@@ -371,8 +375,8 @@ def google_benchmark(harness, settings, results_dir):
     main = harness.records(settings["main_mib"])
     out = os.path.join(results_dir, "google-benchmark.json")
     text = harness.google_benchmark(main, settings["benchmark_min_time"], out)
-    title = ("Google Benchmark on %s (in one process: warm memory, no first-touch page faults)"
-             % os.path.basename(main))
+    title = ("Google Benchmark on %s: each operation repeated in one process; bytes per "
+             "second of processor time" % os.path.basename(main))
     return {"json": out}, [(title, text.strip())]
 
 
