@@ -1,0 +1,96 @@
+#include "errors/ErrorProvider.h"
+#include "text/Text.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Ostrel::ErrorProvider;
+using Ostrel::IErrorProvider;
+using Ostrel::Text;
+
+Text MessageOf(const IErrorProvider& provider) {
+    Text message("not assigned");
+    provider.GetError(message);
+    return message;
+}
+
+TEST(ErrorProvider, AppendedMessagesAccumulateWithoutSeparator) {
+    ErrorProvider provider;
+    EXPECT_FALSE(provider.HasError());
+    EXPECT_EQ(MessageOf(provider), "") << "a fresh provider hands out an empty message";
+
+    provider.AppendError(Text("ab"));
+    provider.AppendError("cd");
+    EXPECT_TRUE(provider.HasError());
+    EXPECT_EQ(MessageOf(provider), "abcd");
+    EXPECT_EQ(provider.GetErrorCode(nullptr), 0) << "appending leaves the code alone";
+
+    provider.AppendError(static_cast<const char*>(nullptr));
+    provider.AppendError(Text());
+    EXPECT_EQ(MessageOf(provider), "abcd");
+
+    // The provider's own message appended to itself, and a copy taken before a change.
+    const Text before = MessageOf(provider);
+    provider.AppendError(before);
+    EXPECT_EQ(MessageOf(provider), "abcdabcd");
+    EXPECT_EQ(before, "abcd");
+
+    ErrorProvider silent;
+    silent.AppendError("");
+    EXPECT_TRUE(silent.HasError()) << "an empty append still marks a failure";
+}
+
+TEST(ErrorProvider, SettersClearWhatWasPendingBeforeTheyStore) {
+    ErrorProvider provider;
+    IErrorProvider& pending = provider;
+
+    provider.AppendError("first failure; ");
+    pending.SetError(Text("replaced"));
+    EXPECT_EQ(MessageOf(pending), "replaced");
+    EXPECT_TRUE(pending.HasError());
+
+    pending.SetErrorCode(-2147467259);
+    EXPECT_TRUE(pending.HasError());
+    EXPECT_EQ(MessageOf(pending), "") << "a code comes without a message";
+    LONG code = 0;
+    EXPECT_EQ(pending.GetErrorCode(&code), -2147467259);
+    EXPECT_EQ(code, -2147467259);
+
+    pending.SetErrorText("narrow text");
+    EXPECT_EQ(pending.GetErrorCode(&code), 0) << "setting a message clears the code";
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(MessageOf(pending), "narrow text");
+
+    pending.SetErrorText(nullptr);
+    EXPECT_TRUE(pending.HasError());
+    EXPECT_EQ(MessageOf(pending), "");
+
+    pending.SetErrorCode(7);
+    pending.ClearError();
+    EXPECT_FALSE(pending.HasError());
+    EXPECT_EQ(pending.GetErrorCode(&code), 0);
+    EXPECT_EQ(MessageOf(pending), "");
+}
+
+TEST(ErrorProvider, SettingItsOwnMessageOrCharactersKeepsThem) {
+    ErrorProvider provider;
+    provider.SetErrorText("Failed to open file: /tmp/x");
+    const Text shared = MessageOf(provider);
+    provider.SetError(shared);
+    EXPECT_EQ(MessageOf(provider), "Failed to open file: /tmp/x");
+
+    // Characters inside the message's own buffer survive the clearing that comes first.
+    const Text held = MessageOf(provider);
+    provider.SetErrorText(held.c_str() + 7);
+    EXPECT_EQ(MessageOf(provider), "to open file: /tmp/x");
+    EXPECT_EQ(held, "Failed to open file: /tmp/x") << "a copy handed out keeps its value";
+
+    provider.SetErrorText("x");
+    const Text taken = MessageOf(provider);
+    provider.AppendError("y");
+    EXPECT_EQ(taken, "x");
+    EXPECT_EQ(MessageOf(provider), "xy");
+}
+
+} // namespace
