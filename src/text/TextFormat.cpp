@@ -1,10 +1,11 @@
 // printf-style formatting into a ring of five reusable results, so that the common message costs
-// no heap call. A result that a caller still holds a copy of is never overwritten: the spare is
-// used instead, and a spare that is held too gets a fresh buffer.
+// no heap call. A result that a caller still holds a copy of is never overwritten: the spare
+// takes its place in the ring, and a spare that is held too gets a fresh buffer.
 #include "text/Text.h"
 #include "text/TextHeader.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace Ostrel {
 
@@ -16,15 +17,18 @@ constexpr LONG kSpareCapacity = kRingCapacity + 1;
 
 struct FormatRing {
     char buffers[kRingSize][kRingCapacity + 1] = {};
-    Text entries[kRingSize];
-    Text spare;
+    Text texts[kRingSize + 1];
+    Text* entries[kRingSize];
+    Text* spare;
     int index = -1;
 
     FormatRing() {
         for (int i = 0; i < kRingSize; ++i) {
-            entries[i].Adopt(buffers[i], kRingCapacity);
+            entries[i] = &texts[i];
+            entries[i]->Adopt(buffers[i], kRingCapacity);
         }
-        spare.Reserve(kSpareCapacity);
+        spare = &texts[kRingSize];
+        spare->Reserve(kSpareCapacity);
     }
 };
 
@@ -47,13 +51,15 @@ const Text& Text::Format(const char* format, ...) {
 const Text& Text::FormatV(const char* format, va_list arguments) {
     FormatRing& ring = Ring();
     ring.index = (ring.index + 1) % kRingSize;
-    Text* chosen = &ring.entries[ring.index];
-    if (chosen->header->count > 1) {
-        chosen = &ring.spare;
-        if (chosen->header->count > 1) {
-            chosen->Reserve(kSpareCapacity);
+    // An entry whose result a caller still holds a copy of changes places with the spare, so
+    // that every result keeps its value for five further calls, wherever it was formatted.
+    if (ring.entries[ring.index]->header->count > 1) {
+        std::swap(ring.entries[ring.index], ring.spare);
+        if (ring.entries[ring.index]->header->count > 1) {
+            ring.entries[ring.index]->Reserve(kSpareCapacity);
         }
     }
+    Text* chosen = ring.entries[ring.index];
     for (;;) {
         const LONG room = chosen->Room();
         // Every attempt consumes its own copy of the arguments.
