@@ -12,9 +12,10 @@
 // Storage holds exactly count + spare pairs and grows by `growStep` pairs when full; it shrinks
 // when two steps lie idle, and Clear frees it.
 //
-// Failures: a refused heap block throws std::bad_alloc and leaves the collection as it was. An
-// index outside 0..Count() - 1 given to NameAt or ValueAt is a programming error and stops the
-// process with a message.
+// Failures: a refused heap block throws std::bad_alloc; the pair being added is then not held
+// (a sort it started may have happened), and every pair held stays intact. An index outside
+// 0..Count() - 1 given to NameAt or ValueAt is a programming error and stops the process with a
+// message.
 #pragma once
 
 #include "parser/ITaggedAttributes.h"
