@@ -21,6 +21,9 @@ same_bytes reformat reformat.out "$expected/catalog.formatted.xml"
 # More than one block of 1,048,576 bytes.
 make_large_document large.xml
 run 0 large-format format large.xml
+if [ "$(stat -c %s large-format.out)" -le 1048576 ]; then
+    fail "large: the document fits in one block"
+fi
 run 0 large-compress compress large.xml large.pxc
 run 0 large-expand expand large.pxc large.expanded
 tr -d '\r' <large.expanded >large.unix

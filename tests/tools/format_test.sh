@@ -26,7 +26,7 @@ run 0 large format large.xml
     "$tool" format - >piped.out 2>piped.err || fail "piped: exit status $?"
 same_bytes piped piped.out large.out
 quiet piped err
-if [ "$(grep -c '<item ' large.out)" -ne 45000 ]; then
+if [ "$(grep -c '<item ' large.out)" -ne "$large_items" ]; then
     fail "large: items lost"
 fi
 

@@ -58,11 +58,13 @@ absent() {
     fi
 }
 
-# A document of about 1.8 MB: several container blocks, many load pieces and pipe buffers.
+# A document whose formatted text (about 1.3 MB) fills more than one container block and many
+# load pieces and pipe buffers.
+large_items=22000
 make_large_document() {
     {
         echo '<inventory>'
-        seq 1 45000 | sed 's|.*|  <item n="&" kind="a&amp;b">value & &lt;kept&gt;</item>|'
+        seq 1 "$large_items" | sed 's|.*|  <item n="&" kind="a\&amp;b">value \&amp; \&lt;kept\&gt;</item>|'
         echo '</inventory>'
     } >"$1"
 }
