@@ -15,7 +15,10 @@ bool XMLModel::LoadTransfer(IDataTransfer& source) {
     char piece[kPieceSize];
     for (;;) {
         uint32_t delivered = 0;
-        if (!source.Read(piece, kPieceSize, &delivered)) {
+        // A count beyond the piece would have the tokenizer read past it: such a source is as
+        // broken as one that fails.
+        if (!source.Read(piece, kPieceSize, &delivered) ||
+            delivered > static_cast<uint32_t>(kPieceSize)) {
             errors.AppendError("XML Parse failed: there was an error streaming in data");
             loader.Abandon();
             return false;

@@ -54,6 +54,17 @@ bool FollowLinks(std::string path, std::string* resolved) {
     return false;
 }
 
+// Asks the file system itself, as the open of a save in place would: opening for writing
+// without truncating changes nothing.
+bool MayWrite(const std::string& path) {
+    const int descriptor = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+        return false;
+    }
+    close(descriptor);
+    return true;
+}
+
 uint64_t Seed() {
     static uint64_t calls = 0;
     uint64_t seed =
@@ -111,7 +122,7 @@ FILE* ReplacementFile::Open(const char* path) {
     if (exists && !S_ISREG(info.st_mode)) {
         return std::fopen(target.c_str(), "w+b");
     }
-    if (exists && access(target.c_str(), W_OK) != 0) {
+    if (exists && !MayWrite(target)) {
         return nullptr;
     }
     if (exists) {

@@ -1,3 +1,4 @@
+#include "ModelTestSupport.h"
 #include "model/XMLModel.h"
 #include "transfer/TextBufferDataTransfer.h"
 
@@ -7,20 +8,6 @@
 
 namespace Ostrel {
 namespace {
-
-const std::string kDeclaration = "<?xml version='1.0' encoding='UTF-8' ?>\n";
-
-std::string Saved(XMLModel& model) {
-    Text out;
-    EXPECT_TRUE(model.SaveString(out));
-    return out.c_str();
-}
-
-std::string PendingError(XMLModel& model) {
-    Text message;
-    model.Errors().GetError(message);
-    return message.c_str();
-}
 
 TEST(XMLModel, NewModelSavesOnlyTheDeclaration) {
     XMLModel model;
@@ -38,12 +25,12 @@ TEST(XMLModel, ExampleDocumentIsSavedLineByLine) {
     note->SetText(Text("t"));
     note->AddComment(Text("c"));
     note->CreateChild(Text("x"));
-    EXPECT_EQ(Saved(model), kDeclaration + "<doc id=\"1\">\n"
-                                           "   <item><![CDATA[a<b]]></item>\n"
-                                           "   <note>t\n"
-                                           "<!--c-->      <x/>\n"
-                                           "   </note>\n"
-                                           "</doc>\n");
+    EXPECT_EQ(Saved(model), std::string(kDeclaration) + "<doc id=\"1\">\n"
+                                                        "   <item><![CDATA[a<b]]></item>\n"
+                                                        "   <note>t\n"
+                                                        "<!--c-->      <x/>\n"
+                                                        "   </note>\n"
+                                                        "</doc>\n");
 }
 
 TEST(XMLModel, LoadKeepsTheLastRunOfTextAndDropsBlankPieces) {
@@ -106,8 +93,8 @@ TEST(XMLModel, DocumentTypeIsKeptAndSavedAfterTheDeclaration) {
     XMLModel model;
     ASSERT_TRUE(model.LoadString(Text("<?xml version='1.0'?>\n<!DOCTYPE note SYSTEM 'n.dtd' "
                                       "[<!ENTITY w 'world'>]>\n<note>hello &w;</note>")));
-    EXPECT_EQ(Saved(model), kDeclaration + "<!DOCTYPE note SYSTEM \"n.dtd\">\n"
-                                           "<note>hello world</note>\n");
+    EXPECT_EQ(Saved(model), std::string(kDeclaration) + "<!DOCTYPE note SYSTEM \"n.dtd\">\n"
+                                                        "<note>hello world</note>\n");
     model.Clear();
     EXPECT_EQ(Saved(model), kDeclaration);
 }
@@ -135,7 +122,8 @@ TEST(XMLModel, DeepDocumentsNeedNoRecursion) {
         node = node->CreateChild(Text("d"));
     }
     node->SetText(Text("leaf"));
-    EXPECT_EQ(Saved(model), kDeclaration + "<d>\n   <d>\n      <d>leaf</d>\n   </d>\n</d>\n");
+    EXPECT_EQ(Saved(model),
+              std::string(kDeclaration) + "<d>\n   <d>\n      <d>leaf</d>\n   </d>\n</d>\n");
 }
 
 } // namespace
