@@ -10,6 +10,10 @@ quiet bad-format out
 stdin="$input/mismatched.xml" run 1 bad-stdin format -
 says bad-stdin err "pravell: XML Parse failed: mismatched tag (Line: 3, Column: 2)"
 
+# A standard input that cannot be read (a directory) is not taken for an empty document.
+stdin=. run 1 unreadable-stdin format -
+says unreadable-stdin err "pravell: XML Parse failed: there was an error streaming in data"
+
 run 1 bad-compress compress "$input/mismatched.xml" bad.pxc
 says bad-compress err "pravell: XML Parse failed: mismatched tag (Line: 3, Column: 2)"
 absent bad-compress bad.pxc
