@@ -12,6 +12,9 @@ namespace Ostrel {
 
 namespace {
 
+// No command takes more operands than this.
+constexpr int kMostOperands = 2;
+
 const Command* const kCommands[] = {&kFormatCommand, &kCompressCommand, &kExpandCommand,
                                     &kDemoCommand};
 
@@ -86,7 +89,7 @@ int RunHelp(int count, char** arguments) {
 // Options come before "--"; after it every argument is an operand, so that a file whose name
 // starts with a dash can still be named.
 int RunCommand(const Command& command, int count, char** arguments) {
-    const char* operands[2] = {};
+    const char* operands[kMostOperands] = {};
     int found = 0;
     bool optionsEnded = false;
     for (int i = 0; i < count; ++i) {
@@ -102,7 +105,7 @@ int RunCommand(const Command& command, int count, char** arguments) {
         } else if (std::strcmp(argument, "-") == 0 && !command.readsStandardInput) {
             return UsageError("standard input and output ('-') are not supported by ", command.name,
                               &command);
-        } else if (found < command.operandCount) {
+        } else if (found < command.operandCount && found < kMostOperands) {
             operands[found++] = argument;
         } else {
             return UsageError("too many operands for ", command.name, &command);
