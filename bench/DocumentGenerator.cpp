@@ -240,9 +240,9 @@ void DocumentGenerator::Item(int depth, uint64_t index) {
     buffer += "</description>\n";
     if (Chance(30)) {
         Indent(depth + 1);
-        buffer += "<spec><![CDATA[";
+        buffer += "<detail><![CDATA[";
         buffer += Pick(specs);
-        buffer += "]]></spec>\n";
+        buffer += "]]></detail>\n";
     }
     Line(depth, "</item>");
 }
