@@ -1,0 +1,278 @@
+// Activation of in-process servers. The registry names a server library for each class
+// (CLSID\{clsid}\InProcServer32); the library is loaded once per process and kept in a table
+// until CoFreeUnusedLibraries finds that its DllCanUnloadNow allows unloading it. The table holds
+// exactly one dlopen reference per library, so unloading really removes the library from the
+// process (the project builds without unique symbols, which would pin it).
+//
+// With PRAVELL_PLATFORM_DEBUG=1, the loader's reason for a library that does not load is printed
+// on standard error.
+#include "platform/activation.h"
+
+#include "platform/codepage.h"
+#include "platform/debuglog.h"
+#include "platform/guid.h"
+#include "platform/registry.h"
+
+#include <dlfcn.h>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace Ostrel {
+
+namespace {
+
+thread_local int initializations = 0;
+
+struct LoadedServer {
+    void* library;
+    LPFNGETCLASSOBJECT getClassObject;
+    LPFNCANUNLOADNOW canUnloadNow; // null when the library never allows unloading
+};
+
+// Recursive, because a server may itself create objects while it hands out a class object.
+// Never destroyed: hosts release objects late in process exit.
+struct ServerTable {
+    std::recursive_mutex mutex;
+    std::vector<LoadedServer> servers;
+};
+
+ServerTable& Servers() {
+    static ServerTable* table = new ServerTable;
+    return *table;
+}
+
+// No C++ exception leaves an exported call; the only ones possible come from allocating.
+template <typename Body>
+HRESULT Guarded(Body body) {
+    try {
+        return body();
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+std::string Narrow(LPCOLESTR text) {
+    int needed = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (needed <= 1) {
+        return {};
+    }
+    std::string narrow(static_cast<size_t>(needed), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text, -1, &narrow[0], needed, nullptr, nullptr);
+    narrow.resize(static_cast<size_t>(needed) - 1);
+    return narrow;
+}
+
+std::string GuidKeyName(REFGUID guid) {
+    OLECHAR text[39];
+    StringFromGUID2(guid, text, 39);
+    return std::string(text, text + 38);
+}
+
+// The text of a key's default value, up to its first NUL.
+LONG ReadDefaultText(const std::string& path, std::string& text) {
+    HKEY key = nullptr;
+    LONG status = RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE, &key);
+    if (status != ERROR_SUCCESS) {
+        return status;
+    }
+    std::string data;
+    DWORD size = 0;
+    DWORD type = REG_NONE;
+    do {
+        data.resize(size);
+        status =
+            RegQueryValueExA(key, nullptr, nullptr, &type,
+                             data.empty() ? nullptr : reinterpret_cast<BYTE*>(&data[0]), &size);
+    } while (status == ERROR_MORE_DATA || (status == ERROR_SUCCESS && size > data.size()));
+    RegCloseKey(key);
+    if (status == ERROR_SUCCESS && type != REG_SZ && type != REG_EXPAND_SZ) {
+        status = ERROR_FILE_NOT_FOUND;
+    }
+    text = data.substr(0, data.find('\0'));
+    return status;
+}
+
+// A key that is missing or cannot even be named means "not registered"; anything else means the
+// registry could not be read.
+HRESULT RegistryFailure(LONG status, HRESULT notRegistered) {
+    return status == ERROR_FILE_NOT_FOUND || status == ERROR_BAD_PATHNAME ? notRegistered
+                                                                          : REGDB_E_READREGDB;
+}
+
+HRESULT FindServerPath(REFCLSID clsid, std::string& path) {
+    LONG status = ReadDefaultText("CLSID\\" + GuidKeyName(clsid) + "\\InProcServer32", path);
+    if (status != ERROR_SUCCESS) {
+        return RegistryFailure(status, REGDB_E_CLASSNOTREG);
+    }
+    return path.empty() ? REGDB_E_CLASSNOTREG : S_OK;
+}
+
+// The table's entry for the library at path, loading it when it is not loaded yet. Called with
+// the table locked.
+HRESULT LoadServer(ServerTable& table, const std::string& path, LoadedServer& server) {
+    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) {
+        PlatformDebug("server library %s does not load: %s", path.c_str(), dlerror());
+        return CO_E_DLLNOTFOUND;
+    }
+    for (const LoadedServer& loaded : table.servers) {
+        if (loaded.library == library) {
+            dlclose(library); // the table keeps its one reference
+            server = loaded;
+            return S_OK;
+        }
+    }
+    auto getClassObject = reinterpret_cast<LPFNGETCLASSOBJECT>(dlsym(library, "DllGetClassObject"));
+    if (getClassObject == nullptr) {
+        PlatformDebug("server library %s exports no DllGetClassObject", path.c_str());
+        dlclose(library);
+        return CO_E_ERRORINDLL;
+    }
+    server = LoadedServer{library, getClassObject,
+                          reinterpret_cast<LPFNCANUNLOADNOW>(dlsym(library, "DllCanUnloadNow"))};
+    table.servers.push_back(server);
+    return S_OK;
+}
+
+} // namespace
+
+} // namespace Ostrel
+
+using namespace Ostrel;
+
+extern "C" HRESULT CoInitialize(LPVOID reserved) {
+    return CoInitializeEx(reserved, COINIT_APARTMENTTHREADED);
+}
+
+extern "C" HRESULT CoInitializeEx(LPVOID, DWORD) {
+    return initializations++ == 0 ? S_OK : S_FALSE;
+}
+
+extern "C" void CoUninitialize() {
+    if (initializations > 0) {
+        --initializations;
+    }
+}
+
+extern "C" HRESULT CLSIDFromProgID(LPCOLESTR progId, LPCLSID clsid) {
+    return Guarded([&]() -> HRESULT {
+        if (progId == nullptr || clsid == nullptr) {
+            return E_INVALIDARG;
+        }
+        std::string name = Narrow(progId);
+        if (name.empty()) {
+            return CO_E_CLASSSTRING;
+        }
+        std::string text;
+        LONG status = ReadDefaultText(name + "\\CLSID", text);
+        if (status != ERROR_SUCCESS) {
+            return RegistryFailure(status, CO_E_CLASSSTRING);
+        }
+        std::u16string wide(text.begin(), text.end());
+        return ParseGuidText(wide.c_str(), clsid) ? S_OK : CO_E_CLASSSTRING;
+    });
+}
+
+extern "C" HRESULT CLSIDFromString(LPCOLESTR text, LPCLSID clsid) {
+    if (clsid == nullptr) {
+        return E_INVALIDARG;
+    }
+    if (text == nullptr) {
+        *clsid = GUID_NULL;
+        return S_OK;
+    }
+    if (ParseGuidText(text, clsid)) {
+        return S_OK;
+    }
+    HRESULT result = CLSIDFromProgID(text, clsid);
+    return result == REGDB_E_READREGDB || result == E_OUTOFMEMORY ? result
+           : SUCCEEDED(result)                                    ? S_OK
+                                                                  : CO_E_CLASSSTRING;
+}
+
+extern "C" HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* progId) {
+    return Guarded([&]() -> HRESULT {
+        if (progId == nullptr) {
+            return E_INVALIDARG;
+        }
+        *progId = nullptr;
+        std::string text;
+        LONG status = ReadDefaultText("CLSID\\" + GuidKeyName(clsid) + "\\ProgID", text);
+        if (status != ERROR_SUCCESS) {
+            return RegistryFailure(status, REGDB_E_CLASSNOTREG);
+        }
+        if (text.empty()) {
+            return REGDB_E_CLASSNOTREG;
+        }
+        int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+        auto wide = static_cast<LPOLESTR>(CoTaskMemAlloc(static_cast<SIZE_T>(length) * 2));
+        if (wide == nullptr) {
+            return E_OUTOFMEMORY;
+        }
+        MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, length);
+        *progId = wide;
+        return S_OK;
+    });
+}
+
+extern "C" HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, LPVOID, REFIID riid,
+                                    LPVOID* object) {
+    return Guarded([&]() -> HRESULT {
+        if (object == nullptr) {
+            return E_INVALIDARG;
+        }
+        *object = nullptr;
+        if ((context & CLSCTX_INPROC_SERVER) == 0) {
+            return REGDB_E_CLASSNOTREG;
+        }
+        std::string path;
+        if (HRESULT found = FindServerPath(clsid, path); FAILED(found)) {
+            return found;
+        }
+        // The lock is held across the call so that no other thread unloads the library under it.
+        ServerTable& table = Servers();
+        std::lock_guard<std::recursive_mutex> guard(table.mutex);
+        LoadedServer server{};
+        if (HRESULT loaded = LoadServer(table, path, server); FAILED(loaded)) {
+            return loaded;
+        }
+        return server.getClassObject(clsid, riid, object);
+    });
+}
+
+extern "C" HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID riid,
+                                    LPVOID* object) {
+    if (object == nullptr) {
+        return E_POINTER;
+    }
+    *object = nullptr;
+    IClassFactory* factory = nullptr;
+    HRESULT result = CoGetClassObject(clsid, context, nullptr, IID_IClassFactory,
+                                      reinterpret_cast<void**>(&factory));
+    if (FAILED(result)) {
+        return result;
+    }
+    if (factory == nullptr) {
+        return E_UNEXPECTED;
+    }
+    result = factory->CreateInstance(outer, riid, object);
+    factory->Release();
+    return result;
+}
+
+extern "C" void CoFreeUnusedLibraries() {
+    ServerTable& table = Servers();
+    std::lock_guard<std::recursive_mutex> guard(table.mutex);
+    // By index: a server's DllCanUnloadNow may itself load another server.
+    for (size_t i = 0; i < table.servers.size();) {
+        LoadedServer server = table.servers[i];
+        if (server.canUnloadNow != nullptr && server.canUnloadNow() == S_OK) {
+            table.servers.erase(table.servers.begin() + static_cast<std::ptrdiff_t>(i));
+            dlclose(server.library);
+        } else {
+            ++i;
+        }
+    }
+}

@@ -1,0 +1,191 @@
+#include "platform/com.h"
+#include "testserver.h"
+#include "testsupport.h"
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+const char testProgId[] = "Pravell.TestServerObject";
+const char testClassKey[] = "CLSID\\{6B1C2D3E-4F50-4A61-9B72-8C93D4E5F607}";
+const char testClassText[] = "{6B1C2D3E-4F50-4A61-9B72-8C93D4E5F607}";
+
+// {0F0E0D0C-0B0A-4908-8706-050403020100}, registered by some tests only.
+const CLSID otherClass = {
+    0x0F0E0D0C, 0x0B0A, 0x4908, {0x87, 0x06, 0x05, 0x04, 0x03, 0x02, 0x01, 0x00}};
+const char otherClassKey[] = "CLSID\\{0F0E0D0C-0B0A-4908-8706-050403020100}";
+
+LONG SetDefault(const std::string& path, const std::string& text) {
+    HKEY key = nullptr;
+    LONG status = RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr,
+                                  REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &key, nullptr);
+    if (status == ERROR_SUCCESS) {
+        status =
+            RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                           static_cast<DWORD>(text.size() + 1));
+        RegCloseKey(key);
+    }
+    return status;
+}
+
+int Loads() {
+    const char* loads = std::getenv(testServerLoadsVariable);
+    return loads == nullptr ? 0 : std::atoi(loads);
+}
+
+bool ServerLoaded() {
+    void* library = dlopen(PRAVELL_TEST_SERVER, RTLD_LAZY | RTLD_NOLOAD);
+    if (library == nullptr) {
+        return false;
+    }
+    dlclose(library);
+    return true;
+}
+
+HRESULT Create(REFCLSID clsid, IUnknown** object) {
+    return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                            reinterpret_cast<void**>(object));
+}
+
+// The test server registered as Windows registers a class: by class and by programmatic
+// identifier, in a registry of the test's own.
+class Activation : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(SetDefault(std::string(testClassKey) + "\\InProcServer32", PRAVELL_TEST_SERVER),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(SetDefault(std::string(testClassKey) + "\\ProgID", testProgId), ERROR_SUCCESS);
+        ASSERT_EQ(SetDefault(std::string(testProgId) + "\\CLSID", testClassText), ERROR_SUCCESS);
+    }
+    void TearDown() override {
+        CoFreeUnusedLibraries();
+        EXPECT_FALSE(ServerLoaded()) << "every test releases what it created";
+    }
+
+    PrivateRegistry registry;
+};
+
+TEST_F(Activation, CreatesByClassAndByProgrammaticIdentifier) {
+    CLSID clsid{};
+    ASSERT_EQ(CLSIDFromProgID(u"Pravell.TestServerObject", &clsid), S_OK);
+    EXPECT_EQ(clsid, CLSID_TestServerObject);
+    clsid = GUID_NULL;
+    EXPECT_EQ(CLSIDFromString(u"pravell.testserverobject", &clsid), S_OK);
+    EXPECT_EQ(clsid, CLSID_TestServerObject);
+    clsid = GUID_NULL;
+    EXPECT_EQ(CLSIDFromString(u"{6b1c2d3e-4f50-4a61-9b72-8c93d4e5f607}", &clsid), S_OK);
+    EXPECT_EQ(clsid, CLSID_TestServerObject);
+
+    LPOLESTR progId = nullptr;
+    ASSERT_EQ(ProgIDFromCLSID(CLSID_TestServerObject, &progId), S_OK);
+    EXPECT_EQ(std::u16string(progId), u"Pravell.TestServerObject");
+    CoTaskMemFree(progId);
+
+    const int loadsBefore = Loads();
+    IUnknown* first = nullptr;
+    IUnknown* second = nullptr;
+    ASSERT_EQ(Create(clsid, &first), S_OK);
+    ASSERT_NE(first, nullptr);
+    ASSERT_EQ(Create(clsid, &second), S_OK);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(Loads(), loadsBefore + 1) << "the library is loaded once for both objects";
+
+    void* object = &clsid;
+    EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IDispatch, &object), E_NOINTERFACE);
+    EXPECT_EQ(object, nullptr);
+    EXPECT_EQ(CoCreateInstance(clsid, first, CLSCTX_INPROC_SERVER, IID_IUnknown, &object),
+              CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(first->Release(), 0u);
+    EXPECT_EQ(second->Release(), 0u);
+}
+
+TEST_F(Activation, UnknownClassesFailWithTheWindowsCodes) {
+    CLSID clsid = CLSID_TestServerObject;
+    EXPECT_EQ(CLSIDFromProgID(u"No.Such.Class", &clsid), CO_E_CLASSSTRING);
+    EXPECT_EQ(CLSIDFromString(u"No.Such.Class", &clsid), CO_E_CLASSSTRING);
+    EXPECT_EQ(CLSIDFromString(u"{6B1C2D3E-4F50-4A61-9B72}", &clsid), CO_E_CLASSSTRING);
+    EXPECT_EQ(CLSIDFromString(u"", &clsid), CO_E_CLASSSTRING);
+    EXPECT_EQ(clsid, CLSID_TestServerObject) << "untouched on failure";
+    EXPECT_EQ(CLSIDFromString(nullptr, &clsid), S_OK);
+    EXPECT_EQ(clsid, GUID_NULL);
+    EXPECT_EQ(CLSIDFromProgID(nullptr, &clsid), E_INVALIDARG);
+    EXPECT_EQ(CLSIDFromProgID(u"Pravell.TestServerObject", nullptr), E_INVALIDARG);
+
+    IUnknown* object = nullptr;
+    LPOLESTR progId = nullptr;
+    EXPECT_EQ(Create(otherClass, &object), REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(ProgIDFromCLSID(otherClass, &progId), REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(progId, nullptr);
+    EXPECT_EQ(CoCreateInstance(CLSID_TestServerObject, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown,
+                               reinterpret_cast<void**>(&object)),
+              REGDB_E_CLASSNOTREG)
+        << "only in-process servers exist here";
+    EXPECT_EQ(CoCreateInstance(CLSID_TestServerObject, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                               nullptr),
+              E_POINTER);
+    EXPECT_EQ(CoGetClassObject(CLSID_TestServerObject, CLSCTX_INPROC_SERVER, nullptr,
+                               IID_IClassFactory, nullptr),
+              E_INVALIDARG);
+
+    ASSERT_EQ(SetDefault(otherClassKey, "a class without a server"), ERROR_SUCCESS);
+    EXPECT_EQ(Create(otherClass, &object), REGDB_E_CLASSNOTREG);
+    ASSERT_EQ(SetDefault(std::string(otherClassKey) + "\\InProcServer32",
+                         registry.Directory() + "/missing.so"),
+              ERROR_SUCCESS);
+    EXPECT_EQ(Create(otherClass, &object), CO_E_DLLNOTFOUND);
+    ASSERT_EQ(SetDefault(std::string(otherClassKey) + "\\InProcServer32", "libm.so.6"),
+              ERROR_SUCCESS);
+    EXPECT_EQ(Create(otherClass, &object), CO_E_ERRORINDLL) << "loads, but is no server";
+    EXPECT_EQ(object, nullptr);
+
+    ASSERT_EQ(SetDefault("Broken.ProgID\\CLSID", "not a class identifier"), ERROR_SUCCESS);
+    EXPECT_EQ(CLSIDFromProgID(u"Broken.ProgID", &clsid), CO_E_CLASSSTRING);
+
+    WriteWholeFile(registry.Path(), "PRAVELL-REGISTRY 1\n[Pravell.TestServerObject]\n");
+    EXPECT_EQ(CLSIDFromProgID(u"Pravell.TestServerObject", &clsid), REGDB_E_READREGDB);
+    EXPECT_EQ(Create(CLSID_TestServerObject, &object), REGDB_E_READREGDB)
+        << "a damaged registry is not mistaken for a missing class";
+}
+
+TEST_F(Activation, UnusedLibrariesAreUnloadedOnlyWhenTheServerAllows) {
+    const int loadsBefore = Loads();
+    IUnknown* object = nullptr;
+    ASSERT_EQ(Create(CLSID_TestServerObject, &object), S_OK);
+    EXPECT_TRUE(ServerLoaded());
+    CoFreeUnusedLibraries();
+    EXPECT_TRUE(ServerLoaded()) << "an object is alive";
+
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(CoGetClassObject(CLSID_TestServerObject, CLSCTX_INPROC_SERVER, nullptr,
+                               IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+              S_OK);
+    EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+    object->Release();
+    CoFreeUnusedLibraries();
+    EXPECT_TRUE(ServerLoaded()) << "the server is locked";
+    EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+    factory->Release();
+
+    CoFreeUnusedLibraries();
+    EXPECT_FALSE(ServerLoaded()) << "the library has left the process";
+    EXPECT_EQ(Loads(), loadsBefore + 1);
+
+    ASSERT_EQ(Create(CLSID_TestServerObject, &object), S_OK);
+    EXPECT_EQ(Loads(), loadsBefore + 2) << "loading again runs the constructor again";
+    object->Release();
+}
+
+TEST(ComInitialization, CountsPerThread) {
+    EXPECT_EQ(CoInitialize(nullptr), S_OK);
+    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_FALSE);
+    CoUninitialize();
+    CoUninitialize();
+    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    CoUninitialize();
+}
+
+} // namespace
