@@ -1,3 +1,4 @@
+#include "platform/activation.h"
 #include "platform/bstr.h"
 #include "platform/dispatch.h"
 #include "platform/typelibobjects.h"

@@ -287,7 +287,7 @@ bool ReadTypeSpec(const std::string& text, size_t& at, int depth, TypeSpec& type
     return true;
 }
 
-bool ReadType(const Field& field, TypeSpec& type) {
+bool ReadTypeField(const Field& field, TypeSpec& type) {
     size_t at = 0;
     return !field.quoted && ReadTypeSpec(field.text, at, 0, type) && at == field.text.size();
 }
@@ -382,7 +382,7 @@ private:
             !ReadName(fields[1], function.name) || !ReadMemberId(fields[2], function.memid) ||
             !ReadFlags(fields[3], invokeKinds, invoke) || invoke == 0 ||
             (invoke & (invoke - 1)) != 0 || !ReadFlags(fields[4], functionFlags, function.flags) ||
-            !ReadType(fields[5], function.result) ||
+            !ReadTypeField(fields[5], function.result) ||
             !ReadUnsigned(fields[6], largestParamCount, count) ||
             !ReadText(fields[7], function.doc)) {
             return false;
@@ -393,7 +393,7 @@ private:
             ParamData& param = function.params.back();
             if (!records.Next(fields) || !IsRecord(fields, "param", 4) ||
                 !ReadName(fields[1], param.name) || !ReadFlags(fields[2], paramFlags, param.flags) ||
-                !ReadType(fields[3], param.type)) {
+                !ReadTypeField(fields[3], param.type)) {
                 return false;
             }
         }
