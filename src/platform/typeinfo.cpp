@@ -107,7 +107,9 @@ HRESULT TypeInfo::GetTypeAttr(TYPEATTR** attributes) {
     return S_OK;
 }
 
-void TypeInfo::ReleaseTypeAttr(TYPEATTR* attributes) { delete attributes; }
+void TypeInfo::ReleaseTypeAttr(TYPEATTR* attributes) {
+    delete attributes;
+}
 
 HRESULT TypeInfo::GetFuncDesc(UINT at, FUNCDESC** function) {
     if (function == nullptr) {
@@ -122,7 +124,9 @@ HRESULT TypeInfo::GetFuncDesc(UINT at, FUNCDESC** function) {
     return *function != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
-void TypeInfo::ReleaseFuncDesc(FUNCDESC* function) { DeleteFuncDesc(function); }
+void TypeInfo::ReleaseFuncDesc(FUNCDESC* function) {
+    DeleteFuncDesc(function);
+}
 
 const MemberView* TypeInfo::FindMember(MEMBERID id) const {
     for (const MemberView& member : members) {
@@ -199,8 +203,8 @@ HRESULT TypeInfo::Invoke(PVOID instance, MEMBERID id, WORD flags, DISPPARAMS* pa
     return DispInvoke(instance, this, id, flags, params, result, exception, argumentError);
 }
 
-HRESULT TypeInfo::GetDocumentation(MEMBERID id, BSTR* name, BSTR* documentation,
-                                   DWORD* helpContext, BSTR* helpFile) {
+HRESULT TypeInfo::GetDocumentation(MEMBERID id, BSTR* name, BSTR* documentation, DWORD* helpContext,
+                                   BSTR* helpFile) {
     const OleString* memberName = &data.name;
     const OleString* doc = &data.doc;
     if (id != MEMBERID_NIL) {

@@ -233,8 +233,7 @@ TypeInfo* TypeLib::Resolve(HREFTYPE reference) const {
     if (index >= listed.size()) {
         return nullptr;
     }
-    return (reference & interfaceHalfBit) != 0 ? interfaceHalves[index].get()
-                                               : listed[index].get();
+    return (reference & interfaceHalfBit) != 0 ? interfaceHalves[index].get() : listed[index].get();
 }
 
 HRESULT TypeLib::QueryInterface(REFIID riid, void** object) {
@@ -250,7 +249,9 @@ HRESULT TypeLib::QueryInterface(REFIID riid, void** object) {
     return E_NOINTERFACE;
 }
 
-ULONG TypeLib::AddRef() { return ++references; }
+ULONG TypeLib::AddRef() {
+    return ++references;
+}
 
 ULONG TypeLib::Release() {
     ULONG left = --references;
@@ -260,7 +261,9 @@ ULONG TypeLib::Release() {
     return left;
 }
 
-UINT TypeLib::GetTypeInfoCount() { return static_cast<UINT>(listed.size()); }
+UINT TypeLib::GetTypeInfoCount() {
+    return static_cast<UINT>(listed.size());
+}
 
 HRESULT TypeLib::GetTypeInfo(UINT index, ITypeInfo** info) {
     if (info == nullptr) {
@@ -305,13 +308,14 @@ HRESULT TypeLib::GetLibAttr(TLIBATTR** attributes) {
     if (attributes == nullptr) {
         return E_INVALIDARG;
     }
-    *attributes = new (std::nothrow) TLIBATTR{data.guid,         data.lcid,
-                                              data.syskind,      data.majorVersion,
-                                              data.minorVersion, 0};
+    *attributes = new (std::nothrow)
+        TLIBATTR{data.guid, data.lcid, data.syskind, data.majorVersion, data.minorVersion, 0};
     return *attributes != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
-void TypeLib::ReleaseTLibAttr(TLIBATTR* attributes) { delete attributes; }
+void TypeLib::ReleaseTLibAttr(TLIBATTR* attributes) {
+    delete attributes;
+}
 
 HRESULT TypeLib::GetTypeComp(ITypeComp** comp) {
     if (comp != nullptr) {
@@ -320,8 +324,8 @@ HRESULT TypeLib::GetTypeComp(ITypeComp** comp) {
     return E_NOTIMPL;
 }
 
-HRESULT TypeLib::GetDocumentation(INT index, BSTR* name, BSTR* documentation,
-                                  DWORD* helpContext, BSTR* helpFile) {
+HRESULT TypeLib::GetDocumentation(INT index, BSTR* name, BSTR* documentation, DWORD* helpContext,
+                                  BSTR* helpFile) {
     const OleString* typeName = &data.name;
     const OleString* doc = &data.doc;
     if (index != -1) {
@@ -378,8 +382,7 @@ const OleString* TypeLib::FindAnyName(const OLECHAR* name) const {
     return nullptr;
 }
 
-HRESULT TypeLib::FindName(LPOLESTR name, ULONG, ITypeInfo** infos, MEMBERID* ids,
-                          USHORT* found) {
+HRESULT TypeLib::FindName(LPOLESTR name, ULONG, ITypeInfo** infos, MEMBERID* ids, USHORT* found) {
     if (name == nullptr || infos == nullptr || ids == nullptr || found == nullptr) {
         return E_INVALIDARG;
     }

@@ -15,7 +15,8 @@ bool Utf8ToOle(const std::string& text, OleString& converted) {
         return false;
     }
     int length = static_cast<int>(text.size());
-    int needed = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0);
+    int needed =
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0);
     if (needed <= 0) {
         return false;
     }
@@ -53,7 +54,9 @@ bool OleToUtf8(const OLECHAR* text, std::string& converted) {
 
 namespace {
 
-OLECHAR FoldCase(OLECHAR c) { return c >= u'a' && c <= u'z' ? static_cast<OLECHAR>(c - 32) : c; }
+OLECHAR FoldCase(OLECHAR c) {
+    return c >= u'a' && c <= u'z' ? static_cast<OLECHAR>(c - 32) : c;
+}
 
 } // namespace
 
