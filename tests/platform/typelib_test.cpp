@@ -1,5 +1,6 @@
 #include "platform/com.h"
 #include "pravell_idl.h"
+#include "typelib_test_idl.h"
 #include "typelibsupport.h"
 #include "utils_idl.h"
 
@@ -519,6 +520,231 @@ TEST(TypeLib, NamesAreFoundAcrossTheLibrary) {
     ASSERT_EQ(count, 1);
     EXPECT_EQ(ids[0], MEMBERID_NIL);
     infos[0]->Release();
+    library->Release();
+}
+
+static_assert(std::is_same_v<decltype(&IEveryKind::Numbers),
+                             HRESULT (IEveryKind::*)(LONG, SHORT, INT, BYTE, BYTE, DOUBLE, FLOAT)>);
+static_assert(
+    std::is_same_v<decltype(&IEveryKind::Unsigned), HRESULT (IEveryKind::*)(ULONG, USHORT, UINT)>);
+static_assert(std::is_same_v<decltype(&IEveryKind::Arrays),
+                             HRESULT (IEveryKind::*)(SAFEARRAY*, SAFEARRAY**, SAFEARRAY**)>);
+static_assert(
+    std::is_same_v<decltype(&IEveryKind::Objects),
+                   HRESULT (IEveryKind::*)(IDispatch*, IUnknown*, IDispatch**, IUnknown**)>);
+static_assert(std::is_same_v<decltype(&IEveryKind::Own),
+                             HRESULT (IEveryKind::*)(IEveryKind*, IPlain*, IEveryKind**)>);
+static_assert(std::is_base_of_v<IEveryKind, IDerived> && std::is_base_of_v<IUnknown, IPlain>);
+
+struct Function {
+    const char* name;
+    MEMBERID id;
+    INVOKEKIND invoke;
+    std::vector<std::pair<Chain, USHORT>> params;
+};
+
+const std::vector<Function>& EveryKind() {
+    static const std::vector<Function> functions = {
+        {"Numbers",
+         1,
+         INVOKE_FUNC,
+         {{i4, in},
+          {{VT_I2}, in},
+          {{VT_INT}, in},
+          {{VT_UI1}, in},
+          {{VT_UI1}, in},
+          {{VT_R8}, in},
+          {{VT_R4}, in}}},
+        {"Unsigned", 2, INVOKE_FUNC, {{{VT_UI4}, in}, {{VT_UI2}, in}, {{VT_UINT}, in}}},
+        {"Texts", 3, INVOKE_FUNC, {{bstr, in}, {bstrOut, in | out}, {bstrOut, retval}}},
+        {"Variants", 4, INVOKE_FUNC, {{variant, in}, {variantRef, in}, {variantRef, out}}},
+        {"Flags", 5, INVOKE_FUNC, {{{VT_BOOL}, in}, {boolOut, retval}}},
+        {"Arrays",
+         6,
+         INVOKE_FUNC,
+         {{{VT_SAFEARRAY, VT_BSTR}, in},
+          {{VT_PTR, VT_SAFEARRAY, VT_VARIANT}, in | out},
+          {{VT_PTR, VT_SAFEARRAY, VT_DISPATCH}, retval}}},
+        {"Objects",
+         7,
+         INVOKE_FUNC,
+         {{dispatch, in},
+          {{VT_UNKNOWN}, in},
+          {{VT_PTR, VT_DISPATCH}, out},
+          {{VT_PTR, VT_UNKNOWN}, retval}}},
+        {"Own",
+         8,
+         INVOKE_FUNC,
+         {{{VT_PTR, VT_USERDEFINED}, in}, {{VT_PTR, VT_USERDEFINED}, in}, {nodeOut, retval}}},
+        {"Nothing", 9, INVOKE_FUNC, {}},
+        {"Size", 10, INVOKE_PROPERTYGET, {{i4Out, retval}}},
+        {"Size", 10, INVOKE_PROPERTYPUT, {{i4, in}}},
+        {"Unnumbered", 0x6002000B, INVOKE_FUNC, {}},
+    };
+    return functions;
+}
+
+ITypeInfo* InterfaceHalfOf(ITypeInfo* dispatchHalf) {
+    HREFTYPE reference = 0;
+    ITypeInfo* half = nullptr;
+    EXPECT_EQ(dispatchHalf->GetRefTypeOfImplType(static_cast<UINT>(-1), &reference), S_OK);
+    EXPECT_EQ(dispatchHalf->GetRefTypeInfo(reference, &half), S_OK);
+    return half;
+}
+
+TEST(TypeLib, EveryParameterKindKeepsItsExactType) {
+    ITypeLib* library = LoadBuiltLibrary("typelib_test");
+    ASSERT_NE(library, nullptr);
+    TLIBATTR* libraryAttributes = nullptr;
+    ASSERT_EQ(library->GetLibAttr(&libraryAttributes), S_OK);
+    EXPECT_EQ(GuidString(libraryAttributes->guid), GuidString(LIBID_PravellTypeLibTest));
+    EXPECT_EQ(libraryAttributes->wMajorVerNum, 2);
+    EXPECT_EQ(libraryAttributes->wMinorVerNum, 3);
+    EXPECT_EQ(libraryAttributes->lcid, 0x409u);
+    library->ReleaseTLibAttr(libraryAttributes);
+    ITypeInfo* dispatchHalf = nullptr;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IEveryKind, &dispatchHalf), S_OK);
+    ITypeInfo* info = InterfaceHalfOf(dispatchHalf);
+    ASSERT_NE(info, nullptr);
+    TYPEATTR* attributes = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
+    EXPECT_EQ(attributes->cFuncs, EveryKind().size());
+    EXPECT_EQ(attributes->lcid, 0x409u);
+    info->ReleaseTypeAttr(attributes);
+    for (size_t i = 0; i < EveryKind().size(); ++i) {
+        const Function& expected = EveryKind()[i];
+        FUNCDESC* function = nullptr;
+        ASSERT_EQ(info->GetFuncDesc(static_cast<UINT>(i), &function), S_OK);
+        EXPECT_EQ(function->memid, expected.id) << expected.name;
+        EXPECT_EQ(function->invkind, expected.invoke) << expected.name;
+        ASSERT_EQ(function->cParams, static_cast<SHORT>(expected.params.size())) << expected.name;
+        for (size_t p = 0; p < expected.params.size(); ++p) {
+            const ELEMDESC& element = function->lprgelemdescParam[p];
+            EXPECT_EQ(ChainOf(element.tdesc), expected.params[p].first) << expected.name << p;
+            EXPECT_EQ(element.paramdesc.wParamFlags, expected.params[p].second) << expected.name;
+        }
+        info->ReleaseFuncDesc(function);
+    }
+    FUNCDESC* own = nullptr;
+    ASSERT_EQ(info->GetFuncDesc(7, &own), S_OK);
+    TYPEKIND kind = TKIND_MAX;
+    EXPECT_EQ(ReferencedGuid(info, own->lprgelemdescParam[0].tdesc.lptdesc->hreftype, &kind),
+              GuidString(IID_IEveryKind));
+    EXPECT_EQ(kind, TKIND_DISPATCH) << "a dual interface is referred to by its dispatch half";
+    EXPECT_EQ(ReferencedGuid(info, own->lprgelemdescParam[1].tdesc.lptdesc->hreftype, &kind),
+              GuidString(IID_IPlain));
+    EXPECT_EQ(kind, TKIND_INTERFACE);
+    info->ReleaseFuncDesc(own);
+    BSTR doc = nullptr;
+    ASSERT_EQ(info->GetDocumentation(1, nullptr, &doc, nullptr, nullptr), S_OK);
+    EXPECT_EQ(TakeNarrow(doc), "Numbers");
+    ASSERT_EQ(info->GetDocumentation(MEMBERID_NIL, nullptr, &doc, nullptr, nullptr), S_OK);
+    EXPECT_EQ(TakeNarrow(doc), "Every parameter kind");
+    info->Release();
+    dispatchHalf->Release();
+    library->Release();
+}
+
+TEST(TypeLib, DispatchFormsReturnTheirRetvalAndListInheritedFunctionsFirst) {
+    ITypeLib* library = LoadBuiltLibrary("typelib_test");
+    ASSERT_NE(library, nullptr);
+    ITypeInfo* info = nullptr;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IEveryKind, &info), S_OK);
+    struct Expected {
+        UINT index;
+        MEMBERID id;
+        Chain result;
+        SHORT params;
+        WORD flags;
+    };
+    const Expected expected[] = {
+        {0, 0x60000000, {VT_VOID}, 2, FUNCFLAG_FRESTRICTED},
+        {1, 0x60000001, {VT_UI4}, 0, FUNCFLAG_FRESTRICTED},
+        {6, 0x60010003, {VT_VOID}, 8, FUNCFLAG_FRESTRICTED},
+        {7 + 2, 3, {VT_BSTR}, 2, 0},
+        {7 + 5, 6, {VT_SAFEARRAY, VT_DISPATCH}, 2, 0},
+        {7 + 7, 8, {VT_PTR, VT_USERDEFINED}, 2, 0},
+        {7 + 8, 9, {VT_VOID}, 0, 0},
+        {7 + 9, 10, {VT_I4}, 0, 0},
+    };
+    for (const Expected& item : expected) {
+        FUNCDESC* function = nullptr;
+        ASSERT_EQ(info->GetFuncDesc(item.index, &function), S_OK);
+        EXPECT_EQ(function->memid, item.id) << item.index;
+        EXPECT_EQ(function->funckind, FUNC_DISPATCH);
+        EXPECT_EQ(function->oVft, static_cast<SHORT>(item.index * sizeof(void*)));
+        EXPECT_EQ(ChainOf(function->elemdescFunc.tdesc), item.result) << item.index;
+        EXPECT_EQ(function->cParams, item.params) << item.index;
+        EXPECT_EQ(function->wFuncFlags, item.flags) << item.index;
+        info->ReleaseFuncDesc(function);
+    }
+    info->Release();
+    library->Release();
+}
+
+TEST(TypeLib, InterfacesDeriveFromOneAnother) {
+    ITypeLib* library = LoadBuiltLibrary("typelib_test");
+    ASSERT_NE(library, nullptr);
+    ITypeInfo* plain = nullptr;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IPlain, &plain), S_OK);
+    TYPEATTR* attributes = nullptr;
+    ASSERT_EQ(plain->GetTypeAttr(&attributes), S_OK);
+    EXPECT_EQ(attributes->typekind, TKIND_INTERFACE);
+    EXPECT_EQ(attributes->wTypeFlags, TYPEFLAG_FOLEAUTOMATION);
+    EXPECT_EQ(attributes->cFuncs, 2);
+    EXPECT_EQ(attributes->cbSizeVft, 5 * sizeof(void*));
+    plain->ReleaseTypeAttr(attributes);
+    FUNCDESC* function = nullptr;
+    ASSERT_EQ(plain->GetFuncDesc(1, &function), S_OK);
+    EXPECT_EQ(function->memid, 0x60010001) << "numbered by level and position";
+    EXPECT_EQ(function->oVft, static_cast<SHORT>(4 * sizeof(void*)));
+    plain->ReleaseFuncDesc(function);
+    HREFTYPE reference = 0;
+    EXPECT_EQ(plain->GetRefTypeOfImplType(static_cast<UINT>(-1), &reference),
+              TYPE_E_ELEMENTNOTFOUND);
+    ASSERT_EQ(plain->GetRefTypeOfImplType(0, &reference), S_OK);
+    EXPECT_EQ(ReferencedGuid(plain, reference), GuidString(IID_IUnknown));
+    plain->Release();
+
+    ITypeInfo* derived = nullptr;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IDerived, &derived), S_OK);
+    ASSERT_EQ(derived->GetTypeAttr(&attributes), S_OK);
+    EXPECT_EQ(attributes->cFuncs, 7 + 12 + 1);
+    derived->ReleaseTypeAttr(attributes);
+    ASSERT_EQ(derived->GetFuncDesc(19, &function), S_OK);
+    EXPECT_EQ(function->memid, 100);
+    derived->ReleaseFuncDesc(function);
+    ITypeInfo* half = InterfaceHalfOf(derived);
+    ASSERT_NE(half, nullptr);
+    ASSERT_EQ(half->GetTypeAttr(&attributes), S_OK);
+    EXPECT_EQ(attributes->cFuncs, 1);
+    EXPECT_EQ(attributes->cbSizeVft, 20 * sizeof(void*));
+    half->ReleaseTypeAttr(attributes);
+    ASSERT_EQ(half->GetFuncDesc(0, &function), S_OK);
+    EXPECT_EQ(function->oVft, static_cast<SHORT>(19 * sizeof(void*)));
+    half->ReleaseFuncDesc(function);
+    TYPEKIND kind = TKIND_MAX;
+    ASSERT_EQ(half->GetRefTypeOfImplType(0, &reference), S_OK);
+    EXPECT_EQ(ReferencedGuid(half, reference, &kind), GuidString(IID_IEveryKind));
+    EXPECT_EQ(kind, TKIND_INTERFACE) << "an interface derives from the interface half";
+    OLECHAR inherited[] = u"numbers";
+    LPOLESTR names[] = {inherited};
+    MEMBERID id = 0;
+    EXPECT_EQ(half->GetIDsOfNames(names, 1, &id), S_OK);
+    EXPECT_EQ(id, 1);
+    EXPECT_EQ(NamesOf(half, 10)[0], "Size");
+    half->Release();
+    derived->Release();
+
+    ITypeInfo* coclass = nullptr;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_EveryKind, &coclass), S_OK);
+    const INT flags[] = {IMPLTYPEFLAG_FDEFAULT, 0, IMPLTYPEFLAG_FSOURCE};
+    for (UINT i = 0; i < 3; ++i) {
+        INT implFlags = -1;
+        ASSERT_EQ(coclass->GetImplTypeFlags(i, &implFlags), S_OK);
+        EXPECT_EQ(implFlags, flags[i]);
+    }
+    coclass->Release();
     library->Release();
 }
 
