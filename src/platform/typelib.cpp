@@ -1,6 +1,5 @@
 #include "platform/typelib.h"
 
-#include "platform/bstr.h"
 #include "platform/typelibobjects.h"
 
 #include <cstdio>
@@ -16,14 +15,6 @@ constexpr HREFTYPE importedReference = 0x80000000u;
 constexpr HREFTYPE interfaceHalfBit = 0x1u;
 // Virtual table offsets are SHORTs: no interface may have more slots than this.
 constexpr int mostVtableSlots = 0x7FFF / static_cast<int>(sizeof(void*));
-
-OleString FoldedName(const OleString& name) {
-    OleString folded = name;
-    for (OLECHAR& c : folded) {
-        c = c >= u'a' && c <= u'z' ? static_cast<OLECHAR>(c - 32) : c;
-    }
-    return folded;
-}
 
 HRESULT ReadWholeFile(const std::string& path, std::string& text) {
     FILE* file = std::fopen(path.c_str(), "rb");
@@ -42,10 +33,6 @@ HRESULT ReadWholeFile(const std::string& path, std::string& text) {
         return TYPE_E_CANTLOADLIBRARY;
     }
     return text.size() > largestTypeLibFile ? TYPE_E_INVDATAREAD : S_OK;
-}
-
-BSTR AllocName(const OleString& text) {
-    return text.empty() ? nullptr : SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
 }
 
 } // namespace
@@ -335,19 +322,7 @@ HRESULT TypeLib::GetDocumentation(INT index, BSTR* name, BSTR* documentation, DW
         typeName = &data.types[static_cast<size_t>(index)].name;
         doc = &data.types[static_cast<size_t>(index)].doc;
     }
-    if (name != nullptr) {
-        *name = AllocName(*typeName);
-    }
-    if (documentation != nullptr) {
-        *documentation = AllocName(*doc);
-    }
-    if (helpContext != nullptr) {
-        *helpContext = 0;
-    }
-    if (helpFile != nullptr) {
-        *helpFile = nullptr;
-    }
-    return S_OK;
+    return AnswerDocumentation(*typeName, *doc, name, documentation, helpContext, helpFile);
 }
 
 HRESULT TypeLib::IsName(LPOLESTR name, ULONG, BOOL* found) {

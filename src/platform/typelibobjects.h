@@ -143,6 +143,10 @@ private:
 // IUnknown and IDispatch, which every loaded library refers to; null only if it cannot be built.
 TypeLib* StandardOleLibrary();
 
+// Names and help strings as GetDocumentation answers them: no help context and no help file.
+HRESULT AnswerDocumentation(const OleString& name, const OleString& doc, BSTR* nameOut,
+                            BSTR* docOut, DWORD* helpContext, BSTR* helpFile);
+
 // Reads the file at the (UTF-8) path into a new library holding one reference.
 HRESULT LoadTypeLibFile(const std::string& path, ITypeLib** library);
 

@@ -1,5 +1,6 @@
 #include "platform/typelibstrings.h"
 
+#include "platform/bstr.h"
 #include "platform/codepage.h"
 
 #include <climits>
@@ -68,6 +69,18 @@ bool SameNameIgnoringCase(const OLECHAR* a, const OleString& b) {
         }
     }
     return a[i] == 0;
+}
+
+OleString FoldedName(const OleString& name) {
+    OleString folded = name;
+    for (OLECHAR& c : folded) {
+        c = FoldCase(c);
+    }
+    return folded;
+}
+
+BSTR AllocTextOrNull(const OleString& text) {
+    return text.empty() ? nullptr : SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
 }
 
 } // namespace Ostrel
