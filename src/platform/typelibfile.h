@@ -93,7 +93,7 @@ struct LibraryData {
 };
 
 // The largest file the reader accepts; type libraries of this layer are a few kilobytes.
-constexpr size_t largestTypeLibFile = 16u << 20;
+constexpr size_t largestTypeLibFile = 4u << 20;
 
 HRESULT ReadTypeLibText(const std::string& text, LibraryData& library);
 

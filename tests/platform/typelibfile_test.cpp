@@ -111,6 +111,8 @@ TEST_F(TypeLibFile, WrongFormatsAndVersionsAreNotTypeLibraries) {
     EXPECT_EQ(Load(later), TYPE_E_UNSUPFORMAT);
     EXPECT_EQ(Load(text + "types 1\n"), TYPE_E_INVDATAREAD) << "nothing may follow the end";
     EXPECT_EQ(Load(text + "# a comment\n\n"), S_OK);
+    EXPECT_EQ(Load(text + "#" + std::string(4u << 20, 'x') + "\n"), TYPE_E_INVDATAREAD)
+        << "larger than any type library";
 
     ITypeLib* library = reinterpret_cast<ITypeLib*>(&text);
     EXPECT_EQ(LoadTypeLib(Wide(directory.Path() + "/missing.tlb").c_str(), &library),
