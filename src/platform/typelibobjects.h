@@ -1,6 +1,17 @@
 // The objects behind ITypeLib and ITypeInfo. A library owns one description per type it lists
 // and, for a dual interface, a second one for the interface half. A description with references
 // keeps its library alive; the library lives until its own count and all of theirs are gone.
+//
+// The two halves of a dual interface, as Windows describes them:
+// - the dispatch half (TKIND_DISPATCH) is the one the library lists and GetTypeInfoOfGuid
+//   answers. It implements IDispatch, reports IDispatch's table size, carries the interface's
+//   flags without TYPEFLAG_FOLEAUTOMATION, and lists the seven inherited functions and then the
+//   interface's own, all FUNC_DISPATCH, with a [retval] parameter turned into the result (an
+//   HRESULT function without one returns VT_VOID). Names, dispatch identifiers and parameter
+//   flags are those of the interface.
+// - the interface half (TKIND_INTERFACE), reached through GetRefTypeOfImplType(-1), lists only
+//   the interface's own functions as FUNC_PUREVIRTUAL with their table offsets, and implements
+//   the interface half of its base.
 #pragma once
 
 #include "platform/typelibfile.h"
