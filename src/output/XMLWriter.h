@@ -1,0 +1,73 @@
+// The output engine: turns declaration, start tag, element, end tag and comment calls into
+// indented XML lines and hands each line to its target in exactly one Write.
+//
+// Lines are built in one buffer that the writer keeps between operations, so that a save does
+// not allocate per line once the buffer has grown to the longest line. Names, values and texts
+// are written as the bytes they are held in; nothing is re-encoded.
+//
+// Beyond the plain rules: element content holding "]]>" is split across CDATA sections so that
+// the output stays well-formed and reads back as the same text, and tab, line feed and carriage
+// return in attribute values are written as character references, which a reader would
+// otherwise normalise to blanks.
+#pragma once
+
+#include "platform/com.h"
+#include "text/GrowableArray.h"
+#include "text/Text.h"
+#include "text/TextBuffer.h"
+
+namespace Ostrel {
+
+class IDataTransfer;
+class TaggedAttributes;
+
+class XMLWriter {
+public:
+    // The target is not owned and must outlive the writer.
+    explicit XMLWriter(IDataTransfer* target);
+    XMLWriter(const XMLWriter&) = delete;
+    XMLWriter& operator=(const XMLWriter&) = delete;
+
+    // "<?" + body (the default body when empty) + attributes + "?>\n". Counts as written even
+    // when the write fails.
+    bool WriteDeclaration(const Text& body, const TaggedAttributes* attributes);
+    // "<!DOCTYPE name PUBLIC "p" "s">", "<!DOCTYPE name SYSTEM "s">" or "<!DOCTYPE name>" on a
+    // line of its own; false for an empty name.
+    bool WriteDocumentType(const Text& name, const Text& publicId, const Text& systemId);
+    // The start tag at the current depth followed by `text` verbatim; false, writing nothing
+    // of its own, for an empty name.
+    bool WriteStartTag(const Text& name, const TaggedAttributes* attributes, const Text& text);
+    // A whole element on one line: the empty-element form for empty content, else the content
+    // protected by CDATA where needed.
+    bool WriteElement(const Text& name, const TaggedAttributes* attributes, const Text& content);
+    // Closes the innermost open element; with none open it writes the sentinel's end tag.
+    bool WriteEndTag();
+    // "<!--" + text + "-->" with no indentation and no line end.
+    bool WriteComment(const Text& text);
+
+    // Wraps content holding any of & < > in a CDATA section (split where it holds "]]>");
+    // leaves other content as it is. Always true.
+    static bool ProtectContent(Text& content);
+
+    // Open elements, not counting the sentinel.
+    LONG Depth() const { return tagStack.Count() - 1; }
+
+private:
+    void EnsureDeclaration();
+    void StartLine(LONG depth);
+    void AppendText(const Text& text);
+    void AppendAttributes(const TaggedAttributes* attributes);
+    void AppendAttributeValue(const Text& value);
+    void AppendContent(const Text& content);
+    void PushName(const Text& name);
+    Text PopName();
+    bool WriteLine();
+
+    IDataTransfer* target;
+    GrowableArray<Text> tagStack;
+    Text declarationBody;
+    bool declarationWritten;
+    TextBuffer line;
+};
+
+} // namespace Ostrel

@@ -1,0 +1,36 @@
+// What the model tests share: the saved text of a model, its pending message, a readable picture
+// of a subtree, and the comparison of a tree with its saved and reloaded self.
+#pragma once
+
+#include "model/XMLModel.h"
+#include "text/TextPrinting.h"
+
+#include <functional>
+#include <string>
+
+namespace Ostrel {
+
+// The declaration line every save starts with.
+extern const char kDeclaration[];
+
+// The model saved to a string (a failed save is a test failure).
+std::string Saved(XMLModel& model);
+std::string PendingError(XMLModel& model);
+
+// The node and its descendants on one line: name, [attributes in order], "text", (comments)
+// and {children}. Two trees are equal exactly when their pictures are.
+std::string Picture(const XMLNode& node);
+
+// Element for element, with the layout rule of saving: names, attributes, comments, the
+// number of children and the texts of leaves must be equal; the reloaded text of an element
+// with children or comments begins with the saved one (the line break and indentation that
+// follow it in the saved text come back as text).
+void ExpectReloadedTree(const XMLNode& saved, const XMLNode& reloaded);
+
+// The text with every line feed stored as carriage return and line feed, as text files hold it.
+std::string WithCarriageReturns(const std::string& text);
+
+// Runs the save while files this process writes cannot grow past `bytes` (as on a full disk).
+bool WithDiskLimit(size_t bytes, const std::function<bool()>& save);
+
+} // namespace Ostrel

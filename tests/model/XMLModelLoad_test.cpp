@@ -1,0 +1,284 @@
+#include "ModelTestSupport.h"
+#include "model/XMLModel.h"
+#include "platform/testsupport.h"
+#include "transfer/MemoryTransfer.h"
+
+#include <expat.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace Ostrel {
+namespace {
+
+const char kStreamingFailure[] = "XML Parse failed: there was an error streaming in data";
+
+// Notes every read the model asks for and what it got.
+class RecordingSource : public MemoryTransfer {
+public:
+    using MemoryTransfer::MemoryTransfer;
+
+    bool Read(void* buffer, LONG maxLength, uint32_t* bytesRead) override {
+        asked.push_back(maxLength);
+        const bool read = MemoryTransfer::Read(buffer, maxLength, bytesRead);
+        delivered.push_back(*bytesRead);
+        return read;
+    }
+
+    std::vector<LONG> asked;
+    std::vector<uint32_t> delivered;
+};
+
+// Delivers whole reads, but refuses every read that starts at or would go past `limit`.
+class RefusingSource : public MemoryTransfer {
+public:
+    RefusingSource(std::string bytes, size_t limit) : MemoryTransfer(std::move(bytes)) {
+        this->limit = limit;
+    }
+
+    bool Read(void* buffer, LONG maxLength, uint32_t* bytesRead) override {
+        ++calls;
+        const size_t wanted = std::min(static_cast<size_t>(maxLength), bytes.size() - readPosition);
+        if (readPosition >= limit || readPosition + wanted > limit) {
+            return false;
+        }
+        return MemoryTransfer::Read(buffer, maxLength, bytesRead);
+    }
+
+    size_t limit;
+    int calls = 0;
+};
+
+// Claims one byte more than it was asked for.
+class OverDeliveringSource : public MemoryTransfer {
+public:
+    using MemoryTransfer::MemoryTransfer;
+
+    bool Read(void* buffer, LONG maxLength, uint32_t* bytesRead) override {
+        const bool read = MemoryTransfer::Read(buffer, maxLength, bytesRead);
+        *bytesRead = static_cast<uint32_t>(maxLength) + 1;
+        return read;
+    }
+};
+
+void CollectNames(const XMLNode& node, std::vector<std::string>& names) {
+    for (LONG i = 0; i < node.ChildCount(); ++i) {
+        names.push_back(node.ChildAt(i)->Name().c_str());
+        CollectNames(*node.ChildAt(i), names);
+    }
+}
+
+// The element names of the tree in document order.
+std::vector<std::string> DocumentOrder(const XMLNode& root) {
+    std::vector<std::string> names;
+    CollectNames(root, names);
+    return names;
+}
+
+// A document of exactly `size` bytes (at least 7).
+std::string DocumentOfSize(size_t size) {
+    return "<r>" + std::string(size - 7, 'x') + "</r>";
+}
+
+TEST(XMLModelLoad, PiecesAreWholeUntilAShortOneEndsTheInput) {
+    const LONG piece = XMLModel::kPieceSize;
+    struct Case {
+        size_t size;
+        std::vector<uint32_t> delivered;
+    };
+    for (const Case& c : std::vector<Case>{{9999, {9999}},
+                                           {10000, {10000, 0}},
+                                           {10001, {10000, 1}},
+                                           {20000, {10000, 10000, 0}}}) {
+        SCOPED_TRACE(c.size);
+        RecordingSource source(DocumentOfSize(c.size));
+        XMLModel model;
+        EXPECT_TRUE(model.LoadTransfer(source));
+        EXPECT_EQ(source.delivered, c.delivered);
+        EXPECT_EQ(source.asked, std::vector<LONG>(c.delivered.size(), piece));
+        EXPECT_EQ(model.Root().ChildAt(0)->GetText().Length(), static_cast<LONG>(c.size - 7));
+    }
+}
+
+TEST(XMLModelLoad, TokenizerFailuresAreReportedWithPosition) {
+    struct Case {
+        const char* document;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"", "no element found (Line: 1, Column: 0)"},
+        {"<?xml version='1.0' encoding='ISO-8859-1'?>\n<a>caf\xE9 au lait</a>",
+         "not well-formed (Line: 2, Column: 6)"},
+        {"<a>\n  <b x='1' x='2'/></a>", "duplicate attribute (Line: 2, Column: 11)"},
+        {"<a/><b/>", "junk after document element (Line: 1, Column: 4)"},
+        {"<a>&nothing;</a>", "undefined entity (Line: 1, Column: 3)"},
+        {"<a><![CDATA[never closed</a>", "unclosed CDATA section (Line: 1, Column: 28)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.document);
+        XMLModel model;
+        EXPECT_FALSE(model.LoadString(Text(c.document)));
+        EXPECT_EQ(PendingError(model), std::string("XML Parse failed: ") + c.message);
+    }
+}
+
+TEST(XMLModelLoad, MessagesAccumulateUntilHandedOver) {
+    XMLModel model;
+    EXPECT_FALSE(model.LoadString(Text("<a>")));
+    EXPECT_TRUE(model.LoadString(Text("<a/>")));
+    EXPECT_FALSE(model.LoadFile(Text("/no/such/dir/file.xml")));
+    EXPECT_EQ(PendingError(model), "XML Parse failed: no element found (Line: 1, Column: 3)"
+                                   "Failed to open file: /no/such/dir/file.xml");
+    EXPECT_TRUE(model.Errors().HasError());
+}
+
+TEST(XMLModelLoad, WhatIsNotKeptLeavesNoTrace) {
+    XMLModel model;
+    ASSERT_TRUE(model.LoadString(Text("<?xml version='1.0'?><?first x?><!--before-->"
+                                      "<r><?in y?>a<?mid?>b<c/><?last?></r><!--after--><?z?>")));
+    XMLModel plain;
+    ASSERT_TRUE(plain.LoadString(Text("<r>ab<c/></r>")));
+    EXPECT_EQ(Picture(*model.Root().ChildAt(0)), Picture(*plain.Root().ChildAt(0)));
+
+    // Comments outside the document element belong to the root, which no save writes.
+    ASSERT_EQ(model.Root().CommentCount(), 2);
+    EXPECT_EQ(model.Root().CommentAt(0), "before");
+    EXPECT_EQ(model.Root().CommentAt(1), "after");
+    EXPECT_EQ(Saved(model), std::string(kDeclaration) + "<r>ab\n   <c/>\n</r>\n");
+}
+
+TEST(XMLModelLoad, EntitiesAreExpandedButExternalOnesAreNotRead) {
+    XMLModel model;
+    ASSERT_TRUE(model.LoadString(Text("<!DOCTYPE a [<!ENTITY in 'inside'>"
+                                      "<!ENTITY out SYSTEM '/etc/hostname'>]>"
+                                      "<a>[&in;&out;&#x41;&lt;]</a>")));
+    EXPECT_EQ(model.Root().ChildAt(0)->GetText(), "[insideA<]");
+}
+
+TEST(XMLModelLoad, EntityExpansionAttacksFailWithTheTokenizersMessage) {
+    // Nine levels of ten references each: a billion copies of the first entity.
+    std::string attack = "<!DOCTYPE lolz [<!ENTITY lol0 'lol'>";
+    for (int level = 1; level <= 9; ++level) {
+        attack += "<!ENTITY lol" + std::to_string(level) + " '";
+        for (int i = 0; i < 10; ++i) {
+            attack += "&lol" + std::to_string(level - 1) + ";";
+        }
+        attack += "'>";
+    }
+    attack += "]><lolz>&lol9;</lolz>";
+
+    XMLModel model;
+    EXPECT_FALSE(model.LoadString(Text(attack.c_str())));
+    const std::string expected = std::string("XML Parse failed: ") +
+                                 XML_ErrorString(XML_ERROR_AMPLIFICATION_LIMIT_BREACH) +
+                                 " (Line: 1, Column: ";
+    EXPECT_EQ(PendingError(model).substr(0, expected.size()), expected);
+    EXPECT_EQ(model.Root().ChildAt(0)->Name(), "lolz");
+}
+
+TEST(XMLModelLoad, DocumentTypeIsReplacedOrForgottenByEachLoad) {
+    struct Case {
+        const char* document;
+        const char* saved;
+    };
+    const Case cases[] = {
+        {"<!DOCTYPE n PUBLIC '-//P//EN' 's.dtd'><n/>",
+         "<!DOCTYPE n PUBLIC \"-//P//EN\" \"s.dtd\">\n<n/>\n"},
+        {"<!DOCTYPE n SYSTEM \"s.dtd\"><n/>", "<!DOCTYPE n SYSTEM \"s.dtd\">\n<n/>\n"},
+        {"<!DOCTYPE n [<!ELEMENT n EMPTY>]><n/>", "<!DOCTYPE n>\n<n/>\n"},
+        {"<!DOCTYPE n><n/>", "<!DOCTYPE n>\n<n/>\n"},
+        {"<n/>", "<n/>\n"},
+    };
+    XMLModel model;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.document);
+        ASSERT_TRUE(model.LoadString(Text(c.document)));
+        EXPECT_EQ(Saved(model), std::string(kDeclaration) + c.saved);
+    }
+    ASSERT_TRUE(model.LoadString(Text(cases[0].document)));
+    EXPECT_FALSE(model.LoadString(Text("<broken")));
+    EXPECT_EQ(model.GetDocumentType().name, "") << "a failed load forgets it too";
+}
+
+TEST(XMLModelLoad, MissingFileKeepsThePreviousDocument) {
+    XMLModel model;
+    ASSERT_TRUE(model.LoadString(Text("<kept a='1'>text<child/></kept>")));
+    const std::string before = Picture(model.Root());
+    ScratchDirectory directory;
+    const std::string missing = directory.Path() + "/missing.xml";
+    EXPECT_FALSE(model.LoadFile(Text(missing.c_str())));
+    EXPECT_EQ(PendingError(model), "Failed to open file: " + missing);
+    EXPECT_EQ(Picture(model.Root()), before);
+}
+
+TEST(XMLModelLoad, FileLinesEndingInCarriageReturnsReadAsLineFeeds) {
+    ScratchDirectory directory;
+    const std::string path = directory.Path() + "/doc.xml";
+    WriteWholeFile(path, "<a>\r\n<b>one\r\ntwo</b>\r\n</a>\r\n");
+    XMLModel model;
+    ASSERT_TRUE(model.LoadFile(Text(path.c_str())));
+    EXPECT_EQ(model.Root().ChildAt(0)->ChildAt(0)->GetText(), "one\ntwo");
+}
+
+TEST(XMLModelLoad, ASourceThatFailsAfterAnyByteLeavesWhatWasBuilt) {
+    const std::string document = "<doc a='1' b=\"two\"><item>x&amp;y</item><!--c--><list><i n='1'/>"
+                                 "<i n='2'>t\xC3\xA9xt</i></list><![CDATA[<raw>]]>tail</doc>";
+    XMLModel complete;
+    ASSERT_TRUE(complete.LoadString(Text(document.c_str())));
+    const std::vector<std::string> allNames = DocumentOrder(complete.Root());
+
+    // Blanks in front of the document put its first `seen` bytes into the first piece, which
+    // is the only one the source delivers.
+    for (size_t seen = 0; seen <= document.size(); ++seen) {
+        SCOPED_TRACE(seen);
+        const size_t piece = XMLModel::kPieceSize;
+        RefusingSource source(std::string(piece - seen, ' ') + document, piece);
+        XMLModel model;
+        model.Root().CreateChild(Text("previous"));
+        EXPECT_FALSE(model.LoadTransfer(source));
+        EXPECT_EQ(source.calls, 2) << "nothing is read after the refusal";
+        EXPECT_EQ(PendingError(model), kStreamingFailure);
+
+        const std::vector<std::string> names = DocumentOrder(model.Root());
+        ASSERT_LE(names.size(), allNames.size());
+        EXPECT_TRUE(std::equal(names.begin(), names.end(), allNames.begin()));
+    }
+}
+
+TEST(XMLModelLoad, ALoadStartsWithoutLeftOverText) {
+    XMLModel model;
+    const std::string unfinished = "<a>collected but never given";
+    RefusingSource source(unfinished + std::string(XMLModel::kPieceSize, ' '),
+                          XMLModel::kPieceSize);
+    EXPECT_FALSE(model.LoadTransfer(source));
+    ASSERT_TRUE(model.LoadString(Text("<b/>")));
+    EXPECT_EQ(Picture(model.Root()), "[]\"\"(){b[]\"\"(){}}");
+}
+
+TEST(XMLModelLoad, ASourceClaimingMoreThanAskedFailsTheLoad) {
+    OverDeliveringSource source(std::string(3 * XMLModel::kPieceSize, ' '));
+    XMLModel model;
+    EXPECT_FALSE(model.LoadTransfer(source));
+    EXPECT_EQ(PendingError(model), kStreamingFailure);
+}
+
+TEST(XMLModelLoad, AMillionSiblingsUnderOneElement) {
+    const int count = 1000000;
+    std::string document = "<r>";
+    for (int i = 0; i < count; ++i) {
+        document += "<e/>";
+    }
+    document += "<last/></r>";
+    XMLModel model;
+    ASSERT_TRUE(model.LoadString(Text(document.c_str())));
+    const XMLNode* r = model.Root().ChildAt(0);
+    ASSERT_EQ(r->ChildCount(), count + 1);
+    EXPECT_EQ(r->FindChild(Text("last")), r->ChildAt(count));
+    EXPECT_EQ(r->ChildAt(count / 2)->Parent(), r);
+    model.Clear();
+    EXPECT_EQ(model.Root().ChildCount(), 0);
+}
+
+} // namespace
+} // namespace Ostrel

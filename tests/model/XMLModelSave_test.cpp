@@ -1,0 +1,176 @@
+#include "ModelTestSupport.h"
+#include "model/XMLModel.h"
+#include "platform/testsupport.h"
+#include "transfer/FileTestSupport.h"
+#include "transfer/GenericFile.h"
+#include "transfer/MemoryTransfer.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace Ostrel {
+namespace {
+
+const std::string kOld = "<old>previous document</old>\r\n";
+
+// A document element with a few of everything, `lines` children long.
+void BuildSample(XMLModel& model, int lines) {
+    XMLNode* doc = model.Root().CreateChild(Text("doc"));
+    doc->AddAttribute(Text("id"), Text("1 & \"2\""));
+    doc->SetText(Text("intro"));
+    doc->AddComment(Text(" note "));
+    for (int i = 0; i < lines; ++i) {
+        XMLNode* line = doc->CreateChild(Text("line"));
+        line->AddAttributeInteger(Text("n"), i);
+        line->SetText(Text(i % 3 == 0 ? "a<b" : "text"));
+    }
+}
+
+TEST(XMLModelSave, LayoutOfElementsTextsAndComments) {
+    struct Case {
+        const char* what;
+        std::function<void(XMLNode&)> build;
+        const char* saved;
+    };
+    const std::vector<Case> cases = {
+        {"two top-level elements",
+         [](XMLNode& root) {
+             root.CreateChild(Text("a"));
+             root.CreateChild(Text("b"));
+         },
+         "<a/>\n<b/>\n"},
+        {"leaf with text", [](XMLNode& root) { root.CreateChild(Text("a"))->SetText(Text("t")); },
+         "<a>t</a>\n"},
+        {"leaf with text and a comment",
+         [](XMLNode& root) {
+             XMLNode* a = root.CreateChild(Text("a"));
+             a->SetText(Text("t"));
+             a->AddComment(Text("c"));
+         },
+         "<a>t\n<!--c--></a>\n"},
+        {"ampersand in a leaf",
+         [](XMLNode& root) { root.CreateChild(Text("a"))->SetText(Text("x&y")); },
+         "<a><![CDATA[x&y]]></a>\n"},
+        {"ampersand before children",
+         [](XMLNode& root) {
+             XMLNode* a = root.CreateChild(Text("a"));
+             a->SetText(Text("x&y"));
+             a->CreateChild(Text("b"));
+         },
+         "<a><![CDATA[x&y]]>\n   <b/>\n</a>\n"},
+        {"plain text before children",
+         [](XMLNode& root) {
+             XMLNode* a = root.CreateChild(Text("a"));
+             a->SetText(Text("plain"));
+             a->CreateChild(Text("b"))->CreateChild(Text("c"));
+         },
+         "<a>plain\n   <b>\n      <c/>\n   </b>\n</a>\n"},
+        {"comments stand before the children, whatever the order they were added in",
+         [](XMLNode& root) {
+             XMLNode* a = root.CreateChild(Text("a"));
+             a->CreateChild(Text("b"));
+             a->AddComment(Text("one"));
+             a->AddComment(Text("two"));
+         },
+         "<a>\n<!--one--><!--two-->   <b/>\n</a>\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        XMLModel model;
+        c.build(model.Root());
+        EXPECT_EQ(Saved(model), kDeclaration + std::string(c.saved));
+    }
+}
+
+TEST(XMLModelSave, PlainFilesEndLinesWithCarriageReturns) {
+    ScratchDirectory directory;
+    const std::string path = directory.Path() + "/doc.xml";
+    XMLModel model;
+    BuildSample(model, 3);
+    const std::string saved = Saved(model);
+    ASSERT_TRUE(model.SaveFile(Text(path.c_str())));
+    EXPECT_EQ(ReadWholeFile(path), WithCarriageReturns(saved));
+    EXPECT_EQ(saved.find('\r'), std::string::npos);
+}
+
+TEST(XMLModelSave, FilesThatCannotBeCreatedAreReported) {
+    ScratchDirectory directory;
+    const std::string missing = directory.Path() + "/no/such/dir/doc.xml";
+    for (const std::string& path : {missing, std::string()}) {
+        SCOPED_TRACE(path);
+        XMLModel model;
+        model.Root().CreateChild(Text("a"));
+        EXPECT_FALSE(model.SaveFile(Text(path.c_str())));
+        EXPECT_EQ(PendingError(model), "Failed to create file: " + path);
+    }
+    EXPECT_EQ(ListDirectory(directory.Path()), std::vector<std::string>{});
+}
+
+TEST(XMLModelSave, ARefusedWriteStopsTheSaveAtOnce) {
+    XMLModel model;
+    BuildSample(model, 4);
+    const std::string whole = Saved(model);
+    const std::string tree = Picture(model.Root());
+    for (size_t limit = 0; limit <= whole.size(); ++limit) {
+        SCOPED_TRACE(limit);
+        MemoryTransfer target;
+        target.writeLimit = limit;
+        const bool saved = model.SaveTransfer(target);
+        EXPECT_EQ(saved, limit == whole.size());
+        EXPECT_EQ(target.bytes, whole.substr(0, target.bytes.size()));
+        EXPECT_EQ(target.refusedWrites, saved ? 0 : 1);
+        EXPECT_FALSE(model.Errors().HasError()) << "a refused write records nothing";
+        EXPECT_EQ(Picture(model.Root()), tree);
+    }
+}
+
+TEST(XMLModelSave, AFailedFileSaveLeavesTheOldFileAsItWas) {
+    ScratchDirectory directory;
+    const std::string path = directory.Path() + "/doc.xml";
+    XMLModel model;
+    BuildSample(model, 4);
+    const std::string expected = WithCarriageReturns(Saved(model));
+
+    // The disk takes only `limit` bytes of the new file: every length.
+    for (size_t limit = 0; limit <= expected.size(); ++limit) {
+        SCOPED_TRACE(limit);
+        WriteWholeFile(path, kOld);
+        const bool saved = WithDiskLimit(limit, [&] { return model.SaveFile(Text(path.c_str())); });
+        EXPECT_EQ(saved, limit == expected.size());
+        EXPECT_EQ(ReadWholeFile(path), saved ? expected : kOld);
+        EXPECT_EQ(ListDirectory(directory.Path()), std::vector<std::string>{"doc.xml"});
+    }
+    EXPECT_FALSE(model.Errors().HasError());
+
+    // An element without a name cannot be written.
+    WriteWholeFile(path, kOld);
+    model.Root().ChildAt(0)->CreateChild(Text(""));
+    EXPECT_FALSE(model.SaveFile(Text(path.c_str())));
+    EXPECT_EQ(ReadWholeFile(path), kOld);
+    EXPECT_EQ(ListDirectory(directory.Path()), std::vector<std::string>{"doc.xml"});
+}
+
+TEST(XMLModelSave, AFailedLargeFileSaveLeavesTheOldFileAsItWas) {
+    // Larger than the file's write buffer, so writes are refused in the middle of the save.
+    ScratchDirectory directory;
+    const std::string path = directory.Path() + "/doc.xml";
+    XMLModel model;
+    BuildSample(model, 6000);
+    const std::string expected = WithCarriageReturns(Saved(model));
+    ASSERT_GT(expected.size(), 3 * GenericFile::kWriteBufferSize);
+    for (size_t limit : {size_t{0}, size_t{4096}, GenericFile::kWriteBufferSize - 1,
+                         GenericFile::kWriteBufferSize, GenericFile::kWriteBufferSize + 1,
+                         2 * GenericFile::kWriteBufferSize + 17, expected.size() - 1}) {
+        SCOPED_TRACE(limit);
+        WriteWholeFile(path, kOld);
+        EXPECT_FALSE(WithDiskLimit(limit, [&] { return model.SaveFile(Text(path.c_str())); }));
+        EXPECT_EQ(ReadWholeFile(path), kOld);
+        EXPECT_EQ(ListDirectory(directory.Path()), std::vector<std::string>{"doc.xml"});
+    }
+}
+
+} // namespace
+} // namespace Ostrel

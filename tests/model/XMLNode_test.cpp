@@ -1,0 +1,212 @@
+#include "ModelTestSupport.h"
+#include "model/XMLModel.h"
+#include "model/XMLNode.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace Ostrel {
+namespace {
+
+std::string AttributeNames(const XMLNode& node) {
+    std::string names;
+    for (LONG i = 0; i < node.Attributes().Count(); ++i) {
+        names += node.Attributes().NameAt(i).c_str();
+    }
+    return names;
+}
+
+void AddAttributes(XMLNode& node, const char* names) {
+    for (const char* name = names; *name != 0; ++name) {
+        EXPECT_TRUE(node.AddAttribute(Text(name, 1), Text(name, 1)));
+    }
+}
+
+// What a node object is to its node: something with a pointer to the node that the node clears
+// when it goes.
+struct StandInNodeObject {
+    XMLNode* node;
+};
+
+void Link(XMLNode& node, StandInNodeObject& object) {
+    object.node = &node;
+    node.LinkWrapper(reinterpret_cast<HDispatchXMLNode*>(&object), &object.node);
+}
+
+TEST(XMLNode, ChildrenKeepCreationOrderAndAreFoundIgnoringCase) {
+    XMLModel model;
+    XMLNode& root = model.Root();
+    XMLNode* first = root.CreateChild(Text("item"));
+    XMLNode* other = root.CreateChild(Text("other"));
+    XMLNode* second = root.CreateChild(Text("Item"));
+
+    EXPECT_EQ(root.ChildCount(), 3);
+    EXPECT_EQ(root.ChildAt(0), first);
+    EXPECT_EQ(root.ChildAt(1), other);
+    EXPECT_EQ(root.ChildAt(2), second);
+    EXPECT_EQ(root.ChildAt(3), nullptr);
+    EXPECT_EQ(root.ChildAt(-1), nullptr);
+    for (XMLNode* child : {first, other, second}) {
+        EXPECT_EQ(child->Parent(), &root);
+        EXPECT_EQ(child->GetText(), "");
+        EXPECT_EQ(child->ChildCount(), 0);
+        EXPECT_EQ(child->CommentCount(), 0);
+        EXPECT_EQ(child->Attributes().Count(), 0);
+    }
+    EXPECT_EQ(root.FindChild(Text("item")), first);
+    EXPECT_EQ(root.FindChild(Text("ITEM")), first);
+    EXPECT_EQ(root.FindChild(Text("OTHER")), other);
+    EXPECT_EQ(root.FindChild(Text("items")), nullptr);
+    EXPECT_EQ(root.FindChild(Text("")), nullptr);
+    EXPECT_EQ(root.Parent(), nullptr);
+}
+
+TEST(XMLNode, NumbersBecomeTheirTexts) {
+    XMLModel model;
+    XMLNode* node = model.Root().CreateChild(Text("n"));
+    node->SetTextInteger(-5);
+    EXPECT_EQ(node->GetText(), "-5");
+    node->SetTextReal(2.5);
+    EXPECT_EQ(node->GetText(), "2.5");
+    node->SetTextReal(3.0);
+    EXPECT_EQ(node->GetText(), "3.");
+    node->SetText(Text("plain"));
+    EXPECT_EQ(node->GetText(), "plain");
+
+    EXPECT_TRUE(node->AddAttributeInteger(Text("i"), -2147483647 - 1));
+    EXPECT_TRUE(node->AddAttributeReal(Text("r"), 0.1));
+    EXPECT_EQ(node->Attributes().ValueAt(0), "-2147483648");
+    EXPECT_EQ(node->Attributes().ValueAt(1), "0.1");
+}
+
+TEST(XMLNode, FewAttributesKeepTheirOrderAndTheSixthSortsThem) {
+    XMLModel model;
+    XMLNode* node = model.Root().CreateChild(Text("e"));
+    AddAttributes(*node, "cab");
+    EXPECT_EQ(AttributeNames(*node), "cab");
+    AddAttributes(*node, "de");
+    EXPECT_EQ(AttributeNames(*node), "cabde");
+    AddAttributes(*node, "f");
+    EXPECT_EQ(AttributeNames(*node), "abcdef");
+
+    // Sorted now: a name already present (in any letter case) is refused and nothing changes.
+    EXPECT_FALSE(node->AddAttribute(Text("C"), Text("x")));
+    EXPECT_EQ(AttributeNames(*node), "abcdef");
+    EXPECT_EQ(node->Attributes().ValueAt(2), "c");
+    EXPECT_TRUE(node->AddAttribute(Text("bb"), Text("x")));
+    EXPECT_EQ(AttributeNames(*node), "abbbcdef");
+}
+
+TEST(XMLNode, UnsortedAttributesTakeDuplicatesUntilTheSortKeepsOne) {
+    XMLModel model;
+    XMLNode* node = model.Root().CreateChild(Text("e"));
+    AddAttributes(*node, "abc");
+    EXPECT_TRUE(node->AddAttribute(Text("A"), Text("second")));
+    EXPECT_EQ(node->Attributes().Count(), 4);
+    LONG index = -1;
+    EXPECT_TRUE(node->FindAttribute(Text("a"), &index));
+    EXPECT_EQ(index, 0);
+
+    AddAttributes(*node, "de");
+    EXPECT_EQ(node->Attributes().Count(), 5) << "one of the two a's went with the sort";
+    EXPECT_EQ(AttributeNames(*node).substr(1), "bcde");
+    EXPECT_TRUE(node->FindAttribute(Text("A"), &index));
+    EXPECT_EQ(index, 0);
+}
+
+TEST(XMLNode, SetAttributeReplacesInPlaceOrAdds) {
+    XMLModel model;
+    XMLNode* few = model.Root().CreateChild(Text("few"));
+    AddAttributes(*few, "cab");
+    EXPECT_TRUE(few->AddAttribute(Text("a"), Text("duplicate")));
+    EXPECT_TRUE(few->SetAttribute(Text("A"), Text("new")));
+    EXPECT_EQ(AttributeNames(*few), "caba");
+    EXPECT_EQ(few->Attributes().ValueAt(1), "new") << "the first of two entries is replaced";
+    EXPECT_EQ(few->Attributes().ValueAt(3), "duplicate");
+    EXPECT_EQ(few->Attributes().NameAt(1), "a") << "the entry keeps its own name";
+    EXPECT_TRUE(few->SetAttribute(Text("z"), Text("added")));
+    EXPECT_EQ(AttributeNames(*few), "cabaz");
+
+    XMLNode* many = model.Root().CreateChild(Text("many"));
+    AddAttributes(*many, "fedcba");
+    EXPECT_TRUE(many->SetAttribute(Text("D"), Text("new")));
+    EXPECT_TRUE(many->SetAttribute(Text("bb"), Text("added")));
+    EXPECT_EQ(AttributeNames(*many), "abbbcdef");
+    LONG index = -1;
+    EXPECT_TRUE(many->FindAttribute(Text("d"), &index));
+    EXPECT_EQ(many->Attributes().ValueAt(index), "new");
+
+    index = 77;
+    EXPECT_FALSE(many->FindAttribute(Text("g"), &index));
+    EXPECT_FALSE(few->FindAttribute(Text("g"), &index));
+    EXPECT_EQ(index, 77);
+}
+
+TEST(XMLNode, ClearNodeEmptiesEverythingButParentAndLink) {
+    XMLModel model;
+    XMLNode* node = model.Root().CreateChild(Text("e"));
+    node->SetText(Text("text"));
+    node->AddComment(Text("one"));
+    node->AddComment(Text("two"));
+    AddAttributes(*node, "abcdefg");
+    StandInNodeObject grandchildObject{};
+    Link(*node->CreateChild(Text("c"))->CreateChild(Text("g")), grandchildObject);
+    StandInNodeObject object{};
+    Link(*node, object);
+
+    EXPECT_EQ(node->CommentCount(), 2);
+    EXPECT_EQ(node->CommentAt(1), "two");
+    node->ClearNode();
+    EXPECT_EQ(Picture(*node), "[]\"\"(){}");
+    EXPECT_EQ(node->Parent(), &model.Root());
+    EXPECT_EQ(grandchildObject.node, nullptr);
+    EXPECT_EQ(object.node, node);
+    EXPECT_EQ(node->Wrapper(), reinterpret_cast<HDispatchXMLNode*>(&object));
+
+    // A cleared node is as good as new.
+    AddAttributes(*node, "cab");
+    node->AddComment(Text("again"));
+    node->CreateChild(Text("x"));
+    EXPECT_EQ(Picture(*node), "[c='c' a='a' b='b']\"\"(again){x[]\"\"(){}}");
+}
+
+TEST(XMLNode, DestructionDetachesNodeObjects) {
+    StandInNodeObject rootObject{}, childObject{}, deepObject{};
+    auto model = std::make_unique<XMLModel>();
+    Link(model->Root(), rootObject);
+    XMLNode* child = model->Root().CreateChild(Text("child"));
+    Link(*child, childObject);
+    Link(*child->CreateChild(Text("a"))->CreateChild(Text("b")), deepObject);
+
+    model->Clear();
+    EXPECT_EQ(childObject.node, nullptr);
+    EXPECT_EQ(deepObject.node, nullptr);
+    EXPECT_EQ(rootObject.node, &model->Root()) << "the root is only emptied";
+
+    Link(*model->Root().CreateChild(Text("next")), childObject);
+    ASSERT_TRUE(model->LoadString(Text("<doc/>")));
+    EXPECT_EQ(childObject.node, nullptr) << "a load destroys the previous document";
+    EXPECT_EQ(rootObject.node, &model->Root());
+
+    Link(*model->Root().ChildAt(0), childObject);
+    model.reset();
+    EXPECT_EQ(childObject.node, nullptr);
+    EXPECT_EQ(rootObject.node, nullptr);
+}
+
+TEST(XMLNode, AnUnlinkedNodeObjectIsNotTouchedAgain) {
+    XMLModel model;
+    XMLNode* node = model.Root().CreateChild(Text("e"));
+    auto object = std::make_unique<StandInNodeObject>();
+    Link(*node, *object);
+    node->UnlinkWrapper();
+    object.reset();
+    EXPECT_EQ(node->Wrapper(), nullptr);
+    // Under the address sanitizer a write through the old link would be reported here.
+    model.Clear();
+}
+
+} // namespace
+} // namespace Ostrel
