@@ -64,6 +64,20 @@ constexpr USHORT PARAMFLAG_FRETVAL = 0x8;
 constexpr USHORT PARAMFLAG_FOPT = 0x10;
 constexpr USHORT PARAMFLAG_FHASDEFAULT = 0x20;
 
+// wFuncFlags of FUNCDESC.
+constexpr WORD FUNCFLAG_FRESTRICTED = 0x1;
+constexpr WORD FUNCFLAG_FSOURCE = 0x2;
+constexpr WORD FUNCFLAG_FBINDABLE = 0x4;
+constexpr WORD FUNCFLAG_FHIDDEN = 0x40;
+
+// Flags of the interfaces that a class implements (ITypeInfo::GetImplTypeFlags).
+constexpr INT IMPLTYPEFLAG_FDEFAULT = 0x1;
+constexpr INT IMPLTYPEFLAG_FSOURCE = 0x2;
+constexpr INT IMPLTYPEFLAG_FRESTRICTED = 0x4;
+
+// Answered by the members that only modules (DLL entry points) have.
+constexpr HRESULT TYPE_E_BADMODULEKIND = (HRESULT)0x800288BD;
+
 // Flags of TLIBATTR and of the registration of a type library.
 constexpr WORD LIBFLAG_FRESTRICTED = 0x1;
 constexpr WORD LIBFLAG_FCONTROL = 0x2;

@@ -1,0 +1,187 @@
+#include "platform/dispatch.h"
+
+#include "platform/dispatch_call.h"
+#include "platform/errorinfo.h"
+#include "platform/typeinfo.h"
+#include "platform/variant.h"
+
+#include <memory>
+#include <new>
+
+namespace {
+
+struct TypeInfoRelease {
+    void operator()(ITypeInfo* info) const { info->Release(); }
+};
+using TypeInfoReference = std::unique_ptr<ITypeInfo, TypeInfoRelease>;
+
+// A FUNCDESC handed out by its type information, released there whatever way the call leaves.
+class FunctionDescription {
+public:
+    FunctionDescription() = default;
+    FunctionDescription(const FunctionDescription&) = delete;
+    FunctionDescription& operator=(const FunctionDescription&) = delete;
+    ~FunctionDescription() { Reset(nullptr, nullptr); }
+
+    void Reset(ITypeInfo* newOwner, FUNCDESC* newDescription) {
+        if (description != nullptr) {
+            owner->ReleaseFuncDesc(description);
+        }
+        owner = newOwner;
+        description = newDescription;
+    }
+    const FUNCDESC& operator*() const { return *description; }
+    const FUNCDESC* operator->() const { return description; }
+
+private:
+    ITypeInfo* owner = nullptr;
+    FUNCDESC* description = nullptr;
+};
+
+// Calls go through the vtable, which the interface half of a dual interface describes.
+HRESULT InterfaceHalf(ITypeInfo* info, TypeInfoReference* half) {
+    TYPEATTR* attributes = nullptr;
+    HRESULT hr = info->GetTypeAttr(&attributes);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    const TYPEKIND kind = attributes->typekind;
+    info->ReleaseTypeAttr(attributes);
+    if (kind != TKIND_DISPATCH) {
+        info->AddRef();
+        half->reset(info);
+        return S_OK;
+    }
+    HREFTYPE reference = 0;
+    hr = info->GetRefTypeOfImplType(static_cast<UINT>(-1), &reference);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    ITypeInfo* found = nullptr;
+    hr = info->GetRefTypeInfo(reference, &found);
+    if (SUCCEEDED(hr)) {
+        half->reset(found);
+    }
+    return hr;
+}
+
+// Script hosts call a method with DISPATCH_METHOD, DISPATCH_PROPERTYGET or both (VBScript's
+// `n = node.GetChildCount`), so a method answers a property read as well.
+bool Accepts(INVOKEKIND kind, WORD flags) {
+    return (flags & kind) != 0 || (kind == INVOKE_FUNC && (flags & DISPATCH_PROPERTYGET) != 0);
+}
+
+HRESULT FindFunction(ITypeInfo* info, DISPID id, WORD flags, FunctionDescription* found) {
+    TYPEATTR* attributes = nullptr;
+    HRESULT hr = info->GetTypeAttr(&attributes);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    const UINT count = attributes->cFuncs;
+    info->ReleaseTypeAttr(attributes);
+
+    // Dispatch identifiers usually number the functions from 1 in order: that position is
+    // looked at first, so that a call does not read every description before its own.
+    const UINT likely = id >= 1 && static_cast<UINT>(id) <= count ? static_cast<UINT>(id) - 1 : 0;
+    for (UINT step = 0; step < count; ++step) {
+        const UINT index = (likely + step) % count;
+        FUNCDESC* description = nullptr;
+        hr = info->GetFuncDesc(index, &description);
+        if (FAILED(hr)) {
+            return hr;
+        }
+        found->Reset(info, description);
+        if (description->memid == id && Accepts(description->invkind, flags)) {
+            return S_OK;
+        }
+    }
+    found->Reset(nullptr, nullptr);
+    return DISP_E_MEMBERNOTFOUND;
+}
+
+// The callee's error information becomes the exception the caller sees; reading it clears the
+// thread's slot.
+void FillException(EXCEPINFO* exception, HRESULT failure) {
+    *exception = EXCEPINFO{};
+    exception->scode = failure;
+    IErrorInfo* info = nullptr;
+    if (GetErrorInfo(0, &info) != S_OK || info == nullptr) {
+        return;
+    }
+    info->GetSource(&exception->bstrSource);
+    info->GetDescription(&exception->bstrDescription);
+    info->GetHelpFile(&exception->bstrHelpFile);
+    info->GetHelpContext(&exception->dwHelpContext);
+    info->Release();
+}
+
+HRESULT Invoke(void* instance, ITypeInfo* typeInfo, DISPID id, WORD flags, DISPPARAMS* params,
+               VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
+    TypeInfoReference half;
+    HRESULT hr = InterfaceHalf(typeInfo, &half);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    FunctionDescription function;
+    hr = FindFunction(half.get(), id, flags, &function);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    if (params->cNamedArgs > 0) {
+        return DISP_E_NONAMEDARGS;
+    }
+    Ostrel::MethodCall call(instance, *function);
+    hr = call.Prepare(half.get());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    if (params->cArgs != call.ArgumentCount()) {
+        return DISP_E_BADPARAMCOUNT;
+    }
+    hr = call.Bind(params->rgvarg, argumentError);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    // Error information left over from an earlier call must not be taken for this one's.
+    SetErrorInfo(0, nullptr);
+    hr = call.Call();
+    if (SUCCEEDED(hr)) {
+        return call.Finish(result, argumentError);
+    }
+    if (result != nullptr) {
+        VariantInit(result);
+    }
+    if (exception != nullptr) {
+        FillException(exception, hr);
+    }
+    return DISP_E_EXCEPTION;
+}
+
+} // namespace
+
+extern "C" HRESULT DispGetIDsOfNames(ITypeInfo* typeInfo, LPOLESTR* names, UINT count,
+                                     DISPID* ids) {
+    if (typeInfo == nullptr || (count > 0 && (names == nullptr || ids == nullptr))) {
+        return E_INVALIDARG;
+    }
+    for (UINT i = 0; i < count; ++i) {
+        ids[i] = DISPID_UNKNOWN;
+    }
+    return typeInfo->GetIDsOfNames(names, count, ids);
+}
+
+extern "C" HRESULT DispInvoke(void* instance, ITypeInfo* typeInfo, DISPID id, WORD flags,
+                              DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
+                              UINT* argumentError) {
+    if (instance == nullptr || typeInfo == nullptr || params == nullptr ||
+        (params->cArgs > 0 && params->rgvarg == nullptr)) {
+        return E_INVALIDARG;
+    }
+    try {
+        return Invoke(instance, typeInfo, id, flags, params, result, exception, argumentError);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_FAIL;
+    }
+}

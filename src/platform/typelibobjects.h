@@ -1,0 +1,169 @@
+// The objects behind ITypeLib and ITypeInfo. A library owns one description per type it lists
+// and, for a dual interface, a second one for the interface half. A description with references
+// keeps its library alive; the library lives until its own count and all of theirs are gone.
+//
+// The two halves of a dual interface, as Windows describes them:
+// - the dispatch half (TKIND_DISPATCH) is the one the library lists and GetTypeInfoOfGuid
+//   answers. It implements IDispatch, reports IDispatch's table size, carries the interface's
+//   flags without TYPEFLAG_FOLEAUTOMATION, and lists the seven inherited functions and then the
+//   interface's own, all FUNC_DISPATCH, with a [retval] parameter turned into the result (an
+//   HRESULT function without one returns VT_VOID). Names, dispatch identifiers and parameter
+//   flags are those of the interface.
+// - the interface half (TKIND_INTERFACE), reached through GetRefTypeOfImplType(-1), lists only
+//   the interface's own functions as FUNC_PUREVIRTUAL with their table offsets, and implements
+//   the interface half of its base.
+#pragma once
+
+#include "platform/typelibfile.h"
+
+#include <atomic>
+#include <map>
+#include <memory>
+
+namespace Ostrel {
+
+class TypeLib;
+
+// One function as a description lists it: the dispatch half of a dual interface lists the
+// inherited functions too, and describes every function in its dispatch form.
+struct MemberView {
+    const FuncData* function;
+    SHORT vtableOffset;
+};
+
+class TypeInfo final : public ITypeInfo {
+public:
+    TypeInfo(TypeLib& library, UINT index, const TypeData& data, TYPEKIND kind);
+    TypeInfo(const TypeInfo&) = delete;
+    TypeInfo& operator=(const TypeInfo&) = delete;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    HRESULT STDMETHODCALLTYPE GetTypeAttr(TYPEATTR** attributes) override;
+    HRESULT STDMETHODCALLTYPE GetTypeComp(ITypeComp** comp) override;
+    HRESULT STDMETHODCALLTYPE GetFuncDesc(UINT index, FUNCDESC** function) override;
+    HRESULT STDMETHODCALLTYPE GetVarDesc(UINT index, VARDESC** variable) override;
+    HRESULT STDMETHODCALLTYPE GetNames(MEMBERID id, BSTR* names, UINT capacity,
+                                       UINT* count) override;
+    HRESULT STDMETHODCALLTYPE GetRefTypeOfImplType(UINT index, HREFTYPE* reference) override;
+    HRESULT STDMETHODCALLTYPE GetImplTypeFlags(UINT index, INT* flags) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(LPOLESTR* names, UINT count, MEMBERID* ids) override;
+    HRESULT STDMETHODCALLTYPE Invoke(PVOID instance, MEMBERID id, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* exception,
+                                     UINT* argumentError) override;
+    HRESULT STDMETHODCALLTYPE GetDocumentation(MEMBERID id, BSTR* name, BSTR* documentation,
+                                               DWORD* helpContext, BSTR* helpFile) override;
+    HRESULT STDMETHODCALLTYPE GetDllEntry(MEMBERID id, INVOKEKIND kind, BSTR* dll, BSTR* name,
+                                          WORD* ordinal) override;
+    HRESULT STDMETHODCALLTYPE GetRefTypeInfo(HREFTYPE reference, ITypeInfo** info) override;
+    HRESULT STDMETHODCALLTYPE AddressOfMember(MEMBERID id, INVOKEKIND kind,
+                                              PVOID* address) override;
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, PVOID* object) override;
+    HRESULT STDMETHODCALLTYPE GetMops(MEMBERID id, BSTR* mops) override;
+    HRESULT STDMETHODCALLTYPE GetContainingTypeLib(ITypeLib** library, UINT* index) override;
+    void STDMETHODCALLTYPE ReleaseTypeAttr(TYPEATTR* attributes) override;
+    void STDMETHODCALLTYPE ReleaseFuncDesc(FUNCDESC* function) override;
+    void STDMETHODCALLTYPE ReleaseVarDesc(VARDESC* variable) override;
+
+    // Filled in by the library once every description of it exists.
+    void SetBase(TypeInfo* base, HREFTYPE reference);
+    void SetInterfaceHalf(HREFTYPE reference);
+    void SetMembers(std::vector<MemberView> members, int vtableSlots);
+
+    const TypeData& Data() const { return data; }
+    TYPEKIND Kind() const { return kind; }
+    TypeInfo* Base() const { return base; }
+    const std::vector<MemberView>& Members() const { return members; }
+
+private:
+    const MemberView* FindMember(MEMBERID id) const;
+    const MemberView* FindMember(const OLECHAR* name) const;
+    WORD ImplTypeCount() const;
+    WORD TypeFlags() const;
+
+    TypeLib& library;
+    const UINT index;
+    const TypeData& data;
+    const TYPEKIND kind;
+    TypeInfo* base = nullptr;
+    HREFTYPE baseReference = 0;
+    HREFTYPE interfaceHalfReference = 0;
+    bool hasInterfaceHalf = false;
+    std::vector<MemberView> members;
+    int vtableSlots = 0;
+    std::atomic<ULONG> references{0};
+};
+
+class TypeLib final : public ITypeLib {
+public:
+    // Builds the descriptions of the data and checks that every name they use is known,
+    // here or in `imports`; TYPE_E_INVDATAREAD otherwise. The library starts with one reference.
+    static HRESULT Create(LibraryData data, TypeLib* imports, TypeLib** library);
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    UINT STDMETHODCALLTYPE GetTypeInfoCount() override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, ITypeInfo** info) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfoType(UINT index, TYPEKIND* kind) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfoOfGuid(REFGUID guid, ITypeInfo** info) override;
+    HRESULT STDMETHODCALLTYPE GetLibAttr(TLIBATTR** attributes) override;
+    HRESULT STDMETHODCALLTYPE GetTypeComp(ITypeComp** comp) override;
+    HRESULT STDMETHODCALLTYPE GetDocumentation(INT index, BSTR* name, BSTR* documentation,
+                                               DWORD* helpContext, BSTR* helpFile) override;
+    HRESULT STDMETHODCALLTYPE IsName(LPOLESTR name, ULONG hash, BOOL* found) override;
+    HRESULT STDMETHODCALLTYPE FindName(LPOLESTR name, ULONG hash, ITypeInfo** infos, MEMBERID* ids,
+                                       USHORT* found) override;
+    void STDMETHODCALLTYPE ReleaseTLibAttr(TLIBATTR* attributes) override;
+
+    const LibraryData& Data() const { return data; }
+    // The description a reference of this library names, or null.
+    TypeInfo* Resolve(HREFTYPE reference) const;
+
+private:
+    struct NamedType {
+        TypeInfo* listed;
+        HREFTYPE reference;
+    };
+
+    TypeLib(LibraryData data, TypeLib* imports);
+    ~TypeLib();
+
+    bool Link();
+    bool CreateDescriptions();
+    bool ResolveReferences();
+    bool ResolveType(TypeSpec& type) const;
+    bool ResolveBase(UINT index);
+    bool BuildMembers(UINT index);
+    bool FindType(const OleString& name, NamedType& found) const;
+    const OleString* FindAnyName(const OLECHAR* name) const;
+
+    static HREFTYPE Reference(UINT index, bool interfaceHalf);
+
+    LibraryData data;
+    TypeLib* imports;
+    std::vector<std::unique_ptr<TypeInfo>> listed;
+    std::vector<std::unique_ptr<TypeInfo>> interfaceHalves;
+    std::map<OleString, UINT> indexByName;
+    std::atomic<ULONG> references{1};
+};
+
+// IUnknown and IDispatch, which every loaded library refers to; null only if it cannot be built.
+TypeLib* StandardOleLibrary();
+
+// Names and help strings as GetDocumentation answers them: no help context and no help file.
+HRESULT AnswerDocumentation(const OleString& name, const OleString& doc, BSTR* nameOut,
+                            BSTR* docOut, DWORD* helpContext, BSTR* helpFile);
+
+// Reads the file at the (UTF-8) path into a new library holding one reference.
+HRESULT LoadTypeLibFile(const std::string& path, ITypeLib** library);
+
+// Descriptions handed to callers live in one allocation each, so that one release frees them
+// and nothing in them points into a library that may be gone by then.
+FUNCDESC* NewFuncDesc(const FuncData& function, SHORT vtableOffset, bool dispatchForm);
+void DeleteFuncDesc(FUNCDESC* function);
+
+} // namespace Ostrel

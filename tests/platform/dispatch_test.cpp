@@ -1,0 +1,633 @@
+#include "dispatch_test_idl.h"
+#include "platform/com.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::u16string TextOf(BSTR text) {
+    return text == nullptr ? std::u16string() : std::u16string(text, SysStringLen(text));
+}
+
+// A host object passed as an argument: it counts the references that the call takes and
+// answers IDispatch only when asked to.
+class HostObject : public IDispatch {
+public:
+    explicit HostObject(bool answersDispatch) : answersDispatch(answersDispatch) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (riid == IID_IUnknown || (answersDispatch && riid == IID_IDispatch)) {
+            *object = this;
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+    ULONG STDMETHODCALLTYPE Release() override { return --references; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                     UINT*) override {
+        return E_NOTIMPL;
+    }
+
+    ULONG references = 1;
+
+private:
+    bool answersDispatch;
+};
+
+// Records what each method received, in the slot order of the generated header, and answers
+// `answer`; a failing answer comes with error information, as the system's objects give it.
+class Recorder : public IDispatchRecorder {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IDispatchRecorder) {
+            *object = this;
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+    ULONG STDMETHODCALLTYPE Release() override { return --references; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                     UINT*) override {
+        return E_NOTIMPL;
+    }
+
+    HRESULT STDMETHODCALLTYPE TakeText(BSTR received) override {
+        textPointer = received;
+        text = TextOf(received);
+        return Answer("TakeText");
+    }
+    HRESULT STDMETHODCALLTYPE GiveText(BSTR* given) override {
+        *given = SUCCEEDED(answer) ? SysAllocString(u"given") : nullptr;
+        return Answer("GiveText");
+    }
+    HRESULT STDMETHODCALLTYPE TakeVariantRef(VARIANT* value) override {
+        variantPointer = value;
+        variantType = value->vt;
+        return Answer("TakeVariantRef");
+    }
+    HRESULT STDMETHODCALLTYPE TakeVariant(VARIANT value) override {
+        variantValue = value;
+        return Answer("TakeVariant");
+    }
+    HRESULT STDMETHODCALLTYPE TakeNumber(LONG received) override {
+        number = received;
+        return Answer("TakeNumber");
+    }
+    HRESULT STDMETHODCALLTYPE GiveNumber(LONG* given) override {
+        *given = 42;
+        return Answer("GiveNumber");
+    }
+    HRESULT STDMETHODCALLTYPE GiveFlag(VARIANT_BOOL* given) override {
+        *given = VARIANT_TRUE;
+        return Answer("GiveFlag");
+    }
+    HRESULT STDMETHODCALLTYPE TakeObject(IDispatch* received) override {
+        object = received;
+        objectCalls++;
+        return Answer("TakeObject");
+    }
+    HRESULT STDMETHODCALLTYPE GiveRecorder(IDispatchRecorder** given) override {
+        *given = child;
+        child->AddRef();
+        return Answer("GiveRecorder");
+    }
+    HRESULT STDMETHODCALLTYPE GivePair(BSTR* name, BSTR* value) override {
+        *name = SysAllocString(pairName.c_str());
+        *value = SysAllocString(u"value");
+        return Answer("GivePair");
+    }
+    HRESULT STDMETHODCALLTYPE GiveVariants(VARIANT* names, VARIANT* values) override {
+        names->vt = VT_ARRAY | VT_BSTR;
+        names->parray = TextArray({u"first", u"second"});
+        values->vt = VT_ARRAY | VT_BSTR;
+        values->parray = TextArray({u"1", u"2"});
+        return Answer("GiveVariants");
+    }
+    HRESULT STDMETHODCALLTYPE Ping() override { return Answer("Ping"); }
+    HRESULT STDMETHODCALLTYPE TakeMixed(BSTR name, LONG index, VARIANT* value) override {
+        text = TextOf(name);
+        number = index;
+        variantPointer = value;
+        variantType = value->vt;
+        return Answer("TakeMixed");
+    }
+
+    std::vector<std::string> calls;
+    HRESULT answer = S_OK;
+    bool raisesErrorInfo = true;
+    ULONG references = 1;
+    std::u16string text;
+    BSTR textPointer = nullptr;
+    LONG number = 0;
+    VARIANT* variantPointer = nullptr;
+    VARTYPE variantType = VT_EMPTY;
+    VARIANT variantValue{};
+    IDispatch* object = nullptr;
+    int objectCalls = 0;
+    Recorder* child = nullptr;
+    std::u16string pairName = u"name";
+
+private:
+    static SAFEARRAY* TextArray(std::vector<std::u16string> texts) {
+        SAFEARRAY* array = SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(texts.size()));
+        BSTR* items = nullptr;
+        SafeArrayAccessData(array, reinterpret_cast<void**>(&items));
+        for (size_t i = 0; i < texts.size(); ++i) {
+            items[i] = SysAllocString(texts[i].c_str());
+        }
+        SafeArrayUnaccessData(array);
+        return array;
+    }
+
+    HRESULT Answer(const char* method) {
+        calls.push_back(method);
+        if (FAILED(answer) && raisesErrorInfo) {
+            ICreateErrorInfo* creator = nullptr;
+            CreateErrorInfo(&creator);
+            creator->SetDescription(const_cast<LPOLESTR>(u"Recorder failed"));
+            creator->SetSource(const_cast<LPOLESTR>(u"Pravell.Recorder"));
+            IErrorInfo* info = nullptr;
+            creator->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info));
+            SetErrorInfo(0, info);
+            info->Release();
+            creator->Release();
+        }
+        return answer;
+    }
+};
+
+// Arguments as a script writes them, first to last; DISPPARAMS gets them last first. Owned
+// values are freed at the end of the test.
+class Arguments {
+public:
+    Arguments() = default;
+    Arguments(const Arguments&) = delete;
+    Arguments& operator=(const Arguments&) = delete;
+    ~Arguments() {
+        for (VARIANT& argument : items) {
+            VariantClear(&argument);
+        }
+    }
+
+    Arguments& Add(VARIANT argument) {
+        items.insert(items.begin(), argument);
+        return *this;
+    }
+    Arguments& Text(const char16_t* text) { return Add(Value(VT_BSTR, SysAllocString(text))); }
+    Arguments& I2(SHORT value) { return Add(Value(VT_I2, value)); }
+    Arguments& I4(LONG value) { return Add(Value(VT_I4, value)); }
+    Arguments& R8(DOUBLE value) { return Add(Value(VT_R8, value)); }
+    Arguments& Empty() { return Add(VARIANT{}); }
+    Arguments& Null() { return Add(Value(VT_NULL, 0)); }
+    Arguments& Object(IDispatch* object) {
+        object->AddRef();
+        return Add(Value(VT_DISPATCH, object));
+    }
+    Arguments& Unknown(IUnknown* object) {
+        object->AddRef();
+        return Add(Value(VT_UNKNOWN, object));
+    }
+    // How VBScript passes a variable: a reference to the variable's own variant.
+    Arguments& Variable(VARIANT* variable) { return Add(Value(VT_BYREF | VT_VARIANT, variable)); }
+    Arguments& Reference(VARTYPE vt, void* target) { return Add(Value(VT_BYREF | vt, target)); }
+
+    DISPPARAMS* Params() {
+        params = DISPPARAMS{items.data(), nullptr, static_cast<UINT>(items.size()), 0};
+        return &params;
+    }
+    VARIANT& operator[](size_t fromLast) { return items[fromLast]; }
+
+private:
+    template <typename T>
+    static VARIANT Value(VARTYPE vt, T value) {
+        VARIANT variant{};
+        variant.vt = vt;
+        static_assert(sizeof(T) <= sizeof(variant.llVal), "fits the value field");
+        std::memcpy(&variant.llVal, &value, sizeof(T));
+        return variant;
+    }
+
+    std::vector<VARIANT> items;
+    DISPPARAMS params{};
+};
+
+class Dispatch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(LoadTypeLib(PRAVELL_DISPATCH_TEST_TLB, &library), S_OK);
+        ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IDispatchRecorder, &info), S_OK);
+    }
+    void TearDown() override {
+        VariantClear(&result);
+        ClearException();
+        if (info != nullptr) {
+            info->Release();
+        }
+        if (library != nullptr) {
+            library->Release();
+        }
+    }
+    void ClearException() {
+        SysFreeString(exception.bstrSource);
+        SysFreeString(exception.bstrDescription);
+        SysFreeString(exception.bstrHelpFile);
+        exception = EXCEPINFO{};
+    }
+
+    DISPID Id(const char16_t* name) {
+        LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+        DISPID id = 0;
+        EXPECT_EQ(DispGetIDsOfNames(info, names, 1, &id), S_OK) << "no member";
+        return id;
+    }
+
+    HRESULT Call(const char16_t* name, Arguments& arguments, WORD flags = DISPATCH_METHOD) {
+        VariantClear(&result);
+        return DispInvoke(&recorder, info, Id(name), flags, arguments.Params(), &result, &exception,
+                          &argumentError);
+    }
+
+    ITypeLib* library = nullptr;
+    ITypeInfo* info = nullptr;
+    Recorder recorder;
+    VARIANT result{};
+    EXCEPINFO exception{};
+    UINT argumentError = 99;
+};
+
+TEST_F(Dispatch, NamesFindTheirMembersWithoutRegardToCase) {
+    const char16_t* methods[] = {u"TakeText",     u"GiveText",   u"TakeVariantRef", u"TakeVariant",
+                                 u"TakeNumber",   u"GiveNumber", u"GiveFlag",       u"TakeObject",
+                                 u"GiveRecorder", u"GivePair",   u"GiveVariants",   u"Ping",
+                                 u"TakeMixed"};
+    for (DISPID expected = 1; expected <= 13; ++expected) {
+        EXPECT_EQ(Id(methods[expected - 1]), expected);
+    }
+    EXPECT_EQ(Id(u"takemixed"), 13);
+    EXPECT_EQ(Id(u"GIVEFLAG"), 7);
+
+    LPOLESTR withParameters[] = {const_cast<LPOLESTR>(u"TakeMixed"), const_cast<LPOLESTR>(u"INDEX"),
+                                 const_cast<LPOLESTR>(u"name")};
+    DISPID ids[3] = {};
+    EXPECT_EQ(DispGetIDsOfNames(info, withParameters, 3, ids), S_OK);
+    EXPECT_EQ(ids[0], 13);
+    EXPECT_EQ(ids[1], 1);
+    EXPECT_EQ(ids[2], 0);
+
+    LPOLESTR unknown[] = {const_cast<LPOLESTR>(u"NoSuchMethod")};
+    DISPID id = 7;
+    EXPECT_EQ(DispGetIDsOfNames(info, unknown, 1, &id), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(id, DISPID_UNKNOWN);
+
+    LPOLESTR unknownParameter[] = {const_cast<LPOLESTR>(u"TakeText"),
+                                   const_cast<LPOLESTR>(u"nosuch")};
+    DISPID pair[2] = {7, 7};
+    EXPECT_EQ(DispGetIDsOfNames(info, unknownParameter, 2, pair), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(pair[0], 1);
+    EXPECT_EQ(pair[1], DISPID_UNKNOWN);
+}
+
+TEST_F(Dispatch, EveryIdentifierLandsOnTheMethodOfThatName) {
+    Recorder child;
+    recorder.child = &child;
+    VARIANT slot{};
+    BSTR name = nullptr;
+    struct Case {
+        const char* method;
+        Arguments arguments;
+    } cases[] = {{"TakeText", {}},    {"GiveText", {}},     {"TakeVariantRef", {}},
+                 {"TakeVariant", {}}, {"TakeNumber", {}},   {"GiveNumber", {}},
+                 {"GiveFlag", {}},    {"TakeObject", {}},   {"GiveRecorder", {}},
+                 {"GivePair", {}},    {"GiveVariants", {}}, {"Ping", {}},
+                 {"TakeMixed", {}}};
+    cases[0].arguments.Text(u"a");
+    cases[2].arguments.I4(1);
+    cases[3].arguments.I4(1);
+    cases[4].arguments.I4(1);
+    cases[7].arguments.Null();
+    cases[9].arguments.Reference(VT_BSTR, &name);
+    cases[10].arguments.Variable(&slot);
+    cases[12].arguments.Text(u"a").I4(1).I4(2);
+    for (Case& c : cases) {
+        const std::u16string name16(c.method, c.method + std::strlen(c.method));
+        EXPECT_EQ(Call(name16.c_str(), c.arguments), S_OK) << c.method;
+        ASSERT_FALSE(recorder.calls.empty());
+        EXPECT_EQ(recorder.calls.back(), c.method);
+    }
+    EXPECT_EQ(recorder.calls.size(), 13u);
+    EXPECT_EQ(recorder.references, 1u) << "the object itself is neither held nor released";
+    EXPECT_EQ(child.references, 1u) << "the returned object went to the result and was released";
+    SysFreeString(name);
+    VariantClear(&slot);
+}
+
+TEST_F(Dispatch, VBScriptVariablesArriveThroughTheirReferences) {
+    VARIANT text{};
+    text.vt = VT_BSTR;
+    text.bstrVal = SysAllocString(u"from a variable");
+    VARIANT small{};
+    small.vt = VT_I2;
+    small.iVal = -7;
+
+    Arguments one;
+    one.Variable(&text);
+    EXPECT_EQ(Call(u"TakeText", one), S_OK);
+    EXPECT_EQ(recorder.textPointer, text.bstrVal) << "a string variable is passed, not copied";
+
+    Arguments two;
+    two.Variable(&small);
+    EXPECT_EQ(Call(u"TakeNumber", two), S_OK);
+    EXPECT_EQ(recorder.number, -7);
+    EXPECT_EQ(small.vt, VT_I2) << "the variable is not changed by the coercion";
+
+    Arguments three;
+    three.Variable(&text).I2(3).Variable(&small);
+    EXPECT_EQ(Call(u"TakeMixed", three, DISPATCH_METHOD | DISPATCH_PROPERTYGET), S_OK);
+    EXPECT_EQ(recorder.text, u"from a variable");
+    EXPECT_EQ(recorder.number, 3);
+    EXPECT_EQ(recorder.variantPointer, &small) << "VARIANT* receives the variable itself";
+
+    Arguments literal;
+    literal.Text(u"literal");
+    EXPECT_EQ(Call(u"TakeVariantRef", literal), S_OK);
+    EXPECT_EQ(recorder.variantPointer, &literal[0]);
+    EXPECT_EQ(recorder.variantType, VT_BSTR);
+
+    Arguments byValue;
+    byValue.Variable(&text);
+    EXPECT_EQ(Call(u"TakeVariant", byValue), S_OK);
+    EXPECT_EQ(recorder.variantValue.vt, VT_BYREF | VT_VARIANT) << "a VARIANT comes as it came";
+    EXPECT_EQ(recorder.variantValue.pvarVal, &text);
+
+    Arguments none;
+    EXPECT_EQ(Call(u"GiveNumber", none, DISPATCH_METHOD | DISPATCH_PROPERTYGET), S_OK);
+    EXPECT_EQ(result.vt, VT_I4);
+    EXPECT_EQ(result.lVal, 42);
+    EXPECT_EQ(Call(u"GiveNumber", none, DISPATCH_PROPERTYGET), S_OK);
+    EXPECT_EQ(Call(u"GiveNumber", none, DISPATCH_METHOD), S_OK);
+    VariantClear(&text);
+}
+
+TEST_F(Dispatch, JScriptValuesAreCoercedToTheDeclaredTypes) {
+    Arguments real;
+    real.R8(3.5);
+    EXPECT_EQ(Call(u"TakeNumber", real), S_OK);
+    EXPECT_EQ(recorder.number, 4) << "rounded as VariantChangeType rounds";
+
+    Arguments digits;
+    digits.Text(u"123");
+    EXPECT_EQ(Call(u"TakeNumber", digits), S_OK);
+    EXPECT_EQ(recorder.number, 123);
+
+    Arguments number;
+    number.I4(56);
+    EXPECT_EQ(Call(u"TakeText", number), S_OK);
+    EXPECT_EQ(recorder.text, u"56") << "a temporary string, freed after the call";
+
+    Arguments mixed;
+    mixed.Text(u"n").R8(2.0).I4(9);
+    EXPECT_EQ(Call(u"TakeMixed", mixed), S_OK);
+    EXPECT_EQ(recorder.number, 2);
+    EXPECT_EQ(recorder.variantType, VT_I4);
+    EXPECT_EQ(mixed[2].vt, VT_BSTR) << "arguments are never changed in place";
+    EXPECT_EQ(mixed[1].vt, VT_R8);
+}
+
+TEST_F(Dispatch, InterfaceArgumentsKeepTheirReferencesBalanced) {
+    HostObject host(true);
+    Arguments direct;
+    direct.Object(&host);
+    EXPECT_EQ(Call(u"TakeObject", direct), S_OK);
+    EXPECT_EQ(recorder.object, &host);
+    EXPECT_EQ(host.references, 2u) << "the argument's own reference only";
+
+    Arguments asUnknown;
+    asUnknown.Unknown(&host);
+    EXPECT_EQ(Call(u"TakeObject", asUnknown), S_OK);
+    EXPECT_EQ(recorder.object, &host);
+    EXPECT_EQ(host.references, 3u) << "the QueryInterface reference was released";
+
+    Arguments empty;
+    empty.Empty();
+    EXPECT_EQ(Call(u"TakeObject", empty), S_OK);
+    EXPECT_EQ(recorder.object, nullptr);
+    Arguments null;
+    null.Null();
+    EXPECT_EQ(Call(u"TakeObject", null), S_OK);
+    EXPECT_EQ(recorder.object, nullptr);
+
+    HostObject plain(false);
+    Arguments unanswered;
+    unanswered.Unknown(&plain);
+    EXPECT_EQ(Call(u"TakeObject", unanswered), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(argumentError, 0u);
+    EXPECT_EQ(plain.references, 2u);
+
+    Arguments number;
+    number.I4(1);
+    EXPECT_EQ(Call(u"TakeObject", number), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(recorder.objectCalls, 4);
+}
+
+TEST_F(Dispatch, FailedCoercionsNameTheArgumentAndCallNothing) {
+    Arguments letters;
+    letters.Text(u"abc");
+    EXPECT_EQ(Call(u"TakeNumber", letters), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(argumentError, 0u);
+
+    Arguments huge;
+    huge.R8(1e20);
+    EXPECT_EQ(Call(u"TakeNumber", huge), DISP_E_OVERFLOW);
+
+    // The string made for the first argument is freed when the second fails.
+    Arguments middle;
+    middle.I4(5).Text(u"abc").I4(1);
+    argumentError = 99;
+    EXPECT_EQ(Call(u"TakeMixed", middle), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(argumentError, 1u) << "index in rgvarg, which holds the last argument first";
+
+    Arguments notByReference;
+    notByReference.Text(u"x");
+    EXPECT_EQ(Call(u"GivePair", notByReference), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(argumentError, 0u);
+    EXPECT_TRUE(recorder.calls.empty());
+}
+
+TEST_F(Dispatch, RetvalBecomesTheResultOfItsOwnType) {
+    Recorder child;
+    recorder.child = &child;
+    Arguments none;
+    EXPECT_EQ(Call(u"GiveText", none), S_OK);
+    EXPECT_EQ(result.vt, VT_BSTR);
+    EXPECT_EQ(TextOf(result.bstrVal), u"given");
+
+    EXPECT_EQ(Call(u"GiveFlag", none), S_OK);
+    EXPECT_EQ(result.vt, VT_BOOL);
+    EXPECT_EQ(result.boolVal, VARIANT_TRUE);
+
+    EXPECT_EQ(Call(u"GiveRecorder", none), S_OK);
+    EXPECT_EQ(result.vt, VT_DISPATCH);
+    EXPECT_EQ(result.pdispVal, static_cast<IDispatch*>(&child));
+    EXPECT_EQ(child.references, 2u) << "the result owns the reference";
+    VariantClear(&result);
+
+    EXPECT_EQ(Call(u"Ping", none), S_OK);
+    EXPECT_EQ(result.vt, VT_EMPTY);
+
+    // Without a result variant every returned value is released.
+    EXPECT_EQ(DispInvoke(&recorder, info, Id(u"GiveRecorder"), DISPATCH_METHOD, none.Params(),
+                         nullptr, nullptr, nullptr),
+              S_OK);
+    EXPECT_EQ(child.references, 1u);
+    EXPECT_EQ(DispInvoke(&recorder, info, Id(u"GiveVariants"), DISPATCH_METHOD,
+                         Arguments().Variable(&result).Params(), nullptr, nullptr, nullptr),
+              S_OK);
+    EXPECT_EQ(result.vt, VT_ARRAY | VT_BSTR);
+}
+
+TEST_F(Dispatch, OutValuesReplaceWhatTheReferencesHeld) {
+    BSTR name = SysAllocString(u"old name");
+    Arguments typed;
+    typed.Reference(VT_BSTR, &name);
+    EXPECT_EQ(Call(u"GivePair", typed), S_OK);
+    EXPECT_EQ(TextOf(name), u"name") << "the old string was freed, the new one stored";
+    EXPECT_EQ(TextOf(result.bstrVal), u"value");
+
+    VARIANT variable{};
+    variable.vt = VT_BSTR;
+    variable.bstrVal = SysAllocString(u"old");
+    Arguments script;
+    script.Variable(&variable);
+    EXPECT_EQ(Call(u"GivePair", script), S_OK);
+    EXPECT_EQ(variable.vt, VT_BSTR);
+    EXPECT_EQ(TextOf(variable.bstrVal), u"name");
+
+    LONG count = 5;
+    recorder.pairName = u"17";
+    Arguments coerced;
+    coerced.Reference(VT_I4, &count);
+    EXPECT_EQ(Call(u"GivePair", coerced), S_OK);
+    EXPECT_EQ(count, 17) << "coerced back to the reference's own type";
+
+    recorder.pairName = u"not a number";
+    Arguments uncoercible;
+    uncoercible.Reference(VT_I4, &count);
+    EXPECT_EQ(Call(u"GivePair", uncoercible), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(argumentError, 0u);
+    EXPECT_EQ(count, 17);
+
+    VARIANT names{};
+    names.vt = VT_I4;
+    Arguments arrays;
+    arrays.Variable(&names);
+    EXPECT_EQ(Call(u"GiveVariants", arrays), S_OK);
+    ASSERT_EQ(names.vt, VT_ARRAY | VT_BSTR);
+    ASSERT_EQ(result.vt, VT_ARRAY | VT_BSTR);
+    BSTR* items = nullptr;
+    ASSERT_EQ(SafeArrayAccessData(names.parray, reinterpret_cast<void**>(&items)), S_OK);
+    EXPECT_EQ(TextOf(items[1]), u"second");
+    SafeArrayUnaccessData(names.parray);
+
+    SysFreeString(name);
+    VariantClear(&variable);
+    VariantClear(&names);
+}
+
+TEST_F(Dispatch, FailuresBecomeExceptionsFromTheErrorInformation) {
+    recorder.answer = E_FAIL;
+    Arguments none;
+    EXPECT_EQ(Call(u"GiveText", none), DISP_E_EXCEPTION);
+    EXPECT_EQ(exception.scode, E_FAIL);
+    EXPECT_EQ(exception.wCode, 0);
+    EXPECT_EQ(TextOf(exception.bstrDescription), u"Recorder failed");
+    EXPECT_EQ(TextOf(exception.bstrSource), u"Pravell.Recorder");
+    EXPECT_EQ(result.vt, VT_EMPTY);
+    IErrorInfo* left = nullptr;
+    EXPECT_EQ(GetErrorInfo(0, &left), S_FALSE) << "the thread's slot was consumed";
+    ClearException();
+
+    // Without EXCEPINFO the call still fails with DISP_E_EXCEPTION, and the information stays
+    // for the caller to read.
+    EXPECT_EQ(DispInvoke(&recorder, info, Id(u"Ping"), DISPATCH_METHOD, none.Params(), nullptr,
+                         nullptr, nullptr),
+              DISP_E_EXCEPTION);
+    ASSERT_EQ(GetErrorInfo(0, &left), S_OK);
+    left->Release();
+
+    // A failure without error information does not pick up information left from before.
+    recorder.Ping();
+    recorder.raisesErrorInfo = false;
+    recorder.answer = E_INVALIDARG;
+    EXPECT_EQ(Call(u"Ping", none), DISP_E_EXCEPTION);
+    EXPECT_EQ(exception.scode, E_INVALIDARG);
+    EXPECT_EQ(exception.bstrDescription, nullptr);
+    EXPECT_EQ(GetErrorInfo(0, &left), S_FALSE);
+    recorder.answer = S_FALSE;
+    EXPECT_EQ(Call(u"Ping", none), S_OK) << "S_FALSE is a success";
+}
+
+TEST_F(Dispatch, MalformedCallsAreRejectedBeforeTheMethodRuns) {
+    Arguments none;
+    EXPECT_EQ(Call(u"TakeText", none), DISP_E_BADPARAMCOUNT);
+    Arguments surplus;
+    surplus.Text(u"a").Text(u"b");
+    EXPECT_EQ(Call(u"TakeText", surplus), DISP_E_BADPARAMCOUNT);
+    Arguments forRetval;
+    forRetval.I4(1);
+    EXPECT_EQ(Call(u"GiveText", forRetval), DISP_E_BADPARAMCOUNT);
+
+    Arguments named;
+    named.Text(u"a");
+    DISPID parameter = 0;
+    DISPPARAMS* params = named.Params();
+    params->rgdispidNamedArgs = &parameter;
+    params->cNamedArgs = 1;
+    EXPECT_EQ(DispInvoke(&recorder, info, Id(u"TakeText"), DISPATCH_METHOD, params, &result,
+                         &exception, &argumentError),
+              DISP_E_NONAMEDARGS);
+
+    EXPECT_EQ(DispInvoke(&recorder, info, 99, DISPATCH_METHOD, none.Params(), &result, &exception,
+                         &argumentError),
+              DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(DispInvoke(&recorder, info, DISPID_VALUE, DISPATCH_METHOD, none.Params(), &result,
+                         &exception, &argumentError),
+              DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(Call(u"Ping", none, DISPATCH_PROPERTYPUT), DISP_E_MEMBERNOTFOUND);
+    EXPECT_TRUE(recorder.calls.empty());
+}
+
+TEST_F(Dispatch, TheInterfaceHalfServesAsWell) {
+    HREFTYPE reference = 0;
+    ASSERT_EQ(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &reference), S_OK);
+    ITypeInfo* half = nullptr;
+    ASSERT_EQ(info->GetRefTypeInfo(reference, &half), S_OK);
+    Arguments one;
+    one.I4(11);
+    EXPECT_EQ(DispInvoke(&recorder, half, Id(u"TakeNumber"), DISPATCH_METHOD, one.Params(), nullptr,
+                         nullptr, nullptr),
+              S_OK);
+    EXPECT_EQ(recorder.number, 11);
+    half->Release();
+}
+
+} // namespace
