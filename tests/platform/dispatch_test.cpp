@@ -131,6 +131,18 @@ public:
         variantType = value->vt;
         return Answer("TakeMixed");
     }
+    HRESULT STDMETHODCALLTYPE AddUp(SHORT a, FLOAT b, DOUBLE c, LONG d, DOUBLE* total) override {
+        *total += a + b + c + d;
+        return Answer("AddUp");
+    }
+    HRESULT STDMETHODCALLTYPE TakeMany(LONG a, LONG b, LONG c, LONG d, LONG e, LONG f, LONG g,
+                                       LONG h, LONG i, LONG j, LONG k, LONG l, BSTR m,
+                                       LONG* count) override {
+        many = {a, b, c, d, e, f, g, h, i, j, k, l};
+        text = TextOf(m);
+        *count = static_cast<LONG>(many.size());
+        return Answer("TakeMany");
+    }
 
     std::vector<std::string> calls;
     HRESULT answer = S_OK;
@@ -146,6 +158,7 @@ public:
     int objectCalls = 0;
     Recorder* child = nullptr;
     std::u16string pairName = u"name";
+    std::vector<LONG> many;
 
 private:
     static SAFEARRAY* TextArray(std::vector<std::u16string> texts) {
@@ -196,6 +209,7 @@ public:
     Arguments& Text(const char16_t* text) { return Add(Value(VT_BSTR, SysAllocString(text))); }
     Arguments& I2(SHORT value) { return Add(Value(VT_I2, value)); }
     Arguments& I4(LONG value) { return Add(Value(VT_I4, value)); }
+    Arguments& R4(FLOAT value) { return Add(Value(VT_R4, value)); }
     Arguments& R8(DOUBLE value) { return Add(Value(VT_R8, value)); }
     Arguments& Empty() { return Add(VARIANT{}); }
     Arguments& Null() { return Add(Value(VT_NULL, 0)); }
@@ -279,8 +293,8 @@ TEST_F(Dispatch, NamesFindTheirMembersWithoutRegardToCase) {
     const char16_t* methods[] = {u"TakeText",     u"GiveText",   u"TakeVariantRef", u"TakeVariant",
                                  u"TakeNumber",   u"GiveNumber", u"GiveFlag",       u"TakeObject",
                                  u"GiveRecorder", u"GivePair",   u"GiveVariants",   u"Ping",
-                                 u"TakeMixed"};
-    for (DISPID expected = 1; expected <= 13; ++expected) {
+                                 u"TakeMixed",    u"AddUp",      u"TakeMany"};
+    for (DISPID expected = 1; expected <= 15; ++expected) {
         EXPECT_EQ(Id(methods[expected - 1]), expected);
     }
     EXPECT_EQ(Id(u"takemixed"), 13);
@@ -319,7 +333,7 @@ TEST_F(Dispatch, EveryIdentifierLandsOnTheMethodOfThatName) {
                  {"TakeVariant", {}}, {"TakeNumber", {}},   {"GiveNumber", {}},
                  {"GiveFlag", {}},    {"TakeObject", {}},   {"GiveRecorder", {}},
                  {"GivePair", {}},    {"GiveVariants", {}}, {"Ping", {}},
-                 {"TakeMixed", {}}};
+                 {"TakeMixed", {}},   {"AddUp", {}},        {"TakeMany", {}}};
     cases[0].arguments.Text(u"a");
     cases[2].arguments.I4(1);
     cases[3].arguments.I4(1);
@@ -328,13 +342,19 @@ TEST_F(Dispatch, EveryIdentifierLandsOnTheMethodOfThatName) {
     cases[9].arguments.Reference(VT_BSTR, &name);
     cases[10].arguments.Variable(&slot);
     cases[12].arguments.Text(u"a").I4(1).I4(2);
+    DOUBLE total = 0;
+    cases[13].arguments.I2(1).R4(2).R8(3).I4(4).Reference(VT_R8, &total);
+    for (LONG i = 0; i < 12; ++i) {
+        cases[14].arguments.I4(i);
+    }
+    cases[14].arguments.Text(u"m");
     for (Case& c : cases) {
         const std::u16string name16(c.method, c.method + std::strlen(c.method));
         EXPECT_EQ(Call(name16.c_str(), c.arguments), S_OK) << c.method;
         ASSERT_FALSE(recorder.calls.empty());
         EXPECT_EQ(recorder.calls.back(), c.method);
     }
-    EXPECT_EQ(recorder.calls.size(), 13u);
+    EXPECT_EQ(recorder.calls.size(), 15u);
     EXPECT_EQ(recorder.references, 1u) << "the object itself is neither held nor released";
     EXPECT_EQ(child.references, 1u) << "the returned object went to the result and was released";
     SysFreeString(name);
@@ -614,6 +634,43 @@ TEST_F(Dispatch, MalformedCallsAreRejectedBeforeTheMethodRuns) {
               DISP_E_MEMBERNOTFOUND);
     EXPECT_EQ(Call(u"Ping", none, DISPATCH_PROPERTYPUT), DISP_E_MEMBERNOTFOUND);
     EXPECT_TRUE(recorder.calls.empty());
+}
+
+TEST_F(Dispatch, NumbersOfEveryWidthAndStackArgumentsArriveInOrder) {
+    DOUBLE total = 0.5;
+    Arguments direct;
+    direct.I2(-2).R4(0.25f).R8(1e10).I4(7).Reference(VT_R8, &total);
+    EXPECT_EQ(Call(u"AddUp", direct), S_OK);
+    EXPECT_EQ(total, 0.5 - 2 + 0.25 + 1e10 + 7) << "updated in place";
+
+    // An in-out value of another type is coerced in and written back in that type.
+    VARIANT variable{};
+    variable.vt = VT_I4;
+    variable.lVal = 10;
+    LONG counter = 20;
+    Arguments script;
+    script.I4(1).I4(2).Text(u"3").R8(4).Variable(&variable);
+    EXPECT_EQ(Call(u"AddUp", script), S_OK);
+    EXPECT_EQ(variable.vt, VT_R8) << "the variable takes the parameter's type";
+    EXPECT_EQ(variable.dblVal, 20.0);
+    Arguments typed;
+    typed.I4(1).I4(2).I4(3).I4(4).Reference(VT_I4, &counter);
+    EXPECT_EQ(Call(u"AddUp", typed), S_OK);
+    EXPECT_EQ(counter, 30);
+
+    Arguments many;
+    for (LONG i = 0; i < 12; ++i) {
+        many.I4(100 + i);
+    }
+    many.Text(u"last");
+    EXPECT_EQ(Call(u"TakeMany", many), S_OK);
+    ASSERT_EQ(recorder.many.size(), 12u);
+    for (LONG i = 0; i < 12; ++i) {
+        EXPECT_EQ(recorder.many[i], 100 + i);
+    }
+    EXPECT_EQ(recorder.text, u"last");
+    EXPECT_EQ(result.vt, VT_I4);
+    EXPECT_EQ(result.lVal, 12);
 }
 
 TEST_F(Dispatch, TheInterfaceHalfServesAsWell) {
