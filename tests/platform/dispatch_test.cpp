@@ -13,6 +13,14 @@ std::u16string TextOf(BSTR text) {
     return text == nullptr ? std::u16string() : std::u16string(text, SysStringLen(text));
 }
 
+std::u16string Wide(const std::string& text) {
+    std::u16string wide(text.size(), u'\0');
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                           wide.data(), static_cast<int>(wide.size()));
+    wide.resize(static_cast<size_t>(length));
+    return wide;
+}
+
 // A host object passed as an argument: it counts the references that the call takes and
 // answers IDispatch only when asked to.
 class HostObject : public IDispatch {
@@ -373,6 +381,10 @@ TEST_F(Dispatch, VBScriptVariablesArriveThroughTheirReferences) {
     one.Variable(&text);
     EXPECT_EQ(Call(u"TakeText", one), S_OK);
     EXPECT_EQ(recorder.textPointer, text.bstrVal) << "a string variable is passed, not copied";
+    Arguments typedString;
+    typedString.Reference(VT_BSTR, &text.bstrVal);
+    EXPECT_EQ(Call(u"TakeText", typedString), S_OK);
+    EXPECT_EQ(recorder.textPointer, text.bstrVal);
 
     Arguments two;
     two.Variable(&small);
@@ -685,6 +697,44 @@ TEST_F(Dispatch, TheInterfaceHalfServesAsWell) {
               S_OK);
     EXPECT_EQ(recorder.number, 11);
     half->Release();
+}
+
+// Every member of the system's own type libraries has a signature that the call can make: with
+// a wrong argument count each is refused for the count alone, and the object is never reached.
+// The inherited IUnknown and IDispatch members that the dispatch half lists are restricted and
+// cannot be called by late binding.
+TEST(DispatchLibraries, EveryMemberOfTheSystemsInterfacesCanBeCalled) {
+    for (const char* file : {"/pravell.tlb", "/utils.tlb"}) {
+        const std::u16string path = Wide(std::string(PRAVELL_BIN_DIR) + file);
+        ITypeLib* library = nullptr;
+        ASSERT_EQ(LoadTypeLib(path.c_str(), &library), S_OK) << file;
+        int members = 0;
+        for (UINT t = 0; t < library->GetTypeInfoCount(); ++t) {
+            ITypeInfo* info = nullptr;
+            ASSERT_EQ(library->GetTypeInfo(t, &info), S_OK);
+            TYPEATTR* attributes = nullptr;
+            ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
+            for (UINT f = 0; attributes->typekind == TKIND_DISPATCH && f < attributes->cFuncs;
+                 ++f) {
+                FUNCDESC* function = nullptr;
+                ASSERT_EQ(info->GetFuncDesc(f, &function), S_OK);
+                const bool restricted = (function->wFuncFlags & FUNCFLAG_FRESTRICTED) != 0;
+                VARIANT surplus[9] = {};
+                DISPPARAMS params{surplus, nullptr, 9, 0};
+                void* neverCalled = reinterpret_cast<void*>(0x10);
+                EXPECT_EQ(DispInvoke(neverCalled, info, function->memid, DISPATCH_METHOD, &params,
+                                     nullptr, nullptr, nullptr),
+                          restricted ? DISP_E_MEMBERNOTFOUND : DISP_E_BADPARAMCOUNT)
+                    << file << " interface " << t << " member " << function->memid;
+                members += restricted ? 0 : 1;
+                info->ReleaseFuncDesc(function);
+            }
+            info->ReleaseTypeAttr(attributes);
+            info->Release();
+        }
+        EXPECT_EQ(members, file == std::string("/pravell.tlb") ? 10 + 18 + 3 + 8 + 3 : 6);
+        library->Release();
+    }
 }
 
 } // namespace
