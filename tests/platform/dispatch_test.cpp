@@ -151,6 +151,7 @@ public:
         *count = static_cast<LONG>(many.size());
         return Answer("TakeMany");
     }
+    HRESULT STDMETHODCALLTYPE OutOfSequence() override { return Answer("OutOfSequence"); }
 
     std::vector<std::string> calls;
     HRESULT answer = S_OK;
@@ -305,6 +306,7 @@ TEST_F(Dispatch, NamesFindTheirMembersWithoutRegardToCase) {
     for (DISPID expected = 1; expected <= 15; ++expected) {
         EXPECT_EQ(Id(methods[expected - 1]), expected);
     }
+    EXPECT_EQ(Id(u"OutOfSequence"), 100);
     EXPECT_EQ(Id(u"takemixed"), 13);
     EXPECT_EQ(Id(u"GIVEFLAG"), 7);
 
@@ -337,11 +339,11 @@ TEST_F(Dispatch, EveryIdentifierLandsOnTheMethodOfThatName) {
     struct Case {
         const char* method;
         Arguments arguments;
-    } cases[] = {{"TakeText", {}},    {"GiveText", {}},     {"TakeVariantRef", {}},
-                 {"TakeVariant", {}}, {"TakeNumber", {}},   {"GiveNumber", {}},
-                 {"GiveFlag", {}},    {"TakeObject", {}},   {"GiveRecorder", {}},
-                 {"GivePair", {}},    {"GiveVariants", {}}, {"Ping", {}},
-                 {"TakeMixed", {}},   {"AddUp", {}},        {"TakeMany", {}}};
+    } cases[] = {
+        {"TakeText", {}},     {"GiveText", {}},   {"TakeVariantRef", {}}, {"TakeVariant", {}},
+        {"TakeNumber", {}},   {"GiveNumber", {}}, {"GiveFlag", {}},       {"TakeObject", {}},
+        {"GiveRecorder", {}}, {"GivePair", {}},   {"GiveVariants", {}},   {"Ping", {}},
+        {"TakeMixed", {}},    {"AddUp", {}},      {"TakeMany", {}},       {"OutOfSequence", {}}};
     cases[0].arguments.Text(u"a");
     cases[2].arguments.I4(1);
     cases[3].arguments.I4(1);
@@ -362,7 +364,7 @@ TEST_F(Dispatch, EveryIdentifierLandsOnTheMethodOfThatName) {
         ASSERT_FALSE(recorder.calls.empty());
         EXPECT_EQ(recorder.calls.back(), c.method);
     }
-    EXPECT_EQ(recorder.calls.size(), 15u);
+    EXPECT_EQ(recorder.calls.size(), 16u);
     EXPECT_EQ(recorder.references, 1u) << "the object itself is neither held nor released";
     EXPECT_EQ(child.references, 1u) << "the returned object went to the result and was released";
     SysFreeString(name);
