@@ -1,3 +1,4 @@
+#include "countingobject.h"
 #include "dispatch_test_idl.h"
 #include "platform/com.h"
 
@@ -20,39 +21,6 @@ std::u16string Wide(const std::string& text) {
     wide.resize(static_cast<size_t>(length));
     return wide;
 }
-
-// A host object passed as an argument: it counts the references that the call takes and
-// answers IDispatch only when asked to.
-class HostObject : public IDispatch {
-public:
-    explicit HostObject(bool answersDispatch) : answersDispatch(answersDispatch) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (riid == IID_IUnknown || (answersDispatch && riid == IID_IDispatch)) {
-            *object = this;
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) override {
-        return E_NOTIMPL;
-    }
-
-    ULONG references = 1;
-
-private:
-    bool answersDispatch;
-};
 
 // Records what each method received, in the slot order of the generated header, and answers
 // `answer`; a failing answer comes with error information, as the system's objects give it.
@@ -448,7 +416,7 @@ TEST_F(Dispatch, JScriptValuesAreCoercedToTheDeclaredTypes) {
 }
 
 TEST_F(Dispatch, InterfaceArgumentsKeepTheirReferencesBalanced) {
-    HostObject host(true);
+    Ostrel::Testing::CountingObject host;
     Arguments direct;
     direct.Object(&host);
     EXPECT_EQ(Call(u"TakeObject", direct), S_OK);
@@ -470,7 +438,7 @@ TEST_F(Dispatch, InterfaceArgumentsKeepTheirReferencesBalanced) {
     EXPECT_EQ(Call(u"TakeObject", null), S_OK);
     EXPECT_EQ(recorder.object, nullptr);
 
-    HostObject plain(false);
+    Ostrel::Testing::CountingObject plain(false);
     Arguments unanswered;
     unanswered.Unknown(&plain);
     EXPECT_EQ(Call(u"TakeObject", unanswered), DISP_E_TYPEMISMATCH);
