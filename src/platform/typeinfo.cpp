@@ -1,5 +1,4 @@
 #include "platform/activation.h"
-#include "platform/bstr.h"
 #include "platform/dispatch.h"
 #include "platform/typelibobjects.h"
 
@@ -11,10 +10,6 @@ namespace {
 
 // The dispatch half of a dual interface reports the table of IDispatch itself.
 constexpr WORD dispatchVtableSize = 7 * sizeof(void*);
-
-BSTR AllocText(const OleString& text) {
-    return text.empty() ? nullptr : SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-}
 
 } // namespace
 
@@ -107,7 +102,9 @@ HRESULT TypeInfo::GetTypeAttr(TYPEATTR** attributes) {
     return S_OK;
 }
 
-void TypeInfo::ReleaseTypeAttr(TYPEATTR* attributes) { delete attributes; }
+void TypeInfo::ReleaseTypeAttr(TYPEATTR* attributes) {
+    delete attributes;
+}
 
 HRESULT TypeInfo::GetFuncDesc(UINT at, FUNCDESC** function) {
     if (function == nullptr) {
@@ -122,7 +119,9 @@ HRESULT TypeInfo::GetFuncDesc(UINT at, FUNCDESC** function) {
     return *function != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
-void TypeInfo::ReleaseFuncDesc(FUNCDESC* function) { DeleteFuncDesc(function); }
+void TypeInfo::ReleaseFuncDesc(FUNCDESC* function) {
+    DeleteFuncDesc(function);
+}
 
 const MemberView* TypeInfo::FindMember(MEMBERID id) const {
     for (const MemberView& member : members) {
@@ -154,10 +153,10 @@ HRESULT TypeInfo::GetNames(MEMBERID id, BSTR* names, UINT capacity, UINT* count)
     }
     const FuncData& function = *member->function;
     if (capacity > 0) {
-        names[(*count)++] = AllocText(function.name);
+        names[(*count)++] = AllocTextOrNull(function.name);
     }
     for (size_t i = 0; i < function.params.size() && *count < capacity; ++i) {
-        names[(*count)++] = AllocText(function.params[i].name);
+        names[(*count)++] = AllocTextOrNull(function.params[i].name);
     }
     return S_OK;
 }
@@ -199,8 +198,8 @@ HRESULT TypeInfo::Invoke(PVOID instance, MEMBERID id, WORD flags, DISPPARAMS* pa
     return DispInvoke(instance, this, id, flags, params, result, exception, argumentError);
 }
 
-HRESULT TypeInfo::GetDocumentation(MEMBERID id, BSTR* name, BSTR* documentation,
-                                   DWORD* helpContext, BSTR* helpFile) {
+HRESULT TypeInfo::GetDocumentation(MEMBERID id, BSTR* name, BSTR* documentation, DWORD* helpContext,
+                                   BSTR* helpFile) {
     const OleString* memberName = &data.name;
     const OleString* doc = &data.doc;
     if (id != MEMBERID_NIL) {
@@ -213,11 +212,16 @@ HRESULT TypeInfo::GetDocumentation(MEMBERID id, BSTR* name, BSTR* documentation,
         memberName = &member->function->name;
         doc = &member->function->doc;
     }
-    if (name != nullptr) {
-        *name = AllocText(*memberName);
+    return AnswerDocumentation(*memberName, *doc, name, documentation, helpContext, helpFile);
+}
+
+HRESULT AnswerDocumentation(const OleString& name, const OleString& doc, BSTR* nameOut,
+                            BSTR* docOut, DWORD* helpContext, BSTR* helpFile) {
+    if (nameOut != nullptr) {
+        *nameOut = AllocTextOrNull(name);
     }
-    if (documentation != nullptr) {
-        *documentation = AllocText(*doc);
+    if (docOut != nullptr) {
+        *docOut = AllocTextOrNull(doc);
     }
     if (helpContext != nullptr) {
         *helpContext = 0;

@@ -98,6 +98,8 @@ FUNCDESC* NewFuncDesc(const FuncData& function, SHORT vtableOffset, bool dispatc
     return desc;
 }
 
-void DeleteFuncDesc(FUNCDESC* function) { ::operator delete(function); }
+void DeleteFuncDesc(FUNCDESC* function) {
+    ::operator delete(function);
+}
 
 } // namespace Ostrel

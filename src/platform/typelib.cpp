@@ -1,6 +1,5 @@
 #include "platform/typelib.h"
 
-#include "platform/bstr.h"
 #include "platform/typelibobjects.h"
 
 #include <cstdio>
@@ -16,14 +15,6 @@ constexpr HREFTYPE importedReference = 0x80000000u;
 constexpr HREFTYPE interfaceHalfBit = 0x1u;
 // Virtual table offsets are SHORTs: no interface may have more slots than this.
 constexpr int mostVtableSlots = 0x7FFF / static_cast<int>(sizeof(void*));
-
-OleString FoldedName(const OleString& name) {
-    OleString folded = name;
-    for (OLECHAR& c : folded) {
-        c = c >= u'a' && c <= u'z' ? static_cast<OLECHAR>(c - 32) : c;
-    }
-    return folded;
-}
 
 HRESULT ReadWholeFile(const std::string& path, std::string& text) {
     FILE* file = std::fopen(path.c_str(), "rb");
@@ -42,10 +33,6 @@ HRESULT ReadWholeFile(const std::string& path, std::string& text) {
         return TYPE_E_CANTLOADLIBRARY;
     }
     return text.size() > largestTypeLibFile ? TYPE_E_INVDATAREAD : S_OK;
-}
-
-BSTR AllocName(const OleString& text) {
-    return text.empty() ? nullptr : SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
 }
 
 } // namespace
@@ -233,8 +220,7 @@ TypeInfo* TypeLib::Resolve(HREFTYPE reference) const {
     if (index >= listed.size()) {
         return nullptr;
     }
-    return (reference & interfaceHalfBit) != 0 ? interfaceHalves[index].get()
-                                               : listed[index].get();
+    return (reference & interfaceHalfBit) != 0 ? interfaceHalves[index].get() : listed[index].get();
 }
 
 HRESULT TypeLib::QueryInterface(REFIID riid, void** object) {
@@ -250,7 +236,9 @@ HRESULT TypeLib::QueryInterface(REFIID riid, void** object) {
     return E_NOINTERFACE;
 }
 
-ULONG TypeLib::AddRef() { return ++references; }
+ULONG TypeLib::AddRef() {
+    return ++references;
+}
 
 ULONG TypeLib::Release() {
     ULONG left = --references;
@@ -260,7 +248,9 @@ ULONG TypeLib::Release() {
     return left;
 }
 
-UINT TypeLib::GetTypeInfoCount() { return static_cast<UINT>(listed.size()); }
+UINT TypeLib::GetTypeInfoCount() {
+    return static_cast<UINT>(listed.size());
+}
 
 HRESULT TypeLib::GetTypeInfo(UINT index, ITypeInfo** info) {
     if (info == nullptr) {
@@ -305,13 +295,14 @@ HRESULT TypeLib::GetLibAttr(TLIBATTR** attributes) {
     if (attributes == nullptr) {
         return E_INVALIDARG;
     }
-    *attributes = new (std::nothrow) TLIBATTR{data.guid,         data.lcid,
-                                              data.syskind,      data.majorVersion,
-                                              data.minorVersion, 0};
+    *attributes = new (std::nothrow)
+        TLIBATTR{data.guid, data.lcid, data.syskind, data.majorVersion, data.minorVersion, 0};
     return *attributes != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
-void TypeLib::ReleaseTLibAttr(TLIBATTR* attributes) { delete attributes; }
+void TypeLib::ReleaseTLibAttr(TLIBATTR* attributes) {
+    delete attributes;
+}
 
 HRESULT TypeLib::GetTypeComp(ITypeComp** comp) {
     if (comp != nullptr) {
@@ -320,8 +311,8 @@ HRESULT TypeLib::GetTypeComp(ITypeComp** comp) {
     return E_NOTIMPL;
 }
 
-HRESULT TypeLib::GetDocumentation(INT index, BSTR* name, BSTR* documentation,
-                                  DWORD* helpContext, BSTR* helpFile) {
+HRESULT TypeLib::GetDocumentation(INT index, BSTR* name, BSTR* documentation, DWORD* helpContext,
+                                  BSTR* helpFile) {
     const OleString* typeName = &data.name;
     const OleString* doc = &data.doc;
     if (index != -1) {
@@ -331,19 +322,7 @@ HRESULT TypeLib::GetDocumentation(INT index, BSTR* name, BSTR* documentation,
         typeName = &data.types[static_cast<size_t>(index)].name;
         doc = &data.types[static_cast<size_t>(index)].doc;
     }
-    if (name != nullptr) {
-        *name = AllocName(*typeName);
-    }
-    if (documentation != nullptr) {
-        *documentation = AllocName(*doc);
-    }
-    if (helpContext != nullptr) {
-        *helpContext = 0;
-    }
-    if (helpFile != nullptr) {
-        *helpFile = nullptr;
-    }
-    return S_OK;
+    return AnswerDocumentation(*typeName, *doc, name, documentation, helpContext, helpFile);
 }
 
 HRESULT TypeLib::IsName(LPOLESTR name, ULONG, BOOL* found) {
@@ -378,8 +357,7 @@ const OleString* TypeLib::FindAnyName(const OLECHAR* name) const {
     return nullptr;
 }
 
-HRESULT TypeLib::FindName(LPOLESTR name, ULONG, ITypeInfo** infos, MEMBERID* ids,
-                          USHORT* found) {
+HRESULT TypeLib::FindName(LPOLESTR name, ULONG, ITypeInfo** infos, MEMBERID* ids, USHORT* found) {
     if (name == nullptr || infos == nullptr || ids == nullptr || found == nullptr) {
         return E_INVALIDARG;
     }

@@ -49,8 +49,7 @@ public:
     HRESULT STDMETHODCALLTYPE GetRefTypeInfo(HREFTYPE reference, ITypeInfo** info) override;
     HRESULT STDMETHODCALLTYPE AddressOfMember(MEMBERID id, INVOKEKIND kind,
                                               PVOID* address) override;
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid,
-                                             PVOID* object) override;
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, PVOID* object) override;
     HRESULT STDMETHODCALLTYPE GetMops(MEMBERID id, BSTR* mops) override;
     HRESULT STDMETHODCALLTYPE GetContainingTypeLib(ITypeLib** library, UINT* index) override;
     void STDMETHODCALLTYPE ReleaseTypeAttr(TYPEATTR* attributes) override;
@@ -105,8 +104,8 @@ public:
     HRESULT STDMETHODCALLTYPE GetDocumentation(INT index, BSTR* name, BSTR* documentation,
                                                DWORD* helpContext, BSTR* helpFile) override;
     HRESULT STDMETHODCALLTYPE IsName(LPOLESTR name, ULONG hash, BOOL* found) override;
-    HRESULT STDMETHODCALLTYPE FindName(LPOLESTR name, ULONG hash, ITypeInfo** infos,
-                                       MEMBERID* ids, USHORT* found) override;
+    HRESULT STDMETHODCALLTYPE FindName(LPOLESTR name, ULONG hash, ITypeInfo** infos, MEMBERID* ids,
+                                       USHORT* found) override;
     void STDMETHODCALLTYPE ReleaseTLibAttr(TLIBATTR* attributes) override;
 
     const LibraryData& Data() const { return data; }
@@ -143,6 +142,10 @@ private:
 
 // IUnknown and IDispatch, which every loaded library refers to; null only if it cannot be built.
 TypeLib* StandardOleLibrary();
+
+// Names and help strings as GetDocumentation answers them: no help context and no help file.
+HRESULT AnswerDocumentation(const OleString& name, const OleString& doc, BSTR* nameOut,
+                            BSTR* docOut, DWORD* helpContext, BSTR* helpFile);
 
 // Reads the file at the (UTF-8) path into a new library holding one reference.
 HRESULT LoadTypeLibFile(const std::string& path, ITypeLib** library);

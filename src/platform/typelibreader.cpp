@@ -37,8 +37,7 @@ const FlagName paramFlags[] = {{"in", PARAMFLAG_FIN},
                                {"lcid", PARAMFLAG_FLCID},
                                {"opt", PARAMFLAG_FOPT}};
 const FlagName coclassFlags[] = {{"cancreate", TYPEFLAG_FCANCREATE}, {"hidden", TYPEFLAG_FHIDDEN}};
-const FlagName implFlags[] = {{"default", IMPLTYPEFLAG_FDEFAULT},
-                              {"source", IMPLTYPEFLAG_FSOURCE}};
+const FlagName implFlags[] = {{"default", IMPLTYPEFLAG_FDEFAULT}, {"source", IMPLTYPEFLAG_FSOURCE}};
 const FlagName invokeKinds[] = {{"func", INVOKE_FUNC},
                                 {"propget", INVOKE_PROPERTYGET},
                                 {"propput", INVOKE_PROPERTYPUT},
@@ -49,12 +48,15 @@ struct BaseTypeName {
     VARTYPE vt;
 };
 
-const BaseTypeName baseTypes[] = {
-    {"void", VT_VOID}, {"hresult", VT_HRESULT}, {"bstr", VT_BSTR},         {"i1", VT_I1},
-    {"i2", VT_I2},     {"i4", VT_I4},           {"int", VT_INT},           {"ui1", VT_UI1},
-    {"ui2", VT_UI2},   {"ui4", VT_UI4},         {"uint", VT_UINT},         {"r4", VT_R4},
-    {"r8", VT_R8},     {"bool", VT_BOOL},       {"variant", VT_VARIANT},   {"dispatch", VT_DISPATCH},
-    {"unknown", VT_UNKNOWN}};
+const BaseTypeName baseTypes[] = {{"void", VT_VOID},       {"hresult", VT_HRESULT},
+                                  {"bstr", VT_BSTR},       {"i1", VT_I1},
+                                  {"i2", VT_I2},           {"i4", VT_I4},
+                                  {"int", VT_INT},         {"ui1", VT_UI1},
+                                  {"ui2", VT_UI2},         {"ui4", VT_UI4},
+                                  {"uint", VT_UINT},       {"r4", VT_R4},
+                                  {"r8", VT_R8},           {"bool", VT_BOOL},
+                                  {"variant", VT_VARIANT}, {"dispatch", VT_DISPATCH},
+                                  {"unknown", VT_UNKNOWN}};
 
 // Hands out the records of the text one line at a time, so that nothing is sized from the
 // file before it has been read.
@@ -110,7 +112,8 @@ private:
             char c = text[at];
             if (c == ' ' || c == '\t') {
                 ++at;
-            } else if (static_cast<unsigned char>(c) < 0x20 || (!fields.empty() && fields.back().quoted)) {
+            } else if (static_cast<unsigned char>(c) < 0x20 ||
+                       (!fields.empty() && fields.back().quoted)) {
                 return false;
             } else if (c == '"') {
                 fields.push_back(Field{"", true});
@@ -392,7 +395,8 @@ private:
             function.params.emplace_back();
             ParamData& param = function.params.back();
             if (!records.Next(fields) || !IsRecord(fields, "param", 4) ||
-                !ReadName(fields[1], param.name) || !ReadFlags(fields[2], paramFlags, param.flags) ||
+                !ReadName(fields[1], param.name) ||
+                !ReadFlags(fields[2], paramFlags, param.flags) ||
                 !ReadTypeField(fields[3], param.type)) {
                 return false;
             }

@@ -42,9 +42,13 @@ std::string Hex(DWORD value) {
     return text;
 }
 
-std::string VersionText(WORD major, WORD minor) { return Hex(major) + "." + Hex(minor); }
+std::string VersionText(WORD major, WORD minor) {
+    return Hex(major) + "." + Hex(minor);
+}
 
-std::string LibraryKey(REFGUID libid) { return "TypeLib\\" + GuidText(libid); }
+std::string LibraryKey(REFGUID libid) {
+    return "TypeLib\\" + GuidText(libid);
+}
 
 const char* SyskindText(SYSKIND syskind) {
     switch (syskind) {
@@ -72,14 +76,12 @@ public:
     }
 
     bool Open(const std::string& path, REGSAM access) {
-        return RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, access, &handle) ==
-               ERROR_SUCCESS;
+        return RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, access, &handle) == ERROR_SUCCESS;
     }
 
     bool Create(const std::string& path) {
-        return RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr,
-                               REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &handle,
-                               nullptr) == ERROR_SUCCESS;
+        return RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                               KEY_SET_VALUE, nullptr, &handle, nullptr) == ERROR_SUCCESS;
     }
 
     HKEY handle = nullptr;
@@ -212,12 +214,13 @@ HRESULT Register(ITypeLib* library, LPCOLESTR fullPath, LPCOLESTR helpDir) {
     }
     std::string key = LibraryKey(attributes->guid) + "\\" +
                       VersionText(attributes->wMajorVerNum, attributes->wMinorVerNum);
-    std::string platform = key + "\\" + Hex(attributes->lcid) + "\\" +
-                           SyskindText(attributes->syskind);
-    bool ok = SetString(key, nullptr, LibraryTitle(library)) &&
-              SetString(key + "\\FLAGS", nullptr, std::to_string(attributes->wLibFlags)) &&
-              SetString(key + "\\HELPDIR", nullptr, helpDir != nullptr ? help : DirectoryOf(path)) &&
-              SetString(platform, nullptr, path) && RegisterInterfaces(library, *attributes);
+    std::string platform =
+        key + "\\" + Hex(attributes->lcid) + "\\" + SyskindText(attributes->syskind);
+    bool ok =
+        SetString(key, nullptr, LibraryTitle(library)) &&
+        SetString(key + "\\FLAGS", nullptr, std::to_string(attributes->wLibFlags)) &&
+        SetString(key + "\\HELPDIR", nullptr, helpDir != nullptr ? help : DirectoryOf(path)) &&
+        SetString(platform, nullptr, path) && RegisterInterfaces(library, *attributes);
     library->ReleaseTLibAttr(attributes);
     return ok ? S_OK : TYPE_E_REGISTRYACCESS;
 }

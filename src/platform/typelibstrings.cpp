@@ -1,5 +1,6 @@
 #include "platform/typelibstrings.h"
 
+#include "platform/bstr.h"
 #include "platform/codepage.h"
 
 #include <climits>
@@ -15,7 +16,8 @@ bool Utf8ToOle(const std::string& text, OleString& converted) {
         return false;
     }
     int length = static_cast<int>(text.size());
-    int needed = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0);
+    int needed =
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0);
     if (needed <= 0) {
         return false;
     }
@@ -53,7 +55,9 @@ bool OleToUtf8(const OLECHAR* text, std::string& converted) {
 
 namespace {
 
-OLECHAR FoldCase(OLECHAR c) { return c >= u'a' && c <= u'z' ? static_cast<OLECHAR>(c - 32) : c; }
+OLECHAR FoldCase(OLECHAR c) {
+    return c >= u'a' && c <= u'z' ? static_cast<OLECHAR>(c - 32) : c;
+}
 
 } // namespace
 
@@ -65,6 +69,18 @@ bool SameNameIgnoringCase(const OLECHAR* a, const OleString& b) {
         }
     }
     return a[i] == 0;
+}
+
+OleString FoldedName(const OleString& name) {
+    OleString folded = name;
+    for (OLECHAR& c : folded) {
+        c = FoldCase(c);
+    }
+    return folded;
+}
+
+BSTR AllocTextOrNull(const OleString& text) {
+    return text.empty() ? nullptr : SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
 }
 
 } // namespace Ostrel

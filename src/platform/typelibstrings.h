@@ -17,5 +17,9 @@ bool OleToUtf8(const OLECHAR* text, std::string& converted);
 
 // Names in type libraries match without regard to case; they are ASCII identifiers.
 bool SameNameIgnoringCase(const OLECHAR* a, const OleString& b);
+OleString FoldedName(const OleString& name);
+
+// An automation string of the text; null for empty text, as type libraries answer for none.
+BSTR AllocTextOrNull(const OleString& text);
 
 } // namespace Ostrel

@@ -20,7 +20,7 @@ bool IsDigit(char c) {
     return std::isdigit(static_cast<unsigned char>(c)) != 0;
 }
 
-const std::string punctuation = "[](){};,:*-=";
+const std::string punctuation = "[](){};,:*-";
 
 } // namespace
 

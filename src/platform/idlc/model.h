@@ -84,8 +84,6 @@ struct Interface {
     bool defined = false;
     // Distance from IUnknown: it numbers the default dispatch identifiers.
     int level = 0;
-    // Virtual table slots of all base interfaces together.
-    int baseSlots = 0;
     bool dispatchable = false;
     std::vector<Method> methods;
     int line = 0;

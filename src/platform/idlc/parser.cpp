@@ -16,8 +16,6 @@ const std::set<std::string> systemImports = {"oaidl.idl",  "ocidl.idl",  "objidl
                                              "unknwn.idl", "wtypes.idl", "oleidl.idl"};
 
 constexpr int32_t firstDefaultId = 0x60000000;
-constexpr int unknownSlots = 3;
-constexpr int dispatchSlots = 7;
 
 bool IsInterfacePointerBase(BaseType base) {
     return base == BaseType::Dispatch || base == BaseType::Unknown || base == BaseType::Interface;
@@ -409,10 +407,8 @@ void Parser::ResolveBase(Interface& interface, const Token& baseToken) {
     interface.base = baseToken.text;
     if (baseToken.text == "IUnknown") {
         interface.level = 1;
-        interface.baseSlots = unknownSlots;
     } else if (baseToken.text == "IDispatch") {
         interface.level = 2;
-        interface.baseSlots = dispatchSlots;
         interface.dispatchable = true;
     } else {
         auto found = interfaceIndex.find(baseToken.text);
@@ -422,7 +418,6 @@ void Parser::ResolveBase(Interface& interface, const Token& baseToken) {
         }
         const Interface& base = model.interfaces[found->second];
         interface.level = base.level + 1;
-        interface.baseSlots = base.baseSlots + static_cast<int>(base.methods.size());
         interface.dispatchable = base.dispatchable;
     }
     if (interface.dual && !interface.dispatchable) {

@@ -1,0 +1,751 @@
+#include "platform/com.h"
+#include "pravell_idl.h"
+#include "typelib_test_idl.h"
+#include "typelibsupport.h"
+#include "utils_idl.h"
+
+#include <gtest/gtest.h>
+
+#include <type_traits>
+
+namespace {
+
+using Chain = std::vector<VARTYPE>;
+
+const Chain bstr{VT_BSTR};
+const Chain bstrOut{VT_PTR, VT_BSTR};
+const Chain variant{VT_VARIANT};
+const Chain variantRef{VT_PTR, VT_VARIANT};
+const Chain i4{VT_I4};
+const Chain i4Out{VT_PTR, VT_I4};
+const Chain boolOut{VT_PTR, VT_BOOL};
+const Chain dispatch{VT_DISPATCH};
+const Chain nodeOut{VT_PTR, VT_PTR, VT_USERDEFINED};
+
+constexpr USHORT in = PARAMFLAG_FIN;
+constexpr USHORT out = PARAMFLAG_FOUT;
+constexpr USHORT retval = PARAMFLAG_FOUT | PARAMFLAG_FRETVAL;
+
+struct Param {
+    const char* name;
+    Chain type;
+    USHORT flags;
+};
+
+struct Operation {
+    const char* name;
+    std::vector<Param> params;
+};
+
+struct Contract {
+    const char* library;
+    const IID* iid;
+    const char* iidText;
+    const char* name;
+    std::vector<Operation> operations;
+};
+
+const char nodeIid[] = "{A25CFBAB-CA81-4AA6-9925-5E264B5DB5D5}";
+
+const std::vector<Contract>& Contracts() {
+    static const std::vector<Contract> contracts = {
+        {"pravell",
+         &IID_IDispatchXMLModel,
+         "{55194065-FA71-40CA-B27D-D051A195AF25}",
+         "IDispatchXMLModel",
+         {{"Load", {{"fileName", bstr, in}}},
+          {"Save", {{"fileName", bstr, in}}},
+          {"LoadFromString", {{"xml", bstr, in}}},
+          {"SaveToString", {{"xml", bstrOut, retval}}},
+          {"LoadFromTransfer", {{"source", dispatch, in}}},
+          {"SaveToTransfer", {{"target", dispatch, in}}},
+          {"GetRoot", {{"root", nodeOut, retval}}},
+          {"Clear", {}},
+          {"LoadCompressed", {{"fileName", bstr, in}}},
+          {"SaveCompressed", {{"fileName", bstr, in}}}}},
+        {"pravell",
+         &IID_IDispatchXMLModelNode,
+         nodeIid,
+         "IDispatchXMLModelNode",
+         {{"AddAttribute", {{"name", variantRef, in}, {"value", variantRef, in}}},
+          {"GetAttribute", {{"key", variantRef, in}, {"value", bstrOut, retval}}},
+          {"AddAttributeText", {{"name", bstr, in}, {"value", bstr, in}}},
+          {"AddChild", {{"name", bstr, in}, {"child", nodeOut, retval}}},
+          {"SetName", {{"name", bstr, in}}},
+          {"GetName", {{"name", bstrOut, retval}}},
+          {"SetText", {{"value", variantRef, in}}},
+          {"GetText", {{"text", bstrOut, retval}}},
+          {"GetChildCount", {{"count", i4Out, retval}}},
+          {"GetChild", {{"key", variantRef, in}, {"child", nodeOut, retval}}},
+          {"GetAttributeValue", {{"index", i4, in}, {"value", bstrOut, retval}}},
+          {"GetAttributeName", {{"index", i4, in}, {"name", bstrOut, retval}}},
+          {"GetAttributeByName", {{"name", bstr, in}, {"value", bstrOut, retval}}},
+          {"GetAttributeCount", {{"count", i4Out, retval}}},
+          {"WriteTo", {{"target", dispatch, in}}},
+          {"GetParent", {{"parent", nodeOut, retval}}},
+          {"HasAttribute", {{"name", bstr, in}, {"result", boolOut, retval}}},
+          {"SetAttribute", {{"name", bstr, in}, {"value", bstr, in}}}}},
+        {"pravell",
+         &IID_IDispatchXMLParser,
+         "{E7E3CC6D-A14C-4735-86EE-DE3CC65A5383}",
+         "IDispatchXMLParser",
+         {{"ParseFile", {{"path", bstr, in}, {"client", dispatch, in}}},
+          {"ParseString", {{"xml", bstr, in}, {"client", dispatch, in}}},
+          {"ParseStream", {{"source", dispatch, in}, {"client", dispatch, in}}}}},
+        {"pravell",
+         &IID_IDispatchXMLParserClient,
+         "{E23577CD-BEFC-4848-9E4A-678112759641}",
+         "IDispatchXMLParserClient",
+         {{"Characters", {{"text", bstr, in}}},
+          {"StartElement", {{"name", bstr, in}, {"attributes", dispatch, in}}},
+          {"EndElement", {{"name", bstr, in}}},
+          {"Comment", {{"text", bstr, in}}},
+          {"DocumentType", {{"name", bstr, in}, {"attributes", dispatch, in}}},
+          {"ParseError", {{"message", bstr, in}}},
+          {"StartDocument", {}},
+          {"EndDocument", {}}}},
+        {"pravell",
+         &IID_IDispatchDataTransfer,
+         "{2F350F84-C531-4193-9AC8-BCBE5C126F9D}",
+         "IDispatchDataTransfer",
+         {{"Write", {{"data", variant, in}}},
+          {"Read", {{"maxLength", i4, in}, {"data", variantRef, retval}}},
+          {"Unread", {{"count", i4, in}}}}},
+        {"utils",
+         &IID_IDispatchTaggedAttributes,
+         "{79414458-7B2B-4137-98FC-894159DDBE96}",
+         "IDispatchTaggedAttributes",
+         {{"AddAttribute", {{"name", bstr, in}, {"value", bstr, in}}},
+          {"AddAttributes", {{"names", variant, in}, {"values", variant, in}}},
+          {"GetValue", {{"name", bstr, in}, {"value", bstrOut, retval}}},
+          {"GetAttribute", {{"index", i4, in}, {"name", bstrOut, out}, {"value", bstrOut, retval}}},
+          {"GetAttributes", {{"names", variantRef, out}, {"values", variantRef, retval}}},
+          {"GetCount", {{"count", i4Out, retval}}}}},
+    };
+    return contracts;
+}
+
+// The generated declarations have the C++ types of the contract.
+static_assert(std::is_same_v<decltype(&IDispatchXMLModelNode::GetChildCount),
+                             HRESULT (IDispatchXMLModelNode::*)(LONG*)>);
+static_assert(std::is_same_v<decltype(&IDispatchXMLModel::GetRoot),
+                             HRESULT (IDispatchXMLModel::*)(IDispatchXMLModelNode**)>);
+static_assert(std::is_same_v<decltype(&IDispatchDataTransfer::Write),
+                             HRESULT (IDispatchDataTransfer::*)(VARIANT)>);
+static_assert(std::is_same_v<decltype(&IDispatchXMLModelNode::HasAttribute),
+                             HRESULT (IDispatchXMLModelNode::*)(BSTR, VARIANT_BOOL*)>);
+static_assert(std::is_same_v<decltype(&IDispatchTaggedAttributes::GetAttribute),
+                             HRESULT (IDispatchTaggedAttributes::*)(LONG, BSTR*, BSTR*)>);
+static_assert(std::is_base_of_v<IDispatch, IDispatchXMLParserClient>);
+
+std::vector<std::string> NamesOf(ITypeInfo* info, MEMBERID id) {
+    BSTR names[8] = {};
+    UINT count = 0;
+    EXPECT_EQ(info->GetNames(id, names, 8, &count), S_OK);
+    std::vector<std::string> result;
+    for (UINT i = 0; i < count; ++i) {
+        result.push_back(TakeNarrow(names[i]));
+    }
+    return result;
+}
+
+void ExpectParams(ITypeInfo* info, const FUNCDESC* function, const Operation& operation,
+                  size_t count) {
+    ASSERT_EQ(function->cParams, static_cast<SHORT>(count)) << operation.name;
+    for (size_t p = 0; p < count; ++p) {
+        const ELEMDESC& element = function->lprgelemdescParam[p];
+        const Param& expected = operation.params[p];
+        EXPECT_EQ(ChainOf(element.tdesc), expected.type) << operation.name << " " << expected.name;
+        EXPECT_EQ(element.paramdesc.wParamFlags, expected.flags) << operation.name;
+        if (expected.type == nodeOut) {
+            EXPECT_EQ(ReferencedGuid(info, Innermost(element.tdesc).hreftype), nodeIid);
+        }
+    }
+}
+
+void ExpectInterfaceHalf(ITypeInfo* info, const Contract& contract) {
+    TYPEATTR* attributes = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
+    size_t count = contract.operations.size();
+    EXPECT_EQ(attributes->typekind, TKIND_INTERFACE);
+    EXPECT_EQ(attributes->wTypeFlags, TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION |
+                                          TYPEFLAG_FDISPATCHABLE | TYPEFLAG_FNONEXTENSIBLE);
+    EXPECT_EQ(attributes->cFuncs, count);
+    EXPECT_EQ(attributes->cbSizeVft, (7 + count) * 8);
+    EXPECT_EQ(attributes->cImplTypes, 1);
+    info->ReleaseTypeAttr(attributes);
+    for (size_t i = 0; i < count; ++i) {
+        const Operation& operation = contract.operations[i];
+        FUNCDESC* function = nullptr;
+        ASSERT_EQ(info->GetFuncDesc(static_cast<UINT>(i), &function), S_OK);
+        EXPECT_EQ(function->memid, static_cast<MEMBERID>(i + 1)) << operation.name;
+        EXPECT_EQ(function->funckind, FUNC_PUREVIRTUAL);
+        EXPECT_EQ(function->invkind, INVOKE_FUNC);
+        EXPECT_EQ(function->callconv, CC_STDCALL);
+        EXPECT_EQ(function->oVft, static_cast<SHORT>((7 + i) * sizeof(void*)));
+        EXPECT_EQ(ChainOf(function->elemdescFunc.tdesc), Chain{VT_HRESULT});
+        ExpectParams(info, function, operation, operation.params.size());
+        std::vector<std::string> names = {operation.name};
+        for (const Param& param : operation.params) {
+            names.push_back(param.name);
+        }
+        EXPECT_EQ(NamesOf(info, function->memid), names);
+        info->ReleaseFuncDesc(function);
+    }
+    FUNCDESC* beyond = nullptr;
+    EXPECT_EQ(info->GetFuncDesc(static_cast<UINT>(count), &beyond), TYPE_E_ELEMENTNOTFOUND);
+}
+
+// The dispatch half lists the seven inherited functions first, then the operations, each in
+// its dispatch form: a [retval] parameter becomes the result.
+void ExpectDispatchHalf(ITypeInfo* info, const Contract& contract) {
+    TYPEATTR* attributes = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
+    size_t count = contract.operations.size();
+    EXPECT_EQ(GuidString(attributes->guid), contract.iidText);
+    EXPECT_EQ(attributes->typekind, TKIND_DISPATCH);
+    EXPECT_EQ(attributes->wTypeFlags,
+              TYPEFLAG_FDUAL | TYPEFLAG_FDISPATCHABLE | TYPEFLAG_FNONEXTENSIBLE);
+    EXPECT_EQ(attributes->cFuncs, 7 + count);
+    EXPECT_EQ(attributes->cbSizeVft, 7 * sizeof(void*));
+    EXPECT_EQ(attributes->cImplTypes, 1);
+    info->ReleaseTypeAttr(attributes);
+    HREFTYPE base = 0;
+    ASSERT_EQ(info->GetRefTypeOfImplType(0, &base), S_OK);
+    EXPECT_EQ(ReferencedGuid(info, base), GuidString(IID_IDispatch));
+    for (size_t i = 0; i < count; ++i) {
+        const Operation& operation = contract.operations[i];
+        FUNCDESC* function = nullptr;
+        ASSERT_EQ(info->GetFuncDesc(static_cast<UINT>(7 + i), &function), S_OK);
+        EXPECT_EQ(function->memid, static_cast<MEMBERID>(i + 1));
+        EXPECT_EQ(function->funckind, FUNC_DISPATCH);
+        bool hasRetval = !operation.params.empty() && operation.params.back().flags == retval;
+        Chain result = hasRetval ? Chain(operation.params.back().type.begin() + 1,
+                                         operation.params.back().type.end())
+                                 : Chain{VT_VOID};
+        EXPECT_EQ(ChainOf(function->elemdescFunc.tdesc), result) << operation.name;
+        ExpectParams(info, function, operation, operation.params.size() - (hasRetval ? 1 : 0));
+        EXPECT_EQ(NamesOf(info, function->memid)[0], operation.name);
+        info->ReleaseFuncDesc(function);
+    }
+}
+
+TEST(TypeLib, SystemLibrariesDescribeTheContractOperationsInOrder) {
+    for (const Contract& contract : Contracts()) {
+        SCOPED_TRACE(contract.name);
+        EXPECT_EQ(GuidString(*contract.iid), contract.iidText);
+        ITypeLib* library = LoadBuiltLibrary(contract.library);
+        ASSERT_NE(library, nullptr);
+        ITypeInfo* dispatchHalf = nullptr;
+        ASSERT_EQ(library->GetTypeInfoOfGuid(*contract.iid, &dispatchHalf), S_OK);
+        ExpectDispatchHalf(dispatchHalf, contract);
+        HREFTYPE reference = 0;
+        ASSERT_EQ(dispatchHalf->GetRefTypeOfImplType(static_cast<UINT>(-1), &reference), S_OK);
+        ITypeInfo* interfaceHalf = nullptr;
+        ASSERT_EQ(dispatchHalf->GetRefTypeInfo(reference, &interfaceHalf), S_OK);
+        ExpectInterfaceHalf(interfaceHalf, contract);
+        BSTR name = nullptr;
+        EXPECT_EQ(interfaceHalf->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr),
+                  S_OK);
+        EXPECT_EQ(TakeNarrow(name), contract.name);
+        interfaceHalf->Release();
+        dispatchHalf->Release();
+        library->Release();
+    }
+}
+
+TEST(TypeLib, LibrariesNameThemselvesAndListTheirTypes) {
+    ITypeLib* library = LoadBuiltLibrary("pravell");
+    ASSERT_NE(library, nullptr);
+    TLIBATTR* attributes = nullptr;
+    ASSERT_EQ(library->GetLibAttr(&attributes), S_OK);
+    EXPECT_EQ(GuidString(attributes->guid), "{61BF654C-EAE8-4700-9248-B1CCA0C792F8}");
+    EXPECT_EQ(GuidString(attributes->guid), GuidString(LIBID_Pravell));
+    EXPECT_EQ(attributes->wMajorVerNum, 1);
+    EXPECT_EQ(attributes->wMinorVerNum, 0);
+    EXPECT_EQ(attributes->lcid, 0u);
+    EXPECT_EQ(attributes->syskind, SYS_WIN32);
+    library->ReleaseTLibAttr(attributes);
+    BSTR name = nullptr;
+    BSTR doc = nullptr;
+    ASSERT_EQ(library->GetDocumentation(-1, &name, &doc, nullptr, nullptr), S_OK);
+    EXPECT_EQ(TakeNarrow(name), "Pravell");
+    EXPECT_EQ(TakeNarrow(doc), "Pravell XML Model and Streaming Parser");
+
+    const char* expected[] = {"IDispatchXMLModelNode",
+                              "IDispatchXMLModel",
+                              "IDispatchXMLParser",
+                              "IDispatchXMLParserClient",
+                              "IDispatchDataTransfer",
+                              "StreamingXMLParser",
+                              "XMLModel"};
+    ASSERT_EQ(library->GetTypeInfoCount(), 7u);
+    for (UINT i = 0; i < 7; ++i) {
+        ASSERT_EQ(library->GetDocumentation(static_cast<INT>(i), &name, nullptr, nullptr, nullptr),
+                  S_OK);
+        EXPECT_EQ(TakeNarrow(name), expected[i]);
+        TYPEKIND kind = TKIND_MAX;
+        ASSERT_EQ(library->GetTypeInfoType(i, &kind), S_OK);
+        EXPECT_EQ(kind, i < 5 ? TKIND_DISPATCH : TKIND_COCLASS);
+    }
+    EXPECT_EQ(library->GetDocumentation(7, &name, nullptr, nullptr, nullptr),
+              TYPE_E_ELEMENTNOTFOUND);
+
+    ITypeInfo* parser = nullptr;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_StreamingXMLParser, &parser), S_OK);
+    TYPEATTR* type = nullptr;
+    ASSERT_EQ(parser->GetTypeAttr(&type), S_OK);
+    EXPECT_EQ(GuidString(type->guid), "{383E79E8-41E0-4C05-808E-7D9CEF73BF8C}");
+    EXPECT_EQ(type->typekind, TKIND_COCLASS);
+    EXPECT_EQ(type->wTypeFlags, TYPEFLAG_FCANCREATE);
+    EXPECT_EQ(type->cImplTypes, 1);
+    parser->ReleaseTypeAttr(type);
+    HREFTYPE reference = 0;
+    INT flags = 0;
+    ASSERT_EQ(parser->GetRefTypeOfImplType(0, &reference), S_OK);
+    TYPEKIND kind = TKIND_MAX;
+    EXPECT_EQ(ReferencedGuid(parser, reference, &kind), GuidString(IID_IDispatchXMLParser));
+    EXPECT_EQ(kind, TKIND_DISPATCH);
+    ASSERT_EQ(parser->GetImplTypeFlags(0, &flags), S_OK);
+    EXPECT_EQ(flags, IMPLTYPEFLAG_FDEFAULT);
+    EXPECT_EQ(parser->GetRefTypeOfImplType(1, &reference), TYPE_E_ELEMENTNOTFOUND);
+    parser->Release();
+    ITypeInfo* model = nullptr;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_XMLModel, &model), S_OK);
+    ASSERT_EQ(model->GetRefTypeOfImplType(0, &reference), S_OK);
+    EXPECT_EQ(ReferencedGuid(model, reference), GuidString(IID_IDispatchXMLModel));
+    model->Release();
+    ITypeInfo* none = parser;
+    EXPECT_EQ(library->GetTypeInfoOfGuid(IID_IDispatchTaggedAttributes, &none),
+              TYPE_E_ELEMENTNOTFOUND);
+    EXPECT_EQ(none, nullptr);
+    library->Release();
+}
+
+TEST(TypeLib, NamesMatchWithoutRegardToCaseOnBothHalves) {
+    ITypeLib* library = LoadBuiltLibrary("pravell");
+    ASSERT_NE(library, nullptr);
+    ITypeInfo* dispatchHalf = nullptr;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IDispatchXMLModelNode, &dispatchHalf), S_OK);
+    HREFTYPE reference = 0;
+    ASSERT_EQ(dispatchHalf->GetRefTypeOfImplType(static_cast<UINT>(-1), &reference), S_OK);
+    ITypeInfo* interfaceHalf = nullptr;
+    ASSERT_EQ(dispatchHalf->GetRefTypeInfo(reference, &interfaceHalf), S_OK);
+    for (ITypeInfo* info : {dispatchHalf, interfaceHalf}) {
+        OLECHAR upper[] = u"GETCHILDCOUNT";
+        OLECHAR lower[] = u"setattribute";
+        OLECHAR method[] = u"GetAttributeValue";
+        OLECHAR index[] = u"INDEX";
+        OLECHAR value[] = u"value";
+        OLECHAR unknown[] = u"NoSuchMember";
+        OLECHAR inherited[] = u"queryinterface";
+        MEMBERID ids[3] = {};
+        LPOLESTR one[] = {upper};
+        EXPECT_EQ(info->GetIDsOfNames(one, 1, ids), S_OK);
+        EXPECT_EQ(ids[0], 9);
+        one[0] = lower;
+        EXPECT_EQ(info->GetIDsOfNames(one, 1, ids), S_OK);
+        EXPECT_EQ(ids[0], 18);
+        LPOLESTR withParams[] = {method, value, index};
+        EXPECT_EQ(info->GetIDsOfNames(withParams, 3, ids), S_OK);
+        EXPECT_EQ(ids[0], 11);
+        EXPECT_EQ(ids[1], 1);
+        EXPECT_EQ(ids[2], 0);
+        LPOLESTR badParam[] = {method, unknown};
+        EXPECT_EQ(info->GetIDsOfNames(badParam, 2, ids), DISP_E_UNKNOWNNAME);
+        EXPECT_EQ(ids[0], 11);
+        EXPECT_EQ(ids[1], DISPID_UNKNOWN);
+        LPOLESTR badMember[] = {unknown, index};
+        EXPECT_EQ(info->GetIDsOfNames(badMember, 2, ids), DISP_E_UNKNOWNNAME);
+        EXPECT_EQ(ids[0], DISPID_UNKNOWN);
+        EXPECT_EQ(ids[1], DISPID_UNKNOWN);
+        one[0] = inherited;
+        EXPECT_EQ(info->GetIDsOfNames(one, 1, ids), S_OK);
+        EXPECT_EQ(ids[0], 0x60000000);
+        EXPECT_EQ(info->GetIDsOfNames(one, 0, ids), E_INVALIDARG);
+        EXPECT_EQ(info->GetIDsOfNames(nullptr, 1, ids), E_INVALIDARG);
+    }
+    interfaceHalf->Release();
+    dispatchHalf->Release();
+    library->Release();
+}
+
+TEST(TypeLib, DescriptionsKeepTheirLibraryAlive) {
+    ITypeLib* library = LoadBuiltLibrary("utils");
+    ASSERT_NE(library, nullptr);
+    ITypeInfo* first = nullptr;
+    ITypeInfo* second = nullptr;
+    ASSERT_EQ(library->GetTypeInfo(0, &first), S_OK);
+    ASSERT_EQ(library->GetTypeInfo(0, &second), S_OK);
+    EXPECT_EQ(first, second) << "one description per type";
+    second->Release();
+    EXPECT_GT(library->Release(), 0u) << "the description still holds the library";
+
+    ITypeLib* containing = nullptr;
+    UINT index = 99;
+    ASSERT_EQ(first->GetContainingTypeLib(&containing, &index), S_OK);
+    EXPECT_EQ(index, 0u);
+    EXPECT_EQ(containing->GetTypeInfoCount(), 1u);
+    HREFTYPE reference = 0;
+    ASSERT_EQ(first->GetRefTypeOfImplType(static_cast<UINT>(-1), &reference), S_OK);
+    ITypeInfo* interfaceHalf = nullptr;
+    ASSERT_EQ(first->GetRefTypeInfo(reference, &interfaceHalf), S_OK);
+    containing->Release();
+    first->Release();
+    FUNCDESC* function = nullptr;
+    ASSERT_EQ(interfaceHalf->GetFuncDesc(5, &function), S_OK);
+    EXPECT_EQ(NamesOf(interfaceHalf, function->memid),
+              (std::vector<std::string>{"GetCount", "count"}));
+    interfaceHalf->ReleaseFuncDesc(function);
+    ASSERT_EQ(interfaceHalf->GetContainingTypeLib(&containing, &index), S_OK);
+    EXPECT_EQ(index, 0u) << "both halves stand at the position of their type";
+    EXPECT_EQ(interfaceHalf->Release(), 0u);
+    EXPECT_EQ(containing->Release(), 0u) << "the last reference frees the library";
+}
+
+TEST(TypeLib, BaseInterfacesComeFromTheStandardLibrary) {
+    ITypeLib* library = LoadBuiltLibrary("utils");
+    ASSERT_NE(library, nullptr);
+    ITypeInfo* info = nullptr;
+    ASSERT_EQ(library->GetTypeInfo(0, &info), S_OK);
+    library->Release();
+    HREFTYPE reference = 0;
+    ASSERT_EQ(info->GetRefTypeOfImplType(0, &reference), S_OK);
+    ITypeInfo* dispatchInfo = nullptr;
+    ASSERT_EQ(info->GetRefTypeInfo(reference, &dispatchInfo), S_OK);
+    info->Release();
+    TYPEATTR* attributes = nullptr;
+    ASSERT_EQ(dispatchInfo->GetTypeAttr(&attributes), S_OK);
+    EXPECT_EQ(GuidString(attributes->guid), GuidString(IID_IDispatch));
+    EXPECT_EQ(attributes->typekind, TKIND_INTERFACE);
+    EXPECT_EQ(attributes->cFuncs, 4);
+    EXPECT_EQ(attributes->cbSizeVft, 7 * sizeof(void*));
+    dispatchInfo->ReleaseTypeAttr(attributes);
+    EXPECT_EQ(NamesOf(dispatchInfo, 0x60010002),
+              (std::vector<std::string>{"GetIDsOfNames", "riid", "rgszNames", "cNames", "lcid",
+                                        "rgdispid"}));
+    ITypeLib* standard = nullptr;
+    ASSERT_EQ(dispatchInfo->GetContainingTypeLib(&standard, nullptr), S_OK);
+    TLIBATTR* libraryAttributes = nullptr;
+    ASSERT_EQ(standard->GetLibAttr(&libraryAttributes), S_OK);
+    EXPECT_EQ(GuidString(libraryAttributes->guid), "{00020430-0000-0000-C000-000000000046}");
+    standard->ReleaseTLibAttr(libraryAttributes);
+    standard->Release();
+    ASSERT_EQ(dispatchInfo->GetRefTypeOfImplType(0, &reference), S_OK);
+    ITypeInfo* unknownInfo = nullptr;
+    ASSERT_EQ(dispatchInfo->GetRefTypeInfo(reference, &unknownInfo), S_OK);
+    ASSERT_EQ(unknownInfo->GetTypeAttr(&attributes), S_OK);
+    EXPECT_EQ(GuidString(attributes->guid), GuidString(IID_IUnknown));
+    EXPECT_EQ(attributes->cFuncs, 3);
+    EXPECT_EQ(attributes->cImplTypes, 0);
+    unknownInfo->ReleaseTypeAttr(attributes);
+    EXPECT_EQ(unknownInfo->GetRefTypeOfImplType(0, &reference), TYPE_E_ELEMENTNOTFOUND);
+    unknownInfo->Release();
+    dispatchInfo->Release();
+}
+
+TEST(TypeLib, MembersThatOnlyModulesHaveAnswerNotApplicable) {
+    ITypeLib* library = LoadBuiltLibrary("utils");
+    ASSERT_NE(library, nullptr);
+    ITypeInfo* info = nullptr;
+    ASSERT_EQ(library->GetTypeInfo(0, &info), S_OK);
+    ITypeComp* comp = nullptr;
+    EXPECT_EQ(info->GetTypeComp(&comp), E_NOTIMPL);
+    EXPECT_EQ(library->GetTypeComp(&comp), E_NOTIMPL);
+    VARDESC* variable = nullptr;
+    EXPECT_EQ(info->GetVarDesc(0, &variable), TYPE_E_ELEMENTNOTFOUND);
+    BSTR dll = nullptr;
+    BSTR name = nullptr;
+    WORD ordinal = 0;
+    EXPECT_EQ(info->GetDllEntry(1, INVOKE_FUNC, &dll, &name, &ordinal), TYPE_E_BADMODULEKIND);
+    PVOID address = &ordinal;
+    EXPECT_EQ(info->AddressOfMember(1, INVOKE_FUNC, &address), TYPE_E_BADMODULEKIND);
+    EXPECT_EQ(address, nullptr);
+    PVOID object = &ordinal;
+    EXPECT_EQ(info->CreateInstance(nullptr, IID_IUnknown, &object), E_INVALIDARG);
+    EXPECT_EQ(object, nullptr);
+    OLECHAR stale[] = u"stale";
+    BSTR mops = stale;
+    EXPECT_EQ(info->GetMops(1, &mops), S_OK);
+    EXPECT_EQ(mops, nullptr);
+    EXPECT_EQ(info->GetDocumentation(12345, &name, nullptr, nullptr, nullptr),
+              TYPE_E_ELEMENTNOTFOUND);
+    UINT count = 7;
+    BSTR names[2] = {};
+    EXPECT_EQ(info->GetNames(12345, names, 2, &count), TYPE_E_ELEMENTNOTFOUND);
+    EXPECT_EQ(count, 0u);
+    ITypeInfo* none = nullptr;
+    EXPECT_EQ(info->GetRefTypeInfo(0x7FFFFFF0u, &none), TYPE_E_ELEMENTNOTFOUND);
+    EXPECT_EQ(library->GetTypeInfo(1, &none), TYPE_E_ELEMENTNOTFOUND);
+    void* other = nullptr;
+    EXPECT_EQ(info->QueryInterface(IID_ITypeLib, &other), E_NOINTERFACE);
+    EXPECT_EQ(library->QueryInterface(IID_ITypeInfo, &other), E_NOINTERFACE);
+    ASSERT_EQ(library->QueryInterface(IID_IUnknown, &other), S_OK);
+    static_cast<IUnknown*>(other)->Release();
+    info->Release();
+    library->Release();
+}
+
+TEST(TypeLib, NamesAreFoundAcrossTheLibrary) {
+    ITypeLib* library = LoadBuiltLibrary("pravell");
+    ASSERT_NE(library, nullptr);
+    OLECHAR spelled[] = u"getroot";
+    BOOL found = FALSE;
+    ASSERT_EQ(library->IsName(spelled, 0, &found), S_OK);
+    EXPECT_TRUE(found);
+    EXPECT_EQ(Narrow(spelled), "GetRoot") << "the library's spelling comes back";
+    OLECHAR param[] = u"MAXLENGTH";
+    ASSERT_EQ(library->IsName(param, 0, &found), S_OK);
+    EXPECT_TRUE(found);
+    EXPECT_EQ(Narrow(param), "maxLength");
+    OLECHAR missing[] = u"Missing";
+    ASSERT_EQ(library->IsName(missing, 0, &found), S_OK);
+    EXPECT_FALSE(found);
+
+    OLECHAR member[] = u"addattribute";
+    ITypeInfo* infos[4] = {};
+    MEMBERID ids[4] = {};
+    USHORT count = 4;
+    ASSERT_EQ(library->FindName(member, 0, infos, ids, &count), S_OK);
+    ASSERT_EQ(count, 1);
+    EXPECT_EQ(ids[0], 1);
+    TYPEATTR* attributes = nullptr;
+    ASSERT_EQ(infos[0]->GetTypeAttr(&attributes), S_OK);
+    EXPECT_EQ(GuidString(attributes->guid), GuidString(IID_IDispatchXMLModelNode));
+    infos[0]->ReleaseTypeAttr(attributes);
+    infos[0]->Release();
+    OLECHAR typeName[] = u"XMLModel";
+    count = 4;
+    ASSERT_EQ(library->FindName(typeName, 0, infos, ids, &count), S_OK);
+    ASSERT_EQ(count, 1);
+    EXPECT_EQ(ids[0], MEMBERID_NIL);
+    infos[0]->Release();
+    library->Release();
+}
+
+static_assert(std::is_same_v<decltype(&IEveryKind::Numbers),
+                             HRESULT (IEveryKind::*)(LONG, SHORT, INT, BYTE, BYTE, DOUBLE, FLOAT)>);
+static_assert(
+    std::is_same_v<decltype(&IEveryKind::Unsigned), HRESULT (IEveryKind::*)(ULONG, USHORT, UINT)>);
+static_assert(std::is_same_v<decltype(&IEveryKind::Arrays),
+                             HRESULT (IEveryKind::*)(SAFEARRAY*, SAFEARRAY**, SAFEARRAY**)>);
+static_assert(
+    std::is_same_v<decltype(&IEveryKind::Objects),
+                   HRESULT (IEveryKind::*)(IDispatch*, IUnknown*, IDispatch**, IUnknown**)>);
+static_assert(std::is_same_v<decltype(&IEveryKind::Own),
+                             HRESULT (IEveryKind::*)(IEveryKind*, IPlain*, IEveryKind**)>);
+static_assert(std::is_base_of_v<IEveryKind, IDerived> && std::is_base_of_v<IUnknown, IPlain>);
+
+struct Function {
+    const char* name;
+    MEMBERID id;
+    INVOKEKIND invoke;
+    std::vector<std::pair<Chain, USHORT>> params;
+};
+
+const std::vector<Function>& EveryKind() {
+    static const std::vector<Function> functions = {
+        {"Numbers",
+         1,
+         INVOKE_FUNC,
+         {{i4, in},
+          {{VT_I2}, in},
+          {{VT_INT}, in},
+          {{VT_UI1}, in},
+          {{VT_UI1}, in},
+          {{VT_R8}, in},
+          {{VT_R4}, in}}},
+        {"Unsigned", 2, INVOKE_FUNC, {{{VT_UI4}, in}, {{VT_UI2}, in}, {{VT_UINT}, in}}},
+        {"Texts", 3, INVOKE_FUNC, {{bstr, in}, {bstrOut, in | out}, {bstrOut, retval}}},
+        {"Variants", 4, INVOKE_FUNC, {{variant, in}, {variantRef, in}, {variantRef, out}}},
+        {"Flags", 5, INVOKE_FUNC, {{{VT_BOOL}, in}, {boolOut, retval}}},
+        {"Arrays",
+         6,
+         INVOKE_FUNC,
+         {{{VT_SAFEARRAY, VT_BSTR}, in},
+          {{VT_PTR, VT_SAFEARRAY, VT_VARIANT}, in | out},
+          {{VT_PTR, VT_SAFEARRAY, VT_DISPATCH}, retval}}},
+        {"Objects",
+         7,
+         INVOKE_FUNC,
+         {{dispatch, in},
+          {{VT_UNKNOWN}, in},
+          {{VT_PTR, VT_DISPATCH}, out},
+          {{VT_PTR, VT_UNKNOWN}, retval}}},
+        {"Own",
+         8,
+         INVOKE_FUNC,
+         {{{VT_PTR, VT_USERDEFINED}, in}, {{VT_PTR, VT_USERDEFINED}, in}, {nodeOut, retval}}},
+        {"Nothing", 9, INVOKE_FUNC, {}},
+        {"Size", 10, INVOKE_PROPERTYGET, {{i4Out, retval}}},
+        {"Size", 10, INVOKE_PROPERTYPUT, {{i4, in}}},
+        {"Unnumbered", 0x6002000B, INVOKE_FUNC, {}},
+    };
+    return functions;
+}
+
+ITypeInfo* InterfaceHalfOf(ITypeInfo* dispatchHalf) {
+    HREFTYPE reference = 0;
+    ITypeInfo* half = nullptr;
+    EXPECT_EQ(dispatchHalf->GetRefTypeOfImplType(static_cast<UINT>(-1), &reference), S_OK);
+    EXPECT_EQ(dispatchHalf->GetRefTypeInfo(reference, &half), S_OK);
+    return half;
+}
+
+TEST(TypeLib, EveryParameterKindKeepsItsExactType) {
+    ITypeLib* library = LoadBuiltLibrary("typelib_test");
+    ASSERT_NE(library, nullptr);
+    TLIBATTR* libraryAttributes = nullptr;
+    ASSERT_EQ(library->GetLibAttr(&libraryAttributes), S_OK);
+    EXPECT_EQ(GuidString(libraryAttributes->guid), GuidString(LIBID_PravellTypeLibTest));
+    EXPECT_EQ(libraryAttributes->wMajorVerNum, 2);
+    EXPECT_EQ(libraryAttributes->wMinorVerNum, 3);
+    EXPECT_EQ(libraryAttributes->lcid, 0x409u);
+    library->ReleaseTLibAttr(libraryAttributes);
+    ITypeInfo* dispatchHalf = nullptr;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IEveryKind, &dispatchHalf), S_OK);
+    ITypeInfo* info = InterfaceHalfOf(dispatchHalf);
+    ASSERT_NE(info, nullptr);
+    TYPEATTR* attributes = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
+    EXPECT_EQ(attributes->cFuncs, EveryKind().size());
+    EXPECT_EQ(attributes->lcid, 0x409u);
+    info->ReleaseTypeAttr(attributes);
+    for (size_t i = 0; i < EveryKind().size(); ++i) {
+        const Function& expected = EveryKind()[i];
+        FUNCDESC* function = nullptr;
+        ASSERT_EQ(info->GetFuncDesc(static_cast<UINT>(i), &function), S_OK);
+        EXPECT_EQ(function->memid, expected.id) << expected.name;
+        EXPECT_EQ(function->invkind, expected.invoke) << expected.name;
+        ASSERT_EQ(function->cParams, static_cast<SHORT>(expected.params.size())) << expected.name;
+        for (size_t p = 0; p < expected.params.size(); ++p) {
+            const ELEMDESC& element = function->lprgelemdescParam[p];
+            EXPECT_EQ(ChainOf(element.tdesc), expected.params[p].first) << expected.name << p;
+            EXPECT_EQ(element.paramdesc.wParamFlags, expected.params[p].second) << expected.name;
+        }
+        info->ReleaseFuncDesc(function);
+    }
+    FUNCDESC* own = nullptr;
+    ASSERT_EQ(info->GetFuncDesc(7, &own), S_OK);
+    TYPEKIND kind = TKIND_MAX;
+    EXPECT_EQ(ReferencedGuid(info, own->lprgelemdescParam[0].tdesc.lptdesc->hreftype, &kind),
+              GuidString(IID_IEveryKind));
+    EXPECT_EQ(kind, TKIND_DISPATCH) << "a dual interface is referred to by its dispatch half";
+    EXPECT_EQ(ReferencedGuid(info, own->lprgelemdescParam[1].tdesc.lptdesc->hreftype, &kind),
+              GuidString(IID_IPlain));
+    EXPECT_EQ(kind, TKIND_INTERFACE);
+    info->ReleaseFuncDesc(own);
+    BSTR doc = nullptr;
+    ASSERT_EQ(info->GetDocumentation(1, nullptr, &doc, nullptr, nullptr), S_OK);
+    EXPECT_EQ(TakeNarrow(doc), "Numbers");
+    ASSERT_EQ(info->GetDocumentation(MEMBERID_NIL, nullptr, &doc, nullptr, nullptr), S_OK);
+    EXPECT_EQ(TakeNarrow(doc), "Every parameter kind");
+    info->Release();
+    dispatchHalf->Release();
+    library->Release();
+}
+
+TEST(TypeLib, DispatchFormsReturnTheirRetvalAndListInheritedFunctionsFirst) {
+    ITypeLib* library = LoadBuiltLibrary("typelib_test");
+    ASSERT_NE(library, nullptr);
+    ITypeInfo* info = nullptr;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IEveryKind, &info), S_OK);
+    struct Expected {
+        UINT index;
+        MEMBERID id;
+        Chain result;
+        SHORT params;
+        WORD flags;
+    };
+    const Expected expected[] = {
+        {0, 0x60000000, {VT_VOID}, 2, FUNCFLAG_FRESTRICTED},
+        {1, 0x60000001, {VT_UI4}, 0, FUNCFLAG_FRESTRICTED},
+        {6, 0x60010003, {VT_VOID}, 8, FUNCFLAG_FRESTRICTED},
+        {7 + 2, 3, {VT_BSTR}, 2, 0},
+        {7 + 5, 6, {VT_SAFEARRAY, VT_DISPATCH}, 2, 0},
+        {7 + 7, 8, {VT_PTR, VT_USERDEFINED}, 2, 0},
+        {7 + 8, 9, {VT_VOID}, 0, 0},
+        {7 + 9, 10, {VT_I4}, 0, 0},
+    };
+    for (const Expected& item : expected) {
+        FUNCDESC* function = nullptr;
+        ASSERT_EQ(info->GetFuncDesc(item.index, &function), S_OK);
+        EXPECT_EQ(function->memid, item.id) << item.index;
+        EXPECT_EQ(function->funckind, FUNC_DISPATCH);
+        EXPECT_EQ(function->oVft, static_cast<SHORT>(item.index * sizeof(void*)));
+        EXPECT_EQ(ChainOf(function->elemdescFunc.tdesc), item.result) << item.index;
+        EXPECT_EQ(function->cParams, item.params) << item.index;
+        EXPECT_EQ(function->wFuncFlags, item.flags) << item.index;
+        info->ReleaseFuncDesc(function);
+    }
+    info->Release();
+    library->Release();
+}
+
+TEST(TypeLib, InterfacesDeriveFromOneAnother) {
+    ITypeLib* library = LoadBuiltLibrary("typelib_test");
+    ASSERT_NE(library, nullptr);
+    ITypeInfo* plain = nullptr;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IPlain, &plain), S_OK);
+    TYPEATTR* attributes = nullptr;
+    ASSERT_EQ(plain->GetTypeAttr(&attributes), S_OK);
+    EXPECT_EQ(attributes->typekind, TKIND_INTERFACE);
+    EXPECT_EQ(attributes->wTypeFlags, TYPEFLAG_FOLEAUTOMATION);
+    EXPECT_EQ(attributes->cFuncs, 2);
+    EXPECT_EQ(attributes->cbSizeVft, 5 * sizeof(void*));
+    plain->ReleaseTypeAttr(attributes);
+    FUNCDESC* function = nullptr;
+    ASSERT_EQ(plain->GetFuncDesc(1, &function), S_OK);
+    EXPECT_EQ(function->memid, 0x60010001) << "numbered by level and position";
+    EXPECT_EQ(function->oVft, static_cast<SHORT>(4 * sizeof(void*)));
+    plain->ReleaseFuncDesc(function);
+    HREFTYPE reference = 0;
+    EXPECT_EQ(plain->GetRefTypeOfImplType(static_cast<UINT>(-1), &reference),
+              TYPE_E_ELEMENTNOTFOUND);
+    ASSERT_EQ(plain->GetRefTypeOfImplType(0, &reference), S_OK);
+    EXPECT_EQ(ReferencedGuid(plain, reference), GuidString(IID_IUnknown));
+    plain->Release();
+
+    ITypeInfo* derived = nullptr;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IDerived, &derived), S_OK);
+    ASSERT_EQ(derived->GetTypeAttr(&attributes), S_OK);
+    EXPECT_EQ(attributes->cFuncs, 7 + 12 + 1);
+    derived->ReleaseTypeAttr(attributes);
+    ASSERT_EQ(derived->GetFuncDesc(19, &function), S_OK);
+    EXPECT_EQ(function->memid, 100);
+    derived->ReleaseFuncDesc(function);
+    ITypeInfo* half = InterfaceHalfOf(derived);
+    ASSERT_NE(half, nullptr);
+    ASSERT_EQ(half->GetTypeAttr(&attributes), S_OK);
+    EXPECT_EQ(attributes->cFuncs, 1);
+    EXPECT_EQ(attributes->cbSizeVft, 20 * sizeof(void*));
+    half->ReleaseTypeAttr(attributes);
+    ASSERT_EQ(half->GetFuncDesc(0, &function), S_OK);
+    EXPECT_EQ(function->oVft, static_cast<SHORT>(19 * sizeof(void*)));
+    half->ReleaseFuncDesc(function);
+    TYPEKIND kind = TKIND_MAX;
+    ASSERT_EQ(half->GetRefTypeOfImplType(0, &reference), S_OK);
+    EXPECT_EQ(ReferencedGuid(half, reference, &kind), GuidString(IID_IEveryKind));
+    EXPECT_EQ(kind, TKIND_INTERFACE) << "an interface derives from the interface half";
+    OLECHAR inherited[] = u"numbers";
+    LPOLESTR names[] = {inherited};
+    MEMBERID id = 0;
+    EXPECT_EQ(half->GetIDsOfNames(names, 1, &id), S_OK);
+    EXPECT_EQ(id, 1);
+    EXPECT_EQ(NamesOf(half, 10)[0], "Size");
+    half->Release();
+    derived->Release();
+
+    ITypeInfo* coclass = nullptr;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_EveryKind, &coclass), S_OK);
+    const INT flags[] = {IMPLTYPEFLAG_FDEFAULT, 0, IMPLTYPEFLAG_FSOURCE};
+    for (UINT i = 0; i < 3; ++i) {
+        INT implFlags = -1;
+        ASSERT_EQ(coclass->GetImplTypeFlags(i, &implFlags), S_OK);
+        EXPECT_EQ(implFlags, flags[i]);
+    }
+    coclass->Release();
+    library->Release();
+}
+
+} // namespace
