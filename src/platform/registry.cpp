@@ -97,8 +97,25 @@ LONG Resolve(HKEY key, KeyReference& reference) {
     return ERROR_SUCCESS;
 }
 
+// The generic rights of an access mask stand for the key rights Windows maps them to.
+REGSAM KeyRights(REGSAM access) {
+    const REGSAM genericRead = 0x80000000, genericWrite = 0x40000000, genericExecute = 0x20000000,
+                 genericAll = 0x10000000, maximumAllowed = 0x02000000;
+    REGSAM rights = access;
+    if (access & (genericRead | genericExecute)) {
+        rights |= KEY_READ;
+    }
+    if (access & genericWrite) {
+        rights |= KEY_WRITE;
+    }
+    if (access & (genericAll | maximumAllowed)) {
+        rights |= KEY_ALL_ACCESS;
+    }
+    return rights;
+}
+
 HKEY OpenHandle(KeyPath path, REGSAM access) {
-    HKEY key = new HKEY__{std::move(path), access};
+    HKEY key = new HKEY__{std::move(path), KeyRights(access)};
     HandleTable& handles = Handles();
     std::lock_guard<std::mutex> guard(handles.mutex);
     handles.open.insert(key);

@@ -33,6 +33,9 @@ TEST(Module, FileNameOfAHandleOrOfAnAddressInside) {
     HMODULE handle = static_cast<HMODULE>(library);
     EXPECT_EQ(FileName(handle), serverPath);
     EXPECT_EQ(FileName(reinterpret_cast<HMODULE>(dlsym(library, "DllCanUnloadNow"))), serverPath);
+    auto loadedFrom = reinterpret_cast<const char* (*)()>(dlsym(library, "TestServerLoadedFrom"));
+    ASSERT_NE(loadedFrom, nullptr);
+    EXPECT_EQ(loadedFrom(), serverPath) << "asked from the library's own constructor";
 
     EXPECT_EQ(GetModuleHandleA("libpravell-testserver.so"), handle);
     EXPECT_EQ(GetModuleHandleA(serverPath.c_str()), handle);

@@ -308,6 +308,10 @@ TEST_F(Registry, HandlesFailCleanly) {
     EXPECT_EQ(SetString(key, nullptr, "write only"), ERROR_SUCCESS);
     EXPECT_EQ(QueryBytes(key, nullptr), "<error 5>");
     RegCloseKey(key);
+    const REGSAM genericRead = 0x80000000;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "Kept", 0, genericRead, &key), ERROR_SUCCESS);
+    EXPECT_EQ(QueryBytes(key, nullptr), std::string("write only", 11));
+    RegCloseKey(key);
 
     EXPECT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, "Kept", 0, nullptr, REG_OPTION_NON_VOLATILE,
                               KEY_READ, nullptr, nullptr, nullptr),

@@ -1,6 +1,6 @@
 // A tiny in-process server: one class whose objects answer only IUnknown, a count of live
 // objects and locks that DllCanUnloadNow reports, and a load-time constructor that counts loads
-// where the count survives unloading.
+// where the count survives unloading and, as a real server does, asks for its own file name.
 #include "testserver.h"
 
 #include <cstdlib>
@@ -10,11 +10,13 @@ namespace {
 
 int liveObjects = 0;
 int locks = 0;
+char loadedFrom[MAX_PATH];
 
-__attribute__((constructor)) void CountLoad() {
+__attribute__((constructor)) void Load() {
     const char* loads = std::getenv(testServerLoadsVariable);
     int count = loads == nullptr ? 0 : std::atoi(loads);
     setenv(testServerLoadsVariable, std::to_string(count + 1).c_str(), 1);
+    GetModuleFileNameA(reinterpret_cast<HMODULE>(&Load), loadedFrom, MAX_PATH);
 }
 
 class TestObject : public IUnknown {
@@ -94,4 +96,8 @@ DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* object) {
 
 extern "C" __attribute__((visibility("default"))) HRESULT DllCanUnloadNow() {
     return liveObjects == 0 && locks == 0 ? S_OK : S_FALSE;
+}
+
+extern "C" __attribute__((visibility("default"))) const char* TestServerLoadedFrom() {
+    return loadedFrom;
 }
