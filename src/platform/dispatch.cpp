@@ -71,28 +71,33 @@ bool Accepts(INVOKEKIND kind, WORD flags) {
     return (flags & kind) != 0 || (kind == INVOKE_FUNC && (flags & DISPATCH_PROPERTYGET) != 0);
 }
 
-HRESULT FindFunction(ITypeInfo* info, DISPID id, WORD flags, FunctionDescription* found) {
-    TYPEATTR* attributes = nullptr;
-    HRESULT hr = info->GetTypeAttr(&attributes);
+// Reads one function description into `found`; S_OK when it is the member asked for.
+HRESULT Match(ITypeInfo* info, UINT index, DISPID id, WORD flags, FunctionDescription* found) {
+    FUNCDESC* description = nullptr;
+    HRESULT hr = info->GetFuncDesc(index, &description);
     if (FAILED(hr)) {
         return hr;
     }
-    const UINT count = attributes->cFuncs;
-    info->ReleaseTypeAttr(attributes);
+    found->Reset(info, description);
+    return description->memid == id && Accepts(description->invkind, flags) ? S_OK : S_FALSE;
+}
 
+HRESULT FindFunction(ITypeInfo* info, DISPID id, WORD flags, FunctionDescription* found) {
     // Dispatch identifiers usually number the functions from 1 in order: that position is
     // looked at first, so that a call does not read every description before its own.
-    const UINT likely = id >= 1 && static_cast<UINT>(id) <= count ? static_cast<UINT>(id) - 1 : 0;
-    for (UINT step = 0; step < count; ++step) {
-        const UINT index = (likely + step) % count;
-        FUNCDESC* description = nullptr;
-        hr = info->GetFuncDesc(index, &description);
+    if (id >= 1 && Match(info, static_cast<UINT>(id) - 1, id, flags, found) == S_OK) {
+        return S_OK;
+    }
+    for (UINT index = 0;; ++index) {
+        HRESULT hr = Match(info, index, id, flags, found);
+        if (hr == S_OK) {
+            return S_OK;
+        }
+        if (hr == TYPE_E_ELEMENTNOTFOUND) {
+            break;
+        }
         if (FAILED(hr)) {
             return hr;
-        }
-        found->Reset(info, description);
-        if (description->memid == id && Accepts(description->invkind, flags)) {
-            return S_OK;
         }
     }
     found->Reset(nullptr, nullptr);

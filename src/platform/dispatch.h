@@ -10,10 +10,11 @@ extern "C" {
 HRESULT DispGetIDsOfNames(ITypeInfo* typeInfo, LPOLESTR* names, UINT count, DISPID* ids);
 
 // Calls the member `id` of `instance` through its virtual function table, as the interface
-// half of the type information describes it: arguments (last first in params->rgvarg) are
-// coerced to the declared types, by-reference arguments are written back, the [out, retval]
-// parameter becomes *result, and a failing method becomes DISP_E_EXCEPTION with *exception
-// filled from the thread's error information.
+// half of the type information describes it (the dispatch half leads there). A method answers
+// DISPATCH_METHOD, DISPATCH_PROPERTYGET or both. Arguments (last first in params->rgvarg) are
+// coerced to the declared types, by-reference arguments receive the out-values, and the
+// [out, retval] value becomes *result. A failing method gives DISP_E_EXCEPTION; *exception, when
+// given, is filled from the thread's error information, which stays in place otherwise.
 HRESULT DispInvoke(void* instance, ITypeInfo* typeInfo, DISPID id, WORD flags, DISPPARAMS* params,
                    VARIANT* result, EXCEPINFO* exception, UINT* argumentError);
 }

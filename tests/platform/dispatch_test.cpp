@@ -1,3 +1,4 @@
+#include "countingobject.h"
 #include "dispatch_test_idl.h"
 #include "platform/com.h"
 
@@ -13,38 +14,13 @@ std::u16string TextOf(BSTR text) {
     return text == nullptr ? std::u16string() : std::u16string(text, SysStringLen(text));
 }
 
-// A host object passed as an argument: it counts the references that the call takes and
-// answers IDispatch only when asked to.
-class HostObject : public IDispatch {
-public:
-    explicit HostObject(bool answersDispatch) : answersDispatch(answersDispatch) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (riid == IID_IUnknown || (answersDispatch && riid == IID_IDispatch)) {
-            *object = this;
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) override {
-        return E_NOTIMPL;
-    }
-
-    ULONG references = 1;
-
-private:
-    bool answersDispatch;
-};
+std::u16string Wide(const std::string& text) {
+    std::u16string wide(text.size(), u'\0');
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                           wide.data(), static_cast<int>(wide.size()));
+    wide.resize(static_cast<size_t>(length));
+    return wide;
+}
 
 // Records what each method received, in the slot order of the generated header, and answers
 // `answer`; a failing answer comes with error information, as the system's objects give it.
@@ -131,6 +107,19 @@ public:
         variantType = value->vt;
         return Answer("TakeMixed");
     }
+    HRESULT STDMETHODCALLTYPE AddUp(SHORT a, FLOAT b, DOUBLE c, LONG d, DOUBLE* total) override {
+        *total += a + b + c + d;
+        return Answer("AddUp");
+    }
+    HRESULT STDMETHODCALLTYPE TakeMany(LONG a, LONG b, LONG c, LONG d, LONG e, LONG f, LONG g,
+                                       LONG h, LONG i, LONG j, LONG k, LONG l, BSTR m,
+                                       LONG* count) override {
+        many = {a, b, c, d, e, f, g, h, i, j, k, l};
+        text = TextOf(m);
+        *count = static_cast<LONG>(many.size());
+        return Answer("TakeMany");
+    }
+    HRESULT STDMETHODCALLTYPE OutOfSequence() override { return Answer("OutOfSequence"); }
 
     std::vector<std::string> calls;
     HRESULT answer = S_OK;
@@ -146,6 +135,7 @@ public:
     int objectCalls = 0;
     Recorder* child = nullptr;
     std::u16string pairName = u"name";
+    std::vector<LONG> many;
 
 private:
     static SAFEARRAY* TextArray(std::vector<std::u16string> texts) {
@@ -196,6 +186,7 @@ public:
     Arguments& Text(const char16_t* text) { return Add(Value(VT_BSTR, SysAllocString(text))); }
     Arguments& I2(SHORT value) { return Add(Value(VT_I2, value)); }
     Arguments& I4(LONG value) { return Add(Value(VT_I4, value)); }
+    Arguments& R4(FLOAT value) { return Add(Value(VT_R4, value)); }
     Arguments& R8(DOUBLE value) { return Add(Value(VT_R8, value)); }
     Arguments& Empty() { return Add(VARIANT{}); }
     Arguments& Null() { return Add(Value(VT_NULL, 0)); }
@@ -279,10 +270,11 @@ TEST_F(Dispatch, NamesFindTheirMembersWithoutRegardToCase) {
     const char16_t* methods[] = {u"TakeText",     u"GiveText",   u"TakeVariantRef", u"TakeVariant",
                                  u"TakeNumber",   u"GiveNumber", u"GiveFlag",       u"TakeObject",
                                  u"GiveRecorder", u"GivePair",   u"GiveVariants",   u"Ping",
-                                 u"TakeMixed"};
-    for (DISPID expected = 1; expected <= 13; ++expected) {
+                                 u"TakeMixed",    u"AddUp",      u"TakeMany"};
+    for (DISPID expected = 1; expected <= 15; ++expected) {
         EXPECT_EQ(Id(methods[expected - 1]), expected);
     }
+    EXPECT_EQ(Id(u"OutOfSequence"), 100);
     EXPECT_EQ(Id(u"takemixed"), 13);
     EXPECT_EQ(Id(u"GIVEFLAG"), 7);
 
@@ -315,11 +307,11 @@ TEST_F(Dispatch, EveryIdentifierLandsOnTheMethodOfThatName) {
     struct Case {
         const char* method;
         Arguments arguments;
-    } cases[] = {{"TakeText", {}},    {"GiveText", {}},     {"TakeVariantRef", {}},
-                 {"TakeVariant", {}}, {"TakeNumber", {}},   {"GiveNumber", {}},
-                 {"GiveFlag", {}},    {"TakeObject", {}},   {"GiveRecorder", {}},
-                 {"GivePair", {}},    {"GiveVariants", {}}, {"Ping", {}},
-                 {"TakeMixed", {}}};
+    } cases[] = {
+        {"TakeText", {}},     {"GiveText", {}},   {"TakeVariantRef", {}}, {"TakeVariant", {}},
+        {"TakeNumber", {}},   {"GiveNumber", {}}, {"GiveFlag", {}},       {"TakeObject", {}},
+        {"GiveRecorder", {}}, {"GivePair", {}},   {"GiveVariants", {}},   {"Ping", {}},
+        {"TakeMixed", {}},    {"AddUp", {}},      {"TakeMany", {}},       {"OutOfSequence", {}}};
     cases[0].arguments.Text(u"a");
     cases[2].arguments.I4(1);
     cases[3].arguments.I4(1);
@@ -328,13 +320,19 @@ TEST_F(Dispatch, EveryIdentifierLandsOnTheMethodOfThatName) {
     cases[9].arguments.Reference(VT_BSTR, &name);
     cases[10].arguments.Variable(&slot);
     cases[12].arguments.Text(u"a").I4(1).I4(2);
+    DOUBLE total = 0;
+    cases[13].arguments.I2(1).R4(2).R8(3).I4(4).Reference(VT_R8, &total);
+    for (LONG i = 0; i < 12; ++i) {
+        cases[14].arguments.I4(i);
+    }
+    cases[14].arguments.Text(u"m");
     for (Case& c : cases) {
         const std::u16string name16(c.method, c.method + std::strlen(c.method));
         EXPECT_EQ(Call(name16.c_str(), c.arguments), S_OK) << c.method;
         ASSERT_FALSE(recorder.calls.empty());
         EXPECT_EQ(recorder.calls.back(), c.method);
     }
-    EXPECT_EQ(recorder.calls.size(), 13u);
+    EXPECT_EQ(recorder.calls.size(), 16u);
     EXPECT_EQ(recorder.references, 1u) << "the object itself is neither held nor released";
     EXPECT_EQ(child.references, 1u) << "the returned object went to the result and was released";
     SysFreeString(name);
@@ -353,6 +351,10 @@ TEST_F(Dispatch, VBScriptVariablesArriveThroughTheirReferences) {
     one.Variable(&text);
     EXPECT_EQ(Call(u"TakeText", one), S_OK);
     EXPECT_EQ(recorder.textPointer, text.bstrVal) << "a string variable is passed, not copied";
+    Arguments typedString;
+    typedString.Reference(VT_BSTR, &text.bstrVal);
+    EXPECT_EQ(Call(u"TakeText", typedString), S_OK);
+    EXPECT_EQ(recorder.textPointer, text.bstrVal);
 
     Arguments two;
     two.Variable(&small);
@@ -414,7 +416,7 @@ TEST_F(Dispatch, JScriptValuesAreCoercedToTheDeclaredTypes) {
 }
 
 TEST_F(Dispatch, InterfaceArgumentsKeepTheirReferencesBalanced) {
-    HostObject host(true);
+    Ostrel::Testing::CountingObject host;
     Arguments direct;
     direct.Object(&host);
     EXPECT_EQ(Call(u"TakeObject", direct), S_OK);
@@ -436,7 +438,7 @@ TEST_F(Dispatch, InterfaceArgumentsKeepTheirReferencesBalanced) {
     EXPECT_EQ(Call(u"TakeObject", null), S_OK);
     EXPECT_EQ(recorder.object, nullptr);
 
-    HostObject plain(false);
+    Ostrel::Testing::CountingObject plain(false);
     Arguments unanswered;
     unanswered.Unknown(&plain);
     EXPECT_EQ(Call(u"TakeObject", unanswered), DISP_E_TYPEMISMATCH);
@@ -616,6 +618,43 @@ TEST_F(Dispatch, MalformedCallsAreRejectedBeforeTheMethodRuns) {
     EXPECT_TRUE(recorder.calls.empty());
 }
 
+TEST_F(Dispatch, NumbersOfEveryWidthAndStackArgumentsArriveInOrder) {
+    DOUBLE total = 0.5;
+    Arguments direct;
+    direct.I2(-2).R4(0.25f).R8(1e10).I4(7).Reference(VT_R8, &total);
+    EXPECT_EQ(Call(u"AddUp", direct), S_OK);
+    EXPECT_EQ(total, 0.5 - 2 + 0.25 + 1e10 + 7) << "updated in place";
+
+    // An in-out value of another type is coerced in and written back in that type.
+    VARIANT variable{};
+    variable.vt = VT_I4;
+    variable.lVal = 10;
+    LONG counter = 20;
+    Arguments script;
+    script.I4(1).I4(2).Text(u"3").R8(4).Variable(&variable);
+    EXPECT_EQ(Call(u"AddUp", script), S_OK);
+    EXPECT_EQ(variable.vt, VT_R8) << "the variable takes the parameter's type";
+    EXPECT_EQ(variable.dblVal, 20.0);
+    Arguments typed;
+    typed.I4(1).I4(2).I4(3).I4(4).Reference(VT_I4, &counter);
+    EXPECT_EQ(Call(u"AddUp", typed), S_OK);
+    EXPECT_EQ(counter, 30);
+
+    Arguments many;
+    for (LONG i = 0; i < 12; ++i) {
+        many.I4(100 + i);
+    }
+    many.Text(u"last");
+    EXPECT_EQ(Call(u"TakeMany", many), S_OK);
+    ASSERT_EQ(recorder.many.size(), 12u);
+    for (LONG i = 0; i < 12; ++i) {
+        EXPECT_EQ(recorder.many[i], 100 + i);
+    }
+    EXPECT_EQ(recorder.text, u"last");
+    EXPECT_EQ(result.vt, VT_I4);
+    EXPECT_EQ(result.lVal, 12);
+}
+
 TEST_F(Dispatch, TheInterfaceHalfServesAsWell) {
     HREFTYPE reference = 0;
     ASSERT_EQ(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &reference), S_OK);
@@ -628,6 +667,44 @@ TEST_F(Dispatch, TheInterfaceHalfServesAsWell) {
               S_OK);
     EXPECT_EQ(recorder.number, 11);
     half->Release();
+}
+
+// Every member of the system's own type libraries has a signature that the call can make: with
+// a wrong argument count each is refused for the count alone, and the object is never reached.
+// The inherited IUnknown and IDispatch members that the dispatch half lists are restricted and
+// cannot be called by late binding.
+TEST(DispatchLibraries, EveryMemberOfTheSystemsInterfacesCanBeCalled) {
+    for (const char* file : {"/pravell.tlb", "/utils.tlb"}) {
+        const std::u16string path = Wide(std::string(PRAVELL_BIN_DIR) + file);
+        ITypeLib* library = nullptr;
+        ASSERT_EQ(LoadTypeLib(path.c_str(), &library), S_OK) << file;
+        int members = 0;
+        for (UINT t = 0; t < library->GetTypeInfoCount(); ++t) {
+            ITypeInfo* info = nullptr;
+            ASSERT_EQ(library->GetTypeInfo(t, &info), S_OK);
+            TYPEATTR* attributes = nullptr;
+            ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
+            for (UINT f = 0; attributes->typekind == TKIND_DISPATCH && f < attributes->cFuncs;
+                 ++f) {
+                FUNCDESC* function = nullptr;
+                ASSERT_EQ(info->GetFuncDesc(f, &function), S_OK);
+                const bool restricted = (function->wFuncFlags & FUNCFLAG_FRESTRICTED) != 0;
+                VARIANT surplus[9] = {};
+                DISPPARAMS params{surplus, nullptr, 9, 0};
+                void* neverCalled = reinterpret_cast<void*>(0x10);
+                EXPECT_EQ(DispInvoke(neverCalled, info, function->memid, DISPATCH_METHOD, &params,
+                                     nullptr, nullptr, nullptr),
+                          restricted ? DISP_E_MEMBERNOTFOUND : DISP_E_BADPARAMCOUNT)
+                    << file << " interface " << t << " member " << function->memid;
+                members += restricted ? 0 : 1;
+                info->ReleaseFuncDesc(function);
+            }
+            info->ReleaseTypeAttr(attributes);
+            info->Release();
+        }
+        EXPECT_EQ(members, file == std::string("/pravell.tlb") ? 10 + 18 + 3 + 8 + 3 : 6);
+        library->Release();
+    }
 }
 
 } // namespace
