@@ -186,14 +186,6 @@ void Text::CopyFrom(const char* chars, size_t length) {
     ReplaceWithCopy(chars, checked, TextHeader::CapacityFor(checked));
 }
 
-void Text::MakeUnique() {
-    if (IsUniquePrivate()) {
-        return;
-    }
-    LONG length = static_cast<LONG>(strnlen(data, static_cast<size_t>(Room())));
-    ReplaceWithCopy(data, length, TextHeader::CapacityFor(length));
-}
-
 void Text::EnsureRoom(int64_t length) {
     const LONG capacity = TextHeader::CapacityFor(length);
     if (!IsUniquePrivate()) {

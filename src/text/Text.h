@@ -131,8 +131,6 @@ protected:
 private:
     void Share(const Text& source);
     void TakeOver(Text& source);
-    // A private, unshared buffer holding the current value.
-    void MakeUnique();
     // A private, unshared buffer with room for `length` characters, value kept.
     void EnsureRoom(int64_t length);
     // A private, unshared buffer with room for `room` characters, value discarded.

@@ -7,9 +7,11 @@
 // copies on its first write while they are shared. Change a TextBuffer through its own
 // operations only (not through a Text reference), or the cache goes stale.
 //
-// Appended bytes may include NULs: Length() counts them, c_str() ends at the first.
-// Growing past 2^31 - 1 characters throws std::length_error; a refused heap block throws
-// std::bad_alloc. The buffer keeps its value in both cases.
+// The cached capacity is the room from the buffer's first character to the end of its block (a
+// buffer built from a Tail has less room than its block). Appended bytes may include NULs: Length()
+// counts them, c_str() ends at the first. Growing past 2^31 - 1 characters throws
+// std::length_error; a refused heap block throws std::bad_alloc. The buffer keeps its value in both
+// cases.
 #pragma once
 
 #include "text/Text.h"
