@@ -52,13 +52,13 @@ bool GenericFile::Open(bool forWriting) {
     }
     tableIndex = index;
     isOpen = true;
-    this->forWriting = forWriting;
     writeFailed = false;
     lastDirection = Direction::None;
     return true;
 }
 
 bool GenericFile::OpenStream(bool forWriting) {
+    this->forWriting = forWriting;
     if (forWriting) {
         stream = replacement.Open(name.c_str());
     } else if (!name.IsEmpty()) {
@@ -67,7 +67,6 @@ bool GenericFile::OpenStream(bool forWriting) {
     if (stream == nullptr) {
         return false;
     }
-    this->forWriting = forWriting;
     const size_t size = forWriting ? kWriteBufferSize : kReadBufferSize;
     streamBuffer = static_cast<char*>(std::malloc(size + 1));
     if (streamBuffer == nullptr || std::setvbuf(stream, streamBuffer, _IOFBF, size) != 0) {

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <exception>
 #include <random>
+#include <utility>
 
 namespace Ostrel {
 
@@ -92,7 +93,7 @@ int CreateUnique(const std::string& prefix, mode_t permissions, std::string* cre
         const int descriptor =
             open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, permissions);
         if (descriptor >= 0) {
-            *created = name;
+            *created = std::move(name);
             return descriptor;
         }
         if (errno != EEXIST) {
@@ -135,7 +136,7 @@ FILE* ReplacementFile::Open(const char* path) {
     // Private until Commit gives it the replaced file's mode.
     FILE* stream = OpenNew(DirectoryOf(target) + "/." + base + ".", exists ? 0600 : 0666);
     if (stream != nullptr) {
-        targetPath = target;
+        targetPath = std::move(target);
         return stream;
     }
     if (errno == EACCES || errno == EPERM) {

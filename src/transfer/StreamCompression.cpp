@@ -35,7 +35,8 @@ StreamCompression::~StreamCompression() {
         try {
             EmitBlock();
         } catch (const std::exception&) {
-            // Nobody is left to tell; the target saw no closing block and the save is incomplete.
+            // Only memory can fail here, before anything reached the target. After a Finish
+            // the container is whole without its closing block: the end of the file ends it.
         }
     }
 }

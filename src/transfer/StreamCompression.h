@@ -18,6 +18,9 @@
 //   block, or a source Read that fails. Nothing past a fault is read, and no buffer is sized
 //   from a length before it is checked. A source ending at a block boundary ends the document.
 //
+// A compressed save over a DataFile therefore runs: Create; Write...; Finish; destroy the stream
+// (closing block); file.Commit(). It succeeded only when every Write, Finish and Commit did.
+//
 // The target is not owned and must outlive the stream. The block buffers are kept for the life
 // of the stream.
 #pragma once

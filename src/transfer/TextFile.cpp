@@ -88,24 +88,34 @@ bool TextFile::DeliverHeldReturn(char* out, size_t* delivered) {
 }
 
 size_t TextFile::Translate(char* bytes, size_t length) {
+    // Moves whole runs between carriage returns: saved files hold one in every line.
+    const void* endOfText = std::memchr(bytes, kEndOfText, length);
+    const size_t limit = endOfText != nullptr
+                             ? static_cast<size_t>(static_cast<const char*>(endOfText) - bytes)
+                             : length;
     size_t kept = 0;
-    for (size_t i = 0; i < length; ++i) {
-        const char c = bytes[i];
-        if (c == kEndOfText) {
-            ended = true;
-            endOffset = TellRaw() - static_cast<int64_t>(length - i);
+    size_t next = 0;
+    while (next < limit) {
+        const void* found = std::memchr(bytes + next, '\r', limit - next);
+        const size_t runEnd =
+            found != nullptr ? static_cast<size_t>(static_cast<const char*>(found) - bytes) : limit;
+        std::memmove(bytes + kept, bytes + next, runEnd - next);
+        kept += runEnd - next;
+        next = runEnd;
+        if (next == limit) {
             break;
         }
-        if (c == '\r') {
-            if (i + 1 == length) {
-                heldReturn = true;
-                break;
-            }
-            if (bytes[i + 1] == '\n') {
-                continue;
-            }
+        // A carriage return: dropped before a line feed, held when the piece ends with it.
+        if (next + 1 == length) {
+            heldReturn = true;
+        } else if (bytes[next + 1] != '\n') {
+            bytes[kept++] = '\r';
         }
-        bytes[kept++] = c;
+        ++next;
+    }
+    if (endOfText != nullptr) {
+        ended = true;
+        endOffset = TellRaw() - static_cast<int64_t>(length - limit);
     }
     return kept;
 }

@@ -56,7 +56,7 @@ bool SaveContainer(const std::string& path, const std::string& document) {
         }
         written = written && stream.Finish();
     }
-    return file.Commit() && written;
+    return written && file.Commit();
 }
 
 std::string OnDisk(const std::string& text) {

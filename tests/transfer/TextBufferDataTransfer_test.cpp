@@ -63,25 +63,5 @@ TEST(TextBufferDataTransfer, NegativeLengthsAreRefusedAndChangeNothing) {
     EXPECT_EQ(ReadAll(transfer, 10), "c");
 }
 
-TEST(TextBufferDataTransfer, LargeDataGrowsAndComesBackWhole) {
-    TextBufferDataTransfer transfer;
-    std::string expected;
-    for (int i = 0; i < 20000; ++i) {
-        const std::string line = "line " + std::to_string(i) + "\n";
-        ASSERT_TRUE(transfer.Write(line.data(), static_cast<LONG>(line.size())));
-        expected += line;
-    }
-    ASSERT_TRUE(transfer.Unread(static_cast<LONG>(expected.size())));
-    std::string collected;
-    for (;;) {
-        const std::string piece = ReadAll(transfer, 10000);
-        collected += piece;
-        if (piece.size() < 10000) {
-            break;
-        }
-    }
-    EXPECT_EQ(collected, expected);
-}
-
 } // namespace
 } // namespace Ostrel
