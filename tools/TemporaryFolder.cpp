@@ -1,0 +1,46 @@
+#include "TemporaryFolder.h"
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+
+namespace Ostrel {
+
+TemporaryFolder::TemporaryFolder(const char* prefix) {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = base != nullptr && *base != 0 ? base : "/tmp";
+    pattern.append("/").append(prefix).append("-XXXXXX");
+    if (mkdtemp(pattern.data()) == nullptr) {
+        errorNumber = errno;
+        return;
+    }
+    path = pattern.c_str();
+}
+
+TemporaryFolder::~TemporaryFolder() {
+    if (!IsCreated()) {
+        return;
+    }
+    // Only plain files are ever made here; whatever a failed save left beside them goes too.
+    if (DIR* folder = opendir(path.c_str())) {
+        while (const dirent* entry = readdir(folder)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") {
+                unlink(PathOf(name.c_str()).c_str());
+            }
+        }
+        closedir(folder);
+    }
+    rmdir(path.c_str());
+}
+
+Text TemporaryFolder::PathOf(const char* fileName) const {
+    Text file = path + "/";
+    file.Append(fileName);
+    return file;
+}
+
+} // namespace Ostrel
