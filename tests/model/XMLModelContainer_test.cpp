@@ -96,6 +96,13 @@ TEST_F(XMLModelContainer, AFailedSaveLeavesTheOldFileAtEveryLength) {
         EXPECT_EQ(ReadWholeFile(path), saved ? container : kOld);
         EXPECT_EQ(ListDirectory(directory.Path()), std::vector<std::string>{"doc.pxc"});
     }
+
+    // A save that fails for want of an element name, not of room, keeps the old file too.
+    WriteWholeFile(path, kOld);
+    model.Root().ChildAt(0)->ChildAt(1)->CreateChild(Text(""));
+    EXPECT_FALSE(Save(model));
+    EXPECT_EQ(ReadWholeFile(path), kOld);
+    EXPECT_EQ(ListDirectory(directory.Path()), std::vector<std::string>{"doc.pxc"});
     EXPECT_FALSE(model.Errors().HasError());
 }
 
