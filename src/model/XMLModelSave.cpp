@@ -125,7 +125,8 @@ bool XMLModel::SaveCompressed(const Text& path) {
         saved = SaveTransfer(stream);
         saved = stream.Finish() && saved;
     }
-    return file.Commit() && saved;
+    // A file that is not committed leaves the old one in place.
+    return saved && file.Commit();
 }
 
 } // namespace Ostrel

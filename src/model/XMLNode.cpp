@@ -2,6 +2,7 @@
 
 #include "text/GlobalPool.h"
 
+#include <algorithm>
 #include <new>
 
 namespace Ostrel {
@@ -9,11 +10,22 @@ namespace Ostrel {
 namespace {
 
 constexpr int16_t kNodesPerChunk = 1000;
-// The destruction walk's stack may hold a whole generation of a wide tree.
-constexpr int16_t kPendingStep = 1024;
+constexpr int16_t kDoomedStep = 10;
+// Arrays of nodes longer than this grow in proportion to their length instead of by their
+// step: an allocator that moves a block on every growth (sanitizers do, and so may other
+// platforms' heaps) would otherwise copy the array of a million children 100,000 times.
+constexpr LONG kProportionalGrowthFrom = 1000;
 
 // Shared by every model of the process; stable, because nodes are referred to by address.
 GlobalPool nodePool = {sizeof(XMLNode), kNodesPerChunk, true, nullptr};
+
+void AppendNode(GrowableArray<XMLNode*>& nodes, XMLNode* node) {
+    const LONG count = nodes.Count();
+    if (nodes.Spare() == 0 && count >= kProportionalGrowthFrom) {
+        nodes.SetSize(count, count + std::min<LONG>(count / 2, INT16_MAX));
+    }
+    nodes.Append(node);
+}
 
 } // namespace
 
@@ -31,7 +43,7 @@ XMLNode::~XMLNode() {
 XMLNode* XMLNode::CreateChild(const Text& childName) {
     void* record = nodePool.Allocate();
     XMLNode* child = new (record) XMLNode(childName, this);
-    children.Append(child);
+    AppendNode(children, child);
     return child;
 }
 
@@ -127,18 +139,18 @@ void XMLNode::DetachWrapper() {
 }
 
 void XMLNode::DestroySubtrees(GrowableArray<XMLNode*>& roots) {
-    // Children are moved onto an explicit stack before their parent's record goes, so each
-    // destructor below finds an empty child array and the walk needs no recursion.
-    GrowableArray<XMLNode*> pending(kPendingStep);
+    // Every node is listed before its record goes, so each destructor below finds an empty
+    // child array and the walk needs no recursion. The list only grows: taking nodes off its
+    // end would shrink (and maybe copy) it every few nodes.
+    GrowableArray<XMLNode*> doomed(kDoomedStep);
     for (XMLNode* root : roots) {
-        pending.Append(root);
+        AppendNode(doomed, root);
     }
     roots.Clear();
-    while (!pending.IsEmpty()) {
-        XMLNode* node = pending[pending.Count() - 1];
-        pending.Resize(-1);
+    for (LONG i = 0; i < doomed.Count(); ++i) {
+        XMLNode* node = doomed[i];
         for (XMLNode* child : node->children) {
-            pending.Append(child);
+            AppendNode(doomed, child);
         }
         node->children.Clear();
         node->DestroyNode();

@@ -39,6 +39,23 @@ std::string Picture(const XMLNode& node) {
     return picture + "}";
 }
 
+namespace {
+
+void CollectNames(const XMLNode& node, std::vector<std::string>& names) {
+    for (LONG i = 0; i < node.ChildCount(); ++i) {
+        names.push_back(node.ChildAt(i)->Name().c_str());
+        CollectNames(*node.ChildAt(i), names);
+    }
+}
+
+} // namespace
+
+std::vector<std::string> DocumentOrder(const XMLNode& root) {
+    std::vector<std::string> names;
+    CollectNames(root, names);
+    return names;
+}
+
 void ExpectReloadedTree(const XMLNode& saved, const XMLNode& reloaded) {
     SCOPED_TRACE(std::string("element ") + saved.Name().c_str());
     EXPECT_EQ(reloaded.Name(), saved.Name());

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace Ostrel {
 
@@ -20,6 +21,9 @@ std::string PendingError(XMLModel& model);
 // The node and its descendants on one line: name, [attributes in order], "text", (comments)
 // and {children}. Two trees are equal exactly when their pictures are.
 std::string Picture(const XMLNode& node);
+
+// The names of the root's descendants in document order.
+std::vector<std::string> DocumentOrder(const XMLNode& root);
 
 // Element for element, with the layout rule of saving: names, attributes, comments, the
 // number of children and the texts of leaves must be equal; the reloaded text of an element

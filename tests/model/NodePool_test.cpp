@@ -35,8 +35,7 @@ public:
     // Every element is still where it was put, with its own name.
     void Check() const {
         for (int m = 0; m < 2; ++m) {
-            std::vector<std::string> names;
-            CollectNames(models[m]->Root(), names);
+            const std::vector<std::string> names = DocumentOrder(models[m]->Root());
             ASSERT_EQ(names.size(), static_cast<size_t>(counts[m]));
             for (int i = 0; i < counts[m]; ++i) {
                 ASSERT_EQ(names[static_cast<size_t>(i)], Name(m, i));
@@ -47,13 +46,6 @@ public:
 private:
     static std::string Name(int model, int index) {
         return "m" + std::to_string(model) + "n" + std::to_string(index);
-    }
-
-    static void CollectNames(const XMLNode& node, std::vector<std::string>& names) {
-        for (LONG i = 0; i < node.ChildCount(); ++i) {
-            names.push_back(node.ChildAt(i)->Name().c_str());
-            CollectNames(*node.ChildAt(i), names);
-        }
     }
 
     // Adds elements in document order: every eighth one a child of the one before.

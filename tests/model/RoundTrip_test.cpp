@@ -1,7 +1,6 @@
 #include "ModelTestSupport.h"
 #include "model/XMLModel.h"
 #include "platform/testsupport.h"
-#include "transfer/TextBufferDataTransfer.h"
 
 #include <gtest/gtest.h>
 
@@ -60,21 +59,6 @@ const Channel kChannels[] = {
      },
      [](XMLModel& target, const std::string& path) {
          return target.LoadString(Text(ReadWholeFile(path).c_str()));
-     }},
-    {"transfer", false,
-     [](XMLModel& source, const std::string& path) {
-         TextBufferDataTransfer buffer;
-         if (!source.SaveTransfer(buffer)) {
-             return false;
-         }
-         WriteWholeFile(path, buffer.GetText().c_str());
-         return true;
-     },
-     [](XMLModel& target, const std::string& path) {
-         TextBufferDataTransfer buffer;
-         const std::string bytes = ReadWholeFile(path);
-         return buffer.Write(bytes.data(), static_cast<LONG>(bytes.size())) &&
-                buffer.Unread(static_cast<LONG>(bytes.size())) && target.LoadTransfer(buffer);
      }},
     {"plain file", true,
      [](XMLModel& source, const std::string& path) { return source.SaveFile(Text(path.c_str())); },
