@@ -151,6 +151,42 @@ LONG FindKey(RegistryKey& root, const KeyPath& path, RegistryKey*& key) {
     return key == nullptr ? ERROR_KEY_DELETED : ERROR_SUCCESS;
 }
 
+// Reads the latest registry into an empty root and finds the key behind a handle in it.
+LONG ReadKey(RegistryKey& root, const KeyPath& path, RegistryKey*& key) {
+    if (LONG status = LoadRegistry(root)) {
+        return status;
+    }
+    return FindKey(root, path, key);
+}
+
+// Applies a change to the key behind a handle, under the registry's exclusive lock.
+template <typename Change>
+LONG UpdateKey(const KeyPath& path, Change change) {
+    return UpdateRegistry([&](RegistryKey& root, bool& changed) {
+        RegistryKey* key = nullptr;
+        if (LONG found = FindKey(root, path, key)) {
+            return found;
+        }
+        return change(*key, changed);
+    });
+}
+
+// The key a handle stands for, refused unless the handle was opened with the right.
+LONG ResolveFor(REGSAM right, HKEY key, KeyReference& reference) {
+    if (LONG status = Resolve(key, reference)) {
+        return status;
+    }
+    return (reference.access & right) == 0 ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+}
+
+// The key a handle stands for and the subkey path below it.
+LONG ResolvePath(HKEY key, LPCSTR subKey, KeyReference& base, KeyPath& relative) {
+    if (LONG status = Resolve(key, base)) {
+        return status;
+    }
+    return SplitPath(subKey, relative);
+}
+
 std::string ValueName(LPCSTR valueName) {
     return valueName == nullptr ? "" : valueName;
 }
@@ -173,14 +209,11 @@ LONG Guarded(Body body) {
 LONG CreateKey(const KeyReference& base, const KeyPath& relative, REGSAM access, HKEY& result,
                bool& created) {
     KeyPath full = base.path;
-    LONG status = UpdateRegistry([&](RegistryKey& root, bool& changed) {
-        RegistryKey* key = nullptr;
-        if (LONG found = FindKey(root, base.path, key)) {
-            return found;
-        }
+    LONG status = UpdateKey(base.path, [&](RegistryKey& baseKey, bool& changed) {
         if (full.size() + relative.size() > maxKeyDepth) {
             return ERROR_INVALID_PARAMETER;
         }
+        RegistryKey* key = &baseKey;
         for (const std::string& name : relative) {
             bool added = false;
             key = &key->AddSubkey(name, added);
@@ -198,11 +231,8 @@ LONG CreateKey(const KeyReference& base, const KeyPath& relative, REGSAM access,
 
 LONG OpenKey(const KeyReference& base, const KeyPath& relative, REGSAM access, HKEY& result) {
     RegistryKey root("");
-    if (LONG status = LoadRegistry(root)) {
-        return status;
-    }
     RegistryKey* key = nullptr;
-    if (LONG status = FindKey(root, base.path, key)) {
+    if (LONG status = ReadKey(root, base.path, key)) {
         return status;
     }
     KeyPath full = base.path;
@@ -220,11 +250,8 @@ LONG OpenKey(const KeyReference& base, const KeyPath& relative, REGSAM access, H
 LONG QueryValue(const KeyReference& reference, const std::string& name, LPDWORD type, LPBYTE data,
                 LPDWORD size) {
     RegistryKey root("");
-    if (LONG status = LoadRegistry(root)) {
-        return status;
-    }
     RegistryKey* key = nullptr;
-    if (LONG status = FindKey(root, reference.path, key)) {
+    if (LONG status = ReadKey(root, reference.path, key)) {
         return status;
     }
     const RegistryValue* value = key->Value(name);
@@ -303,10 +330,7 @@ extern "C" LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR, 
         }
         KeyReference base;
         KeyPath relative;
-        if (LONG status = Resolve(key, base)) {
-            return status;
-        }
-        if (LONG status = SplitPath(subKey, relative)) {
+        if (LONG status = ResolvePath(key, subKey, base, relative)) {
             return status;
         }
         bool created = false;
@@ -325,10 +349,7 @@ extern "C" LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHK
         }
         KeyReference base;
         KeyPath relative;
-        if (LONG status = Resolve(key, base)) {
-            return status;
-        }
-        if (LONG status = SplitPath(subKey, relative)) {
+        if (LONG status = ResolvePath(key, subKey, base, relative)) {
             return status;
         }
         if (base.predefined && (subKey == nullptr || subKey[0] == '\0')) {
@@ -361,11 +382,8 @@ extern "C" LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, co
                                DWORD size) {
     return Guarded([&]() -> LONG {
         KeyReference reference;
-        if (LONG status = Resolve(key, reference)) {
+        if (LONG status = ResolveFor(KEY_SET_VALUE, key, reference)) {
             return status;
-        }
-        if ((reference.access & KEY_SET_VALUE) == 0) {
-            return ERROR_ACCESS_DENIED;
         }
         if (data == nullptr && size != 0) {
             return ERROR_NOACCESS;
@@ -376,12 +394,8 @@ extern "C" LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, co
             bytes += '\0';
         }
         std::string name = ValueName(valueName);
-        return UpdateRegistry([&](RegistryKey& root, bool& changed) {
-            RegistryKey* target = nullptr;
-            if (LONG found = FindKey(root, reference.path, target)) {
-                return found;
-            }
-            changed = target->SetValue(name, type, std::move(bytes));
+        return UpdateKey(reference.path, [&](RegistryKey& target, bool& changed) {
+            changed = target.SetValue(name, type, std::move(bytes));
             return ERROR_SUCCESS;
         });
     });
@@ -394,11 +408,8 @@ extern "C" LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, L
             return ERROR_INVALID_PARAMETER;
         }
         KeyReference reference;
-        if (LONG status = Resolve(key, reference)) {
+        if (LONG status = ResolveFor(KEY_QUERY_VALUE, key, reference)) {
             return status;
-        }
-        if ((reference.access & KEY_QUERY_VALUE) == 0) {
-            return ERROR_ACCESS_DENIED;
         }
         return QueryValue(reference, ValueName(valueName), type, data, size);
     });
@@ -407,19 +418,12 @@ extern "C" LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, L
 extern "C" LONG RegDeleteValueA(HKEY key, LPCSTR valueName) {
     return Guarded([&]() -> LONG {
         KeyReference reference;
-        if (LONG status = Resolve(key, reference)) {
+        if (LONG status = ResolveFor(KEY_SET_VALUE, key, reference)) {
             return status;
         }
-        if ((reference.access & KEY_SET_VALUE) == 0) {
-            return ERROR_ACCESS_DENIED;
-        }
         std::string name = ValueName(valueName);
-        return UpdateRegistry([&](RegistryKey& root, bool& changed) {
-            RegistryKey* target = nullptr;
-            if (LONG found = FindKey(root, reference.path, target)) {
-                return found;
-            }
-            changed = target->RemoveValue(name);
+        return UpdateKey(reference.path, [&](RegistryKey& target, bool& changed) {
+            changed = target.RemoveValue(name);
             return changed ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
         });
     });
@@ -432,10 +436,7 @@ extern "C" LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
         }
         KeyReference reference;
         KeyPath relative;
-        if (LONG status = Resolve(key, reference)) {
-            return status;
-        }
-        if (LONG status = SplitPath(subKey, relative)) {
+        if (LONG status = ResolvePath(key, subKey, reference, relative)) {
             return status;
         }
         return RemoveKey(reference.path, relative, false);
@@ -446,21 +447,14 @@ extern "C" LONG RegDeleteTreeA(HKEY key, LPCSTR subKey) {
     return Guarded([&]() -> LONG {
         KeyReference reference;
         KeyPath relative;
-        if (LONG status = Resolve(key, reference)) {
-            return status;
-        }
-        if (LONG status = SplitPath(subKey, relative)) {
+        if (LONG status = ResolvePath(key, subKey, reference, relative)) {
             return status;
         }
         if (subKey != nullptr) {
             return RemoveKey(reference.path, relative, true);
         }
-        return UpdateRegistry([&](RegistryKey& root, bool& changed) {
-            RegistryKey* target = nullptr;
-            if (LONG found = FindKey(root, reference.path, target)) {
-                return found;
-            }
-            changed = target->Clear();
+        return UpdateKey(reference.path, [&](RegistryKey& target, bool& changed) {
+            changed = target.Clear();
             return ERROR_SUCCESS;
         });
     });
@@ -475,18 +469,12 @@ extern "C" LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLen
             return ERROR_INVALID_PARAMETER;
         }
         KeyReference reference;
-        if (LONG status = Resolve(key, reference)) {
+        if (LONG status = ResolveFor(KEY_ENUMERATE_SUB_KEYS, key, reference)) {
             return status;
-        }
-        if ((reference.access & KEY_ENUMERATE_SUB_KEYS) == 0) {
-            return ERROR_ACCESS_DENIED;
         }
         RegistryKey root("");
-        if (LONG status = LoadRegistry(root)) {
-            return status;
-        }
         RegistryKey* parent = nullptr;
-        if (LONG status = FindKey(root, reference.path, parent)) {
+        if (LONG status = ReadKey(root, reference.path, parent)) {
             return status;
         }
         const RegistryKey* subkey = parent->SubkeyAt(index);

@@ -2,6 +2,7 @@
 #include "platform/com.h"
 #include "text/ScratchBuffers.h"
 #include "text/Text.h"
+#include "text/TextTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -12,10 +13,10 @@
 
 namespace {
 
-using Ostrel::IText;
 using Ostrel::ScratchBuffers;
 using Ostrel::TaggedAttributes;
 using Ostrel::Text;
+using Ostrel::Testing::PlainText;
 
 // "name=value,..." in storage order.
 std::string Listing(const TaggedAttributes& attributes) {
@@ -51,21 +52,6 @@ Text FromHost(const std::u16string& wide) {
     return text;
 }
 
-// An IText that answers with plain narrow characters instead of a Text.
-class NarrowText : public IText {
-public:
-    explicit NarrowText(const char* chars) : chars(chars) {}
-    IText& Assign(const IText&) override { return *this; }
-    const void* GetText(LONG* form) const override {
-        *form = 0;
-        return chars;
-    }
-    LONG GetSize() const override { return sizeof(*this); }
-
-private:
-    const char* chars;
-};
-
 TEST(TaggedAttributes, ThresholdZeroSortsFromTheFirstPairAndRefusesEqualNames) {
     TaggedAttributes attributes(3, 3, 0);
     EXPECT_TRUE(Add(attributes, "b", "1"));
@@ -84,7 +70,7 @@ TEST(TaggedAttributes, ThresholdZeroSortsFromTheFirstPairAndRefusesEqualNames) {
     value = "untouched";
     EXPECT_FALSE(attributes.Find(Text("d"), value));
     EXPECT_EQ(value, "untouched");
-    EXPECT_TRUE(attributes.Find(NarrowText("a"), value)) << "a name in the narrow form";
+    EXPECT_TRUE(attributes.Find(PlainText("a"), value)) << "a name in the narrow form";
     EXPECT_EQ(value, "2");
 }
 
@@ -391,7 +377,7 @@ TEST(TaggedAttributes, SetValueAtReplacesInPlace) {
     ASSERT_TRUE(attributes.FindIndex(Text("B"), &index));
     EXPECT_TRUE(attributes.SetValueAt(index, Text("new")));
     EXPECT_EQ(Listing(attributes), "b=new,a=2,b=3");
-    EXPECT_TRUE(attributes.SetValueAt(1, NarrowText("narrow")));
+    EXPECT_TRUE(attributes.SetValueAt(1, PlainText("narrow")));
     EXPECT_EQ(Listing(attributes), "b=new,a=narrow,b=3");
     EXPECT_FALSE(attributes.SetValueAt(3, Text("x")));
     EXPECT_FALSE(attributes.SetValueAt(-1, Text("x")));

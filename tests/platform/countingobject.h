@@ -1,12 +1,30 @@
-// An automation object for the platform tests: it counts its references, so that a test sees
-// every AddRef and Release, and its default property hands out a value of the test's choosing.
+// Automation objects for the platform tests: they count their references, so that a test sees
+// every AddRef and Release. CountingObject's default property hands out a value of the test's
+// choosing.
 #pragma once
 
 #include "platform/com.h"
 
 namespace Ostrel::Testing {
 
-class CountingObject final : public IDispatch {
+// The members every dispatch object of the tests shares: references are only counted, never
+// freeing anything, and there is no type information and no lookup by name.
+template <typename Interface>
+class CountedDispatch : public Interface {
+public:
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+    ULONG STDMETHODCALLTYPE Release() override { return --references; }
+
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return E_NOTIMPL;
+    }
+
+    ULONG references = 1;
+};
+
+class CountingObject final : public CountedDispatch<IDispatch> {
 public:
     explicit CountingObject(bool answersDispatch = true) : answersDispatch(answersDispatch) {
         VariantInit(&value);
@@ -21,14 +39,6 @@ public:
         }
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references; }
-
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO*, UINT*) override {
         ++invocations;
@@ -40,7 +50,6 @@ public:
 
     ~CountingObject() { VariantClear(&value); }
 
-    ULONG references = 1;
     int invocations = 0;
     HRESULT invokeResult = S_OK;
     VARIANT value;

@@ -1,6 +1,6 @@
-#include "countingobject.h"
 #include "dispatch_test_idl.h"
 #include "platform/com.h"
+#include "platform/countingobject.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,7 @@ std::u16string Wide(const std::string& text) {
 
 // Records what each method received, in the slot order of the generated header, and answers
 // `answer`; a failing answer comes with error information, as the system's objects give it.
-class Recorder : public IDispatchRecorder {
+class Recorder : public Ostrel::Testing::CountedDispatch<IDispatchRecorder> {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
         if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IDispatchRecorder) {
@@ -34,13 +34,6 @@ public:
         }
         *object = nullptr;
         return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
                                      UINT*) override {
@@ -124,7 +117,6 @@ public:
     std::vector<std::string> calls;
     HRESULT answer = S_OK;
     bool raisesErrorInfo = true;
-    ULONG references = 1;
     std::u16string text;
     BSTR textPointer = nullptr;
     LONG number = 0;

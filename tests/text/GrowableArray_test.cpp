@@ -1,7 +1,7 @@
-#include "text/BlockMemory.h"
 #include "text/GrowableArray.h"
 #include "text/Text.h"
 #include "text/TextPrinting.h"
+#include "text/TextTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -10,14 +10,9 @@
 
 namespace {
 
-using Ostrel::BlockMemory;
 using Ostrel::GrowableArray;
 using Ostrel::Text;
-
-uint64_t HeapCalls() {
-    const auto& counters = BlockMemory::GetCounters();
-    return counters.allocations + counters.reallocations;
-}
+using Ostrel::Testing::HeapCalls;
 
 std::vector<int> Values(const GrowableArray<int>& array) {
     return std::vector<int>(array.begin(), array.end());

@@ -1,7 +1,7 @@
-#include "text/BlockMemory.h"
 #include "text/Text.h"
 #include "text/TextBuffer.h"
 #include "text/TextPrinting.h"
+#include "text/TextTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -11,15 +11,11 @@
 
 namespace {
 
-using Ostrel::BlockMemory;
 using Ostrel::IText;
 using Ostrel::Text;
 using Ostrel::TextBuffer;
-
-uint64_t HeapCalls() {
-    const auto& counters = BlockMemory::GetCounters();
-    return counters.allocations + counters.reallocations;
-}
+using Ostrel::Testing::HeapCalls;
+using Ostrel::Testing::PlainText;
 
 // The capacity a text's block got, as a buffer built on it reports it.
 LONG CapacityOf(const Text& text) {
@@ -189,21 +185,6 @@ TEST(Text, ComparisonHelpers) {
     EXPECT_TRUE(Text("a") != Text("b"));
     EXPECT_TRUE(Text("a") == Text("a"));
 }
-
-// An IText that is not a Text: it hands out plain characters.
-class PlainText : public IText {
-public:
-    explicit PlainText(const char* chars) : chars(chars) {}
-    IText& Assign(const IText&) override { return *this; }
-    const void* GetText(LONG* form) const override {
-        *form = 0;
-        return chars;
-    }
-    LONG GetSize() const override { return sizeof(*this); }
-
-private:
-    const char* chars;
-};
 
 TEST(Text, ITextSharesTextsAndCopiesOtherImplementations) {
     Text text("shared");
