@@ -2,3 +2,9 @@
 #pragma once
 
 #include "platform/interfaces.h"
+
+extern "C" {
+HRESULT CreateErrorInfo(ICreateErrorInfo** info);
+HRESULT SetErrorInfo(ULONG reserved, IErrorInfo* info);
+HRESULT GetErrorInfo(ULONG reserved, IErrorInfo** info);
+}

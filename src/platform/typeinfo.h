@@ -23,13 +23,7 @@ enum TYPEKIND {
     TKIND_MAX
 };
 
-enum FUNCKIND {
-    FUNC_VIRTUAL = 0,
-    FUNC_PUREVIRTUAL,
-    FUNC_NONVIRTUAL,
-    FUNC_STATIC,
-    FUNC_DISPATCH
-};
+enum FUNCKIND { FUNC_VIRTUAL = 0, FUNC_PUREVIRTUAL, FUNC_NONVIRTUAL, FUNC_STATIC, FUNC_DISPATCH };
 
 enum INVOKEKIND {
     INVOKE_FUNC = 1,
@@ -171,14 +165,12 @@ struct ITypeInfo : IUnknown {
                                                UINT* count) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetRefTypeOfImplType(UINT index, HREFTYPE* reference) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetImplTypeFlags(UINT index, INT* flags) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetIDsOfNames(LPOLESTR* names, UINT count,
-                                                    MEMBERID* ids) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetIDsOfNames(LPOLESTR* names, UINT count, MEMBERID* ids) = 0;
     virtual HRESULT STDMETHODCALLTYPE Invoke(PVOID instance, MEMBERID id, WORD flags,
                                              DISPPARAMS* params, VARIANT* result,
                                              EXCEPINFO* exception, UINT* argumentError) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetDocumentation(MEMBERID id, BSTR* name,
-                                                       BSTR* documentation, DWORD* helpContext,
-                                                       BSTR* helpFile) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetDocumentation(MEMBERID id, BSTR* name, BSTR* documentation,
+                                                       DWORD* helpContext, BSTR* helpFile) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetDllEntry(MEMBERID id, INVOKEKIND kind, BSTR* dll,
                                                   BSTR* name, WORD* ordinal) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetRefTypeInfo(HREFTYPE reference, ITypeInfo** info) = 0;
@@ -200,9 +192,8 @@ struct ITypeLib : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetTypeInfoOfGuid(REFGUID guid, ITypeInfo** info) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetLibAttr(TLIBATTR** attributes) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetTypeComp(ITypeComp** comp) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetDocumentation(INT index, BSTR* name,
-                                                       BSTR* documentation, DWORD* helpContext,
-                                                       BSTR* helpFile) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetDocumentation(INT index, BSTR* name, BSTR* documentation,
+                                                       DWORD* helpContext, BSTR* helpFile) = 0;
     virtual HRESULT STDMETHODCALLTYPE IsName(LPOLESTR name, ULONG hash, BOOL* found) = 0;
     virtual HRESULT STDMETHODCALLTYPE FindName(LPOLESTR name, ULONG hash, ITypeInfo** infos,
                                                MEMBERID* ids, USHORT* found) = 0;

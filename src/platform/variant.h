@@ -159,6 +159,15 @@ static_assert(alignof(VARIANT) == 8, "VARIANT is 8-aligned");
 #define V_VT(v) ((v)->vt)
 #define V_ISBYREF(v) (V_VT(v) & VT_BYREF)
 #define V_ISARRAY(v) (V_VT(v) & VT_ARRAY)
+#define V_I1(v) ((v)->cVal)
+#define V_UI2(v) ((v)->uiVal)
+#define V_UI4(v) ((v)->ulVal)
+#define V_I8(v) ((v)->llVal)
+#define V_UI8(v) ((v)->ullVal)
+#define V_INT(v) ((v)->intVal)
+#define V_UINT(v) ((v)->uintVal)
+#define V_R4(v) ((v)->fltVal)
+#define V_ERROR(v) ((v)->scode)
 #define V_I4(v) ((v)->lVal)
 #define V_I2(v) ((v)->iVal)
 #define V_UI1(v) ((v)->bVal)
@@ -189,3 +198,19 @@ struct EXCEPINFO {
     HRESULT(STDMETHODCALLTYPE* pfnDeferredFillIn)(EXCEPINFO*);
     SCODE scode;
 };
+
+// Flags of VariantChangeType and VariantChangeTypeEx.
+constexpr USHORT VARIANT_NOVALUEPROP = 0x01;
+constexpr USHORT VARIANT_ALPHABOOL = 0x02;
+constexpr USHORT VARIANT_NOUSEROVERRIDE = 0x04;
+constexpr USHORT VARIANT_LOCALBOOL = 0x10;
+
+extern "C" {
+void VariantInit(VARIANTARG* variant);
+HRESULT VariantClear(VARIANTARG* variant);
+HRESULT VariantCopy(VARIANTARG* target, const VARIANTARG* source);
+HRESULT VariantCopyInd(VARIANT* target, const VARIANTARG* source);
+HRESULT VariantChangeType(VARIANTARG* target, const VARIANTARG* source, USHORT flags, VARTYPE vt);
+HRESULT VariantChangeTypeEx(VARIANTARG* target, const VARIANTARG* source, LCID locale, USHORT flags,
+                            VARTYPE vt);
+}

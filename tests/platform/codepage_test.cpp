@@ -8,8 +8,8 @@
 namespace {
 
 std::string ToNarrow(const std::u16string& wide) {
-    int needed = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
-                                     nullptr, 0, nullptr, nullptr);
+    int needed = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                     0, nullptr, nullptr);
     std::string narrow(static_cast<size_t>(needed), '\0');
     int written = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
                                       narrow.data(), needed, nullptr, nullptr);
@@ -18,8 +18,8 @@ std::string ToNarrow(const std::u16string& wide) {
 }
 
 std::u16string ToWide(const std::string& narrow) {
-    int needed = MultiByteToWideChar(CP_ACP, 0, narrow.data(), static_cast<int>(narrow.size()),
-                                     nullptr, 0);
+    int needed =
+        MultiByteToWideChar(CP_ACP, 0, narrow.data(), static_cast<int>(narrow.size()), nullptr, 0);
     std::u16string wide(static_cast<size_t>(needed), u'\0');
     int written = MultiByteToWideChar(CP_ACP, 0, narrow.data(), static_cast<int>(narrow.size()),
                                       wide.data(), needed);
@@ -50,13 +50,13 @@ TEST(CodePage, InvalidUtf8BecomesReplacementCharacters) {
         std::u16string expected;
     };
     const std::vector<Case> cases = {
-        {"\x80", u"\ufffd"},                          // lone continuation byte
-        {"a\xc3", u"a\ufffd"},                        // truncated at the end
-        {"\xc3x", u"\ufffdx"},                        // lead byte without continuation
-        {"\xc0\xaf", u"\ufffd\ufffd"},                // overlong form
-        {"\xed\xa0\x80", u"\ufffd\ufffd\ufffd"},      // encoded surrogate
+        {"\x80", u"\ufffd"},                               // lone continuation byte
+        {"a\xc3", u"a\ufffd"},                             // truncated at the end
+        {"\xc3x", u"\ufffdx"},                             // lead byte without continuation
+        {"\xc0\xaf", u"\ufffd\ufffd"},                     // overlong form
+        {"\xed\xa0\x80", u"\ufffd\ufffd\ufffd"},           // encoded surrogate
         {"\xf4\x90\x80\x80", u"\ufffd\ufffd\ufffd\ufffd"}, // beyond U+10FFFF
-        {"\xe2\x82x", u"\ufffdx"},                    // maximal prefix is one replacement
+        {"\xe2\x82x", u"\ufffdx"},                         // maximal prefix is one replacement
         {"\xff", u"\ufffd"},
     };
     for (const Case& c : cases) {
@@ -67,7 +67,8 @@ TEST(CodePage, InvalidUtf8BecomesReplacementCharacters) {
 }
 
 TEST(CodePage, LoneSurrogatesBecomeReplacementCharacters) {
-    EXPECT_EQ(ToNarrow(std::u16string(1, u'\xd800') + u"a"), "\xef\xbf\xbd" "a");
+    EXPECT_EQ(ToNarrow(std::u16string(1, u'\xd800') + u"a"), "\xef\xbf\xbd"
+                                                             "a");
     EXPECT_EQ(ToNarrow(u"a" + std::u16string(1, u'\xdc00')), "a\xef\xbf\xbd");
     BOOL used = FALSE;
     const char16_t lone[] = {0xDBFF, 0};

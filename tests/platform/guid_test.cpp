@@ -4,7 +4,6 @@
 
 #include <string>
 
-
 namespace {
 
 const GUID sample = {0x4F8D6B61, 0xFE7A, 0x4364, {0xA0, 0x02, 0x4A, 0xC1, 0x2B, 0xCD, 0x31, 0xB3}};
@@ -36,11 +35,10 @@ TEST(Guid, ParsesWhatItWritesInEitherCase) {
 
 TEST(Guid, RejectsMalformedText) {
     GUID parsed = sample;
-    for (const char16_t* bad : {u"", u"{4F8D6B61-FE7A-4364-A002-4AC12BCD31B}",
-                                u"{4F8D6B61-FE7A-4364-A002-4AC12BCD31B3}x",
-                                u"4F8D6B61-FE7A-4364-A002-4AC12BCD31B3",
-                                u"{4F8D6B61+FE7A-4364-A002-4AC12BCD31B3}",
-                                u"{4F8D6B6G-FE7A-4364-A002-4AC12BCD31B3}"}) {
+    for (const char16_t* bad :
+         {u"", u"{4F8D6B61-FE7A-4364-A002-4AC12BCD31B}", u"{4F8D6B61-FE7A-4364-A002-4AC12BCD31B3}x",
+          u"4F8D6B61-FE7A-4364-A002-4AC12BCD31B3", u"{4F8D6B61+FE7A-4364-A002-4AC12BCD31B3}",
+          u"{4F8D6B6G-FE7A-4364-A002-4AC12BCD31B3}"}) {
         EXPECT_EQ(IIDFromString(bad, &parsed), CO_E_CLASSSTRING);
         EXPECT_EQ(parsed, sample) << "untouched on failure";
     }

@@ -1,0 +1,466 @@
+#!/usr/bin/env python3
+"""Runs every subject's operations as whole processes and reports them side by side.
+
+Each measured process (run_subject) performs one operation on one file and prints the time of
+that step and its peak resident memory. Times are medians of several repetitions, taken in
+turns so that the machine's noise falls on every subject alike; every figure is also shown as
+a ratio against the operation's baseline subject on the same document. Instruction counts
+come from callgrind, which counts only the measured step and is stable on a busy machine.
+"""
+
+import argparse
+import datetime
+import json
+import os
+import platform
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+MIB = 1024 * 1024
+HUGETLB = "glibc.malloc.hugetlb=1"
+RUN_TIMEOUT = 900
+
+FULL = {
+    "main_mib": 30, "repetitions": 7, "scaling_mib": [5, 10, 20, 50], "scaling_repetitions": 3,
+    "callgrind_mib": 5, "siblings": 1000000, "siblings_repetitions": 3,
+    "largefile_repetitions": 3, "benchmark_min_time": "0.5",
+}
+QUICK = {
+    "main_mib": 10, "repetitions": 3, "scaling_mib": [5, 10], "scaling_repetitions": 1,
+    "callgrind_mib": 1, "siblings": 1000000, "siblings_repetitions": 1,
+    "largefile_repetitions": 1, "benchmark_min_time": "0.1",
+}
+LARGEFILES = ["nes96.xml", "wordnet_glossary-20010201.rdf", "recset.xml", "ns_att_test.xml"]
+
+
+def say(message):
+    print("== " + message, file=sys.stderr, flush=True)
+
+
+class Harness:
+    def __init__(self, bin_dir, data_dir, scratch_dir):
+        self.runner = os.path.join(bin_dir, "run_subject")
+        self.generator = os.path.join(bin_dir, "generate_document")
+        self.benchmarks = os.path.join(bin_dir, "subject_benchmarks")
+        self.data_dir = data_dir
+        self.scratch = scratch_dir
+        self.pairs = self.list_pairs()
+        self.failures = []
+
+    def list_pairs(self):
+        """Operation -> (baseline, [subjects, baseline first]), as the runner declares them."""
+        pairs = {}
+        listing = subprocess.run([self.runner, "--list"], check=True, capture_output=True,
+                                 text=True).stdout
+        for line in listing.splitlines():
+            operation, subject, *flag = line.split()
+            baseline, subjects = pairs.get(operation, (None, []))
+            pairs[operation] = (subject if flag == ["baseline"] else baseline, subjects + [subject])
+        return pairs
+
+    def generate(self, name, arguments):
+        """A generated document, made again only when the generator is newer than it."""
+        path = os.path.join(self.data_dir, name)
+        if (not os.path.exists(path)
+                or os.path.getmtime(path) < os.path.getmtime(self.generator)):
+            say("generating " + name)
+            subprocess.run([self.generator, *arguments, path], check=True)
+        return path
+
+    def records(self, mib):
+        return self.generate("records-%dm-seed1.xml" % mib, ["--seed", "1", "--size", "%dM" % mib])
+
+    def siblings(self, count):
+        return self.generate("siblings-%d-seed1.xml" % count,
+                             ["--seed", "1", "--siblings", str(count)])
+
+    def files_for(self, subject, operation, document):
+        """Input and output of one run. A compressed load reads what the same subject's
+        compressed save wrote, which therefore runs first."""
+        compressed = os.path.join(self.scratch, subject + ".compressed")
+        if operation == "compressed-save":
+            return document, compressed
+        if operation == "compressed-load":
+            return compressed, None
+        output = os.path.join(self.scratch, "%s-%s.out" % (subject, operation))
+        return document, output if operation == "save" else None
+
+    def run(self, subject, operation, document, hugetlb=False, wrapper=()):
+        result = self.run_once(subject, operation, document, hugetlb, wrapper)
+        if "error" in result:
+            self.failures.append("%s %s on %s: %s" % (subject, operation,
+                                                      os.path.basename(document), result["error"]))
+        return result
+
+    def run_once(self, subject, operation, document, hugetlb, wrapper):
+        source, output = self.files_for(subject, operation, document)
+        command = [*wrapper, self.runner, subject, operation, source]
+        if output:
+            command.append(output)
+        env = dict(os.environ)
+        if hugetlb:
+            env["GLIBC_TUNABLES"] = ":".join(filter(None, [env.get("GLIBC_TUNABLES"), HUGETLB]))
+        started = time.monotonic()
+        try:
+            done = subprocess.run(command, env=env, capture_output=True, text=True,
+                                  timeout=RUN_TIMEOUT)
+        except subprocess.TimeoutExpired:
+            return {"error": "timed out after %d s" % RUN_TIMEOUT}
+        process_seconds = time.monotonic() - started
+        if done.returncode != 0:
+            lines = done.stderr.strip().splitlines() or ["exit %d" % done.returncode]
+            return {"error": lines[-1]}
+        values = dict(field.split("=", 1) for field in done.stdout.split())
+        return {"seconds": float(values["seconds"]), "peak_kib": int(values["peak_kib"]),
+                "process_seconds": process_seconds}
+
+    def measure(self, document, operations, repetitions, variants=(False,)):
+        """Median time and memory per (operation, subject), one result per variant (plain or
+        with huge pages). Runs are taken in turns, subject after subject and variant after
+        variant, so that the machine's changing load falls on all of them alike."""
+        warm(document)
+        runs = [{} for _ in variants]
+        for operation in operations:
+            for repetition in range(repetitions):
+                for subject in self.pairs[operation][1]:
+                    for runs_of_variant, hugetlb in zip(runs, variants):
+                        say("%s %s %s%s %d/%d" % (os.path.basename(document), operation, subject,
+                                                  " hugetlb" if hugetlb else "", repetition + 1,
+                                                  repetitions))
+                        runs_of_variant.setdefault((operation, subject), []).append(
+                            self.run(subject, operation, document, hugetlb))
+        return [{key: summarise(samples) for key, samples in variant_runs.items()}
+                for variant_runs in runs]
+
+    def instructions(self, document, operations):
+        """Instructions of the measured step alone, one callgrind run per pair."""
+        counts = {}
+        for operation in operations:
+            for subject in self.pairs[operation][1]:
+                say("callgrind %s %s %s" % (os.path.basename(document), operation, subject))
+                out = os.path.join(self.scratch, "callgrind.out")
+                wrapper = ["valgrind", "--tool=callgrind", "--instr-atstart=no",
+                           "--collect-atstart=no", "--callgrind-out-file=" + out]
+                result = self.run(subject, operation, document, wrapper=wrapper)
+                if "error" not in result:
+                    result["instructions"] = callgrind_total(out)
+                counts[(operation, subject)] = result
+        return counts
+
+    def google_benchmark(self, document, min_time, out_json):
+        say("Google Benchmark on " + os.path.basename(document))
+        done = subprocess.run([self.benchmarks, "--document=" + document,
+                               "--scratch=" + self.scratch, "--benchmark_color=false",
+                               "--benchmark_min_time=" + min_time,
+                               "--benchmark_out=" + out_json, "--benchmark_out_format=json"],
+                              capture_output=True, text=True)
+        return done.stderr + done.stdout
+
+
+def warm(document):
+    """Reads the document once so that every run finds it in the page cache."""
+    with open(document, "rb") as stream:
+        while stream.read(1 << 20):
+            pass
+
+
+def summarise(samples):
+    failed = [sample for sample in samples if "error" in sample]
+    if failed:
+        return {"error": failed[0]["error"], "samples": samples}
+    return {"seconds": statistics.median(sample["seconds"] for sample in samples),
+            "peak_kib": statistics.median(sample["peak_kib"] for sample in samples),
+            "samples": samples}
+
+
+def callgrind_total(path):
+    with open(path) as stream:
+        for line in stream:
+            if line.startswith("totals:"):
+                return int(line.split()[1])
+    return None
+
+
+# ---------------------------------------------------------------------------- report text
+
+def table(header, rows):
+    """Names left-aligned in the first two columns, figures right-aligned after them."""
+    widths = [max(len(str(row[i])) for row in [header, *rows]) for i in range(len(header))]
+
+    def line(row):
+        return "  ".join(str(cell).rjust(width) if i > 1 else str(cell).ljust(width)
+                         for i, (cell, width) in enumerate(zip(row, widths)))
+
+    return "\n".join([line(header), line(["-" * width for width in widths]),
+                      *(line(row) for row in rows)])
+
+
+def ratio(value, base):
+    if value is None or not base:
+        return "-"
+    return "%.2f" % (value / base)
+
+
+def figure(result, key, scale=1.0):
+    if result is None or "error" in result or result.get(key) is None:
+        return None
+    return result[key] / scale
+
+
+def fmt(value, digits=3):
+    return "failed" if value is None else "%.*f" % (digits, value)
+
+
+def label(subject, baseline):
+    return subject + (" *" if subject == baseline else "")
+
+
+def pair_rows(pairs, operations, make_row):
+    rows = []
+    for operation in operations:
+        baseline, subjects = pairs[operation]
+        for subject in subjects:
+            rows.append(make_row(operation, subject, baseline))
+    return rows
+
+
+def full_section(harness, document, plain, huge, operations):
+    size = os.path.getsize(document)
+
+    def row(operation, subject, baseline):
+        mine, base = plain.get((operation, subject)), plain.get((operation, baseline))
+        huge_mine, huge_base = huge.get((operation, subject)), huge.get((operation, baseline))
+        seconds = figure(mine, "seconds")
+        huge_seconds = figure(huge_mine, "seconds")
+        peak = figure(mine, "peak_kib", 1024)
+        speed = size / MIB / seconds if seconds else None
+        return [operation, label(subject, baseline), fmt(seconds), fmt(speed, 1),
+                ratio(seconds, figure(base, "seconds")), fmt(huge_seconds),
+                ratio(huge_seconds, figure(huge_base, "seconds")), fmt(peak, 1),
+                ratio(peak, figure(base, "peak_kib", 1024)),
+                fmt(figure(huge_mine, "peak_kib", 1024), 1)]
+
+    header = ["operation", "subject", "time s", "MiB/s", "x base", "huge s", "x base",
+              "peak MiB", "x base", "huge MiB"]
+    return table(header, pair_rows(harness.pairs, operations, row))
+
+
+def scaling_section(harness, results, sizes, operations):
+    def row(operation, subject, baseline):
+        cells = [operation, label(subject, baseline)]
+        for mib in sizes:
+            seconds = figure(results[mib].get((operation, subject)), "seconds")
+            cells.append(fmt(None if seconds is None else seconds * 1000 / mib, 2))
+        return cells
+
+    header = ["operation", "subject", *("ms/MiB @%dM" % mib for mib in sizes)]
+    return table(header, pair_rows(harness.pairs, operations, row))
+
+
+def simple_section(harness, results, operations):
+    def row(operation, subject, baseline):
+        seconds = figure(results.get((operation, subject)), "seconds")
+        base = figure(results.get((operation, baseline)), "seconds")
+        peak = figure(results.get((operation, subject)), "peak_kib", 1024)
+        base_peak = figure(results.get((operation, baseline)), "peak_kib", 1024)
+        return [operation, label(subject, baseline), fmt(seconds),
+                ratio(seconds, base), fmt(peak, 1), ratio(peak, base_peak)]
+
+    header = ["operation", "subject", "time s", "x base", "peak MiB", "x base"]
+    return table(header, pair_rows(harness.pairs, operations, row))
+
+
+def instruction_section(harness, counts, operations, size):
+    """The save baseline's work is one system call, which callgrind does not count: saves are
+    compared by instructions per byte only."""
+    def row(operation, subject, baseline):
+        value = figure(counts.get((operation, subject)), "instructions")
+        base = figure(counts.get((operation, baseline)), "instructions")
+        per_byte = None if value is None else value / size
+        compared = "-" if operation == "save" else ratio(value, base)
+        return [operation, label(subject, baseline),
+                fmt(None if value is None else value / 1e6, 1), fmt(per_byte, 2), compared]
+
+    return table(["operation", "subject", "M instructions", "per byte", "x base"],
+                 pair_rows(harness.pairs, operations, row))
+
+
+def describe_machine():
+    def read(path):
+        try:
+            with open(path) as stream:
+                return stream.read().strip()
+        except OSError:
+            return "unknown"
+
+    model = next((line.split(":", 1)[1].strip() for line in read("/proc/cpuinfo").splitlines()
+                  if line.startswith("model name")), "unknown")
+    packages = {}
+    for package in ["libexpat1", "zlib1g", "libpugixml1v5", "libxml2", "libtinyxml2-9"]:
+        done = subprocess.run(["dpkg-query", "-W", "-f=${Version}", package],
+                              capture_output=True, text=True)
+        packages[package] = done.stdout.strip() or "not installed"
+    return {"cpu": model, "cores": os.cpu_count(), "kernel": platform.release(),
+            "transparent_hugepages": read("/sys/kernel/mm/transparent_hugepage/enabled"),
+            "load_average": read("/proc/loadavg"), "packages": packages}
+
+
+def jsonable(results):
+    return {"%s %s" % key: value for key, value in results.items()}
+
+
+def main_document(harness, settings):
+    operations = list(harness.pairs)
+    main = harness.records(settings["main_mib"])
+    plain, huge = harness.measure(main, operations, settings["repetitions"], (False, True))
+    raw = {"document": main, "bytes": os.path.getsize(main), "plain": jsonable(plain),
+           "hugetlb": jsonable(huge)}
+    title = ("Main document %s (%d bytes), median of %d runs"
+             % (os.path.basename(main), os.path.getsize(main), settings["repetitions"]))
+    return raw, [(title, full_section(harness, main, plain, huge, operations))]
+
+
+def scaling(harness, settings):
+    operations = tree_operations(harness)
+    results = {mib: harness.measure(harness.records(mib), operations,
+                                    settings["scaling_repetitions"])[0]
+               for mib in settings["scaling_mib"]}
+    raw = {str(mib): jsonable(measured) for mib, measured in results.items()}
+    title = ("Scaling: milliseconds per MiB of document, median of %d runs"
+             % settings["scaling_repetitions"])
+    return raw, [(title, scaling_section(harness, results, settings["scaling_mib"], operations))]
+
+
+def siblings(harness, settings):
+    operations = tree_operations(harness)
+    document = harness.siblings(settings["siblings"])
+    plain, huge = harness.measure(document, operations, settings["siblings_repetitions"],
+                                  (False, True))
+    raw = {"document": document, "plain": jsonable(plain), "hugetlb": jsonable(huge)}
+    title = ("%d sibling elements under one element, %s (%d bytes), median of %d runs"
+             % (settings["siblings"], os.path.basename(document), os.path.getsize(document),
+                settings["siblings_repetitions"]))
+    return raw, [(title, full_section(harness, document, plain, huge, operations))]
+
+
+def largefiles(harness, settings, folder):
+    operations = tree_operations(harness)
+    raw, sections = {}, []
+    for name in LARGEFILES:
+        path = os.path.join(folder, name)
+        if not os.path.exists(path):
+            continue
+        results = harness.measure(path, operations, settings["largefile_repetitions"])[0]
+        raw[name] = jsonable(results)
+        title = ("expat's large test file %s (%d bytes), median of %d runs"
+                 % (name, os.path.getsize(path), settings["largefile_repetitions"]))
+        sections.append((title, simple_section(harness, results, operations)))
+    return raw, sections
+
+
+def instructions(harness, settings):
+    operations = list(harness.pairs)
+    small = harness.records(settings["callgrind_mib"])
+    counts = harness.instructions(small, operations)
+    title = ("Instructions of the measured step under callgrind, on the smaller document %s "
+             "(%d bytes)" % (os.path.basename(small), os.path.getsize(small)))
+    return ({"document": small, "counts": jsonable(counts)},
+            [(title, instruction_section(harness, counts, operations, os.path.getsize(small)))])
+
+
+def google_benchmark(harness, settings, results_dir):
+    main = harness.records(settings["main_mib"])
+    out = os.path.join(results_dir, "google-benchmark.json")
+    text = harness.google_benchmark(main, settings["benchmark_min_time"], out)
+    title = ("Google Benchmark on %s: each operation repeated in one process; bytes per "
+             "second of processor time" % os.path.basename(main))
+    return {"json": out}, [(title, text.strip())]
+
+
+def tree_operations(harness):
+    return [operation for operation in ["load", "save"] if operation in harness.pairs]
+
+
+def run_all(harness, settings, largefiles_dir, results_dir):
+    started = time.monotonic()
+    raw = {"settings": settings, "machine": describe_machine(),
+           "started": datetime.datetime.now().isoformat(timespec="seconds")}
+    steps = [("main", lambda: main_document(harness, settings)),
+             ("scaling", lambda: scaling(harness, settings)),
+             ("siblings", lambda: siblings(harness, settings))]
+    if largefiles_dir:
+        steps.append(("largefiles", lambda: largefiles(harness, settings, largefiles_dir)))
+    if shutil.which("valgrind"):
+        steps.append(("callgrind", lambda: instructions(harness, settings)))
+    steps.append(("google-benchmark", lambda: google_benchmark(harness, settings, results_dir)))
+    sections = []
+    for name, step in steps:
+        raw[name], step_sections = step()
+        sections += step_sections
+    if harness.failures:
+        sections.append(("Failed runs", "\n".join(sorted(set(harness.failures)))))
+    raw["failures"] = harness.failures
+    raw["seconds"] = time.monotonic() - started
+    raw["machine"]["load_average_after"] = describe_machine()["load_average"]
+    return raw, sections
+
+
+def render(raw, sections):
+    machine = raw["machine"]
+    packages = ", ".join("%s %s" % item for item in machine["packages"].items())
+    lines = ["Pravell benchmarks, %s" % raw["started"],
+             "machine: %s, %s cores, kernel %s, transparent huge pages: %s"
+             % (machine["cpu"], machine["cores"], machine["kernel"],
+                machine["transparent_hugepages"]),
+             "load average before: %s; after: %s"
+             % (machine["load_average"], machine["load_average_after"]),
+             "packages: " + packages,
+             "time s: the measured step alone (a save's document is loaded first, unmeasured); "
+             "peak MiB: the process's peak resident memory",
+             "* marks the baseline; x base: the ratio to the baseline on the same document; "
+             "huge: with GLIBC_TUNABLES=" + HUGETLB, ""]
+    for title, body in sections:
+        lines += [title, body, ""]
+    lines.append("whole run: %.0f s" % raw["seconds"])
+    return "\n".join(lines) + "\n"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--bin", required=True, help="folder holding the benchmark programs")
+    parser.add_argument("--data", required=True, help="folder for generated documents")
+    parser.add_argument("--results", required=True, help="folder for the report and raw numbers")
+    parser.add_argument("--largefiles", help="expat's testdata/largefiles folder")
+    parser.add_argument("--quick", action="store_true", help="smaller documents, fewer runs")
+    arguments = parser.parse_args()
+
+    stamp = datetime.datetime.now().strftime("%Y%m%d-%H%M%S")
+    results_dir = os.path.join(arguments.results, stamp)
+    scratch = os.path.join(arguments.results, "scratch")
+    for folder in (arguments.data, results_dir, scratch):
+        os.makedirs(folder, exist_ok=True)
+
+    harness = Harness(arguments.bin, arguments.data, scratch)
+    settings = dict(QUICK if arguments.quick else FULL, quick=arguments.quick)
+    raw, sections = run_all(harness, settings, arguments.largefiles, results_dir)
+    shutil.rmtree(scratch, ignore_errors=True)
+
+    report = render(raw, sections)
+    with open(os.path.join(results_dir, "report.txt"), "w") as stream:
+        stream.write(report)
+    with open(os.path.join(results_dir, "raw.json"), "w") as stream:
+        json.dump(raw, stream, indent=1)
+    latest = os.path.join(arguments.results, "latest")
+    if os.path.islink(latest):
+        os.remove(latest)
+    if not os.path.exists(latest):
+        os.symlink(stamp, latest)
+    print(report)
+    print("raw numbers: " + os.path.join(results_dir, "raw.json"))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,112 @@
+// Performs one operation of one subject on one file and exits, so that a whole process can be
+// timed, its peak memory read and its instructions counted. Prints the measured step's time
+// and the process's peak resident memory as "seconds=... peak_kib=...".
+#include "Operation.h"
+
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+#if __has_include(<valgrind/callgrind.h>)
+#include <valgrind/callgrind.h>
+#else
+#define CALLGRIND_START_INSTRUMENTATION
+#define CALLGRIND_STOP_INSTRUMENTATION
+#define CALLGRIND_TOGGLE_COLLECT
+#endif
+
+namespace {
+
+using namespace Ostrel::Bench;
+
+int Usage() {
+    std::fprintf(stderr, "usage: run_subject SUBJECT OPERATION INPUT [OUTPUT]\n"
+                         "       run_subject --list\n"
+                         "OUTPUT is required by the saves.\n");
+    return 2;
+}
+
+// One line per supported pair: operation, subject, and "baseline" for the baseline.
+int List() {
+    for (const OperationInfo& info : Operations()) {
+        for (const Subject* subject : SubjectsFor(info.operation)) {
+            bool baseline = std::strcmp(subject->Name(), info.baseline) == 0;
+            std::printf("%s %s%s\n", info.name, subject->Name(), baseline ? " baseline" : "");
+        }
+    }
+    return 0;
+}
+
+// The peak resident memory of this program alone. getrusage's maximum also counts what the
+// process held before it was replaced by this program, that is a large parent's pages.
+long PeakKib() {
+    std::ifstream status("/proc/self/status");
+    std::string field;
+    long kib = 0;
+    while (status >> field) {
+        if (field == "VmHWM:" && status >> kib) {
+            return kib;
+        }
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// Under callgrind (started with instrumentation and collection off) only the measured step
+// is counted; elsewhere the macros do nothing.
+bool MeasuredStep(Subject& subject, Operation operation, const std::string& input,
+                  const std::string& output, double& seconds) {
+    CALLGRIND_START_INSTRUMENTATION;
+    CALLGRIND_TOGGLE_COLLECT;
+    auto start = std::chrono::steady_clock::now();
+    bool done = Perform(subject, operation, input, output);
+    std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    CALLGRIND_TOGGLE_COLLECT;
+    CALLGRIND_STOP_INSTRUMENTATION;
+    seconds = elapsed.count();
+    return done;
+}
+
+int Run(const char* name, const char* operationName, const std::string& input,
+        const std::string& output) {
+    Subject* subject = FindSubject(name);
+    const OperationInfo* info = FindOperation(operationName);
+    if (subject == nullptr || info == nullptr || !subject->Supports(info->operation)) {
+        std::fprintf(stderr, "run_subject: %s does not %s (see run_subject --list)\n", name,
+                     operationName);
+        return 2;
+    }
+    bool saves = info->operation == Operation::Save || info->operation == Operation::CompressedSave;
+    if (saves && output.empty()) {
+        return Usage();
+    }
+    if (!Prepare(*subject, info->operation, input)) {
+        std::fprintf(stderr, "run_subject: %s could not load %s\n", name, input.c_str());
+        return 1;
+    }
+    double seconds = 0;
+    if (!MeasuredStep(*subject, info->operation, input, output, seconds)) {
+        std::fprintf(stderr, "run_subject: %s %s failed on %s\n", name, operationName,
+                     input.c_str());
+        return 1;
+    }
+    std::printf("seconds=%.6f peak_kib=%ld\n", seconds, PeakKib());
+    subject->Release();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--list") == 0) {
+        return List();
+    }
+    if (argc != 4 && argc != 5) {
+        return Usage();
+    }
+    return Run(argv[1], argv[2], argv[3], argc == 5 ? argv[4] : "");
+}
