@@ -9,6 +9,16 @@ namespace {
 
 const char kEndOfText = 26;
 
+// The offset of the first carriage return or byte 26 in the bytes, or `length` when neither
+// occurs.
+size_t NextSpecial(const char* bytes, size_t length) {
+    const void* found = std::memchr(bytes, '\r', length);
+    const size_t limit =
+        found == nullptr ? length : static_cast<size_t>(static_cast<const char*>(found) - bytes);
+    const void* end = std::memchr(bytes, kEndOfText, limit);
+    return end == nullptr ? limit : static_cast<size_t>(static_cast<const char*>(end) - bytes);
+}
+
 } // namespace
 
 TextFile::TextFile(const Text& name) : GenericFile(name) {}
@@ -23,23 +33,38 @@ bool TextFile::Write(const void* data, LONG length) {
     if (!IsOpen() || length < 0 || (data == nullptr && length > 0) || !Settle()) {
         return false;
     }
+    // Lines are staged with their carriage returns so that the stream gets one call per line
+    // rather than one per run and one per line end.
+    char staged[kStagingSize];
+    size_t used = 0;
     const char* next = static_cast<const char*>(data);
     const char* end = next + length;
     while (next < end) {
         const void* lineFeed = std::memchr(next, '\n', static_cast<size_t>(end - next));
         const char* runEnd = lineFeed != nullptr ? static_cast<const char*>(lineFeed) : end;
-        if (!WriteRaw(next, static_cast<size_t>(runEnd - next))) {
-            return false;
+        const size_t run = static_cast<size_t>(runEnd - next);
+        const size_t needed = run + (runEnd == end ? 0 : 2);
+        if (used + needed > sizeof staged) {
+            if (!WriteRaw(staged, used)) {
+                return false;
+            }
+            used = 0;
         }
-        if (runEnd == end) {
-            break;
+        if (needed > sizeof staged) {
+            if (!WriteRaw(next, run) || (runEnd != end && !WriteRaw("\r\n", 2))) {
+                return false;
+            }
+        } else {
+            std::memcpy(staged + used, next, run);
+            used += run;
+            if (runEnd != end) {
+                staged[used++] = '\r';
+                staged[used++] = '\n';
+            }
         }
-        if (!WriteRaw("\r\n", 2)) {
-            return false;
-        }
-        next = runEnd + 1;
+        next = runEnd == end ? end : runEnd + 1;
     }
-    return true;
+    return WriteRaw(staged, used);
 }
 
 bool TextFile::Read(void* buffer, LONG maxLength, uint32_t* bytesRead) {
@@ -88,24 +113,33 @@ bool TextFile::DeliverHeldReturn(char* out, size_t* delivered) {
 }
 
 size_t TextFile::Translate(char* bytes, size_t length) {
+    // Runs without a carriage return or a byte 26 are found with memchr and kept whole; most
+    // pieces hold none at all and are left where they are.
     size_t kept = 0;
-    for (size_t i = 0; i < length; ++i) {
-        const char c = bytes[i];
-        if (c == kEndOfText) {
+    size_t i = 0;
+    while (i < length) {
+        const size_t special = i + NextSpecial(bytes + i, length - i);
+        if (kept != i) {
+            std::memmove(bytes + kept, bytes + i, special - i);
+        }
+        kept += special - i;
+        i = special;
+        if (i == length) {
+            break;
+        }
+        if (bytes[i] == kEndOfText) {
             ended = true;
             endOffset = TellRaw() - static_cast<int64_t>(length - i);
             break;
         }
-        if (c == '\r') {
-            if (i + 1 == length) {
-                heldReturn = true;
-                break;
-            }
-            if (bytes[i + 1] == '\n') {
-                continue;
-            }
+        if (i + 1 == length) {
+            heldReturn = true;
+            break;
         }
-        bytes[kept++] = c;
+        if (bytes[i + 1] != '\n') {
+            bytes[kept++] = '\r';
+        }
+        ++i;
     }
     return kept;
 }

@@ -24,6 +24,9 @@ public:
     bool Open(bool forWriting) override;
 
 private:
+    // Bytes of translated lines gathered before they go to the stream.
+    static constexpr size_t kStagingSize = 4096;
+
     // Drops the stored carriage returns of `length` just-read bytes, in place; answers how many
     // bytes remain.
     size_t Translate(char* bytes, size_t length);

@@ -72,6 +72,38 @@ TEST_F(TextFileTest, LineFeedsAreStoredWithCarriageReturnsAndComeBackAlone) {
     EXPECT_EQ(ReadInPieces(file, 100), "<a>\n\n\nxy\r\n");
 }
 
+// Writes of every shape (lines longer than any staging, many short lines, no line end) store
+// exactly the bytes given, each line feed preceded by a carriage return.
+TEST_F(TextFileTest, WritesOfAnyLengthStoreEveryByte) {
+    std::mt19937 random(20240602);
+    std::string expected;
+    {
+        TextFile file(path.c_str());
+        ASSERT_TRUE(file.Create());
+        for (size_t run : {0u, 1u, 4093u, 4094u, 4095u, 4096u, 4097u, 9000u, 20000u}) {
+            std::string piece;
+            for (int lines = 0; lines < 3; ++lines) {
+                piece += std::string(run, static_cast<char>('a' + random() % 26)) + "\n";
+            }
+            piece += std::string(run / 2, 'z');
+            ASSERT_TRUE(file.Write(piece.data(), static_cast<LONG>(piece.size()))) << run;
+            for (char c : piece) {
+                expected += c == '\n' ? std::string("\r\n") : std::string(1, c);
+            }
+        }
+        std::string shortLines;
+        for (int i = 0; i < 3000; ++i) {
+            shortLines += std::to_string(i) + "\n";
+        }
+        ASSERT_TRUE(file.Write(shortLines.data(), static_cast<LONG>(shortLines.size())));
+        for (char c : shortLines) {
+            expected += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        }
+        ASSERT_TRUE(file.Commit());
+    }
+    EXPECT_EQ(ReadWholeFile(path), expected);
+}
+
 TEST_F(TextFileTest, PairsSplitAcrossReadsAndLoneReturns) {
     const std::string raw = "ab\r\ncd\r\r\n\ref\rg\n\r\n\r\nh\r";
     const std::string expected = "ab\ncd\r\n\ref\rg\n\n\nh\r";
