@@ -14,6 +14,8 @@
 
 #include "text/Text.h"
 
+#include <cstring>
+
 namespace Ostrel {
 
 class TextBuffer : public Text {
@@ -29,7 +31,18 @@ public:
     IText& Assign(const IText& source) override;
 
     // Adds n bytes of `chars` (all of them up to the NUL when n is negative) and a terminator.
-    void Append(const char* chars, LONG n = -1);
+    // Inline for the common case, bytes from elsewhere that fit the room already held: lines
+    // and collected text are assembled from many short pieces.
+    void Append(const char* chars, LONG n = -1) {
+        if (n > 0 && chars != nullptr && n <= capacity - length && IsUniquePrivate() &&
+            !Holds(chars)) {
+            std::memcpy(data + length, chars, static_cast<size_t>(n));
+            length += n;
+            data[length] = 0;
+            return;
+        }
+        AppendAny(chars, n);
+    }
     // Adds n copies of the character (none when n <= 0) and a terminator.
     void AppendRepeated(char c, LONG n);
     // With `keepBuffer`, empties a private buffer of the cached capacity; without, becomes the
@@ -47,6 +60,11 @@ public:
     Text PlaceAt(LONG, const char*, LONG) = delete;
 
 private:
+    void AppendAny(const char* chars, LONG n);
+    // Whether the address lies in this text's buffer, which moves as it grows.
+    bool Holds(const char* chars) const {
+        return chars >= header->buffer && chars <= header->buffer + header->capacity;
+    }
     void Refresh();
     // A private, unshared buffer with room for `added` more bytes; answers where they go.
     char* MakeRoom(LONG added);
