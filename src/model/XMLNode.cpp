@@ -3,6 +3,7 @@
 #include "text/GlobalPool.h"
 
 #include <new>
+#include <utility>
 
 namespace Ostrel {
 
@@ -17,8 +18,8 @@ GlobalPool nodePool = {sizeof(XMLNode), kNodesPerChunk, true, nullptr};
 
 } // namespace
 
-XMLNode::XMLNode(const Text& name, XMLNode* parent)
-    : attributes(kAttributeStep, kAttributeStep, kAttributeThreshold), name(name),
+XMLNode::XMLNode(Text name, XMLNode* parent)
+    : attributes(kAttributeStep, kAttributeStep, kAttributeThreshold), name(std::move(name)),
       children(kChildStep), comments(nullptr), parent(parent), wrapper(nullptr),
       wrapperLink(nullptr) {}
 
@@ -28,9 +29,9 @@ XMLNode::~XMLNode() {
     delete comments;
 }
 
-XMLNode* XMLNode::CreateChild(const Text& childName) {
+XMLNode* XMLNode::CreateChild(Text childName) {
     void* record = nodePool.Allocate();
-    XMLNode* child = new (record) XMLNode(childName, this);
+    XMLNode* child = new (record) XMLNode(std::move(childName), this);
     children.Append(child);
     return child;
 }
@@ -60,8 +61,8 @@ void XMLNode::SetTextReal(double value) {
     text = number;
 }
 
-bool XMLNode::AddAttribute(const Text& attributeName, const Text& value) {
-    return attributes.Add(attributeName, value);
+bool XMLNode::AddAttribute(Text attributeName, Text value) {
+    return attributes.AddPair(std::move(attributeName), std::move(value));
 }
 
 bool XMLNode::AddAttributeInteger(const Text& attributeName, LONG value) {
