@@ -80,10 +80,6 @@ LONG Text::GetSize() const {
 }
 static_assert(sizeof(void*) != 8 || sizeof(Text) == 24, "a text is three pointers");
 
-LONG Text::Length() const {
-    return static_cast<LONG>(std::strlen(data));
-}
-
 int Text::Compare(const char* other) const {
     return std::strcmp(data, other == nullptr ? "" : other);
 }
@@ -114,10 +110,6 @@ void Text::BecomeEmpty() {
     Release();
     data = TextHeader::Empty()->buffer;
     header = TextHeader::Empty();
-}
-
-LONG Text::Room() const {
-    return static_cast<LONG>(header->buffer + header->capacity - data);
 }
 
 void Text::ReplaceWithCopy(const char* chars, LONG length, LONG capacity) {

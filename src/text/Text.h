@@ -24,6 +24,7 @@
 
 #include <cstdarg>
 #include <cstdint>
+#include <cstring>
 
 namespace Ostrel {
 
@@ -67,7 +68,7 @@ public:
 
     const char* c_str() const { return data; }
     // Scans for the terminator.
-    LONG Length() const;
+    LONG Length() const { return static_cast<LONG>(std::strlen(data)); }
     bool IsEmpty() const { return *data == 0; }
     // Bytes compared unsigned, as strcmp; a null argument compares as "".
     int Compare(const char* other) const;
@@ -122,7 +123,7 @@ public:
 
 protected:
     // Characters from `data` to the end of the header's buffer.
-    LONG Room() const;
+    LONG Room() const { return static_cast<LONG>(header->buffer + header->capacity - data); }
     bool IsUniquePrivate() const { return header->IsPrivate() && header->count == 1; }
     // Lets go of the header; the fields are left for the caller to set.
     void Release() {

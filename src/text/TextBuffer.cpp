@@ -104,7 +104,7 @@ void TextBuffer::AppendAny(const char* chars, LONG n) {
     data[length] = 0;
 }
 
-void TextBuffer::AppendRepeated(char c, LONG n) {
+void TextBuffer::AppendRepeatedAny(char c, LONG n) {
     if (n <= 0) {
         return;
     }
@@ -114,7 +114,7 @@ void TextBuffer::AppendRepeated(char c, LONG n) {
     data[length] = 0;
 }
 
-void TextBuffer::Clear(bool keepBuffer) {
+void TextBuffer::ClearAny(bool keepBuffer) {
     if (!keepBuffer || capacity == 0) {
         BecomeEmpty();
         length = 0;

@@ -79,6 +79,7 @@ bool GenericFile::OpenStream(bool forWriting) {
 
 bool GenericFile::Close() {
     if (isOpen) {
+        WriteHeldBytes();
         DropStream();
         MarkClosed();
     }
@@ -90,6 +91,7 @@ bool GenericFile::Commit() {
         return false;
     }
     bool committed = false;
+    WriteHeldBytes();
     if (writeFailed) {
         replacement.Discard(stream);
     } else {

@@ -23,9 +23,14 @@ size_t NextSpecial(const char* bytes, size_t length) {
 
 TextFile::TextFile(const Text& name) : GenericFile(name) {}
 
+TextFile::~TextFile() {
+    Close();
+}
+
 bool TextFile::Open(bool forWriting) {
     heldReturn = false;
     ended = false;
+    stagedLength = 0;
     return GenericFile::Open(forWriting);
 }
 
@@ -33,43 +38,45 @@ bool TextFile::Write(const void* data, LONG length) {
     if (!IsOpen() || length < 0 || (data == nullptr && length > 0) || !Settle()) {
         return false;
     }
-    // Lines are staged with their carriage returns so that the stream gets one call per line
-    // rather than one per run and one per line end.
-    char staged[kStagingSize];
-    size_t used = 0;
     const char* next = static_cast<const char*>(data);
     const char* end = next + length;
     while (next < end) {
         const void* lineFeed = std::memchr(next, '\n', static_cast<size_t>(end - next));
         const char* runEnd = lineFeed != nullptr ? static_cast<const char*>(lineFeed) : end;
-        const size_t run = static_cast<size_t>(runEnd - next);
-        const size_t needed = run + (runEnd == end ? 0 : 2);
-        if (used + needed > sizeof staged) {
-            if (!WriteRaw(staged, used)) {
-                return false;
-            }
-            used = 0;
-        }
-        if (needed > sizeof staged) {
-            if (!WriteRaw(next, run) || (runEnd != end && !WriteRaw("\r\n", 2))) {
-                return false;
-            }
-        } else {
-            std::memcpy(staged + used, next, run);
-            used += run;
-            if (runEnd != end) {
-                staged[used++] = '\r';
-                staged[used++] = '\n';
-            }
+        if (!Stage(next, static_cast<size_t>(runEnd - next), runEnd != end)) {
+            return false;
         }
         next = runEnd == end ? end : runEnd + 1;
     }
-    return WriteRaw(staged, used);
+    return true;
+}
+
+bool TextFile::Stage(const char* run, size_t length, bool lineEnd) {
+    const size_t needed = length + (lineEnd ? 2 : 0);
+    if (stagedLength + needed > sizeof staged && !WriteHeldBytes()) {
+        return false;
+    }
+    if (needed > sizeof staged) {
+        return WriteRaw(run, length) && (!lineEnd || WriteRaw("\r\n", 2));
+    }
+    std::memcpy(staged + stagedLength, run, length);
+    stagedLength += length;
+    if (lineEnd) {
+        staged[stagedLength++] = '\r';
+        staged[stagedLength++] = '\n';
+    }
+    return true;
+}
+
+bool TextFile::WriteHeldBytes() {
+    const size_t length = stagedLength;
+    stagedLength = 0;
+    return length == 0 || WriteRaw(staged, length);
 }
 
 bool TextFile::Read(void* buffer, LONG maxLength, uint32_t* bytesRead) {
     if (!IsOpen() || maxLength < 0 || bytesRead == nullptr ||
-        (buffer == nullptr && maxLength > 0)) {
+        (buffer == nullptr && maxLength > 0) || !WriteHeldBytes()) {
         return false;
     }
     char* out = static_cast<char*>(buffer);
@@ -166,7 +173,7 @@ bool TextFile::Settle() {
 }
 
 bool TextFile::Unread(LONG count) {
-    if (!IsOpen() || count < 0) {
+    if (!IsOpen() || count < 0 || !WriteHeldBytes()) {
         return false;
     }
     const int64_t raw = TellRaw();

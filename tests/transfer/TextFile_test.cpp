@@ -1,7 +1,10 @@
 #include "platform/testsupport.h"
 #include "transfer/TextFile.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <random>
@@ -170,6 +173,46 @@ TEST_F(TextFileTest, UnreadWhileWriting) {
     ASSERT_TRUE(file.Write("c\n", 2));
     ASSERT_TRUE(file.Commit());
     EXPECT_EQ(ReadWholeFile(path), "a\r\nc\r\n");
+}
+
+// Written lines are held back in blocks; stepping back, reading, committing and closing all
+// find every byte already in the file.
+TEST_F(TextFileTest, HeldBackLinesReachTheFileBeforeAnyOtherOperation) {
+    std::string lines;
+    for (int i = 0; i < 2000; ++i) {
+        lines += "line " + std::to_string(i) + "\n";
+    }
+    {
+        TextFile file(path.c_str());
+        ASSERT_TRUE(file.Create());
+        ASSERT_TRUE(file.Write(lines.data(), static_cast<LONG>(lines.size())));
+        ASSERT_TRUE(file.Write("tail\n", 5));
+        ASSERT_TRUE(file.Unread(5));
+        EXPECT_EQ(ReadPiece(file, 100), "tail\n");
+        ASSERT_TRUE(file.Write("end\n", 4));
+        ASSERT_TRUE(file.Commit());
+    }
+    std::string stored;
+    for (char c : lines + "tail\nend\n") {
+        stored += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    }
+    EXPECT_EQ(ReadWholeFile(path), stored);
+
+    // A file closed without a commit that is written in place (here a pipe) gets the held
+    // lines when it closes.
+    const std::string fifo = scratch.Path() + "/pipe";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    {
+        TextFile file(fifo.c_str());
+        EXPECT_TRUE(file.Create());
+        EXPECT_TRUE(file.Write("<piped/>\n", 9));
+    }
+    char buffer[64];
+    const ssize_t got = read(reader, buffer, sizeof buffer);
+    close(reader);
+    EXPECT_EQ(std::string(buffer, got > 0 ? static_cast<size_t>(got) : 0), "<piped/>\r\n");
 }
 
 TEST_F(TextFileTest, RandomReadsAndUnreadsAgreeWithTheTranslation) {
