@@ -3,6 +3,7 @@
 #include "model/XMLModel.h"
 #include "parser/ParseErrorText.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace Ostrel {
@@ -10,11 +11,23 @@ namespace Ostrel {
 namespace {
 
 bool IsWhiteSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+    constexpr uint64_t kBlanks = 1ull << ' ' | 1ull << '\t' | 1ull << '\n' | 1ull << '\r';
+    const auto byte = static_cast<unsigned char>(c);
+    return byte <= ' ' && (kBlanks >> byte & 1) != 0;
 }
 
 bool IsAllWhiteSpace(const char* chars, int length) {
-    for (int i = 0; i < length; ++i) {
+    // Indentation is mostly blanks: eight at a time first.
+    constexpr uint64_t kEightBlanks = 0x2020202020202020ull;
+    int i = 0;
+    for (; i + 8 <= length; i += 8) {
+        uint64_t word = 0;
+        std::memcpy(&word, chars + i, sizeof word);
+        if (word != kEightBlanks) {
+            break;
+        }
+    }
+    for (; i < length; ++i) {
         if (!IsWhiteSpace(chars[i])) {
             return false;
         }
@@ -50,6 +63,7 @@ void DocumentLoader::Begin() {
     // Names of the previous document are gone with it; blocks still used elsewhere stay alive
     // through their own references.
     model.names.Clear();
+    model.values.Clear();
     model.documentType = DocumentType();
     model.pendingText.Clear(true);
     model.openElements.Clear();
@@ -91,7 +105,8 @@ void DocumentLoader::OnComment(void* data, const XML_Char* text) {
     auto* loader = static_cast<DocumentLoader*>(data);
     loader->FlushPendingText();
     XMLModel& model = loader->model;
-    model.openElements[model.openElements.Count() - 1]->AddComment(Text(text));
+    model.openElements[model.openElements.Count() - 1]->AddComment(
+        model.values.Intern(text, LengthOf(text)));
 }
 
 void DocumentLoader::OnStartDoctype(void* data, const XML_Char* name, const XML_Char* systemId,
@@ -105,11 +120,28 @@ void DocumentLoader::OnStartDoctype(void* data, const XML_Char* name, const XML_
 void DocumentLoader::StartElement(const XML_Char* name, const XML_Char** attributes) {
     FlushPendingText();
     XMLNode* parent = model.openElements[model.openElements.Count() - 1];
-    XMLNode* element = parent->CreateChild(model.InternName(name, LengthOf(name)));
+    XMLNode* element = parent->CreateChild(Name(name));
     model.openElements.Append(element);
-    for (const XML_Char** pair = attributes; pair[0] != nullptr; pair += 2) {
-        element->AddAttribute(model.InternName(pair[0], LengthOf(pair[0])), Text(pair[1]));
+    LONG count = 0;
+    while (attributes[2 * count] != nullptr) {
+        ++count;
     }
+    element->ReserveAttributes(count);
+    for (const XML_Char** pair = attributes; pair[0] != nullptr; pair += 2) {
+        element->AddAttribute(Name(pair[0]), model.values.Intern(pair[1], LengthOf(pair[1])));
+    }
+}
+
+Text DocumentLoader::Name(const char* name) {
+    // Length and both end letters tell apart names that share a prefix (item, items).
+    const size_t length = std::strlen(name);
+    const auto first = static_cast<unsigned char>(name[0]);
+    const auto last = static_cast<unsigned char>(length == 0 ? 0 : name[length - 1]);
+    Text& remembered = rememberedNames[(length * 37 + first * 11 + last) % kRememberedNames];
+    if (std::strcmp(remembered.c_str(), name) != 0) {
+        remembered = model.InternName(name, static_cast<LONG>(length));
+    }
+    return remembered;
 }
 
 void DocumentLoader::EndElement(const XML_Char* name) {
@@ -122,7 +154,9 @@ void DocumentLoader::EndElement(const XML_Char* name) {
     }
     const XMLNode* popped = open[open.Count() - 1];
     open.Resize(-1);
-    if (popped->Name().CompareNoCase(name) != 0) {
+    // The tokenizer has already matched the names exactly; the plain comparison settles nearly
+    // every end tag without folding letters.
+    if (popped->Name().Compare(name) != 0 && popped->Name().CompareNoCase(name) != 0) {
         model.errors.AppendError((Text("XML Error.  ") + name + " endtag encountered. " +
                                   popped->Name().c_str() + " expected")
                                      .c_str());
@@ -143,7 +177,7 @@ void DocumentLoader::FlushPendingText() {
         return;
     }
     model.openElements[model.openElements.Count() - 1]->SetText(
-        Text(pending.c_str(), pending.Length()));
+        model.values.Intern(pending.c_str(), pending.Length()));
     pending.Clear(true);
 }
 

@@ -4,9 +4,15 @@
 // top of the open-element stack at the next start tag, end tag or comment, replacing what that
 // element had: an element keeps the last run of text flushed into it. A piece of white space that
 // arrives while nothing is collected is dropped whole.
+//
+// Element and attribute names repeat throughout a document. The loader remembers the names it
+// interned, one per slot of a small table keyed by length and end letters, and hands out another
+// share of a remembered name: a name is copied into the arena when it is first met or when
+// another name has taken its slot since.
 #pragma once
 
 #include "platform/com.h"
+#include "text/Text.h"
 
 #include <expat.h>
 
@@ -45,9 +51,14 @@ private:
     void CharacterData(const XML_Char* chars, int length);
     void FlushPendingText();
     void RecordParseError();
+    // The name as a text of the model's name arena.
+    Text Name(const char* name);
+
+    static constexpr size_t kRememberedNames = 256;
 
     XMLModel& model;
     XML_Parser parser;
+    Text rememberedNames[kRememberedNames];
 };
 
 } // namespace Ostrel

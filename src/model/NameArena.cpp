@@ -6,15 +6,18 @@ namespace {
 constexpr int16_t kBlockStep = 10;
 }
 
-NameArena::NameArena() : blocks(kBlockStep), blockUsed(kBlockSize) {}
+NameArena::NameArena(LONG blockSize, LONG longestPlaced)
+    : blocks(kBlockStep), blockSize(blockSize),
+      longestPlaced(longestPlaced < blockSize ? longestPlaced : blockSize - 1),
+      blockUsed(blockSize) {}
 
 Text NameArena::Intern(const char* name, LONG length) {
-    if (length >= kBlockSize) {
+    if (length > longestPlaced) {
         return Text(name, length);
     }
-    if (blockUsed + length >= kBlockSize) {
+    if (blockUsed + length >= blockSize) {
         Text block;
-        block.Reserve(kBlockSize);
+        block.Reserve(blockSize);
         blocks.Append(block);
         blockUsed = 0;
     }
@@ -25,7 +28,7 @@ Text NameArena::Intern(const char* name, LONG length) {
 
 void NameArena::Clear() {
     blocks.Clear();
-    blockUsed = kBlockSize;
+    blockUsed = blockSize;
 }
 
 } // namespace Ostrel

@@ -1,6 +1,11 @@
 // Names made by loading share 3000-byte blocks instead of taking a heap block each. A name is a
 // Text that shares its block's buffer and starts at its own place in it, so a block lives while
 // any of its names does, and writing to a name gives it a private copy first.
+//
+// The model keeps a second arena of larger blocks for the attribute values, texts and comments
+// that loading stores: a document's many short values then cost their bytes, not a heap block
+// each. Only texts up to a fraction of a block are placed there, so that a block's unused tail
+// stays small.
 #pragma once
 
 #include "platform/com.h"
@@ -13,7 +18,8 @@ class NameArena {
 public:
     static constexpr LONG kBlockSize = 3000;
 
-    NameArena();
+    // Texts longer than `longestPlaced` (at most blockSize - 1) get a buffer of their own.
+    explicit NameArena(LONG blockSize = kBlockSize, LONG longestPlaced = kBlockSize - 1);
     NameArena(const NameArena&) = delete;
     NameArena& operator=(const NameArena&) = delete;
 
@@ -25,6 +31,8 @@ public:
 
 private:
     GrowableArray<Text> blocks;
+    LONG blockSize;
+    LONG longestPlaced;
     LONG blockUsed;
 };
 

@@ -12,16 +12,19 @@ constexpr int16_t kHeaderAttributeStep = 3;
 
 XMLModel::XMLModel()
     : root(Text("Root"), nullptr), openElements(kOpenElementStep, 1), headerText(kDefaultHeader),
-      headerAttributes(kHeaderAttributeStep, kHeaderAttributeStep, kHeaderAttributeStep) {}
+      headerAttributes(kHeaderAttributeStep, kHeaderAttributeStep, kHeaderAttributeStep),
+      values(kValueBlockSize, kLongestArenaText) {}
 
 XMLModel::~XMLModel() {
     root.ClearNode();
     names.Clear();
+    values.Clear();
 }
 
 void XMLModel::Clear() {
     root.ClearNode();
     names.Clear();
+    values.Clear();
     documentType = DocumentType();
 }
 

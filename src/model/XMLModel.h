@@ -35,6 +35,10 @@ public:
     static constexpr LONG kPieceSize = 10000;
     // Bytes per block of the compressed container.
     static constexpr uint32_t kContainerBlockSize = 1048576;
+    // The arena of loaded attribute values, texts and comments: blocks of this size, holding
+    // texts of up to kLongestArenaText bytes.
+    static constexpr LONG kValueBlockSize = 16384;
+    static constexpr LONG kLongestArenaText = 1024;
 
     XMLModel();
     virtual ~XMLModel();
@@ -80,6 +84,7 @@ private:
     ErrorProvider errors;
     TextBuffer pendingText;
     NameArena names;
+    NameArena values;
     DocumentType documentType;
 };
 

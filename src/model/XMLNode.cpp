@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
 
 namespace Ostrel {
 
@@ -29,8 +30,8 @@ void AppendNode(GrowableArray<XMLNode*>& nodes, XMLNode* node) {
 
 } // namespace
 
-XMLNode::XMLNode(const Text& name, XMLNode* parent)
-    : attributes(kAttributeStep, kAttributeStep, kAttributeThreshold), name(name),
+XMLNode::XMLNode(Text name, XMLNode* parent)
+    : attributes(kAttributeStep, kAttributeStep, kAttributeThreshold), name(std::move(name)),
       children(kChildStep), comments(nullptr), parent(parent), wrapper(nullptr),
       wrapperLink(nullptr) {}
 
@@ -40,9 +41,9 @@ XMLNode::~XMLNode() {
     delete comments;
 }
 
-XMLNode* XMLNode::CreateChild(const Text& childName) {
+XMLNode* XMLNode::CreateChild(Text childName) {
     void* record = nodePool.Allocate();
-    XMLNode* child = new (record) XMLNode(childName, this);
+    XMLNode* child = new (record) XMLNode(std::move(childName), this);
     AppendNode(children, child);
     return child;
 }
@@ -72,8 +73,8 @@ void XMLNode::SetTextReal(double value) {
     text = number;
 }
 
-bool XMLNode::AddAttribute(const Text& attributeName, const Text& value) {
-    return attributes.Add(attributeName, value);
+bool XMLNode::AddAttribute(Text attributeName, Text value) {
+    return attributes.AddPair(std::move(attributeName), std::move(value));
 }
 
 bool XMLNode::AddAttributeInteger(const Text& attributeName, LONG value) {

@@ -18,6 +18,8 @@
 #include "text/GrowableArray.h"
 #include "text/Text.h"
 
+#include <utility>
+
 namespace Ostrel {
 
 class HDispatchXMLNode;
@@ -30,13 +32,13 @@ public:
     static constexpr int16_t kChildStep = 10;
     static constexpr int16_t kCommentStep = 10;
 
-    XMLNode(const Text& name, XMLNode* parent);
+    XMLNode(Text name, XMLNode* parent);
     ~XMLNode();
     XMLNode(const XMLNode&) = delete;
     XMLNode& operator=(const XMLNode&) = delete;
 
     // A new last child from the node pool, with that name and nothing else.
-    XMLNode* CreateChild(const Text& name);
+    XMLNode* CreateChild(Text name);
     // The first child whose name equals `name` without regard to ASCII letter case, or null.
     XMLNode* FindChild(const Text& name) const;
     // Null for an index outside 0..ChildCount() - 1.
@@ -47,13 +49,14 @@ public:
     const Text& Name() const { return name; }
     void SetName(const Text& value) { name = value; }
     const Text& GetText() const { return text; }
-    void SetText(const Text& value) { text = value; }
+    void SetText(Text value) { text = std::move(value); }
     void SetTextInteger(LONG value);
     // Sixteen significant digits; a whole number keeps its decimal point.
     void SetTextReal(double value);
 
     // Adds without looking for the name first; false when a sorted collection already has it.
-    bool AddAttribute(const Text& name, const Text& value);
+    // Takes the texts by value so that a caller's temporaries are moved in, not shared.
+    bool AddAttribute(Text name, Text value);
     bool AddAttributeInteger(const Text& name, LONG value);
     bool AddAttributeReal(const Text& name, double value);
     // Replaces the value of the first attribute of that name, else adds the pair.
@@ -62,6 +65,9 @@ public:
     // when there is none.
     bool FindAttribute(const Text& name, LONG* index) const;
     const TaggedAttributes& Attributes() const { return attributes; }
+    // Room for exactly `count` attributes, when the element has none yet: a loaded element's
+    // attribute count is known before the first is added.
+    void ReserveAttributes(LONG count) { attributes.Reserve(count); }
 
     void AddComment(const Text& comment);
     LONG CommentCount() const { return comments == nullptr ? 0 : comments->Count(); }

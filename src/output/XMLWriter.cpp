@@ -4,6 +4,7 @@
 #include "transfer/IDataTransfer.h"
 
 #include <cstring>
+#include <stdexcept>
 
 namespace Ostrel {
 
@@ -48,8 +49,15 @@ const char* AttributeReference(unsigned char c) {
     }
 }
 
+// Bytes that make element content go into a CDATA section.
+const char kContentSpecials[] = "&<>";
+// Bytes of an attribute value written as references; the quote is chosen to avoid '"'.
+const char kAttributeSpecials[] = "&<>'\t\n\r";
+// Both, and the double quote: a value holding none of them is written as it is.
+const char kAttributeSpecialsOrQuote[] = "\"&<>'\t\n\r";
+
 bool NeedsCData(const char* content) {
-    return std::strpbrk(content, "&<>") != nullptr;
+    return std::strpbrk(content, kContentSpecials) != nullptr;
 }
 
 void AppendCData(TextBuffer& out, const char* content) {
@@ -63,6 +71,51 @@ void AppendCData(TextBuffer& out, const char* content) {
     }
     out.Append(run, -1);
     out.Append(kCDataEnd, LengthOf(kCDataEnd));
+}
+
+// Bytes of a text or a value, their length known.
+struct Piece {
+    const char* bytes;
+    size_t length;
+};
+
+Piece PieceOf(const Text& text) {
+    return {text.c_str(), std::strlen(text.c_str())};
+}
+
+template <size_t N>
+constexpr size_t SizeOf(const char (&)[N]) {
+    return N - 1;
+}
+
+size_t SizeOf(const Piece& piece) {
+    return piece.length;
+}
+
+// Literals are copied with their length known at compile time, which makes their copies a few
+// stores; pieces with a call.
+template <size_t N>
+char* Copy(char* out, const char (&literal)[N]) {
+    std::memcpy(out, literal, N - 1);
+    return out + (N - 1);
+}
+
+char* Copy(char* out, const Piece& piece) {
+    std::memcpy(out, piece.bytes, piece.length);
+    return out + piece.length;
+}
+
+// Appends literals and pieces in order with one room check for all of them: most of every line
+// is assembled this way.
+template <typename... Parts>
+void AppendParts(TextBuffer& line, const Parts&... parts) {
+    const size_t total = (SizeOf(parts) + ...);
+    if (total > INT32_MAX) {
+        throw std::length_error("line longer than a 32-bit length");
+    }
+    char* out = line.OpenTail(static_cast<LONG>(total));
+    ((out = Copy(out, parts)), ...);
+    line.Extend(out);
 }
 
 } // namespace
@@ -116,13 +169,10 @@ bool XMLWriter::WriteStartTag(const Text& name, const TaggedAttributes* attribut
         return false;
     }
     StartLine(Depth());
-    line.Append("<", 1);
-    AppendText(name);
+    AppendParts(line, "<", PieceOf(name));
     PushName(name);
     AppendAttributes(attributes);
-    line.Append(">", 1);
-    AppendText(text);
-    line.Append("\n", 1);
+    AppendParts(line, ">", PieceOf(text), "\n");
     return WriteLine();
 }
 
@@ -130,28 +180,34 @@ bool XMLWriter::WriteElement(const Text& name, const TaggedAttributes* attribute
                              const Text& content) {
     EnsureDeclaration();
     StartLine(Depth());
-    line.Append("<", 1);
-    AppendText(name);
+    const Piece namePiece = PieceOf(name);
+    AppendParts(line, "<", namePiece);
     AppendAttributes(attributes);
     if (content.IsEmpty()) {
         line.Append("/>\n", 3);
+        return WriteLine();
+    }
+    const char* chars = content.c_str();
+    const size_t plain = std::strcspn(chars, kContentSpecials);
+    if (chars[plain] == 0) {
+        AppendParts(line, ">", Piece{chars, plain}, "</", namePiece, ">\n");
     } else {
         line.Append(">", 1);
-        AppendContent(content);
-        line.Append("</", 2);
-        AppendText(name);
-        line.Append(">\n", 2);
+        AppendCData(line, chars);
+        AppendParts(line, "</", namePiece, ">\n");
     }
     return WriteLine();
 }
 
 bool XMLWriter::WriteEndTag() {
     EnsureDeclaration();
-    const Text name = PopName();
-    StartLine(Depth());
-    line.Append("</", 2);
-    AppendText(name);
-    line.Append(">\n", 2);
+    // With only the sentinel left, its end tag is written at column 0 and it stays in place.
+    const LONG open = tagStack.Count() - 1;
+    StartLine(open > 0 ? open - 1 : 0);
+    AppendParts(line, "</", PieceOf(tagStack[open]), ">\n");
+    if (open > 0) {
+        tagStack.Resize(-1);
+    }
     return WriteLine();
 }
 
@@ -193,49 +249,37 @@ void XMLWriter::AppendAttributes(const TaggedAttributes* attributes) {
         return;
     }
     for (const TextPair& pair : attributes->Pairs()) {
-        line.Append(" ", 1);
-        AppendText(pair.name);
-        line.Append("=", 1);
-        AppendAttributeValue(pair.value);
-    }
-}
-
-void XMLWriter::AppendAttributeValue(const Text& value) {
-    const char* chars = value.c_str();
-    const char quote = std::strchr(chars, '"') != nullptr ? '\'' : '"';
-    line.Append(&quote, 1);
-    const char* run = chars;
-    for (const char* at = chars; *at != 0; ++at) {
-        const char* reference = AttributeReference(static_cast<unsigned char>(*at));
-        if (reference != nullptr) {
-            line.Append(run, static_cast<LONG>(at - run));
-            line.Append(reference, LengthOf(reference));
-            run = at + 1;
+        // One scan settles the common value, which needs neither references nor the other
+        // quote: the whole attribute then goes in at once.
+        const char* value = pair.value.c_str();
+        const size_t plain = std::strcspn(value, kAttributeSpecialsOrQuote);
+        if (value[plain] == 0) {
+            AppendParts(line, " ", PieceOf(pair.name), "=\"", Piece{value, plain}, "\"");
+        } else {
+            AppendParts(line, " ", PieceOf(pair.name), "=");
+            AppendAttributeValue(value, plain);
         }
     }
-    line.Append(run, -1);
-    line.Append(&quote, 1);
 }
 
-void XMLWriter::AppendContent(const Text& content) {
-    if (NeedsCData(content.c_str())) {
-        AppendCData(line, content.c_str());
-    } else {
-        AppendText(content);
+void XMLWriter::AppendAttributeValue(const char* chars, size_t plain) {
+    const char quote = std::strchr(chars + plain, '"') != nullptr ? '\'' : '"';
+    line.Append(&quote, 1);
+    for (const char* run = chars;;) {
+        const size_t kept = std::strcspn(run, kAttributeSpecials);
+        line.Append(run, static_cast<LONG>(kept));
+        if (run[kept] == 0) {
+            break;
+        }
+        const char* reference = AttributeReference(static_cast<unsigned char>(run[kept]));
+        line.Append(reference, LengthOf(reference));
+        run += kept + 1;
     }
+    line.Append(&quote, 1);
 }
 
 void XMLWriter::PushName(const Text& name) {
     tagStack.Append(name);
-}
-
-Text XMLWriter::PopName() {
-    const Text name = tagStack[tagStack.Count() - 1];
-    tagStack.Resize(-1);
-    if (tagStack.IsEmpty()) {
-        tagStack.Append(Text(kSentinel));
-    }
-    return name;
 }
 
 bool XMLWriter::WriteLine() {

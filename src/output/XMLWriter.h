@@ -16,6 +16,8 @@
 #include "text/Text.h"
 #include "text/TextBuffer.h"
 
+#include <cstddef>
+
 namespace Ostrel {
 
 class IDataTransfer;
@@ -57,10 +59,9 @@ private:
     void StartLine(LONG depth);
     void AppendText(const Text& text);
     void AppendAttributes(const TaggedAttributes* attributes);
-    void AppendAttributeValue(const Text& value);
-    void AppendContent(const Text& content);
+    // A value holding references or a double quote; `plain` bytes at its start need neither.
+    void AppendAttributeValue(const char* chars, size_t plain);
     void PushName(const Text& name);
-    Text PopName();
     bool WriteLine();
 
     IDataTransfer* target;

@@ -118,6 +118,12 @@ bool TaggedAttributes::SetValueAt(LONG index, const IText& value) {
     return true;
 }
 
+void TaggedAttributes::Reserve(LONG total) {
+    if (pairs.Storage() == 0 && total > 0 && total <= INT16_MAX) {
+        pairs.SetSize(0, total);
+    }
+}
+
 void TaggedAttributes::Clear() {
     pairs.Clear();
     sorted = false;

@@ -42,6 +42,8 @@ public:
     TaggedAttributes& operator=(const TaggedAttributes&) = delete;
 
     bool Add(const IText& name, const IText& value) override;
+    // The adding rule for texts the caller already holds; they are taken over, not shared.
+    bool AddPair(Text&& name, Text&& value);
     bool Find(const IText& name, IText& value) const override;
     bool GetAt(LONG index, IText& name, IText& value) const override;
     bool AddAll(const ITaggedAttributes& source) override;
@@ -60,12 +62,13 @@ public:
     bool FindIndex(const IText& name, LONG* index) const;
     // Replaces the value at a position, which keeps its place; false outside 0..Count() - 1.
     bool SetValueAt(LONG index, const IText& value);
+    // Storage for exactly `total` pairs while nothing is stored (and total fits the 16-bit
+    // spare); pairs beyond it grow the storage by the growth step as usual.
+    void Reserve(LONG total);
     // Frees the storage and returns to the unsorted state.
     void Clear();
 
 private:
-    // The adding rule, for texts already held.
-    bool AddPair(Text&& name, Text&& value);
     // The position of the first pair of that name, or -1.
     LONG IndexOf(const char* name) const;
     // The first position whose name does not compare less than `name`.

@@ -69,10 +69,7 @@ PoolChunk* RecordPool::AddChunk(int16_t records) {
     chunk->storage = nullptr;
     try {
         chunk->storage = static_cast<unsigned char*>(BlockMemory::Allocate(records * recordSize));
-        LONG at = 0;
-        while (at < chunks.Count() && chunks[at]->storage < chunk->storage) {
-            ++at;
-        }
+        const LONG at = ChunksStartingAtOrBelow(chunk->storage);
         chunks.Resize(1, at);
         chunks[at] = chunk;
     } catch (...) {
@@ -90,17 +87,22 @@ PoolChunk* RecordPool::AddChunk(int16_t records) {
 }
 
 void RecordPool::RemoveChunk(PoolChunk* chunk) {
-    for (LONG at = 0; at < chunks.Count(); ++at) {
-        if (chunks[at] == chunk) {
-            chunks.Resize(-1, at);
-            break;
-        }
+    const LONG at = ChunksStartingAtOrBelow(chunk->storage) - 1;
+    if (at >= 0 && chunks[at] == chunk) {
+        chunks.Resize(-1, at);
     }
     BlockMemory::Release(chunk->storage);
     BlockMemory::Release(chunk);
 }
 
 PoolChunk* RecordPool::FindChunk(const void* address) const {
+    const LONG below = ChunksStartingAtOrBelow(address);
+    return below == 0 ? nullptr : chunks[below - 1];
+}
+
+// Bisection: a pool of millions of records has thousands of chunks, and walking them (each a
+// separate block) for every new chunk would make filling the pool quadratic.
+LONG RecordPool::ChunksStartingAtOrBelow(const void* address) const {
     const auto* byte = static_cast<const unsigned char*>(address);
     LONG low = 0;
     LONG high = chunks.Count();
@@ -112,7 +114,7 @@ PoolChunk* RecordPool::FindChunk(const void* address) const {
             high = middle;
         }
     }
-    return low == 0 ? nullptr : chunks[low - 1];
+    return low;
 }
 
 PoolChunk* RecordPool::FirstChunkWithFreeRecords() const {

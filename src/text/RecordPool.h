@@ -88,6 +88,9 @@ private:
 
     PoolChunk* AddChunk(int16_t records);
     void RemoveChunk(PoolChunk* chunk);
+    // The number of chunks whose storage starts at or below the address: the position of the
+    // chunk holding it, plus one, or where a chunk starting there belongs.
+    LONG ChunksStartingAtOrBelow(const void* address) const;
     PoolChunk* FirstChunkWithFreeRecords() const;
     void* TakeFromFreeList();
     void FreeStable(void* record);

@@ -23,8 +23,6 @@ int FoldCase(unsigned char c) {
 
 } // namespace
 
-Text::Text() : data(TextHeader::Empty()->buffer), header(TextHeader::Empty()) {}
-
 Text::Text(const char* chars) : Text() {
     if (chars != nullptr && *chars != 0) {
         CopyFrom(chars, std::strlen(chars));
@@ -35,14 +33,6 @@ Text::Text(const char* chars, LONG length) : Text() {
     if (chars != nullptr && length > 0) {
         CopyFrom(chars, static_cast<size_t>(length));
     }
-}
-
-Text::Text(const Text& source) : IText() {
-    Share(source);
-}
-
-Text::Text(Text&& source) noexcept : IText() {
-    TakeOver(source);
 }
 
 Text::Text(const IText* source) : Text() {
@@ -58,10 +48,6 @@ Text::Text(const IText* source) : Text() {
     }
 }
 
-Text::~Text() {
-    Release();
-}
-
 Text& Text::operator=(const Text& source) {
     if (data == source.data) {
         return *this;
@@ -70,14 +56,6 @@ Text& Text::operator=(const Text& source) {
     // fields are read only afterwards.
     Release();
     Share(source);
-    return *this;
-}
-
-Text& Text::operator=(Text&& source) noexcept {
-    if (this != &source) {
-        Release();
-        TakeOver(source);
-    }
     return *this;
 }
 
@@ -102,10 +80,6 @@ LONG Text::GetSize() const {
 }
 static_assert(sizeof(void*) != 8 || sizeof(Text) == 24, "a text is three pointers");
 
-LONG Text::Length() const {
-    return static_cast<LONG>(std::strlen(data));
-}
-
 int Text::Compare(const char* other) const {
     return std::strcmp(data, other == nullptr ? "" : other);
 }
@@ -124,33 +98,7 @@ LONG Text::ShareCount() const {
     return header == TextHeader::Empty() ? 0 : header->count;
 }
 
-void Text::Share(const Text& source) {
-    data = source.data;
-    header = source.header;
-    if (header == TextHeader::Empty()) {
-        return;
-    }
-    if (header->IsPrivate()) {
-        ++header->count;
-    } else {
-        AddSharer(static_cast<BorrowedHeader*>(header));
-    }
-}
-
-void Text::TakeOver(Text& source) {
-    data = source.data;
-    header = source.header;
-    if (!header->IsPrivate()) {
-        ReplaceSharer(&source);
-    }
-    source.data = TextHeader::Empty()->buffer;
-    source.header = TextHeader::Empty();
-}
-
-void Text::Release() {
-    if (header == TextHeader::Empty()) {
-        return;
-    }
+void Text::ReleaseHeader() {
     if (!header->IsPrivate()) {
         ReleaseBorrowed();
     } else if (--header->count == 0) {
@@ -162,14 +110,6 @@ void Text::BecomeEmpty() {
     Release();
     data = TextHeader::Empty()->buffer;
     header = TextHeader::Empty();
-}
-
-LONG Text::Room() const {
-    return static_cast<LONG>(header->buffer + header->capacity - data);
-}
-
-bool Text::IsUniquePrivate() const {
-    return header->IsPrivate() && header->count == 1;
 }
 
 void Text::ReplaceWithCopy(const char* chars, LONG length, LONG capacity) {

@@ -20,25 +20,25 @@
 
 #include "platform/com.h"
 #include "text/IText.h"
+#include "text/TextHeader.h"
 
 #include <cstdarg>
 #include <cstdint>
+#include <cstring>
 
 namespace Ostrel {
 
-struct TextHeader;
-struct BorrowedHeader;
-
 class Text : public IText {
 public:
-    // Empty, on the shared empty header.
-    Text();
+    // Empty, on the shared empty header. Construction and destruction of empty texts are
+    // inline: trees and arrays make and drop them by the million.
+    Text() : data(emptyTextBlock.characters), header(TextHeader::Empty()) {}
     // A private copy; null and "" give the empty text.
     Text(const char* chars);
     // A private copy of `length` bytes (the value still ends at the first NUL among them).
     Text(const char* chars, LONG length);
-    Text(const Text& source);
-    Text(Text&& source) noexcept;
+    Text(const Text& source) : IText() { Share(source); }
+    Text(Text&& source) noexcept : IText() { TakeOver(source); }
     // Shares the source when it is a Text, else copies its characters; null gives empty.
     explicit Text(const IText* source);
     // Converts from the automation string. With `useScratch`, a short argument borrows one of
@@ -47,11 +47,17 @@ public:
     // The registry form of the identifier ("{8-4-4-4-12}", upper-case digits), or empty when it
     // cannot be made.
     static Text FromCLSID(REFCLSID clsid);
-    ~Text();
+    ~Text() { Release(); }
 
     // Equal `data` pointers: nothing happens; otherwise the header is shared.
     Text& operator=(const Text& source);
-    Text& operator=(Text&& source) noexcept;
+    Text& operator=(Text&& source) noexcept {
+        if (this != &source) {
+            Release();
+            TakeOver(source);
+        }
+        return *this;
+    }
     Text& operator=(const char* chars);
     // Ends with a private copy: an assigned argument never holds on to a scratch buffer.
     Text& operator=(BSTR source);
@@ -62,7 +68,7 @@ public:
 
     const char* c_str() const { return data; }
     // Scans for the terminator.
-    LONG Length() const;
+    LONG Length() const { return static_cast<LONG>(std::strlen(data)); }
     bool IsEmpty() const { return *data == 0; }
     // Bytes compared unsigned, as strcmp; a null argument compares as "".
     int Compare(const char* other) const;
@@ -117,10 +123,14 @@ public:
 
 protected:
     // Characters from `data` to the end of the header's buffer.
-    LONG Room() const;
-    bool IsUniquePrivate() const;
+    LONG Room() const { return static_cast<LONG>(header->buffer + header->capacity - data); }
+    bool IsUniquePrivate() const { return header->IsPrivate() && header->count == 1; }
     // Lets go of the header; the fields are left for the caller to set.
-    void Release();
+    void Release() {
+        if (header != TextHeader::Empty()) {
+            ReleaseHeader();
+        }
+    }
     void BecomeEmpty();
     // Copies `length` bytes into a new private block of `capacity` and lets go of the old one.
     void ReplaceWithCopy(const char* chars, LONG length, LONG capacity);
@@ -129,8 +139,33 @@ protected:
     TextHeader* header;
 
 private:
-    void Share(const Text& source);
-    void TakeOver(Text& source);
+    // Copying and moving are inline because every array of texts and every tree node does
+    // them; only borrowed headers, which list their sharers, take the slow road.
+    void Share(const Text& source) {
+        data = source.data;
+        header = source.header;
+        if (header == TextHeader::Empty()) {
+            return;
+        }
+        if (header->IsPrivate()) {
+            ++header->count;
+        } else {
+            AddSharer(static_cast<BorrowedHeader*>(header));
+        }
+    }
+    void TakeOver(Text& source) {
+        data = source.data;
+        header = source.header;
+        if (!header->IsPrivate()) {
+            ReplaceSharer(&source);
+        }
+        source.data = emptyTextBlock.characters;
+        source.header = TextHeader::Empty();
+    }
+    // The part of Release for a header other than the empty one.
+    void ReleaseHeader();
+    // A private, unshared buffer holding the current value.
+    void MakeUnique();
     // A private, unshared buffer with room for `length` characters, value kept.
     void EnsureRoom(int64_t length);
     // A private, unshared buffer with room for `room` characters, value discarded.

@@ -80,7 +80,7 @@ char* TextBuffer::MakeRoom(LONG added) {
     return data + length;
 }
 
-void TextBuffer::Append(const char* chars, LONG n) {
+void TextBuffer::AppendAny(const char* chars, LONG n) {
     if (chars == nullptr) {
         return;
     }
@@ -92,7 +92,7 @@ void TextBuffer::Append(const char* chars, LONG n) {
         return;
     }
     // Bytes from this very buffer would move as it grows.
-    if (chars >= header->buffer && chars <= header->buffer + header->capacity) {
+    if (Holds(chars)) {
         TextBuffer copy;
         copy.Append(chars, static_cast<LONG>(count));
         Append(copy.data, copy.length);
@@ -104,7 +104,7 @@ void TextBuffer::Append(const char* chars, LONG n) {
     data[length] = 0;
 }
 
-void TextBuffer::AppendRepeated(char c, LONG n) {
+void TextBuffer::AppendRepeatedAny(char c, LONG n) {
     if (n <= 0) {
         return;
     }
@@ -114,7 +114,7 @@ void TextBuffer::AppendRepeated(char c, LONG n) {
     data[length] = 0;
 }
 
-void TextBuffer::Clear(bool keepBuffer) {
+void TextBuffer::ClearAny(bool keepBuffer) {
     if (!keepBuffer || capacity == 0) {
         BecomeEmpty();
         length = 0;

@@ -16,6 +16,8 @@
 
 #include "text/Text.h"
 
+#include <cstring>
+
 namespace Ostrel {
 
 class TextBuffer : public Text {
@@ -31,12 +33,46 @@ public:
     IText& Assign(const IText& source) override;
 
     // Adds n bytes of `chars` (all of them up to the NUL when n is negative) and a terminator.
-    void Append(const char* chars, LONG n = -1);
+    // Inline for the common case, bytes from elsewhere that fit the room already held: lines
+    // and collected text are assembled from many short pieces.
+    void Append(const char* chars, LONG n = -1) {
+        if (n > 0 && chars != nullptr && !Holds(chars) && Fits(n)) {
+            std::memcpy(data + length, chars, static_cast<size_t>(n));
+            Advance(n);
+            return;
+        }
+        AppendAny(chars, n);
+    }
     // Adds n copies of the character (none when n <= 0) and a terminator.
-    void AppendRepeated(char c, LONG n);
+    void AppendRepeated(char c, LONG n) {
+        if (n > 0 && Fits(n)) {
+            std::memset(data + length, c, static_cast<size_t>(n));
+            Advance(n);
+            return;
+        }
+        AppendRepeatedAny(c, n);
+    }
     // With `keepBuffer`, empties a private buffer of the cached capacity; without, becomes the
     // shared empty text.
-    void Clear(bool keepBuffer);
+    void Clear(bool keepBuffer) {
+        if (keepBuffer && capacity != 0 && IsUniquePrivate()) {
+            data = header->buffer;
+            data[0] = 0;
+            length = 0;
+            capacity = Room();
+            return;
+        }
+        ClearAny(keepBuffer);
+    }
+
+    // Assembling in place: OpenTail makes room for `n` more bytes and answers where they go;
+    // Extend then takes in the bytes written there, up to `end`. Nothing else may change the
+    // buffer in between.
+    char* OpenTail(LONG n) { return Fits(n) ? data + length : MakeRoom(n); }
+    void Extend(char* end) {
+        length = static_cast<LONG>(end - data);
+        data[length] = 0;
+    }
 
     LONG Length() const { return length; }
     LONG Capacity() const { return capacity; }
@@ -49,6 +85,19 @@ public:
     Text PlaceAt(LONG, const char*, LONG) = delete;
 
 private:
+    void AppendAny(const char* chars, LONG n);
+    void AppendRepeatedAny(char c, LONG n);
+    void ClearAny(bool keepBuffer);
+    // Whether n more bytes fit the private, unshared buffer as it is.
+    bool Fits(LONG n) const { return n <= capacity - length && IsUniquePrivate(); }
+    void Advance(LONG n) {
+        length += n;
+        data[length] = 0;
+    }
+    // Whether the address lies in this text's buffer, which moves as it grows.
+    bool Holds(const char* chars) const {
+        return chars >= header->buffer && chars <= header->buffer + header->capacity;
+    }
     void Refresh();
     // A private, unshared buffer with room for `added` more bytes; answers where they go.
     char* MakeRoom(LONG added);

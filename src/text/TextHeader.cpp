@@ -11,22 +11,13 @@ namespace {
 // The fields, the terminator and a little slack: the block sizes the allocation rule describes.
 constexpr int64_t kBlockOverhead = 24;
 
-struct EmptyBlock {
-    TextHeader header;
-    char characters[8];
-};
-
-EmptyBlock emptyBlock = {{0, 0, emptyBlock.characters}, {}};
-
 size_t BlockBytes(LONG capacity) {
     return static_cast<size_t>(capacity + kBlockOverhead);
 }
 
 } // namespace
 
-TextHeader* TextHeader::Empty() {
-    return &emptyBlock.header;
-}
+EmptyTextBlock emptyTextBlock = {{0, 0, emptyTextBlock.characters}, {}};
 
 LONG TextHeader::CapacityFor(int64_t length) {
     int64_t block = length + kBlockOverhead <= 28 ? 28 : ((length - 5) & ~int64_t{15}) + 44;

@@ -20,7 +20,8 @@ struct TextHeader {
 
     bool IsPrivate() const { return buffer == reinterpret_cast<const char*>(this + 1); }
 
-    // The one empty header, never written, grown or freed.
+    // The one empty header, never written, grown or freed. Inline: every text's construction
+    // and release asks for it.
     static TextHeader* Empty();
 
     // The capacity a private block for `length` characters gets: 4 up to 4 characters, then 20,
@@ -34,6 +35,17 @@ struct TextHeader {
     static void FreePrivate(TextHeader* header);
 };
 static_assert(sizeof(TextHeader) == 16, "the private characters start 16 bytes in");
+
+// The shared empty header with room for its terminator behind it, as a private header has.
+struct EmptyTextBlock {
+    TextHeader header;
+    char characters[8];
+};
+extern EmptyTextBlock emptyTextBlock;
+
+inline TextHeader* TextHeader::Empty() {
+    return &emptyTextBlock.header;
+}
 
 struct BorrowedHeader : TextHeader {
     static constexpr LONG kMaxSharers = 10;

@@ -78,6 +78,7 @@ bool GenericFile::OpenStream(bool forWriting) {
 
 bool GenericFile::Close() {
     if (isOpen) {
+        WriteHeldBytes();
         DropStream();
         MarkClosed();
     }
@@ -89,6 +90,7 @@ bool GenericFile::Commit() {
         return false;
     }
     bool committed = false;
+    WriteHeldBytes();
     if (writeFailed) {
         replacement.Discard(stream);
     } else {

@@ -57,6 +57,10 @@ public:
 protected:
     explicit GenericFile(const Text& name);
 
+    // Bytes a subclass holds back from the stream go out before the file is committed or
+    // closed; false when the stream refused them (the file then refuses to Commit).
+    virtual bool WriteHeldBytes() { return true; }
+
     // The stream itself, for a translating subclass; the file must be open.
     size_t ReadRaw(void* buffer, size_t length);
     bool WriteRaw(const void* data, size_t length);

@@ -9,13 +9,28 @@ namespace {
 
 const char kEndOfText = 26;
 
+// The offset of the first carriage return or byte 26 in the bytes, or `length` when neither
+// occurs.
+size_t NextSpecial(const char* bytes, size_t length) {
+    const void* found = std::memchr(bytes, '\r', length);
+    const size_t limit =
+        found == nullptr ? length : static_cast<size_t>(static_cast<const char*>(found) - bytes);
+    const void* end = std::memchr(bytes, kEndOfText, limit);
+    return end == nullptr ? limit : static_cast<size_t>(static_cast<const char*>(end) - bytes);
+}
+
 } // namespace
 
 TextFile::TextFile(const Text& name) : GenericFile(name) {}
 
+TextFile::~TextFile() {
+    Close();
+}
+
 bool TextFile::Open(bool forWriting) {
     heldReturn = false;
     ended = false;
+    stagedLength = 0;
     return GenericFile::Open(forWriting);
 }
 
@@ -28,23 +43,40 @@ bool TextFile::Write(const void* data, LONG length) {
     while (next < end) {
         const void* lineFeed = std::memchr(next, '\n', static_cast<size_t>(end - next));
         const char* runEnd = lineFeed != nullptr ? static_cast<const char*>(lineFeed) : end;
-        if (!WriteRaw(next, static_cast<size_t>(runEnd - next))) {
+        if (!Stage(next, static_cast<size_t>(runEnd - next), runEnd != end)) {
             return false;
         }
-        if (runEnd == end) {
-            break;
-        }
-        if (!WriteRaw("\r\n", 2)) {
-            return false;
-        }
-        next = runEnd + 1;
+        next = runEnd == end ? end : runEnd + 1;
     }
     return true;
 }
 
+bool TextFile::Stage(const char* run, size_t length, bool lineEnd) {
+    const size_t needed = length + (lineEnd ? 2 : 0);
+    if (stagedLength + needed > sizeof staged && !WriteHeldBytes()) {
+        return false;
+    }
+    if (needed > sizeof staged) {
+        return WriteRaw(run, length) && (!lineEnd || WriteRaw("\r\n", 2));
+    }
+    std::memcpy(staged + stagedLength, run, length);
+    stagedLength += length;
+    if (lineEnd) {
+        staged[stagedLength++] = '\r';
+        staged[stagedLength++] = '\n';
+    }
+    return true;
+}
+
+bool TextFile::WriteHeldBytes() {
+    const size_t length = stagedLength;
+    stagedLength = 0;
+    return length == 0 || WriteRaw(staged, length);
+}
+
 bool TextFile::Read(void* buffer, LONG maxLength, uint32_t* bytesRead) {
     if (!IsOpen() || maxLength < 0 || bytesRead == nullptr ||
-        (buffer == nullptr && maxLength > 0)) {
+        (buffer == nullptr && maxLength > 0) || !WriteHeldBytes()) {
         return false;
     }
     char* out = static_cast<char*>(buffer);
@@ -88,34 +120,33 @@ bool TextFile::DeliverHeldReturn(char* out, size_t* delivered) {
 }
 
 size_t TextFile::Translate(char* bytes, size_t length) {
-    // Moves whole runs between carriage returns: saved files hold one in every line.
-    const void* endOfText = std::memchr(bytes, kEndOfText, length);
-    const size_t limit = endOfText != nullptr
-                             ? static_cast<size_t>(static_cast<const char*>(endOfText) - bytes)
-                             : length;
+    // Runs without a carriage return or a byte 26 are found with memchr and kept whole; most
+    // pieces hold none at all and are left where they are.
     size_t kept = 0;
-    size_t next = 0;
-    while (next < limit) {
-        const void* found = std::memchr(bytes + next, '\r', limit - next);
-        const size_t runEnd =
-            found != nullptr ? static_cast<size_t>(static_cast<const char*>(found) - bytes) : limit;
-        std::memmove(bytes + kept, bytes + next, runEnd - next);
-        kept += runEnd - next;
-        next = runEnd;
-        if (next == limit) {
+    size_t i = 0;
+    while (i < length) {
+        const size_t special = i + NextSpecial(bytes + i, length - i);
+        if (kept != i) {
+            std::memmove(bytes + kept, bytes + i, special - i);
+        }
+        kept += special - i;
+        i = special;
+        if (i == length) {
             break;
         }
-        // A carriage return: dropped before a line feed, held when the piece ends with it.
-        if (next + 1 == length) {
+        if (bytes[i] == kEndOfText) {
+            ended = true;
+            endOffset = TellRaw() - static_cast<int64_t>(length - i);
+            break;
+        }
+        if (i + 1 == length) {
             heldReturn = true;
-        } else if (bytes[next + 1] != '\n') {
+            break;
+        }
+        if (bytes[i + 1] != '\n') {
             bytes[kept++] = '\r';
         }
-        ++next;
-    }
-    if (endOfText != nullptr) {
-        ended = true;
-        endOffset = TellRaw() - static_cast<int64_t>(length - limit);
+        ++i;
     }
     return kept;
 }
@@ -142,7 +173,7 @@ bool TextFile::Settle() {
 }
 
 bool TextFile::Unread(LONG count) {
-    if (!IsOpen() || count < 0) {
+    if (!IsOpen() || count < 0 || !WriteHeldBytes()) {
         return false;
     }
     const int64_t raw = TellRaw();

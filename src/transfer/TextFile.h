@@ -1,7 +1,9 @@
 // A file of text whose line ends are stored as carriage return and line feed, whatever the
 // platform: the translation is this class's own, over a binary stream.
 //
-// Writing stores each line feed as carriage return + line feed. Reading delivers a carriage
+// Writing stores each line feed as carriage return + line feed. Translated bytes are gathered
+// in the file's own staging block and reach the stream a block at a time, before any read,
+// step back, commit or close. Reading delivers a carriage
 // return + line feed as one line feed (also when a read ends between the two), delivers a lone
 // carriage return as it is, and ends the data at a byte 26, after which reads deliver nothing.
 // Because readers take a short read as the end of the data, a read delivers the full count
@@ -16,6 +18,8 @@ namespace Ostrel {
 class TextFile : public GenericFile {
 public:
     explicit TextFile(const Text& name);
+    // Closes here, while the staged bytes can still be written.
+    ~TextFile() override;
 
     bool Write(const void* data, LONG length) override;
     bool Read(void* buffer, LONG maxLength, uint32_t* bytesRead) override;
@@ -23,7 +27,17 @@ public:
 
     bool Open(bool forWriting) override;
 
+protected:
+    bool WriteHeldBytes() override;
+
 private:
+    // Bytes of translated lines gathered before they go to the stream.
+    static constexpr size_t kStagingSize = 8192;
+
+    // Stages one run of bytes without line feeds, followed by a carriage return and line feed
+    // when `lineEnd`; false when the stream refused bytes.
+    bool Stage(const char* run, size_t length, bool lineEnd);
+
     // Drops the stored carriage returns of `length` just-read bytes, in place; answers how many
     // bytes remain.
     size_t Translate(char* bytes, size_t length);
@@ -41,6 +55,8 @@ private:
     // A byte 26 ended the data; endOffset is its offset in the file.
     bool ended = false;
     int64_t endOffset = 0;
+    char staged[kStagingSize];
+    size_t stagedLength = 0;
 };
 
 } // namespace Ostrel

@@ -238,6 +238,53 @@ TEST(TaggedAttributes, StorageHoldsExactlyCountPlusSpareAndShrinksAfterTheSort) 
     }
 }
 
+// A collection sized for a known count holds exactly that many pairs, keeps the adding rule
+// (order, sort at the threshold, refusals) and grows by its step once they are used.
+TEST(TaggedAttributes, ReservedStorageHoldsTheCountAndThenGrowsByTheStep) {
+    TaggedAttributes attributes(5, 5, 5);
+    attributes.Reserve(7);
+    EXPECT_EQ(attributes.Pairs().Storage(), 7);
+    for (const char* name : {"g", "F", "e", "d", "c"}) {
+        EXPECT_TRUE(Add(attributes, name));
+    }
+    EXPECT_EQ(Names(attributes), "g,F,e,d,c") << "insertion order up to the threshold";
+    EXPECT_TRUE(Add(attributes, "b"));
+    EXPECT_FALSE(Add(attributes, "f")) << "the sorted collection already has F";
+    EXPECT_TRUE(Add(attributes, "a"));
+    EXPECT_EQ(Names(attributes), "a,b,c,d,e,F,g");
+    EXPECT_EQ(attributes.Pairs().Storage(), 7);
+    EXPECT_EQ(attributes.Pairs().Spare(), 0);
+    attributes.Reserve(20);
+    EXPECT_EQ(attributes.Pairs().Storage(), 7) << "a collection with storage keeps it";
+    EXPECT_TRUE(Add(attributes, "h"));
+    EXPECT_EQ(attributes.Pairs().Storage(), 12);
+
+    TaggedAttributes unusual(5, 5, 5);
+    unusual.Reserve(0);
+    unusual.Reserve(-3);
+    unusual.Reserve(40000);
+    EXPECT_EQ(unusual.Pairs().Storage(), 0) << "counts outside 1..32767 reserve nothing";
+}
+
+// Pairs handed over are taken, not shared: the caller's texts are left empty, and a text that
+// borrows a scratch buffer is followed to its new place.
+TEST(TaggedAttributes, AddPairTakesTheTextsOver) {
+    TaggedAttributes attributes(3, 3, 0);
+    Text name("id");
+    Text value("42");
+    const char* characters = value.c_str();
+    EXPECT_TRUE(attributes.AddPair(std::move(name), std::move(value)));
+    EXPECT_TRUE(name.IsEmpty());
+    EXPECT_TRUE(value.IsEmpty());
+    EXPECT_EQ(attributes.ValueAt(0).c_str(), characters);
+    EXPECT_EQ(attributes.ValueAt(0).ShareCount(), 1);
+
+    Text borrowed = FromHost(u"host");
+    EXPECT_TRUE(attributes.AddPair(Text("a"), std::move(borrowed)));
+    EXPECT_FALSE(attributes.AddPair(Text("ID"), Text("refused")));
+    EXPECT_EQ(Listing(attributes), "a=host,id=42");
+}
+
 TEST(TaggedAttributes, QuicksortAgreesWithAReferenceSortOnAwkwardInputs) {
     std::mt19937 random(20240611);
     std::vector<std::vector<std::string>> inputs;

@@ -233,6 +233,41 @@ TEST(RecordPool, FindChunkBisectsTheChunksByAddress) {
     EXPECT_EQ(site.pool, nullptr);
 }
 
+// Chunks released in the middle leave holes that later chunks may take: new chunks are put in
+// their place by address, and every record is still found in its own chunk.
+TEST(RecordPool, ChunksStaySortedWhenNewOnesFillHoles) {
+    GlobalPool site = {8, 3, true, nullptr};
+    std::vector<void*> live;
+    std::vector<void*> released;
+    for (int i = 0; i < 300; ++i) {
+        void* record = site.Allocate();
+        ((i / 3) % 2 == 0 ? live : released).push_back(record);
+    }
+    for (void* record : released) {
+        site.Free(record);
+    }
+    for (int i = 0; i < 150; ++i) {
+        live.push_back(site.Allocate());
+    }
+    RecordPool* pool = site.pool;
+    for (LONG i = 1; i < pool->ChunkCount(); ++i) {
+        ASSERT_LT(pool->Chunk(i - 1)->storage, pool->Chunk(i)->storage) << i;
+    }
+    for (void* record : live) {
+        PoolChunk* chunk = pool->FindChunk(record);
+        ASSERT_NE(chunk, nullptr);
+        EXPECT_GE(static_cast<unsigned char*>(record), chunk->storage);
+        EXPECT_LT(static_cast<unsigned char*>(record), chunk->Record(chunk->capacity));
+    }
+    for (void* record : live) {
+        site.Free(record);
+    }
+    ASSERT_NE(site.pool, nullptr);
+    EXPECT_EQ(site.pool->ChunkCount(), 1);
+    site.Free(site.Allocate());
+    EXPECT_EQ(site.pool, nullptr);
+}
+
 TEST(RecordPool, DefaultChunkSizeAndLimits) {
     RecordPool* pool = RecordPool::CreatePool(64, RecordPool::kDefaultChunkSize, true);
     EXPECT_EQ(pool->Current()->capacity, 1024);

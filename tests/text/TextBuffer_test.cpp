@@ -46,6 +46,32 @@ TEST(TextBuffer, GrowsByHalfAgainWithALogarithmicNumberOfReallocations) {
     EXPECT_EQ(static_cast<size_t>(Text(buffer).Length()), expected.size());
 }
 
+// Bytes assembled in place: room is made (copying a shared buffer first), only what was written
+// is taken in, and texts that shared the buffer keep their value.
+TEST(TextBuffer, AssemblingInPlaceTakesExactlyTheBytesWritten) {
+    TextBuffer buffer;
+    char* out = buffer.OpenTail(5);
+    std::memcpy(out, "abc", 3);
+    buffer.Extend(out + 3);
+    EXPECT_EQ(Bytes(buffer), "abc");
+    EXPECT_GE(buffer.Capacity(), 5);
+
+    const Text shared = buffer;
+    out = buffer.OpenTail(200);
+    std::memset(out, 'z', 200);
+    buffer.Extend(out + 200);
+    EXPECT_EQ(shared, "abc") << "the buffer was copied before it was written";
+    EXPECT_EQ(Bytes(buffer), "abc" + std::string(200, 'z'));
+    EXPECT_GE(buffer.Capacity(), 203);
+
+    buffer.Clear(true);
+    out = buffer.OpenTail(0);
+    buffer.Extend(out);
+    EXPECT_EQ(Bytes(buffer), "");
+    buffer.Append("tail");
+    EXPECT_EQ(Bytes(buffer), "tail");
+}
+
 TEST(TextBuffer, AppendCountsRepeatsAndClears) {
     TextBuffer buffer;
     buffer.Append("abcdef", 3);

@@ -1,7 +1,10 @@
 #include "platform/testsupport.h"
 #include "transfer/TextFile.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <random>
@@ -72,6 +75,38 @@ TEST_F(TextFileTest, LineFeedsAreStoredWithCarriageReturnsAndComeBackAlone) {
     EXPECT_EQ(ReadInPieces(file, 100), "<a>\n\n\nxy\r\n");
 }
 
+// Writes of every shape (lines longer than any staging, many short lines, no line end) store
+// exactly the bytes given, each line feed preceded by a carriage return.
+TEST_F(TextFileTest, WritesOfAnyLengthStoreEveryByte) {
+    std::mt19937 random(20240602);
+    std::string expected;
+    {
+        TextFile file(path.c_str());
+        ASSERT_TRUE(file.Create());
+        for (size_t run : {0u, 1u, 4093u, 4094u, 4095u, 4096u, 4097u, 9000u, 20000u}) {
+            std::string piece;
+            for (int lines = 0; lines < 3; ++lines) {
+                piece += std::string(run, static_cast<char>('a' + random() % 26)) + "\n";
+            }
+            piece += std::string(run / 2, 'z');
+            ASSERT_TRUE(file.Write(piece.data(), static_cast<LONG>(piece.size()))) << run;
+            for (char c : piece) {
+                expected += c == '\n' ? std::string("\r\n") : std::string(1, c);
+            }
+        }
+        std::string shortLines;
+        for (int i = 0; i < 3000; ++i) {
+            shortLines += std::to_string(i) + "\n";
+        }
+        ASSERT_TRUE(file.Write(shortLines.data(), static_cast<LONG>(shortLines.size())));
+        for (char c : shortLines) {
+            expected += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        }
+        ASSERT_TRUE(file.Commit());
+    }
+    EXPECT_EQ(ReadWholeFile(path), expected);
+}
+
 TEST_F(TextFileTest, PairsSplitAcrossReadsAndLoneReturns) {
     const std::string raw = "ab\r\ncd\r\r\n\ref\rg\n\r\n\r\nh\r";
     const std::string expected = "ab\ncd\r\n\ref\rg\n\n\nh\r";
@@ -138,6 +173,46 @@ TEST_F(TextFileTest, UnreadWhileWriting) {
     ASSERT_TRUE(file.Write("c\n", 2));
     ASSERT_TRUE(file.Commit());
     EXPECT_EQ(ReadWholeFile(path), "a\r\nc\r\n");
+}
+
+// Written lines are held back in blocks; stepping back, reading, committing and closing all
+// find every byte already in the file.
+TEST_F(TextFileTest, HeldBackLinesReachTheFileBeforeAnyOtherOperation) {
+    std::string lines;
+    for (int i = 0; i < 2000; ++i) {
+        lines += "line " + std::to_string(i) + "\n";
+    }
+    {
+        TextFile file(path.c_str());
+        ASSERT_TRUE(file.Create());
+        ASSERT_TRUE(file.Write(lines.data(), static_cast<LONG>(lines.size())));
+        ASSERT_TRUE(file.Write("tail\n", 5));
+        ASSERT_TRUE(file.Unread(5));
+        EXPECT_EQ(ReadPiece(file, 100), "tail\n");
+        ASSERT_TRUE(file.Write("end\n", 4));
+        ASSERT_TRUE(file.Commit());
+    }
+    std::string stored;
+    for (char c : lines + "tail\nend\n") {
+        stored += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    }
+    EXPECT_EQ(ReadWholeFile(path), stored);
+
+    // A file closed without a commit that is written in place (here a pipe) gets the held
+    // lines when it closes.
+    const std::string fifo = scratch.Path() + "/pipe";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    {
+        TextFile file(fifo.c_str());
+        EXPECT_TRUE(file.Create());
+        EXPECT_TRUE(file.Write("<piped/>\n", 9));
+    }
+    char buffer[64];
+    const ssize_t got = read(reader, buffer, sizeof buffer);
+    close(reader);
+    EXPECT_EQ(std::string(buffer, got > 0 ? static_cast<size_t>(got) : 0), "<piped/>\r\n");
 }
 
 TEST_F(TextFileTest, RandomReadsAndUnreadsAgreeWithTheTranslation) {
