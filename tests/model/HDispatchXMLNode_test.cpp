@@ -136,11 +136,12 @@ TEST_F(NodeObject, AttributeLookupsAnswerTheirOwnCodes) {
     EXPECT_EQ(doc.Node()->GetAttribute(&other, &value), E_INVALIDARG);
     EXPECT_EQ(value, reinterpret_cast<BSTR>(0x1)) << "an unusable key leaves the out alone";
 
-    OLECHAR noneName[] = u"none";
+    BSTR noneName = SysAllocString(u"none");
     EXPECT_EQ(doc.Node()->GetAttributeByName(noneName, &value), E_INVALIDARG);
     EXPECT_EQ(doc.Node()->GetAttributeValue(2, &value), E_INVALIDARG);
     EXPECT_EQ(doc.Node()->GetAttributeName(-1, &value), E_INVALIDARG);
     EXPECT_EQ(value, reinterpret_cast<BSTR>(0x1));
+    SysFreeString(noneName);
 
     EXPECT_EQ(Call(doc, "GetAttributeCount").value.lVal, 2);
     EXPECT_EQ(Call(doc, "GetAttributeName", {Int(1)}).Text(), "b");
@@ -221,7 +222,7 @@ TEST_F(NodeObject, ADetachedObjectFailsEverythingAndTouchesNoOutParameter) {
     IDispatchXMLModelNode* other = reinterpret_cast<IDispatchXMLModelNode*>(0x1);
     VARIANT key = Int(0);
     VARIANT value = Str("v");
-    OLECHAR name[] = u"name";
+    BSTR name = SysAllocString(u"name");
     ScriptStream sink;
     EXPECT_EQ(node->AddAttribute(&value, &value), E_FAIL);
     EXPECT_EQ(node->GetAttribute(&key, &text), E_FAIL);
@@ -247,12 +248,13 @@ TEST_F(NodeObject, ADetachedObjectFailsEverythingAndTouchesNoOutParameter) {
     EXPECT_EQ(other, reinterpret_cast<IDispatchXMLModelNode*>(0x1));
     EXPECT_EQ(sink.writes, 0);
     VariantClear(&value);
+    SysFreeString(name);
     EXPECT_EQ(Call(root, "GetChildCount").value.lVal, 0) << "the root is only cleared";
 }
 
 TEST_F(NodeObject, NullOutParametersFail) {
     IDispatchXMLModelNode* node = doc.Node();
-    OLECHAR name[] = u"id";
+    BSTR name = SysAllocString(u"id");
     EXPECT_EQ(node->GetName(nullptr), E_FAIL);
     EXPECT_EQ(node->GetText(nullptr), E_FAIL);
     EXPECT_EQ(node->GetChildCount(nullptr), E_FAIL);
@@ -266,6 +268,7 @@ TEST_F(NodeObject, NullOutParametersFail) {
     VARIANT key = Int(0);
     EXPECT_EQ(node->GetAttribute(&key, nullptr), E_FAIL);
     EXPECT_EQ(node->GetAttribute(nullptr, nullptr), E_FAIL);
+    SysFreeString(name);
     EXPECT_EQ(Call(doc, "GetChildCount").value.lVal, 4) << "nothing was added";
 }
 
