@@ -1,5 +1,6 @@
 #include "model/XMLNode.h"
 
+#include "model/HDispatchXMLNode.h"
 #include "text/GlobalPool.h"
 
 #include <algorithm>
@@ -120,6 +121,12 @@ void XMLNode::ClearNode() {
 void XMLNode::DestroyNode() {
     this->~XMLNode();
     nodePool.Free(this);
+}
+
+HDispatchXMLNode* XMLNode::GetWrapper() {
+    HDispatchXMLNode* object = wrapper != nullptr ? wrapper : new HDispatchXMLNode(this);
+    object->AddRef();
+    return object;
 }
 
 void XMLNode::LinkWrapper(HDispatchXMLNode* object, XMLNode** link) {

@@ -81,6 +81,9 @@ public:
     void DestroyNode();
 
     HDispatchXMLNode* Wrapper() const { return wrapper; }
+    // The node's object with one reference for the caller: the current one, or a new one
+    // linked both ways. Throws std::bad_alloc when none can be made.
+    HDispatchXMLNode* GetWrapper();
     // Links the node object both ways: `link` is the address of its pointer to this node.
     void LinkWrapper(HDispatchXMLNode* object, XMLNode** link);
     // Forgets the node object without touching it (it is going away).

@@ -1,0 +1,100 @@
+#include "model/HDispatchXMLModel.h"
+
+#include "errors/RaiseErrorInfo.h"
+#include "model/HDispatchXMLNode.h"
+#include "server/GuardCall.h"
+#include "text/Text.h"
+#include "transfer/ProxyDataTransfer.h"
+
+#include <utility>
+
+namespace Ostrel {
+
+HDispatchXMLModel::HDispatchXMLModel(std::unique_ptr<XMLModel> model) : model(std::move(model)) {}
+
+HDispatchXMLModel::~HDispatchXMLModel() = default;
+
+IUnknown* HDispatchXMLModel::ExtraInterface(REFIID riid) {
+    return riid == IID_ISupportErrorInfo ? &supportErrorInfo : nullptr;
+}
+
+HRESULT HDispatchXMLModel::Answer(bool succeeded) {
+    if (succeeded) {
+        return S_OK;
+    }
+    RaiseErrorInfo(model->Errors());
+    return E_FAIL;
+}
+
+HRESULT HDispatchXMLModel::Load(BSTR fileName) {
+    return GuardCall([&] { return Answer(model->LoadFile(Text(fileName))); });
+}
+
+HRESULT HDispatchXMLModel::Save(BSTR fileName) {
+    return GuardCall([&] { return Answer(model->SaveFile(Text(fileName))); });
+}
+
+HRESULT HDispatchXMLModel::LoadFromString(BSTR xml) {
+    return GuardCall([&] { return Answer(model->LoadString(Text(xml))); });
+}
+
+HRESULT HDispatchXMLModel::SaveToString(BSTR* xml) {
+    return GuardCall([&] {
+        if (xml == nullptr) {
+            return Answer(false);
+        }
+        Text saved;
+        if (!model->SaveString(saved)) {
+            return Answer(false);
+        }
+        *xml = saved.ToBSTR();
+        return S_OK;
+    });
+}
+
+HRESULT HDispatchXMLModel::LoadFromTransfer(IDispatch* source) {
+    return GuardCall([&] {
+        if (source == nullptr) {
+            return Answer(false);
+        }
+        ProxyDataTransfer proxy(source);
+        return Answer(model->LoadTransfer(proxy));
+    });
+}
+
+HRESULT HDispatchXMLModel::SaveToTransfer(IDispatch* target) {
+    return GuardCall([&] {
+        if (target == nullptr) {
+            return Answer(false);
+        }
+        ProxyDataTransfer proxy(target);
+        return Answer(model->SaveTransfer(proxy));
+    });
+}
+
+HRESULT HDispatchXMLModel::GetRoot(IDispatchXMLModelNode** root) {
+    return GuardCall([&] {
+        if (root == nullptr) {
+            return Answer(false);
+        }
+        *root = model->Root().GetWrapper();
+        return S_OK;
+    });
+}
+
+HRESULT HDispatchXMLModel::Clear() {
+    return GuardCall([&] {
+        model->Clear();
+        return S_OK;
+    });
+}
+
+HRESULT HDispatchXMLModel::LoadCompressed(BSTR fileName) {
+    return GuardCall([&] { return model->LoadCompressed(Text(fileName)) ? S_OK : E_FAIL; });
+}
+
+HRESULT HDispatchXMLModel::SaveCompressed(BSTR fileName) {
+    return GuardCall([&] { return model->SaveCompressed(Text(fileName)) ? S_OK : E_FAIL; });
+}
+
+} // namespace Ostrel

@@ -1,0 +1,326 @@
+#include "model/HDispatchXMLNode.h"
+
+#include "model/XMLModel.h"
+#include "model/XMLNode.h"
+#include "output/XMLWriter.h"
+#include "server/GuardCall.h"
+#include "text/Text.h"
+#include "transfer/ProxyDataTransfer.h"
+
+namespace Ostrel {
+
+namespace {
+
+// A variant that is cleared however the scope is left.
+struct ScopedVariant {
+    ScopedVariant() { VariantInit(&value); }
+    ScopedVariant(const ScopedVariant&) = delete;
+    ScopedVariant& operator=(const ScopedVariant&) = delete;
+    ~ScopedVariant() { VariantClear(&value); }
+    VARIANT value;
+};
+
+// An integer key: VT_UI1 (zero-extended), VT_I2 (sign-extended), VT_I4, or a reference to one.
+bool IntegerKey(const VARIANT& key, LONG& index) {
+    const bool byReference = (key.vt & VT_BYREF) != 0;
+    if (byReference && key.byref == nullptr) {
+        return false;
+    }
+    switch (key.vt & ~VT_BYREF) {
+    case VT_UI1:
+        index = byReference ? *key.pbVal : key.bVal;
+        return true;
+    case VT_I2:
+        index = byReference ? *key.piVal : key.iVal;
+        return true;
+    case VT_I4:
+        index = byReference ? *key.plVal : key.lVal;
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool NameKey(const VARIANT& key) {
+    return key.vt == VT_BSTR;
+}
+
+// Tries the value as a double, then an integer, then a string, and stores the first that
+// converts; E_INVALIDARG when none does.
+template <typename Real, typename Integer, typename String>
+HRESULT StoreValue(VARIANT* value, Real storeReal, Integer storeInteger, String storeText) {
+    if (value == nullptr) {
+        return E_INVALIDARG;
+    }
+    ScopedVariant converted;
+    if (VariantChangeType(&converted.value, value, 0, VT_R8) >= 0) {
+        return storeReal(converted.value.dblVal);
+    }
+    if (VariantChangeType(&converted.value, value, 0, VT_I4) >= 0) {
+        return storeInteger(converted.value.lVal);
+    }
+    if (VariantChangeType(&converted.value, value, 0, VT_BSTR) >= 0) {
+        return storeText(Text(converted.value.bstrVal, false));
+    }
+    return E_INVALIDARG;
+}
+
+HRESULT HandOut(const Text& text, BSTR* out) {
+    *out = text.ToBSTR();
+    return S_OK;
+}
+
+HRESULT HandOut(XMLNode* target, IDispatchXMLModelNode** out) {
+    *out = target == nullptr ? nullptr : target->GetWrapper();
+    return S_OK;
+}
+
+HRESULT AddedOrRefused(bool added) {
+    return added ? S_OK : S_FALSE;
+}
+
+} // namespace
+
+HDispatchXMLNode::HDispatchXMLNode(XMLNode* node) : node(node) {
+    node->LinkWrapper(this, &this->node);
+}
+
+HDispatchXMLNode::~HDispatchXMLNode() {
+    if (node != nullptr) {
+        node->UnlinkWrapper();
+    }
+}
+
+IUnknown* HDispatchXMLNode::ExtraInterface(REFIID riid) {
+    return riid == IID_ISupportErrorInfo ? &supportErrorInfo : nullptr;
+}
+
+HRESULT HDispatchXMLNode::AddAttribute(VARIANT* name, VARIANT* value) {
+    return GuardCall([&] {
+        if (node == nullptr || name == nullptr) {
+            return E_FAIL;
+        }
+        ScopedVariant nameText;
+        if (VariantChangeType(&nameText.value, name, 0, VT_BSTR) < 0) {
+            return E_INVALIDARG;
+        }
+        const Text attributeName(nameText.value.bstrVal, false);
+        return StoreValue(
+            value,
+            [&](double real) {
+                return AddedOrRefused(node->AddAttributeReal(attributeName, real));
+            },
+            [&](LONG integer) {
+                return AddedOrRefused(node->AddAttributeInteger(attributeName, integer));
+            },
+            [&](const Text& text) {
+                return AddedOrRefused(node->AddAttribute(attributeName, text));
+            });
+    });
+}
+
+HRESULT HDispatchXMLNode::GetAttribute(VARIANT* key, BSTR* value) {
+    return GuardCall([&] {
+        if (node == nullptr || key == nullptr || value == nullptr) {
+            return E_FAIL;
+        }
+        const TaggedAttributes& attributes = node->Attributes();
+        LONG index = 0;
+        if (IntegerKey(*key, index)) {
+            if (index < 0 || index >= attributes.Count()) {
+                *value = nullptr;
+                return E_INVALIDARG;
+            }
+            return HandOut(attributes.ValueAt(index), value);
+        }
+        if (!NameKey(*key)) {
+            return E_INVALIDARG;
+        }
+        if (!node->FindAttribute(Text(key->bstrVal), &index)) {
+            *value = nullptr;
+            return S_FALSE;
+        }
+        return HandOut(attributes.ValueAt(index), value);
+    });
+}
+
+HRESULT HDispatchXMLNode::AddAttributeText(BSTR name, BSTR value) {
+    return GuardCall([&] {
+        if (node == nullptr) {
+            return E_FAIL;
+        }
+        return node->AddAttribute(Text(name, false), Text(value, false)) ? S_OK : E_FAIL;
+    });
+}
+
+HRESULT HDispatchXMLNode::AddChild(BSTR name, IDispatchXMLModelNode** child) {
+    return GuardCall([&] {
+        if (node == nullptr || child == nullptr) {
+            return E_FAIL;
+        }
+        return HandOut(node->CreateChild(Text(name, false)), child);
+    });
+}
+
+HRESULT HDispatchXMLNode::SetName(BSTR name) {
+    return GuardCall([&] {
+        if (node == nullptr) {
+            return E_FAIL;
+        }
+        node->SetName(Text(name, false));
+        return S_OK;
+    });
+}
+
+HRESULT HDispatchXMLNode::GetName(BSTR* name) {
+    return GuardCall([&] {
+        if (node == nullptr || name == nullptr) {
+            return E_FAIL;
+        }
+        return HandOut(node->Name(), name);
+    });
+}
+
+HRESULT HDispatchXMLNode::SetText(VARIANT* value) {
+    return GuardCall([&] {
+        if (node == nullptr) {
+            return E_FAIL;
+        }
+        return StoreValue(
+            value,
+            [&](double real) {
+                node->SetTextReal(real);
+                return S_OK;
+            },
+            [&](LONG integer) {
+                node->SetTextInteger(integer);
+                return S_OK;
+            },
+            [&](const Text& text) {
+                node->SetText(text);
+                return S_OK;
+            });
+    });
+}
+
+HRESULT HDispatchXMLNode::GetText(BSTR* text) {
+    return GuardCall([&] {
+        if (node == nullptr || text == nullptr) {
+            return E_FAIL;
+        }
+        return HandOut(node->GetText(), text);
+    });
+}
+
+HRESULT HDispatchXMLNode::GetChildCount(LONG* count) {
+    if (node == nullptr || count == nullptr) {
+        return E_FAIL;
+    }
+    *count = node->ChildCount();
+    return S_OK;
+}
+
+HRESULT HDispatchXMLNode::GetChild(VARIANT* key, IDispatchXMLModelNode** child) {
+    return GuardCall([&] {
+        if (node == nullptr || key == nullptr || child == nullptr) {
+            return E_FAIL;
+        }
+        XMLNode* found = nullptr;
+        LONG index = 0;
+        if (IntegerKey(*key, index)) {
+            found = node->ChildAt(index);
+        } else if (NameKey(*key)) {
+            found = node->FindChild(Text(key->bstrVal));
+        }
+        HandOut(found, child);
+        return found != nullptr ? S_OK : E_FAIL;
+    });
+}
+
+HRESULT HDispatchXMLNode::GetAttributeValue(LONG index, BSTR* value) {
+    return GuardCall([&] {
+        if (node == nullptr || value == nullptr) {
+            return E_FAIL;
+        }
+        if (index < 0 || index >= node->Attributes().Count()) {
+            return E_INVALIDARG;
+        }
+        return HandOut(node->Attributes().ValueAt(index), value);
+    });
+}
+
+HRESULT HDispatchXMLNode::GetAttributeName(LONG index, BSTR* name) {
+    return GuardCall([&] {
+        if (node == nullptr || name == nullptr) {
+            return E_FAIL;
+        }
+        if (index < 0 || index >= node->Attributes().Count()) {
+            return E_INVALIDARG;
+        }
+        return HandOut(node->Attributes().NameAt(index), name);
+    });
+}
+
+HRESULT HDispatchXMLNode::GetAttributeByName(BSTR name, BSTR* value) {
+    return GuardCall([&] {
+        if (node == nullptr || value == nullptr) {
+            return E_FAIL;
+        }
+        LONG index = 0;
+        if (!node->FindAttribute(Text(name), &index)) {
+            return E_INVALIDARG;
+        }
+        return HandOut(node->Attributes().ValueAt(index), value);
+    });
+}
+
+HRESULT HDispatchXMLNode::GetAttributeCount(LONG* count) {
+    if (node == nullptr || count == nullptr) {
+        return E_FAIL;
+    }
+    *count = node->Attributes().Count();
+    return S_OK;
+}
+
+HRESULT HDispatchXMLNode::WriteTo(IDispatch* target) {
+    return GuardCall([&] {
+        // The root after a load has no name; writing it would produce "</>".
+        if (node == nullptr || target == nullptr || node->Name().IsEmpty()) {
+            return E_FAIL;
+        }
+        ProxyDataTransfer proxy(target);
+        XMLWriter writer(&proxy);
+        return XMLModel::WriteSubtree(*node, writer) ? S_OK : E_FAIL;
+    });
+}
+
+HRESULT HDispatchXMLNode::GetParent(IDispatchXMLModelNode** parent) {
+    return GuardCall([&] {
+        if (node == nullptr || parent == nullptr) {
+            return E_FAIL;
+        }
+        return HandOut(node->Parent(), parent);
+    });
+}
+
+HRESULT HDispatchXMLNode::HasAttribute(BSTR name, VARIANT_BOOL* result) {
+    return GuardCall([&] {
+        if (node == nullptr || result == nullptr) {
+            return E_FAIL;
+        }
+        LONG index = 0;
+        *result = node->FindAttribute(Text(name), &index) ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    });
+}
+
+HRESULT HDispatchXMLNode::SetAttribute(BSTR name, BSTR value) {
+    return GuardCall([&] {
+        if (node == nullptr) {
+            return E_FAIL;
+        }
+        return node->SetAttribute(Text(name, false), Text(value, false)) ? S_OK : E_FAIL;
+    });
+}
+
+} // namespace Ostrel

@@ -1,0 +1,233 @@
+#include "AutomationTestSupport.h"
+#include "model/XMLModel.h"
+#include "transfer/DataFile.h"
+#include "transfer/HostStreams.h"
+#include "transfer/StreamCompression.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace Ostrel::Testing {
+namespace {
+
+const std::string kDeclarationLine = "<?xml version='1.0' encoding='UTF-8' ?>\n";
+const std::string kDocument = "<doc a=\"1\"><item>one</item><item>two</item></doc>";
+
+class ModelObject : public AutomationTest {
+protected:
+    std::string SavedText(IDispatch* model) {
+        const Outcome saved = Call(model, "SaveToString");
+        EXPECT_EQ(saved.code, S_OK) << saved.description;
+        return saved.Text();
+    }
+
+    // A container file whose blocks are sound but whose document is cut short.
+    std::string MalformedContainer() {
+        const std::string path = scratch.Path() + "/cut.pxc";
+        DataFile file{Text(path.c_str())};
+        EXPECT_TRUE(file.Create());
+        {
+            StreamCompression stream(&file, XMLModel::kContainerBlockSize);
+            EXPECT_TRUE(stream.Write("<doc><item>", 11));
+            EXPECT_TRUE(stream.Finish());
+        }
+        EXPECT_TRUE(file.Commit());
+        return path;
+    }
+
+    ScratchDirectory scratch;
+};
+
+TEST_F(ModelObject, RootObjectStaysWhileLoadsAndClearDetachTheElements) {
+    Ref model = NewModel();
+    Ref root = CallForObject(model, "GetRoot");
+    EXPECT_EQ(Call(root, "GetName").Text(), "Root");
+    EXPECT_EQ(Call(root, "GetChildCount").value.lVal, 0);
+    EXPECT_EQ(SavedText(model), kDeclarationLine);
+
+    EXPECT_EQ(Call(model, "LoadFromString", {Str(kDocument)}).code, S_OK);
+    Ref again = CallForObject(model, "GetRoot");
+    EXPECT_EQ(again.get(), root.get()) << "the root keeps its object across a load";
+    EXPECT_EQ(Call(root, "GetName").Text(), "");
+    EXPECT_EQ(Call(root, "GetChildCount").value.lVal, 1);
+    Ref doc = CallForObject(root, "GetChild", {Int(0)});
+    EXPECT_EQ(Call(doc, "GetName").Text(), "doc");
+
+    EXPECT_EQ(Call(model, "Clear").code, S_OK);
+    BSTR untouched = reinterpret_cast<BSTR>(0x1);
+    EXPECT_EQ(doc.Node()->GetName(&untouched), E_FAIL) << "the element is gone";
+    EXPECT_EQ(untouched, reinterpret_cast<BSTR>(0x1));
+    EXPECT_EQ(Call(root, "GetChildCount").value.lVal, 0) << "the root still works";
+    EXPECT_EQ(SavedText(model), kDeclarationLine);
+
+    EXPECT_EQ(Call(model, "LoadFromString", {Str(kDocument)}).code, S_OK);
+    EXPECT_EQ(Call(doc, "GetChildCount").code, E_FAIL) << "a detached object stays detached";
+}
+
+TEST_F(ModelObject, ReleasingTheModelDetachesEveryNodeObject) {
+    Ref model = NewModel();
+    ASSERT_EQ(Call(model, "LoadFromString", {Str(kDocument)}).code, S_OK);
+    Ref root = CallForObject(model, "GetRoot");
+    Ref item = CallForObject(CallForObject(root, "GetChild", {Str("doc")}), "GetChild", {Int(1)});
+    EXPECT_EQ(Call(item, "GetText").Text(), "two");
+    model.Reset();
+    EXPECT_EQ(Call(item, "GetText").code, E_FAIL);
+    EXPECT_EQ(Call(item, "GetParent").code, E_FAIL);
+    EXPECT_EQ(Call(root, "GetChildCount").code, E_FAIL) << "the root goes with its model";
+    EXPECT_EQ(Call(root, "AddChild", {Str("x")}).code, E_FAIL);
+}
+
+TEST_F(ModelObject, EachFailedLoadHandsOverItsOwnMessage) {
+    Ref model = NewModel();
+    ASSERT_EQ(Call(model, "LoadFromString", {Str(kDocument)}).code, S_OK);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const Outcome failed = Call(model, "LoadFromString", {Str("<doc><open></doc>")});
+        EXPECT_EQ(failed.code, E_FAIL);
+        EXPECT_EQ(failed.description.rfind("XML Parse failed: ", 0), 0u) << failed.description;
+        EXPECT_NE(failed.description.find("(Line: 1, Column: "), std::string::npos);
+        EXPECT_EQ(failed.description.find("XML Parse failed", 1), std::string::npos)
+            << "only this call's message: " << failed.description;
+    }
+
+    ASSERT_EQ(Call(model, "LoadFromString", {Str(kDocument)}).code, S_OK);
+    const std::string before = SavedText(model);
+    const std::string missing = scratch.Path() + "/missing.xml";
+    const Outcome load = Call(model, "Load", {Str(missing)});
+    EXPECT_EQ(load.code, E_FAIL);
+    EXPECT_EQ(load.description, "Failed to open file: " + missing);
+    EXPECT_EQ(SavedText(model), before) << "a file that does not open leaves the document";
+
+    const Outcome save = Call(model, "Save", {Str("")});
+    EXPECT_EQ(save.code, E_FAIL);
+    EXPECT_EQ(save.description, "Failed to create file: ");
+}
+
+TEST_F(ModelObject, FilesRoundTripAndTheCompressedPairPublishesNothing) {
+    Ref model = NewModel();
+    ASSERT_EQ(Call(model, "LoadFromString", {Str(kDocument)}).code, S_OK);
+    const std::string saved = SavedText(model);
+    const std::string plain = scratch.Path() + "/plain.xml";
+    const std::string packed = scratch.Path() + "/packed.pxc";
+    EXPECT_EQ(Call(model, "Save", {Str(plain)}).code, S_OK);
+    EXPECT_EQ(Call(model, "SaveCompressed", {Str(packed)}).code, S_OK);
+
+    Ref copy = NewModel();
+    EXPECT_EQ(Call(copy, "Load", {Str(plain)}).code, S_OK);
+    EXPECT_EQ(SavedText(copy), saved);
+    EXPECT_EQ(Call(copy, "Clear").code, S_OK);
+    EXPECT_EQ(Call(copy, "LoadCompressed", {Str(packed)}).code, S_OK);
+    EXPECT_EQ(SavedText(copy), saved);
+
+    const Outcome missing = Call(copy, "LoadCompressed", {Str(scratch.Path() + "/none.pxc")});
+    EXPECT_EQ(missing.code, E_FAIL);
+    EXPECT_EQ(missing.description, "");
+    EXPECT_EQ(Call(copy, "SaveCompressed", {Str("")}).code, E_FAIL);
+
+    const Outcome cut = Call(copy, "LoadCompressed", {Str(MalformedContainer())});
+    EXPECT_EQ(cut.code, E_FAIL);
+    EXPECT_EQ(cut.description, "") << "the parse message stays pending";
+    const std::string absent = scratch.Path() + "/absent.xml";
+    const Outcome next = Call(copy, "Load", {Str(absent)});
+    EXPECT_EQ(next.code, E_FAIL);
+    EXPECT_EQ(next.description.rfind("XML Parse failed: ", 0), 0u) << next.description;
+    const std::string tail = "Failed to open file: " + absent;
+    ASSERT_GT(next.description.size(), tail.size());
+    EXPECT_EQ(next.description.substr(next.description.size() - tail.size()), tail)
+        << "both failures in one hand-over: " << next.description;
+    EXPECT_EQ(next.description.find("Failed to open file"), next.description.size() - tail.size())
+        << "the parse message is immediately followed by the file's";
+}
+
+TEST_F(ModelObject, TransfersReachCompiledAndScriptHosts) {
+    Ref model = NewModel();
+    ASSERT_EQ(Call(model, "LoadFromString", {Str(kDocument)}).code, S_OK);
+    const std::string saved = SavedText(model);
+
+    EarlyStream early;
+    ScriptStream script;
+    EXPECT_EQ(Call(model, "SaveToTransfer", {Obj(&early)}).code, S_OK);
+    EXPECT_EQ(Call(model, "SaveToTransfer", {Obj(&script)}).code, S_OK);
+    EXPECT_EQ(early.written, saved);
+    EXPECT_EQ(script.written, saved);
+
+    for (bool intoArgument : {false, true}) {
+        ScriptStream source;
+        source.readIntoArgument = intoArgument;
+        source.shape = ReadShape::UnsignedBytes;
+        source.source = saved;
+        Ref copy = NewModel();
+        EXPECT_EQ(Call(copy, "LoadFromTransfer", {Obj(&source)}).code, S_OK) << intoArgument;
+        EXPECT_EQ(SavedText(copy), saved);
+        EXPECT_EQ(source.references, 1u);
+    }
+    EarlyStream source;
+    source.source = saved;
+    Ref copy = NewModel();
+    EXPECT_EQ(Call(copy, "LoadFromTransfer", {Obj(&source)}).code, S_OK);
+    EXPECT_EQ(SavedText(copy), saved);
+    EXPECT_EQ(early.references, 1u);
+    EXPECT_EQ(source.references, 1u);
+}
+
+TEST_F(ModelObject, BadSourcesAndSinksFailTheTransfer) {
+    const std::string big = "<doc>" + std::string(25000, 'x') + "</doc>";
+    for (ReadShape shape : {ReadShape::UnsignedBytes, ReadShape::Oversized,
+                            ReadShape::TwoDimensions, ReadShape::NotAnArray}) {
+        EarlyStream source;
+        source.source = big;
+        source.shape = shape;
+        Ref model = NewModel();
+        const Outcome load = Call(model, "LoadFromTransfer", {Obj(&source)});
+        EXPECT_EQ(load.code, E_FAIL) << static_cast<int>(shape);
+        EXPECT_EQ(load.description, "XML Parse failed: there was an error streaming in data");
+    }
+    EarlyStream midway;
+    midway.source = big;
+    midway.failAtRead = 2;
+    Ref model = NewModel();
+    EXPECT_EQ(Call(model, "LoadFromTransfer", {Obj(&midway)}).code, E_FAIL);
+    EXPECT_EQ(midway.reads, 2) << "nothing is read after the failure";
+
+    ScriptStream stranger;
+    stranger.knowsNames = false;
+    EXPECT_EQ(Call(model, "LoadFromTransfer", {Obj(&stranger)}).code, E_FAIL);
+    ASSERT_EQ(Call(model, "LoadFromString", {Str(big)}).code, S_OK);
+    EXPECT_EQ(Call(model, "SaveToTransfer", {Obj(&stranger)}).code, E_FAIL);
+    EarlyStream refusing;
+    refusing.failWrites = true;
+    const Outcome save = Call(model, "SaveToTransfer", {Obj(&refusing)});
+    EXPECT_EQ(save.code, E_FAIL);
+    EXPECT_EQ(save.description, "") << "a failed write records no message";
+
+    EXPECT_EQ(Call(model, "LoadFromTransfer", {Obj(nullptr)}).code, E_FAIL);
+    EXPECT_EQ(Call(model, "SaveToTransfer", {Obj(nullptr)}).code, E_FAIL);
+}
+
+TEST_F(ModelObject, InterfacesAndNullOutPointers) {
+    Ref model = NewModel();
+    void* found = nullptr;
+    ASSERT_EQ(model->QueryInterface(IID_ISupportErrorInfo, &found), S_OK);
+    auto* support = static_cast<ISupportErrorInfo*>(found);
+    EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IDispatchXMLModel), S_OK);
+    EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IDispatchXMLModelNode), S_FALSE);
+    support->Release();
+    found = reinterpret_cast<void*>(0x1);
+    EXPECT_EQ(model->QueryInterface(IID_IDispatchXMLParser, &found), E_FAIL);
+    EXPECT_EQ(found, nullptr);
+
+    OLECHAR name[] = u"Load";
+    LPOLESTR names[] = {name};
+    DISPID id = 0;
+    EXPECT_EQ(model->GetIDsOfNames(IID_IDispatchXMLModel, names, 1, 0, &id),
+              DISP_E_UNKNOWNINTERFACE);
+
+    EXPECT_EQ(model.Model()->SaveToString(nullptr), E_FAIL);
+    EXPECT_EQ(model.Model()->GetRoot(nullptr), E_FAIL);
+    EXPECT_EQ(TakeErrorDescription(), "");
+    EXPECT_EQ(model.Model()->LoadFromString(nullptr), E_FAIL) << "an empty document";
+    EXPECT_EQ(TakeErrorDescription().rfind("XML Parse failed: ", 0), 0u);
+}
+
+} // namespace
+} // namespace Ostrel::Testing
