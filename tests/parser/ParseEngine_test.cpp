@@ -1,5 +1,6 @@
 #include "ParserClients.h"
 #include "ParserTestSupport.h"
+#include "parser/HDispatchTaggedAttributes.h"
 #include "parser/ParseEngine.h"
 #include "transfer/IDataTransfer.h"
 
@@ -373,6 +374,25 @@ TEST_F(ParserTest, HostTextOutsideAsciiParsesAsUtf8) {
                                "Characters '\xC3\xA0 la carte'", "EndElement caf\xC3\xA9",
                                "EndDocument"};
     EXPECT_EQ(client.events, expected);
+}
+
+// Clients convert strings of their own while the tokenizer still reads the host's text.
+TEST_F(ParserTest, ClientConversionsDuringAStringParseLeaveTheTextIntact) {
+    const std::string document = LongDocument(20);
+    RecordingClient client;
+    auto* scratch = new Ostrel::HDispatchTaggedAttributes;
+    scratch->AddRef();
+    int added = 0;
+    client.afterEvent = [&](RecordingClient&) {
+        for (int i = 0; i < 12; ++i) {
+            const std::string name = "n" + std::to_string(added++) + std::string(40, 'x');
+            scratch->AddAttribute(Bstr(name), Bstr(std::string(60, 'v')));
+            scratch->GetValue(Bstr(name), nullptr);
+        }
+    };
+    EXPECT_EQ(RunStringParse(Bstr(document), &client), S_OK);
+    EXPECT_EQ(client.events, ExpatRecorder::Record(document, {document.size()}));
+    scratch->Release();
 }
 
 TEST_F(ParserTest, ScriptClientsHearTheEventsTheyName) {
