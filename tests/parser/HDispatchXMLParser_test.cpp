@@ -1,0 +1,198 @@
+#include "ParserClients.h"
+#include "ParserTestSupport.h"
+#include "parser/HExternalXMLParser.h"
+#include "platform/testsupport.h"
+#include "pravell_idl.h"
+#include "server/CountedObject.h"
+#include "transfer/HostStreams.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using Ostrel::HExternalXMLParser;
+using Ostrel::LiveObjectCount;
+using Ostrel::Testing::Bstr;
+using Ostrel::Testing::EarlyStream;
+using Ostrel::Testing::EventLog;
+using Ostrel::Testing::ParserTest;
+using Ostrel::Testing::ReadShape;
+using Ostrel::Testing::RecordingClient;
+using Ostrel::Testing::ScriptClient;
+using Ostrel::Testing::ScriptStream;
+
+// Holds the one reference of a parser made for the test.
+struct Held {
+    Held() : object(new HExternalXMLParser) { object->AddRef(); }
+    ~Held() { object->Release(); }
+    HExternalXMLParser* operator->() const { return object; }
+    HExternalXMLParser* object;
+};
+
+const EventLog kSmallDocument = {"StartDocument", "StartElement r [a=1]", "Characters 't'",
+                                 "EndElement r", "EndDocument"};
+
+TEST_F(ParserTest, ParseFileReadsCarriageReturnsAsLineFeeds) {
+    ScratchDirectory directory;
+    const std::string path = directory.Path() + "/lines.xml";
+    WriteWholeFile(path, "<r>\r\na\r\nb\r</r>\r\n");
+    Held parser;
+    RecordingClient client;
+    EXPECT_EQ(parser->ParseFile(Bstr(path), &client), S_OK);
+    const EventLog expected = {"StartDocument",   "StartElement r []", "Characters '\n'",
+                               "Characters 'a'",  "Characters '\n'",   "Characters 'b'",
+                               "Characters '\n'", "EndElement r",      "EndDocument"};
+    EXPECT_EQ(client.events, expected);
+    EXPECT_EQ(client.references, 1u);
+}
+
+TEST_F(ParserTest, ParseFileOfAMissingFileSendsNothing) {
+    ScratchDirectory directory;
+    Held parser;
+    RecordingClient client;
+    EXPECT_EQ(parser->ParseFile(Bstr(directory.Path() + "/missing.xml"), &client), E_FAIL);
+    EXPECT_EQ(parser->ParseFile(nullptr, &client), E_FAIL);
+    EXPECT_TRUE(client.events.empty());
+    EXPECT_EQ(client.references, 1u);
+
+    const std::string path = directory.Path() + "/present.xml";
+    WriteWholeFile(path, "<r/>");
+    EXPECT_EQ(parser->ParseFile(Bstr(path), nullptr), E_FAIL);
+}
+
+TEST_F(ParserTest, SuccessiveParsesReachOnlyTheirOwnClient) {
+    Held parser;
+    RecordingClient first;
+    RecordingClient second;
+    EXPECT_EQ(parser->ParseString(Bstr("<r a='1'>t</r>"), &first), S_OK);
+    EXPECT_EQ(parser->ParseString(Bstr("<s/>"), &second), S_OK);
+    EXPECT_EQ(first.events, kSmallDocument);
+    const EventLog secondExpected = {"StartDocument", "StartElement s []", "EndElement s",
+                                     "EndDocument"};
+    EXPECT_EQ(second.events, secondExpected);
+    EXPECT_EQ(parser->ParseString(Bstr("<s/>"), nullptr), E_FAIL);
+}
+
+TEST_F(ParserTest, ParseStreamReadsAHostSource) {
+    Held parser;
+    RecordingClient client;
+    EXPECT_EQ(parser->ParseStream(nullptr, &client), E_FAIL);
+    EXPECT_TRUE(client.events.empty());
+
+    EarlyStream early;
+    early.source = "<r a='1'>t</r>";
+    EXPECT_EQ(parser->ParseStream(&early, &client), S_OK);
+    EXPECT_EQ(client.events, kSmallDocument);
+    EXPECT_EQ(early.references, 1u);
+
+    ScriptStream script;
+    script.source = "<r a='1'>t</r>";
+    script.shape = ReadShape::UnsignedBytes;
+    RecordingClient scriptReader;
+    EXPECT_EQ(parser->ParseStream(&script, &scriptReader), S_OK);
+    EXPECT_EQ(scriptReader.events, kSmallDocument);
+    EXPECT_EQ(script.references, 1u);
+
+    EarlyStream failing;
+    failing.source = std::string(30000, ' ');
+    failing.failAtRead = 2;
+    RecordingClient told;
+    EXPECT_EQ(parser->ParseStream(&failing, &told), E_FAIL);
+    const EventLog expected = {"StartDocument", "ParseError 'Error streaming in data'",
+                               "EndDocument"};
+    EXPECT_EQ(told.events, expected);
+
+    EarlyStream oversized;
+    oversized.source = "<r>" + std::string(20000, 'x') + "</r>";
+    oversized.shape = ReadShape::Oversized;
+    RecordingClient refused;
+    EXPECT_EQ(parser->ParseStream(&oversized, &refused), E_FAIL);
+    EXPECT_EQ(refused.events, expected);
+}
+
+TEST_F(ParserTest, ParserCountsItselfAndAnswersOnlyItsInterfaces) {
+    const LONG before = LiveObjectCount();
+    auto* parser = new HExternalXMLParser;
+    EXPECT_EQ(LiveObjectCount(), before + 1);
+    void* found = nullptr;
+    for (const IID* iid : {&IID_IDispatchXMLParser, &IID_IDispatch, &IID_IUnknown}) {
+        EXPECT_EQ(parser->QueryInterface(*iid, &found), S_OK);
+        EXPECT_EQ(found, static_cast<IDispatchXMLParser*>(parser));
+    }
+    found = parser;
+    EXPECT_EQ(parser->QueryInterface(IID_ISupportErrorInfo, &found), E_FAIL);
+    EXPECT_EQ(found, nullptr);
+    for (int i = 0; i < 2; ++i) {
+        parser->Release();
+    }
+    EXPECT_EQ(parser->Release(), 0u);
+    EXPECT_EQ(LiveObjectCount(), before);
+}
+
+DISPID IdOf(IDispatch* object, const char16_t* name) {
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    DISPID id = DISPID_UNKNOWN;
+    EXPECT_EQ(object->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
+    return id;
+}
+
+// Calls a two-argument operation by name.
+HRESULT CallByName(IDispatch* object, const char16_t* name, VARIANT first, IDispatch* client) {
+    VARIANT reversed[2];
+    VariantInit(&reversed[0]);
+    reversed[0].vt = VT_DISPATCH;
+    reversed[0].pdispVal = client;
+    reversed[1] = first;
+    DISPPARAMS params = {reversed, nullptr, 2, 0};
+    return object->Invoke(IdOf(object, name), IID_NULL, 0, DISPATCH_METHOD, &params, nullptr,
+                          nullptr, nullptr);
+}
+
+VARIANT TextValue(BSTR text) {
+    VARIANT variant;
+    VariantInit(&variant);
+    variant.vt = VT_BSTR;
+    variant.bstrVal = text;
+    return variant;
+}
+
+TEST_F(ParserTest, EveryParserOperationAnswersLateBinding) {
+    Register("pravell");
+    Register("utils");
+    ScratchDirectory directory;
+    const std::string path = directory.Path() + "/doc.xml";
+    WriteWholeFile(path, "<r a='1'>t</r>");
+    Held parser;
+    IDispatch* object = parser.object;
+
+    ScriptClient fromFile;
+    Bstr name(path);
+    EXPECT_EQ(CallByName(object, u"ParseFile", TextValue(name), &fromFile), S_OK);
+    ScriptClient fromString;
+    Bstr xml("<r a='1'>t</r>");
+    EXPECT_EQ(CallByName(object, u"parsestring", TextValue(xml), &fromString), S_OK);
+    ScriptStream stream;
+    stream.source = "<r a='1'>t</r>";
+    VARIANT source;
+    VariantInit(&source);
+    source.vt = VT_DISPATCH;
+    source.pdispVal = &stream;
+    ScriptClient fromStream;
+    EXPECT_EQ(CallByName(object, u"ParseStream", source, &fromStream), S_OK);
+
+    const EventLog expected = {"StartDocument", "StartElement r [a=1]", "Characters 't'",
+                               "EndElement r", "EndDocument"};
+    EXPECT_EQ(fromFile.events, expected);
+    EXPECT_EQ(fromString.events, expected);
+    EXPECT_EQ(fromStream.events, expected);
+
+    Bstr broken("<r>");
+    ScriptClient failed;
+    EXPECT_NE(CallByName(object, u"ParseString", TextValue(broken), &failed), S_OK);
+    EXPECT_EQ(failed.events.size(), 4u);
+}
+
+} // namespace

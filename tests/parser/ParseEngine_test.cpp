@@ -1,0 +1,416 @@
+#include "ParserClients.h"
+#include "ParserTestSupport.h"
+#include "parser/HDispatchTaggedAttributes.h"
+#include "parser/ParseEngine.h"
+#include "transfer/IDataTransfer.h"
+
+#include <expat.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using Ostrel::IDataTransfer;
+using Ostrel::RunParse;
+using Ostrel::RunStringParse;
+using Ostrel::Testing::Bstr;
+using Ostrel::Testing::EventLog;
+using Ostrel::Testing::ParserTest;
+using Ostrel::Testing::RecordingClient;
+using Ostrel::Testing::ScriptClient;
+
+constexpr size_t kPiece = 10000;
+
+// Serves `bytes` in reads of at most `shortAt[n]` bytes for read n (when listed), can fail a
+// read or report more than it was asked for, and records the size of each read it answered.
+class PieceSource : public IDataTransfer {
+public:
+    explicit PieceSource(std::string bytes) : bytes(std::move(bytes)) {}
+    bool Write(const void*, LONG) override { return false; }
+    bool Read(void* buffer, LONG maxLength, uint32_t* bytesRead) override {
+        const int read = static_cast<int>(delivered.size());
+        if (read == failAtRead) {
+            return false;
+        }
+        size_t n = std::min(static_cast<size_t>(maxLength), bytes.size() - position);
+        if (shortAt.count(read) != 0) {
+            n = std::min(n, shortAt[read]);
+        }
+        std::memcpy(buffer, bytes.data() + position, n);
+        position += n;
+        delivered.push_back(n);
+        *bytesRead = static_cast<uint32_t>(n) + (read == overReportAt ? 1 : 0);
+        return true;
+    }
+    bool Unread(LONG) override { return false; }
+    void AddRef() override {}
+    void Release() override {}
+
+    std::string bytes;
+    size_t position = 0;
+    std::map<int, size_t> shortAt;
+    int failAtRead = -1;
+    int overReportAt = -1;
+    std::vector<size_t> delivered;
+};
+
+// The texts the system reports for the tokenizer codes these documents reach.
+std::string ErrorText(XML_Error code) {
+    switch (code) {
+    case XML_ERROR_NO_ELEMENTS:
+        return "no element found";
+    case XML_ERROR_INVALID_TOKEN:
+        return "not well-formed";
+    case XML_ERROR_UNCLOSED_TOKEN:
+    case XML_ERROR_PARTIAL_CHAR:
+        return "unclosed token";
+    case XML_ERROR_TAG_MISMATCH:
+        return "mismatched tag";
+    case XML_ERROR_JUNK_AFTER_DOC_ELEMENT:
+        return "junk after document element";
+    case XML_ERROR_UNDEFINED_ENTITY:
+        return "undefined entity";
+    default:
+        ADD_FAILURE() << "no expected text for tokenizer code " << code;
+        return "";
+    }
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+// What a client should see, taken from expat's own events over the same pieces: attributes
+// ordered by name without regard to ASCII case, the first of two equal names kept.
+class ExpatRecorder {
+public:
+    static EventLog Record(const std::string& document, const std::vector<size_t>& pieces) {
+        ExpatRecorder recorder;
+        XML_Parser parser = XML_ParserCreate("utf-8");
+        XML_SetUserData(parser, &recorder);
+        XML_SetElementHandler(parser, StartTag, EndTag);
+        XML_SetCharacterDataHandler(parser, Text);
+        XML_SetCommentHandler(parser, CommentText);
+        XML_SetDoctypeDeclHandler(parser, Doctype, nullptr);
+        recorder.log.push_back("StartDocument");
+        size_t at = 0;
+        for (size_t i = 0; i < pieces.size(); ++i) {
+            const bool final = i + 1 == pieces.size();
+            if (XML_Parse(parser, document.data() + at, static_cast<int>(pieces[i]), final) ==
+                XML_STATUS_ERROR) {
+                recorder.log.push_back(
+                    "ParseError '" + ErrorText(XML_GetErrorCode(parser)) +
+                    " (Line: " + std::to_string(XML_GetCurrentLineNumber(parser)) +
+                    ", Column: " + std::to_string(XML_GetCurrentColumnNumber(parser)) + ")'");
+                break;
+            }
+            at += pieces[i];
+        }
+        recorder.log.push_back("EndDocument");
+        XML_ParserFree(parser);
+        return recorder.log;
+    }
+
+    // The pieces RunParse reads: full pieces, then the short (possibly empty) last one.
+    static std::vector<size_t> PiecesOf(size_t length) {
+        std::vector<size_t> pieces(length / kPiece, kPiece);
+        pieces.push_back(length % kPiece);
+        return pieces;
+    }
+
+private:
+    static void StartTag(void* self, const XML_Char* name, const XML_Char** attributes) {
+        std::vector<std::pair<std::string, std::string>> pairs;
+        for (; attributes[0] != nullptr; attributes += 2) {
+            const std::string key = Lower(attributes[0]);
+            if (std::none_of(pairs.begin(), pairs.end(),
+                             [&](const auto& pair) { return Lower(pair.first) == key; })) {
+                pairs.emplace_back(attributes[0], attributes[1]);
+            }
+        }
+        std::stable_sort(pairs.begin(), pairs.end(), [](const auto& a, const auto& b) {
+            return Lower(a.first) < Lower(b.first);
+        });
+        std::string line = std::string("StartElement ") + name + " [";
+        for (size_t i = 0; i < pairs.size(); ++i) {
+            line += (i > 0 ? "," : "") + pairs[i].first + "=" + pairs[i].second;
+        }
+        Log(self, line + "]");
+    }
+    static void EndTag(void* self, const XML_Char* name) {
+        Log(self, std::string("EndElement ") + name);
+    }
+    static void Text(void* self, const XML_Char* text, int length) {
+        Log(self, "Characters '" + std::string(text, static_cast<size_t>(length)) + "'");
+    }
+    static void CommentText(void* self, const XML_Char* text) {
+        Log(self, std::string("Comment '") + text + "'");
+    }
+    static void Doctype(void* self, const XML_Char* name, const XML_Char*, const XML_Char*, int) {
+        Log(self, std::string("DocumentType ") + name + " []");
+    }
+    static void Log(void* self, const std::string& line) {
+        static_cast<ExpatRecorder*>(self)->log.push_back(line);
+    }
+
+    EventLog log;
+};
+
+std::string LongDocument(size_t elements) {
+    std::string document = "<?xml version='1.0'?>\n<root>\n";
+    for (size_t i = 0; i < elements; ++i) {
+        document += "  <item n='" + std::to_string(i) + "' Kind=\"k\" a='&lt;&amp;'>text " +
+                    std::to_string(i) + " caf\xC3\xA9 \xE2\x82\xAC &#x263A;<![CDATA[<raw>]]>" +
+                    "</item><!-- note " + std::to_string(i) + " -->\n";
+    }
+    return document + "</root>\n";
+}
+
+std::vector<std::string> VariedDocuments() {
+    return {
+        "<a/>",
+        "<?xml version='1.0' encoding='ISO-8859-1'?><a x='1' B='2' c='3'>t\xC3\xA9</a>",
+        "<!DOCTYPE note SYSTEM 'note.dtd'><note><to>T</to>\n<!--c--></note>",
+        "<r a='1' A='2'>\n  <e/>\n  text\n</r>",
+        "<r>ab\ncd&amp;ef&#65;</r>",
+        "<r><![CDATA[x < y]]></r>",
+        LongDocument(400),
+        LongDocument(400).substr(0, 21000),
+        "<r><a></b></r>",
+        "<r>&undefined;</r>",
+        "<r/><r/>",
+        "",
+        "  \n",
+    };
+}
+
+TEST_F(ParserTest, StreamedEventsMatchTheTokenizersOwnOverTheSamePieces) {
+    for (const std::string& document : VariedDocuments()) {
+        SCOPED_TRACE(document.substr(0, 60));
+        PieceSource source(document);
+        RecordingClient client;
+        const EventLog expected =
+            ExpatRecorder::Record(document, ExpatRecorder::PiecesOf(document.size()));
+        const HRESULT answer = RunParse(source, &client);
+        EXPECT_EQ(client.events, expected);
+        EXPECT_EQ(answer,
+                  expected[expected.size() - 2].rfind("ParseError", 0) == 0 ? E_FAIL : S_OK);
+        EXPECT_EQ(client.references, 1u);
+
+        RecordingClient whole;
+        Bstr text(document);
+        EXPECT_EQ(RunStringParse(text, &whole), answer);
+        EXPECT_EQ(whole.events, ExpatRecorder::Record(document, {document.size()}));
+    }
+}
+
+TEST_F(ParserTest, TextCutAtAPieceBoundaryArrivesInTwoPieces) {
+    const std::string document = "<r>" + std::string(kPiece - 3 - 2, ' ') + "abcd</r>";
+    PieceSource source(document);
+    RecordingClient client;
+    EXPECT_EQ(RunParse(source, &client), S_OK);
+    const EventLog expected = {"StartDocument",
+                               "StartElement r []",
+                               "Characters '" + std::string(kPiece - 5, ' ') + "ab'",
+                               "Characters 'cd'",
+                               "EndElement r",
+                               "EndDocument"};
+    EXPECT_EQ(client.events, expected);
+    EXPECT_EQ(source.delivered, (std::vector<size_t>{kPiece, 6}));
+}
+
+TEST_F(ParserTest, DocumentTypeComesBeforeTheRootWithNoAttributes) {
+    RecordingClient client;
+    EXPECT_EQ(RunStringParse(Bstr("<?xml version='1.0'?><!DOCTYPE note [<!ELEMENT note ANY>]>"
+                                  "<note x='1' B='2' c='3'/>"),
+                             &client),
+              S_OK);
+    const EventLog expected = {"StartDocument", "DocumentType note []",
+                               "StartElement note [B=2,c=3,x=1]", "EndElement note", "EndDocument"};
+    EXPECT_EQ(client.events, expected);
+}
+
+TEST_F(ParserTest, OneParseErrorThenOneEndDocument) {
+    RecordingClient client;
+    EXPECT_EQ(RunStringParse(Bstr("<a>\n <b></a>"), &client), E_FAIL);
+    const EventLog expected = {
+        "StartDocument",  "StartElement a []", "Characters '\n'",
+        "Characters ' '", "StartElement b []", "ParseError 'mismatched tag (Line: 2, Column: 6)'",
+        "EndDocument"};
+    EXPECT_EQ(client.events, expected);
+
+    // A failure in a piece that is not the last: no more reads, nothing after the error.
+    PieceSource source(std::string("<r><</r>") + std::string(2 * kPiece, ' '));
+    RecordingClient streamed;
+    EXPECT_EQ(RunParse(source, &streamed), E_FAIL);
+    EXPECT_EQ(source.delivered.size(), 1u);
+    const EventLog failed = {"StartDocument", "StartElement r []",
+                             "ParseError 'not well-formed (Line: 1, Column: 4)'", "EndDocument"};
+    EXPECT_EQ(streamed.events, failed);
+}
+
+TEST_F(ParserTest, EmptyInputFindsNoElement) {
+    const EventLog expected = {"StartDocument",
+                               "ParseError 'no element found (Line: 1, Column: 0)'", "EndDocument"};
+    PieceSource empty("");
+    RecordingClient streamed;
+    EXPECT_EQ(RunParse(empty, &streamed), E_FAIL);
+    EXPECT_EQ(streamed.events, expected);
+    RecordingClient fromNull;
+    EXPECT_EQ(RunStringParse(nullptr, &fromNull), E_FAIL);
+    EXPECT_EQ(fromNull.events, expected);
+    RecordingClient fromEmpty;
+    EXPECT_EQ(RunStringParse(Bstr(""), &fromEmpty), E_FAIL);
+    EXPECT_EQ(fromEmpty.events, expected);
+}
+
+TEST_F(ParserTest, PieceSizesDecideTheLastPiece) {
+    // An exact multiple of the piece size ends with one more, empty read.
+    std::string document = "<r>" + std::string(2 * kPiece - 7, 'x') + "</r>";
+    ASSERT_EQ(document.size(), 2 * kPiece);
+    PieceSource exact(document);
+    RecordingClient client;
+    EXPECT_EQ(RunParse(exact, &client), S_OK);
+    EXPECT_EQ(exact.delivered, (std::vector<size_t>{kPiece, kPiece, 0}));
+    EXPECT_EQ(client.events.back(), "EndDocument");
+
+    // A short read is the last one: what follows is never read.
+    PieceSource early("<r>" + std::string(kPiece, 'x') + "</r>");
+    early.shortAt[0] = 100;
+    RecordingClient cut;
+    EXPECT_EQ(RunParse(early, &cut), E_FAIL);
+    EXPECT_EQ(early.delivered, (std::vector<size_t>{100}));
+    EXPECT_EQ(cut.events.back(), "EndDocument");
+    EXPECT_EQ(cut.events[cut.events.size() - 2],
+              "ParseError 'no element found (Line: 1, Column: 100)'");
+}
+
+TEST_F(ParserTest, AFailedReadIsReportedWithoutPosition) {
+    PieceSource source("<r>" + std::string(3 * kPiece, 'x') + "</r>");
+    source.failAtRead = 1;
+    RecordingClient client;
+    EXPECT_EQ(RunParse(source, &client), E_FAIL);
+    EXPECT_EQ(source.delivered.size(), 1u);
+    ASSERT_GE(client.events.size(), 3u);
+    EXPECT_EQ(client.events[client.events.size() - 2], "ParseError 'Error streaming in data'");
+    EXPECT_EQ(client.events.back(), "EndDocument");
+    EXPECT_EQ(std::count_if(client.events.begin(), client.events.end(),
+                            [](const std::string& e) { return e.rfind("ParseError", 0) == 0; }),
+              1);
+
+    // A source that claims more bytes than it was asked for is not believed.
+    PieceSource lying("<r>" + std::string(2 * kPiece, 'x') + "</r>");
+    lying.overReportAt = 0;
+    RecordingClient misled;
+    EXPECT_EQ(RunParse(lying, &misled), E_FAIL);
+    const EventLog expected = {"StartDocument", "ParseError 'Error streaming in data'",
+                               "EndDocument"};
+    EXPECT_EQ(misled.events, expected);
+}
+
+TEST_F(ParserTest, ClientsThatCannotListenGetNothing) {
+    PieceSource source("<r/>");
+    EXPECT_EQ(RunParse(source, nullptr), E_FAIL);
+    EXPECT_EQ(RunStringParse(Bstr("<r/>"), nullptr), E_FAIL);
+    EXPECT_TRUE(source.delivered.empty());
+
+    ScriptClient deaf;
+    deaf.names = {"Unrelated"};
+    EXPECT_EQ(RunStringParse(Bstr("<r/>"), &deaf), E_FAIL);
+    EXPECT_TRUE(deaf.events.empty());
+    EXPECT_EQ(deaf.references, 1u);
+}
+
+TEST_F(ParserTest, ClientFailuresDoNotStopTheParse) {
+    RecordingClient client;
+    client.answer = E_FAIL;
+    EXPECT_EQ(RunStringParse(Bstr("<r a='1'>t<!--c--></r>"), &client), S_OK);
+    const EventLog expected = {"StartDocument", "StartElement r [a=1]", "Characters 't'",
+                               "Comment 'c'",   "EndElement r",         "EndDocument"};
+    EXPECT_EQ(client.events, expected);
+}
+
+TEST_F(ParserTest, AClientReleasingItselfDuringTheParseStaysAlive) {
+    RecordingClient client;
+    client.afterEvent = [](RecordingClient& self) {
+        if (self.events.size() == 2) {
+            self.Release();
+        }
+    };
+    EXPECT_EQ(RunStringParse(Bstr("<r><s/></r>"), &client), S_OK);
+    EXPECT_EQ(client.events.size(), 6u);
+    EXPECT_EQ(client.references, 0u);
+}
+
+TEST_F(ParserTest, KeptAttributesOutliveTheEvent) {
+    RecordingClient client;
+    client.keepAttributes = true;
+    EXPECT_EQ(RunStringParse(Bstr("<r b='2' a='1'><s/></r>"), &client), S_OK);
+    ASSERT_EQ(client.kept.size(), 2u);
+    EXPECT_EQ(Ostrel::Testing::DescribeAttributes(client.kept[0]), "[a=1,b=2]");
+    EXPECT_EQ(Ostrel::Testing::DescribeAttributes(client.kept[1]), "[]");
+    for (IDispatch* kept : client.kept) {
+        EXPECT_EQ(kept->Release(), 0u);
+    }
+}
+
+TEST_F(ParserTest, HostTextOutsideAsciiParsesAsUtf8) {
+    RecordingClient client;
+    EXPECT_EQ(RunStringParse(Bstr("<?xml version='1.0' encoding='windows-1252'?>"
+                                  "<caf\xC3\xA9 n='\xE2\x82\xAC'>\xC3\xA0 la carte</caf\xC3\xA9>"),
+                             &client),
+              S_OK);
+    const EventLog expected = {"StartDocument", "StartElement caf\xC3\xA9 [n=\xE2\x82\xAC]",
+                               "Characters '\xC3\xA0 la carte'", "EndElement caf\xC3\xA9",
+                               "EndDocument"};
+    EXPECT_EQ(client.events, expected);
+}
+
+// Clients convert strings of their own while the tokenizer still reads the host's text.
+TEST_F(ParserTest, ClientConversionsDuringAStringParseLeaveTheTextIntact) {
+    const std::string document = LongDocument(20);
+    RecordingClient client;
+    auto* scratch = new Ostrel::HDispatchTaggedAttributes;
+    scratch->AddRef();
+    int added = 0;
+    client.afterEvent = [&](RecordingClient&) {
+        for (int i = 0; i < 12; ++i) {
+            const std::string name = "n" + std::to_string(added++) + std::string(40, 'x');
+            scratch->AddAttribute(Bstr(name), Bstr(std::string(60, 'v')));
+            scratch->GetValue(Bstr(name), nullptr);
+        }
+    };
+    EXPECT_EQ(RunStringParse(Bstr(document), &client), S_OK);
+    EXPECT_EQ(client.events, ExpatRecorder::Record(document, {document.size()}));
+    scratch->Release();
+}
+
+TEST_F(ParserTest, ScriptClientsHearTheEventsTheyName) {
+    const std::string document = LongDocument(30);
+    PieceSource source(document);
+    ScriptClient script;
+    EXPECT_EQ(RunParse(source, &script), S_OK);
+    EXPECT_EQ(script.events,
+              ExpatRecorder::Record(document, ExpatRecorder::PiecesOf(document.size())));
+    EXPECT_EQ(script.lookups, 8);
+    EXPECT_EQ(script.references, 1u);
+
+    ScriptClient partial;
+    partial.names = {"startelement", "PARSEERROR"};
+    EXPECT_EQ(RunStringParse(Bstr("<r><s/><"), &partial), E_FAIL);
+    const EventLog expected = {"startelement r []", "startelement s []",
+                               "PARSEERROR 'unclosed token (Line: 1, Column: 7)'"};
+    EXPECT_EQ(partial.events, expected);
+}
+
+} // namespace

@@ -1,0 +1,84 @@
+// Parser clients for tests, as hosts supply them: one that answers IDispatchXMLParserClient (a
+// compiled host) and one known only by names through IDispatch (a script). Both write every
+// event they receive as one line of a log, in the same form, so that logs compare directly:
+//
+//     StartElement a [B=1,c=2]     Characters 'text'     ParseError 'message'
+#pragma once
+
+#include "ParserTestSupport.h"
+#include "platform/com.h"
+#include "pravell_idl.h"
+#include "utils_idl.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace Ostrel::Testing {
+
+using EventLog = std::vector<std::string>;
+
+// "[name=value,...]" read from an attributes object by index.
+std::string DescribeAttributes(IDispatch* attributes);
+
+class RecordingClient final : public IDispatchXMLParserClient {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+    ULONG STDMETHODCALLTYPE Release() override { return --references; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                     UINT*) override {
+        return E_NOTIMPL;
+    }
+
+    HRESULT STDMETHODCALLTYPE Characters(BSTR text) override;
+    HRESULT STDMETHODCALLTYPE StartElement(BSTR name, IDispatch* attributes) override;
+    HRESULT STDMETHODCALLTYPE EndElement(BSTR name) override;
+    HRESULT STDMETHODCALLTYPE Comment(BSTR text) override;
+    HRESULT STDMETHODCALLTYPE DocumentType(BSTR name, IDispatch* attributes) override;
+    HRESULT STDMETHODCALLTYPE ParseError(BSTR message) override;
+    HRESULT STDMETHODCALLTYPE StartDocument() override;
+    HRESULT STDMETHODCALLTYPE EndDocument() override;
+
+    EventLog events;
+    // What every event answers.
+    HRESULT answer = S_OK;
+    // The test's own reference; the parse must give back every one it takes.
+    ULONG references = 1;
+    // Attributes objects the client kept a reference to (released by the test).
+    std::vector<IDispatch*> kept;
+    bool keepAttributes = false;
+    // Run after each event is logged.
+    std::function<void(RecordingClient&)> afterEvent;
+
+private:
+    HRESULT Log(const std::string& line);
+};
+
+// Answers IDispatch only; knows the event names in `names` (any letter case).
+class ScriptClient final : public IDispatch {
+public:
+    ScriptClient();
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+    ULONG STDMETHODCALLTYPE Release() override { return --references; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                                            DISPID* ids) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO*, UINT*) override;
+
+    std::vector<std::string> names;
+    EventLog events;
+    int lookups = 0;
+    ULONG references = 1;
+};
+
+} // namespace Ostrel::Testing
