@@ -1,5 +1,7 @@
-#include "AutomationTestSupport.h"
+#include "ModelTestSupport.h"
 #include "model/XMLModel.h"
+#include "support/AutomationTest.h"
+#include "support/LateBinding.h"
 #include "transfer/DataFile.h"
 #include "transfer/HostStreams.h"
 #include "transfer/StreamCompression.h"
@@ -14,7 +16,7 @@ namespace {
 const std::string kDeclarationLine = "<?xml version='1.0' encoding='UTF-8' ?>\n";
 const std::string kDocument = "<doc a=\"1\"><item>one</item><item>two</item></doc>";
 
-class ModelObject : public AutomationTest {
+class ModelObject : public RegisteredTest {
 protected:
     std::string SavedText(IDispatch* model) {
         const Outcome saved = Call(model, "SaveToString");
@@ -56,7 +58,8 @@ TEST_F(ModelObject, RootObjectStaysWhileLoadsAndClearDetachTheElements) {
 
     EXPECT_EQ(Call(model, "Clear").code, S_OK);
     BSTR untouched = reinterpret_cast<BSTR>(0x1);
-    EXPECT_EQ(doc.Node()->GetName(&untouched), E_FAIL) << "the element is gone";
+    EXPECT_EQ(doc.As<IDispatchXMLModelNode>()->GetName(&untouched), E_FAIL)
+        << "the element is gone";
     EXPECT_EQ(untouched, reinterpret_cast<BSTR>(0x1));
     EXPECT_EQ(Call(root, "GetChildCount").value.lVal, 0) << "the root still works";
     EXPECT_EQ(SavedText(model), kDeclarationLine);
@@ -222,10 +225,11 @@ TEST_F(ModelObject, InterfacesAndNullOutPointers) {
     EXPECT_EQ(model->GetIDsOfNames(IID_IDispatchXMLModel, names, 1, 0, &id),
               DISP_E_UNKNOWNINTERFACE);
 
-    EXPECT_EQ(model.Model()->SaveToString(nullptr), E_FAIL);
-    EXPECT_EQ(model.Model()->GetRoot(nullptr), E_FAIL);
+    EXPECT_EQ(model.As<IDispatchXMLModel>()->SaveToString(nullptr), E_FAIL);
+    EXPECT_EQ(model.As<IDispatchXMLModel>()->GetRoot(nullptr), E_FAIL);
     EXPECT_EQ(TakeErrorDescription(), "");
-    EXPECT_EQ(model.Model()->LoadFromString(nullptr), E_FAIL) << "an empty document";
+    EXPECT_EQ(model.As<IDispatchXMLModel>()->LoadFromString(nullptr), E_FAIL)
+        << "an empty document";
     EXPECT_EQ(TakeErrorDescription().rfind("XML Parse failed: ", 0), 0u);
 }
 

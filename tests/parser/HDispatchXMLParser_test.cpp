@@ -1,9 +1,10 @@
 #include "ParserClients.h"
-#include "ParserTestSupport.h"
 #include "parser/HExternalXMLParser.h"
 #include "platform/testsupport.h"
 #include "pravell_idl.h"
 #include "server/CountedObject.h"
+#include "support/AutomationTest.h"
+#include "support/LateBinding.h"
 #include "transfer/HostStreams.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +19,7 @@ using Ostrel::LiveObjectCount;
 using Ostrel::Testing::Bstr;
 using Ostrel::Testing::EarlyStream;
 using Ostrel::Testing::EventLog;
-using Ostrel::Testing::ParserTest;
+using ParserTest = Ostrel::Testing::AutomationTest;
 using Ostrel::Testing::ReadShape;
 using Ostrel::Testing::RecordingClient;
 using Ostrel::Testing::ScriptClient;
@@ -130,69 +131,6 @@ TEST_F(ParserTest, ParserCountsItselfAndAnswersOnlyItsInterfaces) {
     }
     EXPECT_EQ(parser->Release(), 0u);
     EXPECT_EQ(LiveObjectCount(), before);
-}
-
-DISPID IdOf(IDispatch* object, const char16_t* name) {
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    DISPID id = DISPID_UNKNOWN;
-    EXPECT_EQ(object->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
-    return id;
-}
-
-// Calls a two-argument operation by name.
-HRESULT CallByName(IDispatch* object, const char16_t* name, VARIANT first, IDispatch* client) {
-    VARIANT reversed[2];
-    VariantInit(&reversed[0]);
-    reversed[0].vt = VT_DISPATCH;
-    reversed[0].pdispVal = client;
-    reversed[1] = first;
-    DISPPARAMS params = {reversed, nullptr, 2, 0};
-    return object->Invoke(IdOf(object, name), IID_NULL, 0, DISPATCH_METHOD, &params, nullptr,
-                          nullptr, nullptr);
-}
-
-VARIANT TextValue(BSTR text) {
-    VARIANT variant;
-    VariantInit(&variant);
-    variant.vt = VT_BSTR;
-    variant.bstrVal = text;
-    return variant;
-}
-
-TEST_F(ParserTest, EveryParserOperationAnswersLateBinding) {
-    Register("pravell");
-    Register("utils");
-    ScratchDirectory directory;
-    const std::string path = directory.Path() + "/doc.xml";
-    WriteWholeFile(path, "<r a='1'>t</r>");
-    Held parser;
-    IDispatch* object = parser.object;
-
-    ScriptClient fromFile;
-    Bstr name(path);
-    EXPECT_EQ(CallByName(object, u"ParseFile", TextValue(name), &fromFile), S_OK);
-    ScriptClient fromString;
-    Bstr xml("<r a='1'>t</r>");
-    EXPECT_EQ(CallByName(object, u"parsestring", TextValue(xml), &fromString), S_OK);
-    ScriptStream stream;
-    stream.source = "<r a='1'>t</r>";
-    VARIANT source;
-    VariantInit(&source);
-    source.vt = VT_DISPATCH;
-    source.pdispVal = &stream;
-    ScriptClient fromStream;
-    EXPECT_EQ(CallByName(object, u"ParseStream", source, &fromStream), S_OK);
-
-    const EventLog expected = {"StartDocument", "StartElement r [a=1]", "Characters 't'",
-                               "EndElement r", "EndDocument"};
-    EXPECT_EQ(fromFile.events, expected);
-    EXPECT_EQ(fromString.events, expected);
-    EXPECT_EQ(fromStream.events, expected);
-
-    Bstr broken("<r>");
-    ScriptClient failed;
-    EXPECT_NE(CallByName(object, u"ParseString", TextValue(broken), &failed), S_OK);
-    EXPECT_EQ(failed.events.size(), 4u);
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 #include "ParserClients.h"
-#include "ParserTestSupport.h"
 #include "parser/HDispatchTaggedAttributes.h"
 #include "parser/ParseEngine.h"
+#include "support/AutomationTest.h"
+#include "support/LateBinding.h"
 #include "transfer/IDataTransfer.h"
 
 #include <expat.h>
@@ -22,7 +23,7 @@ using Ostrel::RunParse;
 using Ostrel::RunStringParse;
 using Ostrel::Testing::Bstr;
 using Ostrel::Testing::EventLog;
-using Ostrel::Testing::ParserTest;
+using ParserTest = Ostrel::Testing::AutomationTest;
 using Ostrel::Testing::RecordingClient;
 using Ostrel::Testing::ScriptClient;
 

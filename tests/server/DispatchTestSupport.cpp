@@ -1,25 +1,18 @@
 #include "DispatchTestSupport.h"
 
-#include "platform/typelibsupport.h"
+#include "support/LateBinding.h"
 
 namespace Ostrel::Testing {
 
-void DispatchTest::Register(const std::string& name) {
-    ITypeLib* library = LoadBuiltLibrary(name);
-    ASSERT_NE(library, nullptr);
-    EXPECT_EQ(RegisterTypeLib(library, Wide(BuiltLibraryPath(name)).c_str(), nullptr), S_OK);
-    library->Release();
-}
-
 HRESULT TestParser::ParseFile(BSTR path, IDispatch*) {
     calls += "ParseFile;";
-    lastText = TextOf(path);
+    lastText = Utf8(path);
     return answer;
 }
 
 HRESULT TestParser::ParseString(BSTR xml, IDispatch* client) {
     calls += client == nullptr ? "ParseString;" : "ParseString+client;";
-    lastText = TextOf(xml);
+    lastText = Utf8(xml);
     return answer;
 }
 
@@ -41,7 +34,7 @@ HRESULT TestAttributes::AddAttributes(VARIANT, VARIANT) {
 }
 
 HRESULT TestAttributes::GetValue(BSTR name, BSTR* value) {
-    if (TextOf(name) != u"id") {
+    if (Utf8(name) != "id") {
         return E_FAIL;
     }
     *value = SysAllocString(u"42");
@@ -59,10 +52,6 @@ HRESULT TestAttributes::GetAttributes(VARIANT*, VARIANT*) {
 HRESULT TestAttributes::GetCount(LONG* count) {
     *count = 7;
     return S_OK;
-}
-
-std::u16string TextOf(BSTR text) {
-    return text == nullptr ? std::u16string() : std::u16string(text, SysStringLen(text));
 }
 
 } // namespace Ostrel::Testing

@@ -1,34 +1,17 @@
-// What the dispatch support tests share: a registry of the test's own in which the built type
-// libraries can be registered, and two small automation classes built on DispatchObject.
+// Two small automation classes built on DispatchObject for the dispatch support tests.
 #pragma once
 
 #include "errors/HDispatchSupportErrorInfo.h"
 #include "platform/com.h"
-#include "platform/testsupport.h"
 #include "pravell_idl.h"
 #include "server/CountedObject.h"
 #include "server/DispatchClassInfo.h"
 #include "server/DispatchObject.h"
 #include "utils_idl.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 
 namespace Ostrel::Testing {
-
-// Every test starts with an empty registry and records that hold no type information, and
-// leaves the records empty again (the registry it used is gone afterwards).
-class DispatchTest : public testing::Test {
-protected:
-    void SetUp() override { DispatchClassInfo::ReleaseAll(); }
-    void TearDown() override { DispatchClassInfo::ReleaseAll(); }
-
-    // Loads bin/<name>.tlb and registers it in the test's registry.
-    static void Register(const std::string& name);
-
-    PrivateRegistry registry;
-};
 
 // A parser object that records the calls reaching its operations.
 class TestParser final : public DispatchObject<TestParser, IDispatchXMLParser>,
@@ -41,7 +24,7 @@ public:
     HRESULT STDMETHODCALLTYPE ParseStream(IDispatch* source, IDispatch* client) override;
 
     std::string calls;
-    std::u16string lastText;
+    std::string lastText;
     HRESULT answer = S_OK;
 };
 
@@ -62,7 +45,5 @@ public:
 
     HDispatchSupportErrorInfo supportErrorInfo{this, &IID_IDispatchTaggedAttributes};
 };
-
-std::u16string TextOf(BSTR text);
 
 } // namespace Ostrel::Testing
