@@ -15,9 +15,9 @@ using Ostrel::HDispatchTaggedAttributes;
 using Ostrel::LiveObjectCount;
 using Ostrel::Testing::Bstr;
 using ParserTest = Ostrel::Testing::AutomationTest;
-using Ostrel::Testing::TakeUtf8;
 using Ostrel::Testing::Strings;
 using Ostrel::Testing::StringsOf;
+using Ostrel::Testing::TakeUtf8;
 
 // Holds the one reference of an attributes object made for the test.
 struct Held {

@@ -215,42 +215,7 @@ TEST_F(ParserTest, StreamedEventsMatchTheTokenizersOwnOverTheSamePieces) {
     }
 }
 
-TEST_F(ParserTest, TextCutAtAPieceBoundaryArrivesInTwoPieces) {
-    const std::string document = "<r>" + std::string(kPiece - 3 - 2, ' ') + "abcd</r>";
-    PieceSource source(document);
-    RecordingClient client;
-    EXPECT_EQ(RunParse(source, &client), S_OK);
-    const EventLog expected = {"StartDocument",
-                               "StartElement r []",
-                               "Characters '" + std::string(kPiece - 5, ' ') + "ab'",
-                               "Characters 'cd'",
-                               "EndElement r",
-                               "EndDocument"};
-    EXPECT_EQ(client.events, expected);
-    EXPECT_EQ(source.delivered, (std::vector<size_t>{kPiece, 6}));
-}
-
-TEST_F(ParserTest, DocumentTypeComesBeforeTheRootWithNoAttributes) {
-    RecordingClient client;
-    EXPECT_EQ(RunStringParse(Bstr("<?xml version='1.0'?><!DOCTYPE note [<!ELEMENT note ANY>]>"
-                                  "<note x='1' B='2' c='3'/>"),
-                             &client),
-              S_OK);
-    const EventLog expected = {"StartDocument", "DocumentType note []",
-                               "StartElement note [B=2,c=3,x=1]", "EndElement note", "EndDocument"};
-    EXPECT_EQ(client.events, expected);
-}
-
-TEST_F(ParserTest, OneParseErrorThenOneEndDocument) {
-    RecordingClient client;
-    EXPECT_EQ(RunStringParse(Bstr("<a>\n <b></a>"), &client), E_FAIL);
-    const EventLog expected = {
-        "StartDocument",  "StartElement a []", "Characters '\n'",
-        "Characters ' '", "StartElement b []", "ParseError 'mismatched tag (Line: 2, Column: 6)'",
-        "EndDocument"};
-    EXPECT_EQ(client.events, expected);
-
-    // A failure in a piece that is not the last: no more reads, nothing after the error.
+TEST_F(ParserTest, AFailureInAPieceThatIsNotTheLastEndsTheReads) {
     PieceSource source(std::string("<r><</r>") + std::string(2 * kPiece, ' '));
     RecordingClient streamed;
     EXPECT_EQ(RunParse(source, &streamed), E_FAIL);
