@@ -153,20 +153,12 @@ class Harness:
 
     def google_benchmark(self, document, min_time, out_json):
         say("Google Benchmark on " + os.path.basename(document))
-        done = subprocess.run([self.benchmarks, "--document=" + document,
-                               "--scratch=" + self.scratch, "--benchmark_color=false",
-                               "--benchmark_min_time=" + min_time,
-                               "--benchmark_out=" + out_json, "--benchmark_out_format=json"],
-                              capture_output=True, text=True)
+        done = self.run_benchmark_program(self.benchmarks, document, min_time, out_json)
         return done.stderr + done.stdout
 
     def automation_benchmark(self, document, min_time, out_json):
         say("automation benchmarks on " + os.path.basename(document))
-        done = subprocess.run([self.automation, "--document=" + document,
-                               "--scratch=" + self.scratch, "--benchmark_color=false",
-                               "--benchmark_min_time=" + min_time,
-                               "--benchmark_out=" + out_json, "--benchmark_out_format=json"],
-                              capture_output=True, text=True)
+        done = self.run_benchmark_program(self.automation, document, min_time, out_json)
         if done.returncode != 0:
             self.failures.append("automation_benchmarks: " + done.stderr.strip())
             return {}
@@ -174,6 +166,11 @@ class Harness:
             return {entry["name"]: entry for entry in json.load(stream)["benchmarks"]
                     if "error_message" not in entry}
 
+    def run_benchmark_program(self, program, document, min_time, out_json):
+        return subprocess.run([program, "--document=" + document, "--scratch=" + self.scratch,
+                               "--benchmark_color=false", "--benchmark_min_time=" + min_time,
+                               "--benchmark_out=" + out_json, "--benchmark_out_format=json"],
+                              capture_output=True, text=True)
 
 def warm(document):
     """Reads the document once so that every run finds it in the page cache."""

@@ -61,6 +61,11 @@ VARIANT Typed(VARTYPE type) {
     return argument;
 }
 
+VARIANT Converted(VARIANT value, VARTYPE type) {
+    EXPECT_EQ(VariantChangeType(&value, &value, 0, type), S_OK) << type;
+    return value;
+}
+
 } // namespace
 
 VARIANT Str(const std::string& utf8) {
@@ -77,15 +82,11 @@ VARIANT Int(LONG value) {
 }
 
 VARIANT Short(SHORT value) {
-    VARIANT argument = Typed(VT_I2);
-    argument.iVal = value;
-    return argument;
+    return Converted(Int(value), VT_I2);
 }
 
 VARIANT Byte(BYTE value) {
-    VARIANT argument = Typed(VT_UI1);
-    argument.bVal = value;
-    return argument;
+    return Converted(Int(value), VT_UI1);
 }
 
 VARIANT Real(double value) {
@@ -95,9 +96,7 @@ VARIANT Real(double value) {
 }
 
 VARIANT Bool(bool value) {
-    VARIANT argument = Typed(VT_BOOL);
-    argument.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
-    return argument;
+    return Converted(Int(value ? -1 : 0), VT_BOOL);
 }
 
 VARIANT Obj(IDispatch* object) {
