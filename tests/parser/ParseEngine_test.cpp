@@ -1,6 +1,7 @@
 #include "ParserClients.h"
 #include "parser/HDispatchTaggedAttributes.h"
 #include "parser/ParseEngine.h"
+#include "parser/ParseErrorText.h"
 #include "support/AutomationTest.h"
 #include "support/LateBinding.h"
 #include "transfer/IDataTransfer.h"
@@ -223,6 +224,14 @@ TEST_F(ParserTest, AFailureInAPieceThatIsNotTheLastEndsTheReads) {
     const EventLog failed = {"StartDocument", "StartElement r []",
                              "ParseError 'not well-formed (Line: 1, Column: 4)'", "EndDocument"};
     EXPECT_EQ(streamed.events, failed);
+}
+
+TEST(ParseErrorText, TableRowsThenTheTokenizersOwnText) {
+    EXPECT_STREQ(Ostrel::ParseErrorText(XML_ERROR_PARTIAL_CHAR), "unclosed token");
+    EXPECT_STREQ(Ostrel::ParseErrorText(XML_ERROR_NOT_STANDALONE), "document is not standalone");
+    for (XML_Error unlisted : {XML_ERROR_UNEXPECTED_STATE, XML_ERROR_AMPLIFICATION_LIMIT_BREACH}) {
+        EXPECT_STREQ(Ostrel::ParseErrorText(unlisted), XML_ErrorString(unlisted)) << unlisted;
+    }
 }
 
 TEST_F(ParserTest, EmptyInputFindsNoElement) {
