@@ -63,28 +63,6 @@ public:
     std::vector<size_t> delivered;
 };
 
-// The texts the system reports for the tokenizer codes these documents reach.
-std::string ErrorText(XML_Error code) {
-    switch (code) {
-    case XML_ERROR_NO_ELEMENTS:
-        return "no element found";
-    case XML_ERROR_INVALID_TOKEN:
-        return "not well-formed";
-    case XML_ERROR_UNCLOSED_TOKEN:
-    case XML_ERROR_PARTIAL_CHAR:
-        return "unclosed token";
-    case XML_ERROR_TAG_MISMATCH:
-        return "mismatched tag";
-    case XML_ERROR_JUNK_AFTER_DOC_ELEMENT:
-        return "junk after document element";
-    case XML_ERROR_UNDEFINED_ENTITY:
-        return "undefined entity";
-    default:
-        ADD_FAILURE() << "no expected text for tokenizer code " << code;
-        return "";
-    }
-}
-
 std::string Lower(std::string text) {
     for (char& c : text) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -111,7 +89,7 @@ public:
             if (XML_Parse(parser, document.data() + at, static_cast<int>(pieces[i]), final) ==
                 XML_STATUS_ERROR) {
                 recorder.log.push_back(
-                    "ParseError '" + ErrorText(XML_GetErrorCode(parser)) +
+                    "ParseError '" + std::string(Ostrel::ParseErrorText(XML_GetErrorCode(parser))) +
                     " (Line: " + std::to_string(XML_GetCurrentLineNumber(parser)) +
                     ", Column: " + std::to_string(XML_GetCurrentColumnNumber(parser)) + ")'");
                 break;
