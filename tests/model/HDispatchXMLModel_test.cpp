@@ -1,5 +1,6 @@
 #include "ModelTestSupport.h"
 #include "model/XMLModel.h"
+#include "server/CountedObject.h"
 #include "support/AutomationTest.h"
 #include "support/LateBinding.h"
 #include "transfer/DataFile.h"
@@ -207,23 +208,28 @@ TEST_F(ModelObject, BadSourcesAndSinksFailTheTransfer) {
     EXPECT_EQ(Call(model, "SaveToTransfer", {Obj(nullptr)}).code, E_FAIL);
 }
 
-TEST_F(ModelObject, InterfacesAndNullOutPointers) {
+TEST_F(ModelObject, ModelAndNodeCountThemselvesAndOfferErrorInfoForTheirOwnInterface) {
+    const LONG before = LiveObjectCount();
     Ref model = NewModel();
-    void* found = nullptr;
-    ASSERT_EQ(model->QueryInterface(IID_ISupportErrorInfo, &found), S_OK);
-    auto* support = static_cast<ISupportErrorInfo*>(found);
-    EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IDispatchXMLModel), S_OK);
-    EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IDispatchXMLModelNode), S_FALSE);
-    support->Release();
-    found = reinterpret_cast<void*>(0x1);
-    EXPECT_EQ(model->QueryInterface(IID_IDispatchXMLParser, &found), E_FAIL);
-    EXPECT_EQ(found, nullptr);
-
-    OLECHAR name[] = u"Load";
-    LPOLESTR names[] = {name};
-    DISPID id = 0;
-    EXPECT_EQ(model->GetIDsOfNames(IID_IDispatchXMLModel, names, 1, 0, &id),
-              DISP_E_UNKNOWNINTERFACE);
+    Ref root = CallForObject(model, "GetRoot");
+    EXPECT_EQ(LiveObjectCount(), before + 2);
+    const struct {
+        IDispatch* object;
+        const IID& own;
+        const IID& other;
+    } objects[] = {{model, IID_IDispatchXMLModel, IID_IDispatchXMLModelNode},
+                   {root, IID_IDispatchXMLModelNode, IID_IDispatchXMLModel}};
+    for (const auto& entry : objects) {
+        void* found = nullptr;
+        ASSERT_EQ(entry.object->QueryInterface(IID_ISupportErrorInfo, &found), S_OK);
+        auto* support = static_cast<ISupportErrorInfo*>(found);
+        EXPECT_EQ(support->InterfaceSupportsErrorInfo(entry.own), S_OK);
+        EXPECT_EQ(support->InterfaceSupportsErrorInfo(entry.other), S_FALSE);
+        support->Release();
+        found = reinterpret_cast<void*>(0x1);
+        EXPECT_EQ(entry.object->QueryInterface(entry.other, &found), E_FAIL);
+        EXPECT_EQ(found, nullptr);
+    }
 
     EXPECT_EQ(model.As<IDispatchXMLModel>()->SaveToString(nullptr), E_FAIL);
     EXPECT_EQ(model.As<IDispatchXMLModel>()->GetRoot(nullptr), E_FAIL);

@@ -317,19 +317,5 @@ TEST_F(NodeObject, WriteToSendsTheSubtreeAsADocumentOfItsOwn) {
     EXPECT_EQ(early.references + script.references + refusing.references, 3u);
 }
 
-TEST_F(NodeObject, OffersSupportErrorInfoForItsOwnInterface) {
-    void* found = nullptr;
-    ASSERT_EQ(doc->QueryInterface(IID_ISupportErrorInfo, &found), S_OK);
-    auto* support = static_cast<ISupportErrorInfo*>(found);
-    EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IDispatchXMLModelNode), S_OK);
-    EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IDispatchXMLModel), S_FALSE);
-    support->Release();
-    EXPECT_EQ(doc->QueryInterface(IID_IDispatchXMLModel, &found), E_FAIL);
-    EXPECT_EQ(found, nullptr);
-    ASSERT_EQ(doc->QueryInterface(IID_IDispatchXMLModelNode, &found), S_OK);
-    EXPECT_EQ(found, doc.As<IDispatchXMLModelNode>());
-    doc->Release();
-}
-
 } // namespace
 } // namespace Ostrel::Testing
