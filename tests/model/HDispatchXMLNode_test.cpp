@@ -147,15 +147,6 @@ TEST_F(NodeObject, AttributeLookupsAnswerTheirOwnCodes) {
     EXPECT_EQ(doc.As<IDispatchXMLModelNode>()->GetAttributeName(-1, &value), E_INVALIDARG);
     EXPECT_EQ(value, reinterpret_cast<BSTR>(0x1));
     SysFreeString(noneName);
-
-    EXPECT_EQ(Call(doc, "GetAttributeCount").value.lVal, 2);
-    EXPECT_EQ(Call(doc, "GetAttributeName", {Int(1)}).Text(), "b");
-    EXPECT_EQ(Call(doc, "GetAttributeValue", {Int(1)}).Text(), "x");
-    EXPECT_EQ(Call(doc, "GetAttributeByName", {Str("B")}).Text(), "x");
-    const Outcome has = Call(doc, "HasAttribute", {Str("ID")});
-    EXPECT_EQ(has.value.vt, VT_BOOL);
-    EXPECT_EQ(has.value.boolVal, VARIANT_TRUE) << "all bits set";
-    EXPECT_EQ(Call(doc, "HasAttribute", {Str("zz")}).value.boolVal, VARIANT_FALSE);
 }
 
 TEST_F(NodeObject, ValuesAreStoredInTheirDoubleFormFirst) {

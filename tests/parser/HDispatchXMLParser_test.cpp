@@ -126,13 +126,6 @@ TEST_F(ParserTest, ParseStreamReadsAHostSource) {
     const EventLog expected = {"StartDocument", "ParseError 'Error streaming in data'",
                                "EndDocument"};
     EXPECT_EQ(told.events, expected);
-
-    EarlyStream oversized;
-    oversized.source = "<r>" + std::string(20000, 'x') + "</r>";
-    oversized.shape = ReadShape::Oversized;
-    RecordingClient refused;
-    EXPECT_EQ(parser->ParseStream(&oversized, &refused), E_FAIL);
-    EXPECT_EQ(refused.events, expected);
 }
 
 TEST_F(ParserTest, ParserCountsItselfAndAnswersOnlyItsInterfaces) {
