@@ -293,6 +293,9 @@ TEST_F(NodeObject, WriteToSendsTheSubtreeAsADocumentOfItsOwn) {
 
     Ref otherRoot = CallForObject(other, "GetRoot");
     EXPECT_EQ(Call(otherRoot, "WriteTo", {Obj(&early)}).code, E_FAIL) << "the root has no name";
+    ScriptStream unnamedSink;
+    EXPECT_EQ(Call(CallForObject(a, "AddChild", {Str("")}), "GetName").Text(), "");
+    EXPECT_EQ(Call(a, "WriteTo", {Obj(&unnamedSink)}).code, E_FAIL) << "nor may a descendant";
     Ref fresh = NewModel();
     ScriptStream rootSink;
     EXPECT_EQ(Call(CallForObject(fresh, "GetRoot"), "WriteTo", {Obj(&rootSink)}).code, S_OK);
