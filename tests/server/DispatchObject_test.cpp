@@ -56,11 +56,6 @@ TEST_F(DispatchObjectTest, DispatchCallsAnswerTheLoadFailureUntilRegisteredAndRe
     EXPECT_EQ(Call(parser.object, "ParseFile", {Str("f"), Obj(nullptr)}).code, E_FAIL)
         << "the operation's failure reaches the caller";
     EXPECT_EQ(parser->calls, "ParseString;ParseFile;");
-
-    Register("utils");
-    Held<TestAttributes> attributes;
-    EXPECT_EQ(Call(attributes.object, "GetCount").value.lVal, 7);
-    EXPECT_EQ(Call(attributes.object, "GetValue", {Str("id")}).Text(), "42");
 }
 
 TEST_F(DispatchObjectTest, QueryInterfaceAnswersOwnAndExtraInterfacesAndFailsOthers) {

@@ -28,20 +28,19 @@ public:
     HRESULT answer = S_OK;
 };
 
-// An attributes object that also offers ISupportErrorInfo, as the model and node objects do,
-// and answers a fixed count and one value.
+// An attributes object that also offers ISupportErrorInfo, as the model and node objects do.
 class TestAttributes final : public DispatchObject<TestAttributes, IDispatchTaggedAttributes>,
                              private CountedObject {
 public:
     static DispatchClassInfo& ClassInfo() { return DispatchClassInfo::TaggedAttributes(); }
     IUnknown* ExtraInterface(REFIID riid);
 
-    HRESULT STDMETHODCALLTYPE AddAttribute(BSTR name, BSTR value) override;
-    HRESULT STDMETHODCALLTYPE AddAttributes(VARIANT names, VARIANT values) override;
-    HRESULT STDMETHODCALLTYPE GetValue(BSTR name, BSTR* value) override;
-    HRESULT STDMETHODCALLTYPE GetAttribute(LONG index, BSTR* name, BSTR* value) override;
-    HRESULT STDMETHODCALLTYPE GetAttributes(VARIANT* names, VARIANT* values) override;
-    HRESULT STDMETHODCALLTYPE GetCount(LONG* count) override;
+    HRESULT STDMETHODCALLTYPE AddAttribute(BSTR, BSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE AddAttributes(VARIANT, VARIANT) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetValue(BSTR, BSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetAttribute(LONG, BSTR*, BSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetAttributes(VARIANT*, VARIANT*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetCount(LONG*) override { return E_NOTIMPL; }
 
     HDispatchSupportErrorInfo supportErrorInfo{this, &IID_IDispatchTaggedAttributes};
 };
