@@ -130,22 +130,4 @@ TEST_F(ParserTest, GetAttributesOfNothingAnswersEmptyArrays) {
     EXPECT_EQ(attributes->GetAttributes(&names, nullptr), E_FAIL);
 }
 
-TEST_F(ParserTest, AttributesObjectCountsItselfAndAnswersOnlyItsInterfaces) {
-    const LONG before = LiveObjectCount();
-    auto* attributes = new HDispatchTaggedAttributes;
-    EXPECT_EQ(LiveObjectCount(), before + 1);
-    void* found = nullptr;
-    EXPECT_EQ(attributes->QueryInterface(IID_IDispatchTaggedAttributes, &found), S_OK);
-    EXPECT_EQ(found, static_cast<IDispatchTaggedAttributes*>(attributes));
-    EXPECT_EQ(attributes->QueryInterface(IID_IUnknown, &found), S_OK);
-    EXPECT_EQ(found, static_cast<IDispatchTaggedAttributes*>(attributes));
-    found = attributes;
-    EXPECT_EQ(attributes->QueryInterface(IID_ISupportErrorInfo, &found), E_FAIL);
-    EXPECT_EQ(found, nullptr);
-    EXPECT_EQ(attributes->QueryInterface(IID_IDispatch, nullptr), E_FAIL);
-    EXPECT_EQ(attributes->Release(), 1u);
-    EXPECT_EQ(attributes->Release(), 0u);
-    EXPECT_EQ(LiveObjectCount(), before);
-}
-
 } // namespace
