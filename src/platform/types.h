@@ -83,6 +83,8 @@ constexpr HRESULT E_OUTOFMEMORY = (HRESULT)0x8007000E;
 constexpr HRESULT E_INVALIDARG = (HRESULT)0x80070057;
 constexpr HRESULT CLASS_E_NOAGGREGATION = (HRESULT)0x80040110;
 constexpr HRESULT CLASS_E_CLASSNOTAVAILABLE = (HRESULT)0x80040111;
+// A self-registering server could not write its class keys.
+constexpr HRESULT SELFREG_E_CLASS = (HRESULT)0x80040201;
 constexpr HRESULT REGDB_E_CLASSNOTREG = (HRESULT)0x80040154;
 constexpr HRESULT REGDB_E_IIDNOTREG = (HRESULT)0x80040155;
 constexpr HRESULT CO_E_CLASSSTRING = (HRESULT)0x800401F3;
@@ -136,10 +138,18 @@ inline bool IsEqualGUID(REFGUID a, REFGUID b) {
            a.Data4[3] == b.Data4[3] && a.Data4[4] == b.Data4[4] && a.Data4[5] == b.Data4[5] &&
            a.Data4[6] == b.Data4[6] && a.Data4[7] == b.Data4[7];
 }
-inline bool IsEqualIID(REFIID a, REFIID b) { return IsEqualGUID(a, b); }
-inline bool IsEqualCLSID(REFCLSID a, REFCLSID b) { return IsEqualGUID(a, b); }
-inline bool operator==(REFGUID a, REFGUID b) { return IsEqualGUID(a, b); }
-inline bool operator!=(REFGUID a, REFGUID b) { return !IsEqualGUID(a, b); }
+inline bool IsEqualIID(REFIID a, REFIID b) {
+    return IsEqualGUID(a, b);
+}
+inline bool IsEqualCLSID(REFCLSID a, REFCLSID b) {
+    return IsEqualGUID(a, b);
+}
+inline bool operator==(REFGUID a, REFGUID b) {
+    return IsEqualGUID(a, b);
+}
+inline bool operator!=(REFGUID a, REFGUID b) {
+    return !IsEqualGUID(a, b);
+}
 
 extern "C" const IID GUID_NULL;
 #define IID_NULL GUID_NULL
