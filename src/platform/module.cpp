@@ -10,8 +10,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -34,10 +37,45 @@ std::string ExecutablePath() {
     }
 }
 
+// The file mapped at `address`, as the kernel names it: absolute, whatever name the library was
+// loaded by. Empty when no file is mapped there.
+std::string MappedFileAt(const void* address) {
+    std::ifstream maps("/proc/self/maps");
+    const auto wanted = reinterpret_cast<uintptr_t>(address);
+    for (std::string line; std::getline(maps, line);) {
+        unsigned long long start = 0, end = 0;
+        int pathStart = 0;
+        if (std::sscanf(line.c_str(), "%llx-%llx %*s %*s %*s %*s %n", &start, &end, &pathStart) <
+                2 ||
+            wanted < start || wanted >= end || pathStart == 0 || line[pathStart] != '/') {
+            continue;
+        }
+        std::string path = line.substr(static_cast<size_t>(pathStart));
+        const std::string deleted = " (deleted)";
+        if (path.size() > deleted.size() &&
+            path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0) {
+            path.resize(path.size() - deleted.size());
+        }
+        return path;
+    }
+    return {};
+}
+
+// Windows always answers a full path. A library loaded by a relative name keeps that name in the
+// loader, and it would mean another file once the process changes directory, so such a name is
+// replaced by the file mapped at an address inside the library.
+std::string FullName(const char* loaderName, const void* inside) {
+    if (loaderName[0] == '/' || loaderName[0] == '\0') {
+        return loaderName;
+    }
+    std::string mapped = MappedFileAt(inside);
+    return mapped.empty() ? loaderName : mapped;
+}
+
 int CollectName(dl_phdr_info* info, size_t, void* names) {
     try {
-        static_cast<std::vector<std::string>*>(names)->emplace_back(
-            info->dlpi_name == nullptr ? "" : info->dlpi_name);
+        static_cast<std::vector<std::string>*>(names)->push_back(
+            info->dlpi_name == nullptr ? "" : FullName(info->dlpi_name, info->dlpi_phdr));
         return 0;
     } catch (...) {
         return 1;
@@ -82,7 +120,8 @@ bool FileOfAddress(const void* address, std::string& fileName) {
         map == nullptr) {
         return false;
     }
-    fileName = map->l_name != nullptr && map->l_name[0] != '\0' ? map->l_name : ExecutablePath();
+    fileName = map->l_name != nullptr && map->l_name[0] != '\0' ? FullName(map->l_name, address)
+                                                                : ExecutablePath();
     return true;
 }
 

@@ -66,6 +66,26 @@ TEST(Module, FileNameOfAHandleOrOfAnAddressInside) {
     }
 }
 
+// The loader keeps a relative name as it was given; the file name stays the full path of the
+// library after the process has changed directory.
+TEST(Module, FileNameOfALibraryLoadedByARelativeNameIsItsFullPath) {
+    const std::string directory = serverPath.substr(0, serverPath.rfind('/'));
+    const std::string previous = RealPath(".");
+    ASSERT_EQ(chdir(directory.c_str()), 0);
+    void* library = dlopen(("./" + serverPath.substr(directory.size() + 1)).c_str(), RTLD_NOW);
+    ASSERT_EQ(chdir("/"), 0);
+    ASSERT_NE(library, nullptr) << dlerror();
+    const std::string fullPath = RealPath(serverPath);
+    EXPECT_EQ(FileName(static_cast<HMODULE>(library)), fullPath);
+    EXPECT_EQ(FileName(reinterpret_cast<HMODULE>(dlsym(library, "DllCanUnloadNow"))), fullPath);
+    auto loadedFrom = reinterpret_cast<const char* (*)()>(dlsym(library, "TestServerLoadedFrom"));
+    ASSERT_NE(loadedFrom, nullptr);
+    EXPECT_EQ(loadedFrom(), fullPath);
+    EXPECT_EQ(GetModuleHandleA(fullPath.c_str()), library);
+    dlclose(library);
+    ASSERT_EQ(chdir(previous.c_str()), 0);
+}
+
 TEST(Module, FileNameIsTruncatedAsWindowsTruncatesIt) {
     void* library = dlopen(serverPath.c_str(), RTLD_NOW);
     ASSERT_NE(library, nullptr) << dlerror();

@@ -52,27 +52,6 @@ protected:
     void SetUp() override { created = destroyed = 0; }
 };
 
-TEST_F(Factory, AnswersItsOwnInterfacesAndIsNeverCounted) {
-    COMFactory factory(testClass, nullptr, "Test Class", CreatePlainObject);
-    EXPECT_STREQ(factory.ClassIdText().c_str(), "{0A1B2C3D-4E5F-4061-8273-8495A6B7C8D9}");
-    EXPECT_TRUE(factory.ProgId().IsEmpty());
-
-    void* object = nullptr;
-    EXPECT_EQ(factory.QueryInterface(IID_IUnknown, &object), S_OK);
-    EXPECT_EQ(object, static_cast<IClassFactory*>(&factory));
-    object = nullptr;
-    EXPECT_EQ(factory.QueryInterface(IID_IClassFactory, &object), S_OK);
-    EXPECT_EQ(object, static_cast<IClassFactory*>(&factory));
-    object = &object;
-    EXPECT_EQ(factory.QueryInterface(IID_IDispatch, &object), E_NOINTERFACE);
-    EXPECT_EQ(object, nullptr);
-    EXPECT_EQ(factory.QueryInterface(IID_IUnknown, nullptr), E_POINTER);
-
-    EXPECT_EQ(factory.AddRef(), 1u);
-    EXPECT_EQ(factory.Release(), 0u);
-    EXPECT_EQ(factory.Release(), 0u);
-}
-
 TEST_F(Factory, HandsOutTheOnlyReferenceOrDestroysTheNewObject) {
     COMFactory factory(testClass, "Test.Class", "Test Class", CreatePlainObject);
     IUnknown* object = nullptr;
@@ -106,19 +85,6 @@ TEST_F(Factory, FailsWhenNothingIsCreated) {
         EXPECT_EQ(factory.CreateInstance(nullptr, IID_IUnknown, &object), E_FAIL);
         EXPECT_EQ(object, nullptr);
     }
-}
-
-TEST_F(Factory, LocksAreCountedAcrossFactories) {
-    COMFactory first(testClass, "First.Class", "First", CreatePlainObject);
-    COMFactory second(testClass, "Second.Class", "Second", CreatePlainObject);
-    const LONG before = COMFactory::LockCount();
-    EXPECT_EQ(first.LockServer(TRUE), S_OK);
-    EXPECT_EQ(second.LockServer(TRUE), S_OK);
-    EXPECT_EQ(COMFactory::LockCount(), before + 2);
-    EXPECT_EQ(first.LockServer(FALSE), S_OK);
-    EXPECT_EQ(COMFactory::LockCount(), before + 1);
-    EXPECT_EQ(second.LockServer(FALSE), S_OK);
-    EXPECT_EQ(COMFactory::LockCount(), before);
 }
 
 } // namespace

@@ -125,12 +125,6 @@ TEST_F(ComponentHost, RegistersTheClassKeysAndTypeLibrariesUnderAbsolutePaths) {
     std::free(previous);
 }
 
-TEST_F(ComponentHost, UnregisteringFromAnEmptyRegistryAnswersTheTypeLibraryFailure) {
-    LoadedComponent component(PRAVELL_COMPONENT);
-    EXPECT_EQ(component.Unregister(), TYPE_E_REGISTRYACCESS);
-    EXPECT_EQ(ClassKeys(), Keys());
-}
-
 TEST_F(ComponentHost, ModulePathsLongerThanTheClassicLimitAreRegisteredWhole) {
     const std::string directory = DeepDirectory(scratch.Path(), 300);
     const std::string copy = directory + "libpravell.so";
