@@ -2,6 +2,7 @@
 # Failures of the operation: exit status 1, the reason on standard error, no output, and no
 # output file left behind.
 source "$(dirname "$0")/tool_test_support.sh"
+register_library
 
 run 1 bad-format format "$input/mismatched.xml"
 says bad-format err "pravell: XML Parse failed: mismatched tag (Line: 3, Column: 2)"
@@ -23,7 +24,7 @@ run 1 empty format empty.xml
 says empty err "pravell: XML Parse failed: no element found (Line: 1, Column: 0)"
 
 run 1 missing format missing.xml
-says missing err "pravell: Failed to open file: missing.xml"
+says missing err "pravell: Failed to open file: missing.xml: No such file or directory"
 run 1 missing-compress compress missing.xml out.pxc
 says missing-compress err "pravell: Failed to open file: missing.xml"
 absent missing-compress out.pxc

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # `pravell format` prints exactly what the model saves, from a file, a redirection or a pipe.
 source "$(dirname "$0")/tool_test_support.sh"
+register_library
 
 run 0 file format "$input/catalog.xml"
 same_bytes file file.out "$expected/catalog.formatted.xml"
