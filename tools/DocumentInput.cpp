@@ -20,7 +20,9 @@ DocumentInput::~DocumentInput() {
 }
 
 bool DocumentInput::Open(const char* operand) {
+    name = operand;
     if (std::strcmp(operand, "-") == 0) {
+        name = "standard input";
         descriptor = STDIN_FILENO;
     } else {
         descriptor = open(operand, O_RDONLY | O_CLOEXEC);
@@ -34,16 +36,26 @@ bool DocumentInput::Open(const char* operand) {
     return true;
 }
 
+bool DocumentInput::ReportReadFailure() const {
+    if (!source || source->ErrorNumber() == 0) {
+        return false;
+    }
+    ReportSystemFailure(std::string("Failed to read ") + name, source->ErrorNumber());
+    return true;
+}
+
 bool LoadModel(const char* operand, LateBound& model) {
     DocumentInput input;
     if (!input.Open(operand) || !CreateComponent(kModelProgId, model)) {
         return false;
     }
-    if (!model.Do("LoadFromTransfer", {LateBound::Object(&input.Source())})) {
-        ReportFailure(model, std::string("Failed to load the document: ") + operand);
-        return false;
+    if (model.Do("LoadFromTransfer", {LateBound::Object(&input.Source())})) {
+        return true;
     }
-    return true;
+    if (!input.ReportReadFailure()) {
+        ReportFailure(model, std::string("Failed to load the document: ") + operand);
+    }
+    return false;
 }
 
 } // namespace Ostrel

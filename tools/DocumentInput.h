@@ -20,8 +20,12 @@ public:
     // file does not open.
     bool Open(const char* operand);
     DescriptorTransfer& Source() { return *source; }
+    // When the system failed because reading the input failed, says so with the reason on
+    // standard error (the system itself only knows that the stream broke) and answers true.
+    bool ReportReadFailure() const;
 
 private:
+    const char* name = nullptr;
     int descriptor = -1;
     bool owned = false;
     std::optional<DescriptorTransfer> source;

@@ -32,10 +32,10 @@ int RunEvents(const char* const* operands) {
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         return ReportSystemFailure("Failed to write to standard output", errno);
     }
-    if (!parsed) {
+    if (!parsed && !input.ReportReadFailure()) {
         return ReportFailure(Reason(printer, parser, operands[0]));
     }
-    return kExitSuccess;
+    return parsed ? kExitSuccess : kExitFailure;
 }
 
 } // namespace

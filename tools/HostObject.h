@@ -1,7 +1,7 @@
 // The IUnknown and IDispatch halves of an object that the tool hands to the system: a data
 // source or sink, a parser client. The system asks such an object for its own interface and
 // calls it through the table, so the object answers no names; it lives on the stack of the
-// command that made it, and its count only shows whether the system let go of it.
+// command that made it, so its count frees nothing.
 #pragma once
 
 #include "platform/com.h"
@@ -50,9 +50,6 @@ public:
                                      UINT*) override {
         return DISP_E_MEMBERNOTFOUND;
     }
-
-    // References the system still holds.
-    ULONG References() const { return references; }
 
 private:
     ULONG references = 0;

@@ -29,7 +29,6 @@ public:
     ~LateBound();
 
     explicit operator bool() const { return object != nullptr; }
-    IDispatch* Get() const { return object; }
 
     // Argument makers.
     static VARIANT Text(const std::string& text);

@@ -32,6 +32,7 @@ stdin=. run 1 unreadable events -
 says unreadable out "start-document
 error Error streaming in data
 end-document"
+says unreadable err "pravell: Failed to read standard input: Is a directory"
 
 run 1 missing events missing.xml
 says missing err "pravell: Failed to open file: missing.xml: No such file or directory"

@@ -13,7 +13,9 @@ says bad-stdin err "pravell: XML Parse failed: mismatched tag (Line: 3, Column: 
 
 # A standard input that cannot be read (a directory) is not taken for an empty document.
 stdin=. run 1 unreadable-stdin format -
-says unreadable-stdin err "pravell: XML Parse failed: there was an error streaming in data"
+says unreadable-stdin err "pravell: Failed to read standard input: Is a directory"
+run 1 unreadable-file format .
+says unreadable-file err "pravell: Failed to read .: Is a directory"
 
 run 1 bad-compress compress "$input/mismatched.xml" bad.pxc
 says bad-compress err "pravell: XML Parse failed: mismatched tag (Line: 3, Column: 2)"
@@ -57,6 +59,8 @@ says no-folder-file err "pravell: Failed to create file: no/such/folder.xml"
 if [ -w /dev/full ]; then
     "$tool" format "$input/catalog.xml" >/dev/full 2>full.err && fail "full: exit status 0"
     says full err "pravell: Failed to write to standard output: No space left on device"
+    "$tool" events "$input/catalog.xml" >/dev/full 2>events-full.err && fail "events-full: exit status 0"
+    says events-full err "pravell: Failed to write to standard output: No space left on device"
 fi
 
 finish
