@@ -51,6 +51,19 @@ rm moved/libpravell.so
 run 1 moved format "$input/catalog.xml"
 says moved err "pravell: the library registered for Corvantis.XMLModel does not load: run \`pravell register\` again (PRAVELL_PLATFORM_DEBUG=1 shows why)"
 
+# Installed, the tool finds the library in the installation's library folder by default.
+if cmake --install "$(dirname "$tool")/.." --prefix "$PWD/prefix" >install.log 2>&1; then
+    installed=$(find prefix -name libpravell.so | head -n 1)
+    PRAVELL_REGISTRY="$PWD/installed.registry" prefix/bin/pravell register >installed.out 2>&1 ||
+        fail "installed: exit status $?"
+    grep -qx "Registered $PWD/$installed" installed.out || fail "installed: $(head -n 1 installed.out)"
+    PRAVELL_REGISTRY="$PWD/installed.registry" prefix/bin/pravell get "$input/catalog.xml" \
+        catalog/@zone >installed-get.out 2>&1 || fail "installed-get: exit status $?"
+    says installed-get out "eu"
+else
+    fail "install: $(tail -n 3 install.log)"
+fi
+
 run 1 no-library register no/such/libpravell.so
 says no-library err "pravell: cannot find the library no/such/libpravell.so: No such file or directory"
 printf 'not a library' >fake.so
