@@ -10,8 +10,8 @@ namespace Ostrel {
 
 namespace {
 
-// The steps of a path such as "catalog/book/@id": element names, and at most one attribute,
-// last. Empty when the path is not of that shape.
+// The steps of a path such as "catalog/book/@id": element names, starting with the document
+// element, and at most one attribute, last. Empty when the path is not of that shape.
 std::vector<std::string> Steps(const std::string& path) {
     std::vector<std::string> steps;
     size_t start = 0;
@@ -20,7 +20,8 @@ std::vector<std::string> Steps(const std::string& path) {
         steps.push_back(path.substr(start, slash - start));
         const std::string& step = steps.back();
         const bool attribute = !step.empty() && step[0] == '@';
-        if (step.empty() || step == "@" || (attribute && slash != std::string::npos)) {
+        if (step.empty() || step == "@" ||
+            (attribute && (slash != std::string::npos || steps.size() == 1))) {
             return {};
         }
         if (slash == std::string::npos) {

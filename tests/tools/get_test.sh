@@ -31,7 +31,7 @@ run 1 missing get missing.xml a
 says missing err "pravell: Failed to open file: missing.xml: No such file or directory"
 
 case=0
-for path in "" / a//b @id/a a/@ a/ /a; do
+for path in "" / a//b @id/a a/@ a/ /a @id; do
     case=$((case + 1))
     run 2 "bad-path-$case" get "$input/catalog.xml" "$path"
     quiet "bad-path-$case" out
