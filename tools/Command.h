@@ -15,22 +15,28 @@ enum ExitStatus : int {
 
 struct Command {
     const char* name;
-    // The operands as the usage line shows them, e.g. "IN OUT".
+    // The operands as the usage line shows them, e.g. "IN OUT" or "[LIBRARY]".
     const char* operands;
-    int operandCount;
+    int fewestOperands;
+    int mostOperands;
     // Whether "-" stands for standard input rather than being refused.
     bool readsStandardInput;
     // One line for the list of commands.
     const char* summary;
     // The paragraph of `pravell help NAME`, lines ending in a line feed.
     const char* details;
-    // Gets exactly operandCount operands and answers the exit status.
+    // Gets between fewestOperands and mostOperands operands (the rest are null) and answers
+    // the exit status.
     int (*run)(const char* const* operands);
 };
 
+extern const Command kRegisterCommand;
+extern const Command kUnregisterCommand;
 extern const Command kFormatCommand;
 extern const Command kCompressCommand;
 extern const Command kExpandCommand;
+extern const Command kEventsCommand;
+extern const Command kGetCommand;
 extern const Command kDemoCommand;
 
 } // namespace Ostrel

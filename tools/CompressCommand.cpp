@@ -1,18 +1,25 @@
 #include "Command.h"
+#include "Components.h"
 #include "FailureReport.h"
-#include "model/XMLModel.h"
+#include "PendingError.h"
+
+#include <string>
 
 namespace Ostrel {
 
 namespace {
 
 int RunCompress(const char* const* operands) {
-    XMLModel model;
-    if (!model.LoadFile(Text(operands[0]))) {
-        return ReportFailure(model, Text("Failed to load the document: ") + operands[0]);
+    LateBound model;
+    if (!CreateComponent(kModelProgId, model)) {
+        return kExitFailure;
     }
-    if (!model.SaveCompressed(Text(operands[1]))) {
-        return ReportFailure(model, Text("Failed to write compressed file: ") + operands[1]);
+    if (!model.Do("Load", {LateBound::Text(operands[0])})) {
+        return ReportFailure(model, std::string("Failed to load the document: ") + operands[0]);
+    }
+    if (!model.Do("SaveCompressed", {LateBound::Text(operands[1])})) {
+        return ReportPendingFailure(model,
+                                    std::string("Failed to write compressed file: ") + operands[1]);
     }
     return kExitSuccess;
 }
@@ -23,12 +30,13 @@ extern const Command kCompressCommand = {
     "compress",
     "IN OUT",
     2,
+    2,
     false,
     "save the XML document IN as the compressed container OUT",
-    "Loads the XML document IN into the document model and saves it to OUT as a compressed\n"
-    "container: a fixed header followed by zlib-compressed blocks of the indented XML text\n"
-    "(the text that `pravell format IN` prints). OUT is replaced only when the whole container\n"
-    "was written.\n",
+    "Loads the XML document IN into a \"Corvantis.XMLModel\" (Load) and saves it to OUT as a\n"
+    "compressed container (SaveCompressed): a fixed header followed by zlib-compressed blocks\n"
+    "of the indented XML text (the text that `pravell format IN` prints). OUT is replaced only\n"
+    "when the whole container was written.\n",
     RunCompress,
 };
 

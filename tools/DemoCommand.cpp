@@ -1,100 +1,210 @@
 #include "Command.h"
+#include "Components.h"
 #include "DescriptorTransfer.h"
+#include "EventPrinter.h"
 #include "FailureReport.h"
+#include "PendingError.h"
 #include "SampleDocument.h"
 #include "TemporaryFolder.h"
-#include "TreeComparison.h"
-#include "model/XMLModel.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstring>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
 namespace Ostrel {
 
 namespace {
 
-bool WriteLine(DescriptorTransfer& output, const Text& line) {
-    return output.Write(line.c_str(), line.Length()) && output.Write("\n", 1);
+void Heading(const char* title) {
+    std::printf("\n== %s\n", title);
 }
 
-// The size of the XML text that a save writes, and of the container that holds it.
-struct Sizes {
-    LONG text = 0;
-    int64_t container = 0;
-};
+// Lets `object` write through the tool's data sink onto standard output.
+bool WriteThrough(LateBound& object, const char* member) {
+    std::fflush(stdout);
+    DescriptorTransfer output(STDOUT_FILENO);
+    return object.Do(member, {LateBound::Object(&output)}) && output.Flush();
+}
 
-bool Measure(XMLModel& model, const Text& container, Sizes& sizes) {
-    Text xml;
-    struct stat info;
-    if (!model.SaveString(xml) || stat(container.c_str(), &info) != 0) {
+std::string TextOf(LateBound& element, const char* child) {
+    LateBound found;
+    std::string text;
+    if (element.GetObject("GetChild", {LateBound::Text(child)}, found)) {
+        found.GetText("GetText", {}, text);
+    }
+    return text;
+}
+
+// One line per product of the catalog; the last product goes to `last`.
+bool Walk(LateBound& catalog, LateBound& last) {
+    LONG count = 0;
+    if (!catalog.GetInteger("GetChildCount", {}, count)) {
         return false;
     }
-    sizes.text = xml.Length();
-    sizes.container = static_cast<int64_t>(info.st_size);
+    for (LONG i = 0; i < count; ++i) {
+        LateBound child;
+        std::string name;
+        std::string sku;
+        if (!catalog.GetObject("GetChild", {LateBound::Integer(i)}, child) ||
+            !child.GetText("GetName", {}, name)) {
+            return false;
+        }
+        if (name != "product" ||
+            !child.GetText("GetAttributeByName", {LateBound::Text("sku")}, sku)) {
+            continue;
+        }
+        std::printf("%-9s %-22s %6s\n", sku.c_str(), TextOf(child, "title").c_str(),
+                    TextOf(child, "price").c_str());
+        last = std::move(child);
+    }
     return true;
 }
 
-Text Verdict(const TreeComparison& comparison, const XMLModel& model) {
-    if (!comparison.Same()) {
-        return Text("DIFFERENT at ") + comparison.Difference().c_str();
-    }
-    return Text::Format(
-        "the same: %d elements, %d attributes, %d comments, document type \"%s\"",
-        static_cast<int>(comparison.Elements()), static_cast<int>(comparison.Attributes()),
-        static_cast<int>(comparison.Comments()), model.GetDocumentType().name.c_str());
+bool Edit(LateBound& product) {
+    LateBound note;
+    return product.Do("SetAttribute", {LateBound::Text("stock"), LateBound::Text("120")}) &&
+           product.GetObject("AddChild", {LateBound::Text("note")}, note) &&
+           note.Do("SetText", {LateBound::Text("back in stock")});
 }
 
-bool WriteSummary(DescriptorTransfer& output, const Sizes& sizes, const Text& verdict) {
-    const auto percent = static_cast<int>((sizes.container * 100 + sizes.text / 2) / sizes.text);
-    return WriteLine(output, Text("\n== Round trip through a compressed container")) &&
-           WriteLine(output, Text::Format("XML text               %7d bytes",
-                                          static_cast<int>(sizes.text))) &&
-           WriteLine(output, Text::Format("compressed container   %7lld bytes, %d%% of the text",
-                                          static_cast<long long>(sizes.container), percent)) &&
-           WriteLine(output, Text("reloaded tree          ") + verdict.c_str());
+long long FileSize(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
+}
+
+// The streaming parser's events for the text, one per line.
+bool Stream(const std::string& xml, std::string& events) {
+    LateBound parser;
+    if (!CreateComponent(kParserProgId, parser)) {
+        return false;
+    }
+    char* buffer = nullptr;
+    size_t size = 0;
+    FILE* memory = open_memstream(&buffer, &size);
+    if (memory == nullptr) {
+        ReportFailure("Failed to collect the events");
+        return false;
+    }
+    EventPrinter printer(memory);
+    const bool parsed =
+        parser.Do("ParseString", {LateBound::Text(xml), LateBound::Object(&printer)});
+    std::fclose(memory);
+    events.assign(buffer, size);
+    std::free(buffer);
+    if (!parsed) {
+        ReportFailure(printer.Error().empty() ? "Failed to stream the text" : printer.Error());
+    }
+    return parsed;
+}
+
+// "1 start-document, 12 start, ...": how many events of each kind, in the order of their first.
+std::string CountKinds(const std::string& events) {
+    std::vector<std::pair<std::string, int>> counts;
+    for (size_t start = 0; start < events.size();) {
+        const size_t end = events.find('\n', start);
+        const std::string line = events.substr(start, end - start);
+        const std::string kind = line.substr(0, line.find(' '));
+        auto known = std::find_if(counts.begin(), counts.end(),
+                                  [&](const auto& count) { return count.first == kind; });
+        if (known == counts.end()) {
+            counts.emplace_back(kind, 1);
+        } else {
+            ++known->second;
+        }
+        start = end == std::string::npos ? events.size() : end + 1;
+    }
+    std::string summary;
+    for (const auto& count : counts) {
+        summary += (summary.empty() ? "" : ", ") + std::to_string(count.second) + " " + count.first;
+    }
+    return summary;
+}
+
+bool SavesTheSame(LateBound& reloaded, const std::string& expected) {
+    std::string text;
+    return reloaded.GetText("SaveToString", {}, text) && text == expected;
+}
+
+int ShowRoundTrips(LateBound& model, const std::string& xml) {
+    TemporaryFolder folder("pravell-demo");
+    if (!folder.IsCreated()) {
+        return ReportSystemFailure("Failed to create a temporary folder", folder.ErrorNumber());
+    }
+    const std::string container = folder.PathOf("sample.pxc");
+    const std::string plain = folder.PathOf("sample.xml");
+    LateBound compressed;
+    LateBound expanded;
+    if (!model.Do("SaveCompressed", {LateBound::Text(container)})) {
+        return ReportPendingFailure(model, "Failed to write compressed file: " + container);
+    }
+    if (!CreateComponent(kModelProgId, compressed) || !CreateComponent(kModelProgId, expanded)) {
+        return kExitFailure;
+    }
+    if (!compressed.Do("LoadCompressed", {LateBound::Text(container)})) {
+        return ReportPendingFailure(compressed, "Failed to open compressed file: " + container);
+    }
+    if (!compressed.Do("Save", {LateBound::Text(plain)})) {
+        return ReportFailure(compressed, "Failed to write file: " + plain);
+    }
+    if (!expanded.Do("Load", {LateBound::Text(plain)})) {
+        return ReportFailure(expanded, "Failed to load the document: " + plain);
+    }
+    const long long containerSize = FileSize(container);
+    const auto textSize = static_cast<long long>(xml.size());
+    const bool same = SavesTheSame(compressed, xml) && SavesTheSame(expanded, xml);
+    Heading("Round trips: compressed container, then plain file");
+    std::printf("XML text               %7lld bytes\n", textSize);
+    std::printf("compressed container   %7lld bytes, %lld%% of the text\n", containerSize,
+                (containerSize * 100 + textSize / 2) / textSize);
+    std::printf("plain file             %7lld bytes, lines ending in CR LF\n", FileSize(plain));
+    std::printf("both reloaded          %s\n", same ? "save the same text" : "DIFFER");
+    return same ? kExitSuccess : ReportFailure("A round trip changed the document");
+}
+
+int ShowStream(const std::string& xml) {
+    std::string events;
+    if (!Stream(xml, events)) {
+        return kExitFailure;
+    }
+    Heading("The saved text through the streaming parser");
+    std::printf("%s\n", CountKinds(events).c_str());
+    return kExitSuccess;
 }
 
 int RunDemo(const char* const*) {
-    XMLModel original;
-    if (!original.LoadString(Text(kSampleDocument))) {
-        return ReportFailure(original, Text("Failed to load the sample document"));
+    LateBound model;
+    LateBound root;
+    LateBound catalog;
+    LateBound product;
+    std::string xml;
+    if (!CreateComponent(kModelProgId, model)) {
+        return kExitFailure;
     }
-    DescriptorTransfer output(STDOUT_FILENO);
-    if (!WriteLine(output, Text("== The sample document, as the document model saves it")) ||
-        !original.SaveTransfer(output)) {
-        return ReportOutputFailure(output);
+    std::printf("== The sample document, as the model saves it\n");
+    if (!model.Do("LoadFromString", {LateBound::Text(kSampleDocument)}) ||
+        !WriteThrough(model, "SaveToTransfer")) {
+        return ReportFailure(model, "Failed to load and show the sample document");
     }
-
-    TemporaryFolder folder("pravell-demo");
-    if (!folder.IsCreated()) {
-        return ReportFailure(Text("Failed to create a temporary folder: ") +
-                             std::strerror(folder.ErrorNumber()));
+    Heading("Walking the tree: the products");
+    if (!model.GetObject("GetRoot", {}, root) ||
+        !root.GetObject("GetChild", {LateBound::Integer(0)}, catalog) || !Walk(catalog, product) ||
+        !product) {
+        return ReportFailure("Failed to walk the sample document");
     }
-    const Text container = folder.PathOf("sample.pxc");
-    if (!original.SaveCompressed(container)) {
-        return ReportFailure(original,
-                             Text("Failed to write compressed file: ") + container.c_str());
+    Heading("Editing the last product: stock changed, a note added");
+    if (!Edit(product) || !WriteThrough(product, "WriteTo")) {
+        return ReportFailure("Failed to edit the sample document");
     }
-    XMLModel reloaded;
-    if (!reloaded.LoadCompressed(container)) {
-        return ReportFailure(reloaded,
-                             Text("Failed to open compressed file: ") + container.c_str());
+    if (!model.GetText("SaveToString", {}, xml)) {
+        return ReportFailure(model, "Failed to save the edited document");
     }
-    Sizes sizes;
-    if (!Measure(original, container, sizes)) {
-        return ReportFailure(Text("Failed to measure the compressed file: ") + container.c_str());
-    }
-
-    const TreeComparison comparison(original, reloaded);
-    if (!WriteSummary(output, sizes, Verdict(comparison, original)) || !output.Flush()) {
-        return ReportOutputFailure(output);
-    }
-    if (!comparison.Same()) {
-        return ReportFailure(Text("The compressed round trip changed the document"));
-    }
-    return kExitSuccess;
+    const int roundTrips = ShowRoundTrips(model, xml);
+    return roundTrips != kExitSuccess ? roundTrips : ShowStream(xml);
 }
 
 } // namespace
@@ -103,14 +213,16 @@ extern const Command kDemoCommand = {
     "demo",
     "",
     0,
+    0,
     false,
-    "show formatting and a compressed round trip on a built-in sample",
-    "Loads a small sample document built into the tool (a document type declaration, nested\n"
-    "elements, attributes, content that needs CDATA, comments), prints it as the document\n"
-    "model saves it, saves it as a compressed container in a temporary folder, loads the\n"
-    "container into a second model and prints the sizes of the XML text and of the container\n"
-    "and whether the reloaded tree is the same as the original. The folder is removed\n"
-    "afterwards.\n",
+    "take a built-in sample through every path: load, walk, edit, save, stream",
+    "Creates a \"Corvantis.XMLModel\" and loads a small sample document built into the tool (a\n"
+    "document type declaration, nested elements, attributes, content that needs CDATA,\n"
+    "comments). Prints it as the model saves it, walks its products, edits one and prints\n"
+    "that element, saves the document as a compressed container in a temporary folder and\n"
+    "loads it into a second model, expands it to a plain file and loads that, and streams the\n"
+    "text through a \"Corvantis.StreamingXMLParser\", printing what each step found. The\n"
+    "folder is removed afterwards.\n",
     RunDemo,
 };
 

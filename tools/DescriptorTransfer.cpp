@@ -7,38 +7,62 @@
 
 namespace Ostrel {
 
-DescriptorTransfer::~DescriptorTransfer() {
-    Flush();
+HRESULT DescriptorTransfer::Write(VARIANT data) {
+    const VARTYPE element = data.vt & ~VT_ARRAY;
+    if ((data.vt & VT_ARRAY) == 0 || (element != VT_I1 && element != VT_UI1) ||
+        data.parray == nullptr || SafeArrayGetDim(data.parray) != 1) {
+        return E_INVALIDARG;
+    }
+    LONG lower = 0;
+    LONG upper = -1;
+    void* bytes = nullptr;
+    if (FAILED(SafeArrayGetLBound(data.parray, 1, &lower)) ||
+        FAILED(SafeArrayGetUBound(data.parray, 1, &upper)) ||
+        FAILED(SafeArrayAccessData(data.parray, &bytes))) {
+        return E_INVALIDARG;
+    }
+    const auto length = static_cast<size_t>(static_cast<int64_t>(upper) - lower + 1);
+    const bool sent = Collect(static_cast<const BYTE*>(bytes), length);
+    SafeArrayUnaccessData(data.parray);
+    return sent ? S_OK : E_FAIL;
 }
 
-bool DescriptorTransfer::Write(const void* data, LONG length) {
-    if (length < 0 || (data == nullptr && length > 0) || errorNumber != 0) {
-        return false;
+HRESULT DescriptorTransfer::Read(LONG maxLength, VARIANT* data) {
+    if (data == nullptr || maxLength < 0) {
+        return E_INVALIDARG;
     }
-    const auto* bytes = static_cast<const BYTE*>(data);
-    const auto size = static_cast<size_t>(length);
-    if (collected + size > kBufferSize && !Flush()) {
-        return false;
+    VariantInit(data);
+    if (!Fill(static_cast<size_t>(maxLength))) {
+        return E_FAIL;
     }
-    if (size >= kBufferSize) {
-        return SendAll(bytes, size);
+    SAFEARRAY* array = SafeArrayCreateVector(VT_I1, 0, static_cast<ULONG>(incoming.size()));
+    void* bytes = nullptr;
+    if (array == nullptr || FAILED(SafeArrayAccessData(array, &bytes))) {
+        SafeArrayDestroy(array);
+        return E_OUTOFMEMORY;
     }
-    std::memcpy(buffer + collected, bytes, size);
-    collected += size;
-    return true;
+    if (!incoming.empty()) {
+        std::memcpy(bytes, incoming.data(), incoming.size());
+    }
+    SafeArrayUnaccessData(array);
+    data->vt = VT_ARRAY | VT_I1;
+    data->parray = array;
+    progress.Add(incoming.size());
+    if (ended) {
+        progress.Finish();
+    }
+    return S_OK;
 }
 
-bool DescriptorTransfer::Read(void* out, LONG maxLength, uint32_t* bytesRead) {
-    if (maxLength < 0 || bytesRead == nullptr || (out == nullptr && maxLength > 0) ||
-        errorNumber != 0) {
-        return false;
-    }
-    *bytesRead = 0;
-    auto* bytes = static_cast<BYTE*>(out);
-    const auto wanted = static_cast<size_t>(maxLength);
+HRESULT DescriptorTransfer::Unread(LONG) {
+    return E_NOTIMPL;
+}
+
+bool DescriptorTransfer::Fill(size_t wanted) {
+    incoming.resize(wanted);
     size_t delivered = 0;
-    while (!ended && delivered < wanted) {
-        const ssize_t got = read(descriptor, bytes + delivered, wanted - delivered);
+    while (!ended && errorNumber == 0 && delivered < wanted) {
+        const ssize_t got = read(descriptor, incoming.data() + delivered, wanted - delivered);
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -48,21 +72,31 @@ bool DescriptorTransfer::Read(void* out, LONG maxLength, uint32_t* bytesRead) {
         ended = got == 0;
         delivered += static_cast<size_t>(got);
     }
-    *bytesRead = static_cast<uint32_t>(delivered);
-    return true;
+    incoming.resize(delivered);
+    return errorNumber == 0;
 }
 
-bool DescriptorTransfer::Unread(LONG) {
-    return false;
+bool DescriptorTransfer::Collect(const BYTE* bytes, size_t length) {
+    if (errorNumber != 0) {
+        return false;
+    }
+    if (outgoing.size() + length > kBufferSize && !Flush()) {
+        return false;
+    }
+    if (length >= kBufferSize) {
+        return SendAll(bytes, length);
+    }
+    outgoing.insert(outgoing.end(), bytes, bytes + length);
+    return true;
 }
 
 bool DescriptorTransfer::Flush() {
     if (errorNumber != 0) {
         return false;
     }
-    const size_t length = collected;
-    collected = 0;
-    return SendAll(buffer, length);
+    const bool sent = SendAll(outgoing.data(), outgoing.size());
+    outgoing.clear();
+    return sent;
 }
 
 bool DescriptorTransfer::SendAll(const BYTE* bytes, size_t length) {
@@ -83,7 +117,8 @@ bool DescriptorTransfer::SendAll(const BYTE* bytes, size_t length) {
 
 bool DescriptorTransfer::Fail(int error) {
     errorNumber = error;
-    collected = 0;
+    outgoing.clear();
+    progress.Finish();
     return false;
 }
 

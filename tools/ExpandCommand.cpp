@@ -1,18 +1,25 @@
 #include "Command.h"
+#include "Components.h"
 #include "FailureReport.h"
-#include "model/XMLModel.h"
+#include "PendingError.h"
+
+#include <string>
 
 namespace Ostrel {
 
 namespace {
 
 int RunExpand(const char* const* operands) {
-    XMLModel model;
-    if (!model.LoadCompressed(Text(operands[0]))) {
-        return ReportFailure(model, Text("Failed to open compressed file: ") + operands[0]);
+    LateBound model;
+    if (!CreateComponent(kModelProgId, model)) {
+        return kExitFailure;
     }
-    if (!model.SaveFile(Text(operands[1]))) {
-        return ReportFailure(model, Text("Failed to write file: ") + operands[1]);
+    if (!model.Do("LoadCompressed", {LateBound::Text(operands[0])})) {
+        return ReportPendingFailure(model,
+                                    std::string("Failed to open compressed file: ") + operands[0]);
+    }
+    if (!model.Do("Save", {LateBound::Text(operands[1])})) {
+        return ReportFailure(model, std::string("Failed to write file: ") + operands[1]);
     }
     return kExitSuccess;
 }
@@ -23,12 +30,13 @@ extern const Command kExpandCommand = {
     "expand",
     "IN OUT",
     2,
+    2,
     false,
     "save the compressed container IN as indented XML in OUT",
-    "Loads the compressed container IN into the document model and saves the document to OUT\n"
-    "as indented XML, as the model saves files: lines end in a carriage return and a line\n"
-    "feed. A container that is damaged anywhere fails as a whole. OUT is replaced only when\n"
-    "the whole document was written.\n",
+    "Loads the compressed container IN into a \"Corvantis.XMLModel\" (LoadCompressed) and\n"
+    "saves the document to OUT as indented XML (Save), as the model saves files: lines end in\n"
+    "a carriage return and a line feed. A container that is damaged anywhere fails as a\n"
+    "whole. OUT is replaced only when the whole document was written.\n",
     RunExpand,
 };
 

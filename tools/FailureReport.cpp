@@ -1,33 +1,30 @@
 #include "FailureReport.h"
 
 #include "Command.h"
-#include "DescriptorTransfer.h"
-#include "model/XMLModel.h"
+#include "LateBound.h"
 
 #include <cstdio>
 #include <cstring>
 
 namespace Ostrel {
 
-int ReportFailure(XMLModel& model, const Text& fallback) {
-    Text message;
-    if (model.Errors().HasError()) {
-        model.Errors().GetError(message);
-    }
-    return ReportFailure(message.IsEmpty() ? fallback : message);
-}
-
-int ReportFailure(const Text& message) {
+int ReportFailure(const std::string& message) {
     std::fprintf(stderr, "pravell: %s\n", message.c_str());
     return kExitFailure;
 }
 
-int ReportOutputFailure(const DescriptorTransfer& output) {
-    const int error = output.ErrorNumber();
-    if (error == 0) {
-        return ReportFailure(Text("Failed to write the document to standard output"));
-    }
-    return ReportFailure(Text("Failed to write to standard output: ") + std::strerror(error));
+int ReportFailure(const LateBound& object, const std::string& fallback) {
+    return ReportFailure(object.Failure().empty() ? fallback : object.Failure());
+}
+
+int ReportSystemFailure(const std::string& message, int error) {
+    return ReportFailure(message + ": " + std::strerror(error));
+}
+
+std::string HexStatus(const std::string& message, HRESULT status) {
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(status));
+    return message + " (" + code + ")";
 }
 
 } // namespace Ostrel

@@ -1,19 +1,22 @@
 // How the tool tells the user on standard error why an operation failed: "pravell: " and one
-// line of text, in the model's own words when it recorded any.
+// line of text, in the system's own words when it gave any.
 #pragma once
 
-#include "text/Text.h"
+#include "platform/com.h"
+
+#include <string>
 
 namespace Ostrel {
 
-class XMLModel;
-class DescriptorTransfer;
+class LateBound;
 
-// The model's pending message, or `fallback` when it recorded none (a container that does not
-// open, a save that failed while writing). Answers the failure exit status.
-int ReportFailure(XMLModel& model, const Text& fallback);
-int ReportFailure(const Text& message);
-// Standard output refused the bytes (a closed pipe, a full disk).
-int ReportOutputFailure(const DescriptorTransfer& output);
+// Answers the failure exit status.
+int ReportFailure(const std::string& message);
+// The description of the object's last failed call, or `fallback` when it gave none.
+int ReportFailure(const LateBound& object, const std::string& fallback);
+// `errno` in words after the message: "message: No such file or directory".
+int ReportSystemFailure(const std::string& message, int error);
+// "message (0x80004005)".
+std::string HexStatus(const std::string& message, HRESULT status);
 
 } // namespace Ostrel

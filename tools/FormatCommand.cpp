@@ -1,31 +1,31 @@
 #include "Command.h"
 #include "DescriptorTransfer.h"
+#include "DocumentInput.h"
 #include "FailureReport.h"
-#include "model/XMLModel.h"
 
 #include <unistd.h>
 
-#include <cstring>
+#include <cerrno>
 
 namespace Ostrel {
 
 namespace {
 
-bool Load(XMLModel& model, const char* operand) {
-    if (std::strcmp(operand, "-") != 0) {
-        return model.LoadFile(Text(operand));
+int ReportOutputFailure(const DescriptorTransfer& output) {
+    const int error = output.ErrorNumber();
+    if (error == 0) {
+        return ReportFailure("Failed to write the document to standard output");
     }
-    DescriptorTransfer input(STDIN_FILENO);
-    return model.LoadTransfer(input);
+    return ReportSystemFailure("Failed to write to standard output", error);
 }
 
 int RunFormat(const char* const* operands) {
-    XMLModel model;
-    if (!Load(model, operands[0])) {
-        return ReportFailure(model, Text("Failed to load the document: ") + operands[0]);
+    LateBound model;
+    if (!LoadModel(operands[0], model)) {
+        return kExitFailure;
     }
     DescriptorTransfer output(STDOUT_FILENO);
-    if (!model.SaveTransfer(output) || !output.Flush()) {
+    if (!model.Do("SaveToTransfer", {LateBound::Object(&output)}) || !output.Flush()) {
         return ReportOutputFailure(output);
     }
     return kExitSuccess;
@@ -37,11 +37,13 @@ extern const Command kFormatCommand = {
     "format",
     "FILE|-",
     1,
+    1,
     true,
     "print an XML document indented, as the document model saves it",
-    "Loads the XML document FILE, or standard input for -, into the document model and prints\n"
-    "it on standard output as the model saves it: the XML declaration, the document type if\n"
-    "the document has one, then one element per line indented by three blanks per level.\n"
+    "Loads the XML document FILE, or standard input for -, into a \"Corvantis.XMLModel\"\n"
+    "through the tool's own data source (LoadFromTransfer) and prints it as the model saves\n"
+    "it (SaveToTransfer): the XML declaration, the document type declaration when the\n"
+    "document has one, then one element per line indented by three blanks per level.\n"
     "Content holding &, < or > is put in CDATA sections; comments before the document element\n"
     "and processing instructions are not kept. Lines end in a line feed.\n",
     RunFormat,

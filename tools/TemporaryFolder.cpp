@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <string>
 
 namespace Ostrel {
 
@@ -13,11 +12,11 @@ TemporaryFolder::TemporaryFolder(const char* prefix) {
     const char* base = std::getenv("TMPDIR");
     std::string pattern = base != nullptr && *base != 0 ? base : "/tmp";
     pattern.append("/").append(prefix).append("-XXXXXX");
-    if (mkdtemp(pattern.data()) == nullptr) {
+    if (mkdtemp(&pattern[0]) == nullptr) {
         errorNumber = errno;
         return;
     }
-    path = pattern.c_str();
+    path = pattern;
 }
 
 TemporaryFolder::~TemporaryFolder() {
@@ -29,18 +28,12 @@ TemporaryFolder::~TemporaryFolder() {
         while (const dirent* entry = readdir(folder)) {
             const std::string name = entry->d_name;
             if (name != "." && name != "..") {
-                unlink(PathOf(name.c_str()).c_str());
+                unlink(PathOf(name).c_str());
             }
         }
         closedir(folder);
     }
     rmdir(path.c_str());
-}
-
-Text TemporaryFolder::PathOf(const char* fileName) const {
-    Text file = path + "/";
-    file.Append(fileName);
-    return file;
 }
 
 } // namespace Ostrel

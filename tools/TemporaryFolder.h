@@ -2,7 +2,7 @@
 // removed, with the files in it, when the object goes.
 #pragma once
 
-#include "text/Text.h"
+#include <string>
 
 namespace Ostrel {
 
@@ -14,14 +14,14 @@ public:
     TemporaryFolder(const TemporaryFolder&) = delete;
     TemporaryFolder& operator=(const TemporaryFolder&) = delete;
 
-    bool IsCreated() const { return !path.IsEmpty(); }
+    bool IsCreated() const { return !path.empty(); }
     // The errno of a failed creation.
     int ErrorNumber() const { return errorNumber; }
     // The path of a file of that name inside the folder.
-    Text PathOf(const char* fileName) const;
+    std::string PathOf(const std::string& fileName) const { return path + "/" + fileName; }
 
 private:
-    Text path;
+    std::string path;
     int errorNumber = 0;
 };
 

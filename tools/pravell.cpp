@@ -1,6 +1,7 @@
-// The pravell command-line tool: loads, prints and converts XML documents with the document
-// model. Exit status 0 on success, 1 when the operation fails (the reason on standard error),
-// 2 when the command line is not understood.
+// The pravell command-line tool: a host of the system's automation objects that loads, prints,
+// converts and streams XML documents, and registers the library that serves them. Exit status 0 on
+// success, 1 when the operation fails (the reason on standard error), 2 when the command line is
+// not understood.
 #include "Command.h"
 
 #include <cstdio>
@@ -15,8 +16,9 @@ namespace {
 // No command takes more operands than this.
 constexpr int kMostOperands = 2;
 
-const Command* const kCommands[] = {&kFormatCommand, &kCompressCommand, &kExpandCommand,
-                                    &kDemoCommand};
+const Command* const kCommands[] = {&kRegisterCommand, &kUnregisterCommand, &kFormatCommand,
+                                    &kCompressCommand, &kExpandCommand,     &kEventsCommand,
+                                    &kGetCommand,      &kDemoCommand};
 
 const Command* FindCommand(const char* name) {
     for (const Command* command : kCommands) {
@@ -37,18 +39,21 @@ void PrintUsageLine(const Command& command, FILE* stream) {
 }
 
 void PrintOverview(FILE* stream) {
-    std::fputs("Usage: pravell COMMAND [OPERANDS]\n"
-               "\n"
-               "Loads, prints and converts XML documents with the Pravell document model.\n"
-               "\n"
-               "Commands:\n",
-               stream);
+    std::fputs(
+        "Usage: pravell COMMAND [OPERANDS]\n"
+        "\n"
+        "Loads, prints, converts and streams XML documents with the Pravell objects\n"
+        "\"Corvantis.XMLModel\" and \"Corvantis.StreamingXMLParser\", which `pravell register`\n"
+        "makes known in the registry (PRAVELL_REGISTRY names its file).\n"
+        "\n"
+        "Commands:\n",
+        stream);
     for (const Command* command : kCommands) {
         char synopsis[40];
         std::snprintf(synopsis, sizeof synopsis, "%s %s", command->name, command->operands);
-        std::fprintf(stream, "  %-20s%s\n", synopsis, command->summary);
+        std::fprintf(stream, "  %-22s%s\n", synopsis, command->summary);
     }
-    std::fputs("  help [COMMAND]      show this text or the details of one command\n"
+    std::fputs("  help [COMMAND]        show this text or the details of one command\n"
                "\n"
                "Exit status: 0 on success, 1 when the operation fails, 2 on a usage error.\n",
                stream);
@@ -105,13 +110,13 @@ int RunCommand(const Command& command, int count, char** arguments) {
         } else if (std::strcmp(argument, "-") == 0 && !command.readsStandardInput) {
             return UsageError("standard input and output ('-') are not supported by ", command.name,
                               &command);
-        } else if (found < command.operandCount && found < kMostOperands) {
+        } else if (found < command.mostOperands && found < kMostOperands) {
             operands[found++] = argument;
         } else {
             return UsageError("too many operands for ", command.name, &command);
         }
     }
-    if (found < command.operandCount) {
+    if (found < command.fewestOperands) {
         return UsageError("missing operands for ", command.name, &command);
     }
     return command.run(operands);

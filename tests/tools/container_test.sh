@@ -2,6 +2,7 @@
 # `pravell compress` and `pravell expand`: the container's header, a round trip through one and
 # through several blocks, and outputs that are replaced only by a whole result.
 source "$(dirname "$0")/tool_test_support.sh"
+register_library
 
 run 0 compress compress "$input/catalog.xml" catalog.pxc
 quiet compress out

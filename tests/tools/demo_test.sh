@@ -2,6 +2,7 @@
 # `pravell demo` prints the sample and the verdict of its round trip, and leaves no temporary
 # folder behind. The container's size depends on the zlib build, so it is not compared.
 source "$(dirname "$0")/tool_test_support.sh"
+register_library
 
 mkdir tmp
 TMPDIR="$PWD/tmp" run 0 demo demo

@@ -2,6 +2,7 @@
 # Failures of the operation: exit status 1, the reason on standard error, no output, and no
 # output file left behind.
 source "$(dirname "$0")/tool_test_support.sh"
+register_library
 
 run 1 bad-format format "$input/mismatched.xml"
 says bad-format err "pravell: XML Parse failed: mismatched tag (Line: 3, Column: 2)"
@@ -12,7 +13,9 @@ says bad-stdin err "pravell: XML Parse failed: mismatched tag (Line: 3, Column: 
 
 # A standard input that cannot be read (a directory) is not taken for an empty document.
 stdin=. run 1 unreadable-stdin format -
-says unreadable-stdin err "pravell: XML Parse failed: there was an error streaming in data"
+says unreadable-stdin err "pravell: Failed to read standard input: Is a directory"
+run 1 unreadable-file format .
+says unreadable-file err "pravell: Failed to read .: Is a directory"
 
 run 1 bad-compress compress "$input/mismatched.xml" bad.pxc
 says bad-compress err "pravell: XML Parse failed: mismatched tag (Line: 3, Column: 2)"
@@ -23,7 +26,7 @@ run 1 empty format empty.xml
 says empty err "pravell: XML Parse failed: no element found (Line: 1, Column: 0)"
 
 run 1 missing format missing.xml
-says missing err "pravell: Failed to open file: missing.xml"
+says missing err "pravell: Failed to open file: missing.xml: No such file or directory"
 run 1 missing-compress compress missing.xml out.pxc
 says missing-compress err "pravell: Failed to open file: missing.xml"
 absent missing-compress out.pxc
@@ -56,6 +59,8 @@ says no-folder-file err "pravell: Failed to create file: no/such/folder.xml"
 if [ -w /dev/full ]; then
     "$tool" format "$input/catalog.xml" >/dev/full 2>full.err && fail "full: exit status 0"
     says full err "pravell: Failed to write to standard output: No space left on device"
+    "$tool" events "$input/catalog.xml" >/dev/full 2>events-full.err && fail "events-full: exit status 0"
+    says events-full err "pravell: Failed to write to standard output: No space left on device"
 fi
 
 finish

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # `pravell format` prints exactly what the model saves, from a file, a redirection or a pipe.
 source "$(dirname "$0")/tool_test_support.sh"
+register_library
 
 run 0 file format "$input/catalog.xml"
 same_bytes file file.out "$expected/catalog.formatted.xml"
@@ -28,6 +29,19 @@ same_bytes piped piped.out large.out
 quiet piped err
 if [ "$(grep -c '<item ' large.out)" -ne "$large_items" ]; then
     fail "large: items lost"
+fi
+
+# On a terminal a slow read shows how far it got, and the line is erased at the end; the pipe
+# above got no such line (its standard error stayed empty).
+if command -v script >/dev/null; then
+    script -qec "{ head -c 3000 large.xml; sleep 1; tail -c +3001 large.xml; } |
+        '$tool' format - >terminal.out" terminal.typescript >/dev/null </dev/null ||
+        fail "terminal: exit status $?"
+    same_bytes terminal terminal.out large.out
+    # Some versions of script frame what the tool wrote with lines of their own.
+    tr '\r\033' '|~' <terminal.typescript >terminal.progress
+    grep -qx '\(|pravell: [0-9]* bytes read\)\+|~\[K' terminal.progress ||
+        fail "terminal: no progress line that is erased at the end: $(cat terminal.progress)"
 fi
 
 # A file whose name starts with a dash is named after "--".

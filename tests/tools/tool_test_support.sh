@@ -12,6 +12,8 @@ failures=0
 rm -rf "$scratch"
 mkdir -p "$scratch"
 cd "$scratch"
+# A registry of this run's own: nothing outside it is read or changed.
+export PRAVELL_REGISTRY="$scratch/registry"
 
 fail() {
     echo "FAILED: $*" >&2
@@ -50,6 +52,12 @@ quiet() {
         fail "$1: unexpected standard $2"
         sed 's/^/    /' "$1.$2" >&2
     fi
+}
+
+# Registers the library beside the tool, from this folder, not the library's.
+register_library() {
+    "$tool" register >register.out 2>register.err || fail "register: exit status $?"
+    quiet register err
 }
 
 absent() {

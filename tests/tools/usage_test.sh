@@ -2,6 +2,7 @@
 # The command line: help on standard output with status 0, usage errors on standard error with
 # status 2, and nothing done on a usage error.
 source "$(dirname "$0")/tool_test_support.sh"
+register_library
 
 for spelling in --help -h help; do
     run 0 "overview$spelling" "$spelling"
@@ -13,7 +14,7 @@ run 2 nothing
 same_bytes nothing nothing.err "$expected/overview.txt"
 quiet nothing out
 
-for command in format compress expand demo; do
+for command in register unregister format compress expand events get demo; do
     run 0 "help-$command" help "$command"
     same_bytes "help-$command" "help-$command.out" "$expected/help-$command.txt"
     run 0 "option-$command" "$command" --help
