@@ -91,20 +91,6 @@ TEST_F(DispatchObjectTest, QueryInterfaceAnswersOwnAndExtraInterfacesAndFailsOth
     EXPECT_EQ(support->Release(), 1u);
 }
 
-TEST_F(DispatchObjectTest, ObjectsCountFromConstructionToTheirLastRelease) {
-    const LONG before = LiveObjectCount();
-    auto* parser = new TestParser;
-    auto* attributes = new TestAttributes;
-    EXPECT_EQ(LiveObjectCount(), before + 2);
-    EXPECT_EQ(parser->AddRef(), 1u) << "counts start at 0";
-    EXPECT_EQ(parser->Release(), 0u);
-    EXPECT_EQ(LiveObjectCount(), before + 1) << "the last Release destroyed the parser";
-    void* object = nullptr;
-    ASSERT_EQ(attributes->QueryInterface(IID_ISupportErrorInfo, &object), S_OK);
-    EXPECT_EQ(static_cast<ISupportErrorInfo*>(object)->Release(), 0u);
-    EXPECT_EQ(LiveObjectCount(), before) << "released through the member object";
-}
-
 TEST(GuardCall, ExceptionsBecomeStatusCodes) {
     EXPECT_EQ(GuardCall([] { return S_FALSE; }), S_FALSE);
     EXPECT_EQ(GuardCall([]() -> HRESULT { throw std::bad_alloc(); }), E_OUTOFMEMORY);

@@ -1,6 +1,4 @@
-#include "DispatchTestSupport.h"
 #include "server/NamedDispatch.h"
-#include "support/AutomationTest.h"
 #include "support/LateBinding.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +10,6 @@
 namespace {
 
 using Ostrel::NamedDispatch;
-using Ostrel::Testing::TestParser;
 using Ostrel::Testing::Utf8;
 
 // An object that knows members only by name, as a script object does, and records what
@@ -166,28 +163,6 @@ TEST(NamedDispatch, AnObjectWithoutTheNamesOrWithoutAnObjectHasNothing) {
     EXPECT_FALSE(partial.Has(0));
     EXPECT_TRUE(partial.Has(1));
     EXPECT_EQ(script.lookups.back(), u"Alpha") << "a missing name is not asked for";
-}
-
-using NamedDispatchTest = Ostrel::Testing::AutomationTest;
-
-TEST_F(NamedDispatchTest, NamedCallsReachTheSystemsOwnObjects) {
-    Register("pravell");
-    auto* parser = new TestParser;
-    parser->AddRef();
-    {
-        const OLECHAR* const names[] = {OLESTR("PARSESTRING"), OLESTR("Characters")};
-        NamedDispatch named(parser, names, 2);
-        EXPECT_TRUE(named.Has(0));
-        EXPECT_FALSE(named.Has(1)) << "a client's event is not a parser operation";
-
-        VARIANT arguments[2] = {Ostrel::Testing::Str("<doc/>"), Ostrel::Testing::Obj(parser)};
-        EXPECT_EQ(named.Call(0, arguments, 2), S_OK);
-        EXPECT_EQ(parser->calls, "ParseString+client;");
-        EXPECT_EQ(parser->lastText, "<doc/>");
-        VariantClear(&arguments[0]);
-        VariantClear(&arguments[1]);
-    }
-    EXPECT_EQ(parser->Release(), 0u);
 }
 
 } // namespace
