@@ -74,24 +74,6 @@ TEST(TaggedAttributes, ThresholdZeroSortsFromTheFirstPairAndRefusesEqualNames) {
     EXPECT_EQ(value, "2");
 }
 
-TEST(TaggedAttributes, IndexesOutsideTheCountChangeNothing) {
-    TaggedAttributes attributes(3, 3, 0);
-    Add(attributes, "x", "1");
-    Text name("name");
-    Text value("value");
-    for (LONG index : {1, -1, INT32_MAX}) {
-        EXPECT_FALSE(attributes.GetAt(index, name, value));
-        EXPECT_FALSE(attributes.SetValueAt(index, Text("x")));
-    }
-    EXPECT_EQ(name, "name");
-    EXPECT_EQ(value, "value");
-    EXPECT_TRUE(attributes.GetAt(0, name, value));
-    EXPECT_EQ(value, "1");
-    EXPECT_TRUE(name.SharesHeaderWith(attributes.NameAt(0))) << "GetAt shares, it never copies";
-    EXPECT_TRUE(attributes.SetValueAt(0, PlainText("narrow")));
-    EXPECT_EQ(Listing(attributes), "x=narrow");
-}
-
 TEST(TaggedAttributes, DuplicatesStayInInsertionOrderUntilTheSortKeepsOne) {
     TaggedAttributes attributes(3, 3, 3);
     EXPECT_TRUE(Add(attributes, "z", "first"));
@@ -198,25 +180,6 @@ TEST(TaggedAttributes, NamesSharingOneArenaBlockAreStillDifferentNames) {
     Text value;
     EXPECT_TRUE(attributes.Find(name, value));
     EXPECT_EQ(value, "n");
-}
-
-// Pairs handed over are taken, not shared: the caller's texts are left empty, and a text that
-// borrows a scratch buffer is followed to its new place.
-TEST(TaggedAttributes, AddPairTakesTheTextsOver) {
-    TaggedAttributes attributes(3, 3, 0);
-    Text name("id");
-    Text value("42");
-    const char* characters = value.c_str();
-    EXPECT_TRUE(attributes.AddPair(std::move(name), std::move(value)));
-    EXPECT_TRUE(name.IsEmpty());
-    EXPECT_TRUE(value.IsEmpty());
-    EXPECT_EQ(attributes.ValueAt(0).c_str(), characters);
-    EXPECT_EQ(attributes.ValueAt(0).ShareCount(), 1);
-
-    Text borrowed = FromHost(u"host");
-    EXPECT_TRUE(attributes.AddPair(Text("a"), std::move(borrowed)));
-    EXPECT_FALSE(attributes.AddPair(Text("ID"), Text("refused")));
-    EXPECT_EQ(Listing(attributes), "a=host,id=42");
 }
 
 TEST(TaggedAttributes, QuicksortAgreesWithAReferenceSortOnAwkwardInputs) {
@@ -326,27 +289,6 @@ TEST(TaggedAttributes, AddAllAndCopyToStopAtTheFirstRejectedPair) {
     Add(self, "q", "2");
     EXPECT_FALSE(self.CopyTo(self)) << "a copy into itself ends at its first sort";
     EXPECT_EQ(Names(self), "p,q");
-}
-
-TEST(TaggedAttributes, ConstructorsCopyThroughCopyTo) {
-    TaggedAttributes unsorted(5, 5, 5);
-    Add(unsorted, "b", "1");
-    Add(unsorted, "a", "2");
-    Add(unsorted, "B", "3");
-
-    const Ostrel::ITaggedAttributes& asInterface = unsorted;
-    TaggedAttributes fromReference(asInterface);
-    EXPECT_EQ(Listing(fromReference), "a=2,b=1") << "threshold 0: sorted, one b kept";
-    EXPECT_EQ(fromReference.SortThreshold(), 0);
-
-    TaggedAttributes fromPointer(&asInterface);
-    EXPECT_EQ(Listing(fromPointer), "a=2,b=1");
-    EXPECT_EQ(TaggedAttributes(static_cast<const Ostrel::ITaggedAttributes*>(nullptr)).Count(), 0);
-
-    TaggedAttributes copy(unsorted);
-    EXPECT_EQ(Listing(copy), "b=1,a=2,B=3") << "the source's threshold keeps the order";
-    EXPECT_EQ(copy.Pairs().GrowStep(), 3);
-    EXPECT_TRUE(copy.NameAt(0).SharesHeaderWith(unsorted.NameAt(0))) << "copies share texts";
 }
 
 } // namespace
