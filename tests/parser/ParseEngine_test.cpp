@@ -305,18 +305,6 @@ TEST_F(ParserTest, AClientReleasingItselfDuringTheParseStaysAlive) {
     EXPECT_EQ(client.references, 0u);
 }
 
-TEST_F(ParserTest, KeptAttributesOutliveTheEvent) {
-    RecordingClient client;
-    client.keepAttributes = true;
-    EXPECT_EQ(RunStringParse(Bstr("<r b='2' a='1'><s/></r>"), &client), S_OK);
-    ASSERT_EQ(client.kept.size(), 2u);
-    EXPECT_EQ(Ostrel::Testing::DescribeAttributes(client.kept[0]), "[a=1,b=2]");
-    EXPECT_EQ(Ostrel::Testing::DescribeAttributes(client.kept[1]), "[]");
-    for (IDispatch* kept : client.kept) {
-        EXPECT_EQ(kept->Release(), 0u);
-    }
-}
-
 TEST_F(ParserTest, HostTextOutsideAsciiParsesAsUtf8) {
     RecordingClient client;
     EXPECT_EQ(RunStringParse(Bstr("<?xml version='1.0' encoding='windows-1252'?>"

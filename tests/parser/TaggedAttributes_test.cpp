@@ -2,7 +2,6 @@
 #include "platform/com.h"
 #include "text/ScratchBuffers.h"
 #include "text/Text.h"
-#include "text/TextTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +15,6 @@ namespace {
 using Ostrel::ScratchBuffers;
 using Ostrel::TaggedAttributes;
 using Ostrel::Text;
-using Ostrel::Testing::PlainText;
 
 // "name=value,..." in storage order.
 std::string Listing(const TaggedAttributes& attributes) {
@@ -50,28 +48,6 @@ Text FromHost(const std::u16string& wide) {
     Text text(host, true);
     SysFreeString(host);
     return text;
-}
-
-TEST(TaggedAttributes, ThresholdZeroSortsFromTheFirstPairAndRefusesEqualNames) {
-    TaggedAttributes attributes(3, 3, 0);
-    EXPECT_TRUE(Add(attributes, "b", "1"));
-    EXPECT_TRUE(Add(attributes, "A", "2"));
-    EXPECT_TRUE(Add(attributes, "c", "3"));
-    EXPECT_EQ(Listing(attributes), "A=2,b=1,c=3");
-    EXPECT_TRUE(attributes.IsSorted());
-
-    EXPECT_FALSE(Add(attributes, "B", "4"));
-    EXPECT_FALSE(Add(attributes, "a", "5"));
-    EXPECT_EQ(Listing(attributes), "A=2,b=1,c=3") << "a refused pair changes nothing";
-
-    Text value("untouched");
-    EXPECT_TRUE(attributes.Find(Text("C"), value));
-    EXPECT_EQ(value, "3");
-    value = "untouched";
-    EXPECT_FALSE(attributes.Find(Text("d"), value));
-    EXPECT_EQ(value, "untouched");
-    EXPECT_TRUE(attributes.Find(PlainText("a"), value)) << "a name in the narrow form";
-    EXPECT_EQ(value, "2");
 }
 
 TEST(TaggedAttributes, DuplicatesStayInInsertionOrderUntilTheSortKeepsOne) {
