@@ -103,40 +103,25 @@ TEST_F(ModelObject, EachFailedLoadHandsOverItsOwnMessage) {
     EXPECT_EQ(save.description, "Failed to create file: ");
 }
 
-TEST_F(ModelObject, FilesRoundTripAndTheCompressedPairPublishesNothing) {
+// Container failures publish nothing themselves: a parse failure inside a sound container stays
+// pending and goes out with the next failure.
+TEST_F(ModelObject, TheCompressedPairPublishesNothing) {
     Ref model = NewModel();
-    ASSERT_EQ(Call(model, "LoadFromString", {Str(kDocument)}).code, S_OK);
-    const std::string saved = SavedText(model);
-    const std::string plain = scratch.Path() + "/plain.xml";
-    const std::string packed = scratch.Path() + "/packed.pxc";
-    EXPECT_EQ(Call(model, "Save", {Str(plain)}).code, S_OK);
-    EXPECT_EQ(Call(model, "SaveCompressed", {Str(packed)}).code, S_OK);
-
-    Ref copy = NewModel();
-    EXPECT_EQ(Call(copy, "Load", {Str(plain)}).code, S_OK);
-    EXPECT_EQ(SavedText(copy), saved);
-    EXPECT_EQ(Call(copy, "Clear").code, S_OK);
-    EXPECT_EQ(Call(copy, "LoadCompressed", {Str(packed)}).code, S_OK);
-    EXPECT_EQ(SavedText(copy), saved);
-
-    const Outcome missing = Call(copy, "LoadCompressed", {Str(scratch.Path() + "/none.pxc")});
+    const Outcome missing = Call(model, "LoadCompressed", {Str(scratch.Path() + "/none.pxc")});
     EXPECT_EQ(missing.code, E_FAIL);
     EXPECT_EQ(missing.description, "");
-    EXPECT_EQ(Call(copy, "SaveCompressed", {Str("")}).code, E_FAIL);
+    EXPECT_EQ(Call(model, "SaveCompressed", {Str("")}).code, E_FAIL);
 
-    const Outcome cut = Call(copy, "LoadCompressed", {Str(MalformedContainer())});
+    const Outcome cut = Call(model, "LoadCompressed", {Str(MalformedContainer())});
     EXPECT_EQ(cut.code, E_FAIL);
     EXPECT_EQ(cut.description, "") << "the parse message stays pending";
     const std::string absent = scratch.Path() + "/absent.xml";
-    const Outcome next = Call(copy, "Load", {Str(absent)});
+    const Outcome next = Call(model, "Load", {Str(absent)});
     EXPECT_EQ(next.code, E_FAIL);
-    EXPECT_EQ(next.description.rfind("XML Parse failed: ", 0), 0u) << next.description;
     const std::string tail = "Failed to open file: " + absent;
-    ASSERT_GT(next.description.size(), tail.size());
-    EXPECT_EQ(next.description.substr(next.description.size() - tail.size()), tail)
-        << "both failures in one hand-over: " << next.description;
+    EXPECT_EQ(next.description.rfind("XML Parse failed: ", 0), 0u) << next.description;
     EXPECT_EQ(next.description.find("Failed to open file"), next.description.size() - tail.size())
-        << "the parse message is immediately followed by the file's";
+        << "both failures in one hand-over: " << next.description;
 }
 
 TEST_F(ModelObject, TransfersReachCompiledAndScriptHosts) {

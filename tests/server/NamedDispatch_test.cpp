@@ -146,23 +146,4 @@ TEST(NamedDispatch, ReferenceArgumentsExceptionsAndLongArgumentLists) {
         << "the object's answer; the exception's strings are freed";
 }
 
-TEST(NamedDispatch, AnObjectWithoutTheNamesOrWithoutAnObjectHasNothing) {
-    ScriptObject script;
-    NamedDispatch stranger(&script, kNames, 3);
-    EXPECT_FALSE(stranger.HasAny());
-    EXPECT_EQ(stranger.Call(0, nullptr, 0), DISP_E_MEMBERNOTFOUND);
-    EXPECT_TRUE(script.calls.empty());
-
-    NamedDispatch nobody(nullptr, kNames, 3);
-    EXPECT_FALSE(nobody.HasAny());
-    EXPECT_EQ(nobody.Call(2, nullptr, 0), DISP_E_MEMBERNOTFOUND);
-
-    const OLECHAR* const gap[] = {nullptr, OLESTR("Alpha")};
-    script.members = {{u"Alpha", 4}};
-    NamedDispatch partial(&script, gap, 2);
-    EXPECT_FALSE(partial.Has(0));
-    EXPECT_TRUE(partial.Has(1));
-    EXPECT_EQ(script.lookups.back(), u"Alpha") << "a missing name is not asked for";
-}
-
 } // namespace
