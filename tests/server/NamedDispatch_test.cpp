@@ -1,3 +1,4 @@
+#include "platform/countingobject.h"
 #include "server/NamedDispatch.h"
 #include "support/LateBinding.h"
 
@@ -14,19 +15,12 @@ using Ostrel::Testing::Utf8;
 
 // An object that knows members only by name, as a script object does, and records what
 // reaches it.
-class ScriptObject final : public IDispatch {
+class ScriptObject final : public Ostrel::Testing::CountedDispatch<IDispatch> {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
         *object = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
 
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID locale,
                                             DISPID* ids) override {
@@ -82,7 +76,6 @@ public:
     std::map<std::u16string, DISPID> members;
     std::vector<std::u16string> lookups;
     std::vector<std::string> calls;
-    ULONG references = 1;
     bool raise = false;
 };
 
