@@ -184,5 +184,28 @@ TEST_F(ModelObject, BadSourcesAndSinksFailTheTransfer) {
     EXPECT_EQ(Call(model, "SaveToTransfer", {Obj(nullptr)}).code, E_FAIL);
 }
 
+// The model and its nodes offer error information for their own interface only, and refuse
+// null out parameters.
+TEST_F(ModelObject, ModelAndNodeOfferErrorInfoForTheirOwnInterface) {
+    Ref model = NewModel();
+    Ref root = CallForObject(model, "GetRoot");
+    const struct {
+        IDispatch* object;
+        const IID& own;
+        const IID& other;
+    } objects[] = {{model, IID_IDispatchXMLModel, IID_IDispatchXMLModelNode},
+                   {root, IID_IDispatchXMLModelNode, IID_IDispatchXMLModel}};
+    for (const auto& entry : objects) {
+        void* found = nullptr;
+        ASSERT_EQ(entry.object->QueryInterface(IID_ISupportErrorInfo, &found), S_OK);
+        auto* support = static_cast<ISupportErrorInfo*>(found);
+        EXPECT_EQ(support->InterfaceSupportsErrorInfo(entry.own), S_OK);
+        EXPECT_EQ(support->InterfaceSupportsErrorInfo(entry.other), S_FALSE);
+        support->Release();
+    }
+    EXPECT_EQ(model.As<IDispatchXMLModel>()->SaveToString(nullptr), E_FAIL);
+    EXPECT_EQ(model.As<IDispatchXMLModel>()->GetRoot(nullptr), E_FAIL);
+}
+
 } // namespace
 } // namespace Ostrel::Testing

@@ -83,7 +83,7 @@ TEST_F(NodeObject, ChildKeysAreIntegersOrNamesOnly) {
     const struct {
         VARIANT key;
         const char* text; // of the child found; nullptr: none
-    } cases[] = {{byReference, "two"}, {Short(2), "two"},  {Byte(2), "two"},
+    } cases[] = {{byReference, "two"}, {Short(2), "two"},     {Byte(2), "two"},
                  {Str("0"), ""},       {signedByte, nullptr}, {Real(0), nullptr},
                  {Int(-1), nullptr},   {Int(6), nullptr},     {Str("missing"), nullptr}};
     for (const auto& c : cases) {
@@ -111,8 +111,10 @@ TEST_F(NodeObject, AttributeLookupsAnswerTheirOwnCodes) {
         VARIANT key;
         HRESULT answer;
         const char* value; // nullptr: the out is set to null; "": left alone
-    } cases[] = {{Short(0), S_OK, "7"},          {Str("ID"), S_OK, "7"},
-                 {Str("none"), S_FALSE, nullptr}, {Int(2), E_INVALIDARG, nullptr},
+    } cases[] = {{Short(0), S_OK, "7"},
+                 {Str("ID"), S_OK, "7"},
+                 {Str("none"), S_FALSE, nullptr},
+                 {Int(2), E_INVALIDARG, nullptr},
                  {Real(0), E_INVALIDARG, ""}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.key.vt);
@@ -235,6 +237,26 @@ TEST_F(NodeObject, ADetachedObjectFailsEverythingAndTouchesNoOutParameter) {
     VariantClear(&value);
     SysFreeString(name);
     EXPECT_EQ(Call(root, "GetChildCount").value.lVal, 0) << "the root is only cleared";
+}
+
+TEST_F(NodeObject, NullOutParametersFail) {
+    IDispatchXMLModelNode* node = doc.As<IDispatchXMLModelNode>();
+    BSTR name = SysAllocString(u"id");
+    EXPECT_EQ(node->GetName(nullptr), E_FAIL);
+    EXPECT_EQ(node->GetText(nullptr), E_FAIL);
+    EXPECT_EQ(node->GetChildCount(nullptr), E_FAIL);
+    EXPECT_EQ(node->GetAttributeCount(nullptr), E_FAIL);
+    EXPECT_EQ(node->GetAttributeValue(0, nullptr), E_FAIL);
+    EXPECT_EQ(node->GetAttributeName(0, nullptr), E_FAIL);
+    EXPECT_EQ(node->GetAttributeByName(name, nullptr), E_FAIL);
+    EXPECT_EQ(node->HasAttribute(name, nullptr), E_FAIL);
+    EXPECT_EQ(node->GetParent(nullptr), E_FAIL);
+    EXPECT_EQ(node->AddChild(name, nullptr), E_FAIL);
+    VARIANT key = Int(0);
+    EXPECT_EQ(node->GetAttribute(&key, nullptr), E_FAIL);
+    EXPECT_EQ(node->GetAttribute(nullptr, nullptr), E_FAIL);
+    SysFreeString(name);
+    EXPECT_EQ(Call(doc, "GetChildCount").value.lVal, 4) << "nothing was added";
 }
 
 TEST_F(NodeObject, WriteToSendsTheSubtreeAsADocumentOfItsOwn) {

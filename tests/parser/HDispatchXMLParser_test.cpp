@@ -1,4 +1,5 @@
 #include "ParserClients.h"
+#include "parser/HDispatchTaggedAttributes.h"
 #include "parser/HExternalXMLParser.h"
 #include "platform/testsupport.h"
 #include "pravell_idl.h"
@@ -87,8 +88,8 @@ TEST_F(ParserTest, ParsesReadTheirSourceForTheirOwnClient) {
     EXPECT_EQ(parser->ParseString(Bstr("<r a='1'>t</r>"), &first), S_OK);
     EXPECT_EQ(parser->ParseString(Bstr("<s/>"), &second), S_OK);
     EXPECT_EQ(first.events, kSmallDocument);
-    EXPECT_EQ(second.events, (EventLog{"StartDocument", "StartElement s []", "EndElement s",
-                                       "EndDocument"}));
+    EXPECT_EQ(second.events,
+              (EventLog{"StartDocument", "StartElement s []", "EndElement s", "EndDocument"}));
 
     ScriptStream script;
     script.source = "<r a='1'>t</r>";
@@ -103,8 +104,20 @@ TEST_F(ParserTest, ParsesReadTheirSourceForTheirOwnClient) {
     failing.failAtRead = 2;
     RecordingClient told;
     EXPECT_EQ(parser->ParseStream(&failing, &told), E_FAIL);
-    EXPECT_EQ(told.events, (EventLog{"StartDocument", "ParseError 'Error streaming in data'",
-                                     "EndDocument"}));
+    EXPECT_EQ(told.events,
+              (EventLog{"StartDocument", "ParseError 'Error streaming in data'", "EndDocument"}));
+}
+
+// Unlike the model's objects, the streaming parser's offer no error information.
+TEST_F(ParserTest, ParserAndAttributesOfferNoErrorInfo) {
+    IDispatch* const objects[] = {new HExternalXMLParser, new Ostrel::HDispatchTaggedAttributes};
+    for (IDispatch* object : objects) {
+        object->AddRef();
+        void* found = object;
+        EXPECT_EQ(object->QueryInterface(IID_ISupportErrorInfo, &found), E_FAIL);
+        EXPECT_EQ(found, nullptr);
+        EXPECT_EQ(object->Release(), 0u);
+    }
 }
 
 } // namespace
