@@ -35,26 +35,6 @@ void Link(XMLNode& node, StandInNodeObject& object) {
     node.LinkWrapper(reinterpret_cast<HDispatchXMLNode*>(&object), &object.node);
 }
 
-TEST(XMLNode, ChildrenKeepCreationOrderAndAreFoundIgnoringCase) {
-    XMLModel model;
-    XMLNode& root = model.Root();
-    XMLNode* first = root.CreateChild(Text("item"));
-    XMLNode* other = root.CreateChild(Text("other"));
-    XMLNode* second = root.CreateChild(Text("Item"));
-    EXPECT_EQ(Picture(root), "Root[]\"\"(){item[]\"\"(){} other[]\"\"(){} Item[]\"\"(){}}");
-    EXPECT_EQ(root.ChildAt(0), first);
-    EXPECT_EQ(root.ChildAt(2), second);
-    EXPECT_EQ(root.ChildAt(3), nullptr);
-    EXPECT_EQ(root.ChildAt(-1), nullptr);
-    EXPECT_EQ(second->Parent(), &root);
-    EXPECT_EQ(root.Parent(), nullptr);
-
-    EXPECT_EQ(root.FindChild(Text("ITEM")), first);
-    EXPECT_EQ(root.FindChild(Text("OTHER")), other);
-    EXPECT_EQ(root.FindChild(Text("items")), nullptr);
-    EXPECT_EQ(root.FindChild(Text("")), nullptr);
-}
-
 TEST(XMLNode, SetAttributeReplacesInPlaceOrAdds) {
     XMLModel model;
     XMLNode* few = model.Root().CreateChild(Text("few"));
