@@ -3,7 +3,7 @@
 #pragma once
 
 #include "model/XMLModel.h"
-#include "text/TextPrinting.h"
+#include "text/TextTestSupport.h"
 
 #include <functional>
 #include <string>
