@@ -62,8 +62,8 @@ TEST(SafeArray, DescriptorsRecordTheirElementType) {
 
 TEST(SafeArray, WhatCannotBeStoredOrCountedIsRefused) {
     SAFEARRAYBOUND bound = {1, 0};
-    for (VARTYPE vt :
-         {VT_EMPTY, VT_NULL, VARTYPE{15}, VT_VOID, VT_HRESULT, VT_LPSTR, VARTYPE{0xFFFF}}) {
+    const VARTYPE unstorable[] = {VT_EMPTY, VT_NULL, 15, VT_VOID, VT_HRESULT, VT_LPSTR, 0xFFFF};
+    for (VARTYPE vt : unstorable) {
         EXPECT_EQ(SafeArrayCreate(vt, 1, &bound), nullptr) << vt;
     }
     EXPECT_EQ(SafeArrayCreate(VT_I4, 1, nullptr), nullptr);

@@ -71,9 +71,17 @@ TEST(Variant, ClearKeepsWhatItCannotRelease) {
     ASSERT_EQ(SafeArrayUnlock(variant.parray), S_OK);
     EXPECT_EQ(VariantClear(&variant), S_OK);
 
-    for (VARTYPE vt : {VARTYPE{15}, VT_VOID, VT_HRESULT, VT_SAFEARRAY, VT_LPWSTR,
-                       VARTYPE{VT_EMPTY | VT_BYREF}, VARTYPE{VT_NULL | VT_ARRAY},
-                       VARTYPE{VT_I4 | 0x1000}, VARTYPE{VT_I4 | VT_RESERVED}, VARTYPE{0x0FFF}}) {
+    const VARTYPE invalid[] = {15,
+                               VT_VOID,
+                               VT_HRESULT,
+                               VT_SAFEARRAY,
+                               VT_LPWSTR,
+                               VT_EMPTY | VT_BYREF,
+                               VT_NULL | VT_ARRAY,
+                               VT_I4 | 0x1000,
+                               VT_I4 | VT_RESERVED,
+                               0x0FFF};
+    for (VARTYPE vt : invalid) {
         VARIANT unknown = Holding(vt);
         EXPECT_EQ(VariantClear(&unknown), DISP_E_BADVARTYPE) << vt;
         EXPECT_EQ(unknown.vt, vt);
