@@ -40,6 +40,19 @@ protected:
         return TakeNarrow(name);
     }
 
+    // Registers built libraries under TypeLib\<guid>\<entry>; answers the identifier.
+    static GUID Registered(const char* guid,
+                           std::initializer_list<std::pair<const char*, const char*>> entries) {
+        for (const auto& [entry, name] : entries) {
+            EXPECT_EQ(SetRegistryString(std::string("TypeLib\\") + guid + "\\" + entry,
+                                        BuiltLibraryPath(name)),
+                      ERROR_SUCCESS);
+        }
+        GUID id{};
+        EXPECT_TRUE(ParseGuidText(Wide(guid).c_str(), &id));
+        return id;
+    }
+
     PrivateRegistry registry;
 };
 
@@ -87,25 +100,16 @@ TEST_F(TypeLibRegistry, RegisteredLibrariesAreFoundByIdentifierVersionAndLocale)
     EXPECT_EQ(Found(IID_IDispatchXMLModel, 1, 0, 0), "not registered");
 
     // A higher minor of the same major serves; the exact one is preferred.
-    std::string fake = "TypeLib\\{0E5B8C73-94D2-4F1A-B6C8-1D2E3F405162}";
-    ASSERT_EQ(SetRegistryString(fake + "\\1.5\\0\\win32", BuiltLibraryPath("utils")),
-              ERROR_SUCCESS);
-    ASSERT_EQ(SetRegistryString(fake + "\\1.a\\0\\win32", BuiltLibraryPath("pravell")),
-              ERROR_SUCCESS);
-    GUID fakeId{};
-    ASSERT_TRUE(ParseGuidText(Wide(fake.substr(8)).c_str(), &fakeId));
+    const GUID fakeId = Registered("{0E5B8C73-94D2-4F1A-B6C8-1D2E3F405162}",
+                                   {{"1.5\\0\\win32", "utils"}, {"1.a\\0\\win32", "pravell"}});
     EXPECT_EQ(Found(fakeId, 1, 2, 0), "Pravell") << "versions are hexadecimal: 1.a is 1.10";
     EXPECT_EQ(Found(fakeId, 1, 5, 0), "PravellUtils");
     EXPECT_EQ(Found(fakeId, 1, 11, 0), "not registered");
 
     // Locales fall back to the primary language, then to the neutral locale.
     std::string localized = "TypeLib\\{0E5B8C73-94D2-4F1A-B6C8-1D2E3F405163}";
-    ASSERT_EQ(SetRegistryString(localized + "\\1.0\\9\\win32", BuiltLibraryPath("utils")),
-              ERROR_SUCCESS);
-    ASSERT_EQ(SetRegistryString(localized + "\\1.0\\407\\win64", BuiltLibraryPath("pravell")),
-              ERROR_SUCCESS);
-    GUID localizedId{};
-    ASSERT_TRUE(ParseGuidText(Wide(localized.substr(8)).c_str(), &localizedId));
+    const GUID localizedId = Registered(
+        localized.substr(8).c_str(), {{"1.0\\9\\win32", "utils"}, {"1.0\\407\\win64", "pravell"}});
     EXPECT_EQ(Found(localizedId, 1, 0, 0x0409), "PravellUtils");
     EXPECT_EQ(Found(localizedId, 1, 0, 0x0407), "Pravell");
     EXPECT_EQ(Found(localizedId, 1, 0, 0x040C), "not registered");
