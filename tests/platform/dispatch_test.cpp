@@ -1,6 +1,7 @@
 #include "dispatch_test_idl.h"
 #include "platform/com.h"
 #include "platform/countingobject.h"
+#include "testsupport.h"
 #include "typelibsupport.h"
 
 #include <gtest/gtest.h>
@@ -10,10 +11,6 @@
 #include <vector>
 
 namespace {
-
-std::u16string TextOf(BSTR text) {
-    return text == nullptr ? std::u16string() : std::u16string(text, SysStringLen(text));
-}
 
 // Records what each method received, in the slot order of the generated header, and answers
 // `answer`; a failing answer comes with error information, as the system's objects give it.
@@ -35,7 +32,7 @@ public:
 
     HRESULT STDMETHODCALLTYPE TakeText(BSTR received) override {
         textPointer = received;
-        text = TextOf(received);
+        text = BstrText(received);
         return Answer("TakeText");
     }
     HRESULT STDMETHODCALLTYPE GiveText(BSTR* given) override {
@@ -87,7 +84,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Ping() override { return Answer("Ping"); }
     HRESULT STDMETHODCALLTYPE TakeMixed(BSTR name, LONG index, VARIANT* value) override {
-        text = TextOf(name);
+        text = BstrText(name);
         number = index;
         variantPointer = value;
         variantType = value->vt;
@@ -101,7 +98,7 @@ public:
                                        LONG h, LONG i, LONG j, LONG k, LONG l, BSTR m,
                                        LONG* count) override {
         many = {a, b, c, d, e, f, g, h, i, j, k, l};
-        text = TextOf(m);
+        text = BstrText(m);
         *count = static_cast<LONG>(many.size());
         return Answer("TakeMany");
     }
@@ -433,7 +430,7 @@ TEST_F(Dispatch, RetvalBecomesTheResultOfItsOwnType) {
     Arguments none;
     EXPECT_EQ(Call(u"GiveText", none), S_OK);
     EXPECT_EQ(result.vt, VT_BSTR);
-    EXPECT_EQ(TextOf(result.bstrVal), u"given");
+    EXPECT_EQ(BstrText(result.bstrVal), u"given");
 
     EXPECT_EQ(Call(u"GiveFlag", none), S_OK);
     EXPECT_EQ(result.vt, VT_BOOL);
@@ -464,8 +461,8 @@ TEST_F(Dispatch, OutValuesReplaceWhatTheReferencesHeld) {
     Arguments typed;
     typed.Reference(VT_BSTR, &name);
     EXPECT_EQ(Call(u"GivePair", typed), S_OK);
-    EXPECT_EQ(TextOf(name), u"name") << "the old string was freed, the new one stored";
-    EXPECT_EQ(TextOf(result.bstrVal), u"value");
+    EXPECT_EQ(BstrText(name), u"name") << "the old string was freed, the new one stored";
+    EXPECT_EQ(BstrText(result.bstrVal), u"value");
 
     VARIANT variable{};
     variable.vt = VT_BSTR;
@@ -474,7 +471,7 @@ TEST_F(Dispatch, OutValuesReplaceWhatTheReferencesHeld) {
     script.Variable(&variable);
     EXPECT_EQ(Call(u"GivePair", script), S_OK);
     EXPECT_EQ(variable.vt, VT_BSTR);
-    EXPECT_EQ(TextOf(variable.bstrVal), u"name");
+    EXPECT_EQ(BstrText(variable.bstrVal), u"name");
 
     LONG count = 5;
     recorder.pairName = u"17";
@@ -499,7 +496,7 @@ TEST_F(Dispatch, OutValuesReplaceWhatTheReferencesHeld) {
     ASSERT_EQ(result.vt, VT_ARRAY | VT_BSTR);
     BSTR* items = nullptr;
     ASSERT_EQ(SafeArrayAccessData(names.parray, reinterpret_cast<void**>(&items)), S_OK);
-    EXPECT_EQ(TextOf(items[1]), u"second");
+    EXPECT_EQ(BstrText(items[1]), u"second");
     SafeArrayUnaccessData(names.parray);
 
     SysFreeString(name);
@@ -513,8 +510,8 @@ TEST_F(Dispatch, FailuresBecomeExceptionsFromTheErrorInformation) {
     EXPECT_EQ(Call(u"GiveText", none), DISP_E_EXCEPTION);
     EXPECT_EQ(exception.scode, E_FAIL);
     EXPECT_EQ(exception.wCode, 0);
-    EXPECT_EQ(TextOf(exception.bstrDescription), u"Recorder failed");
-    EXPECT_EQ(TextOf(exception.bstrSource), u"Pravell.Recorder");
+    EXPECT_EQ(BstrText(exception.bstrDescription), u"Recorder failed");
+    EXPECT_EQ(BstrText(exception.bstrSource), u"Pravell.Recorder");
     EXPECT_EQ(result.vt, VT_EMPTY);
     IErrorInfo* left = nullptr;
     EXPECT_EQ(GetErrorInfo(0, &left), S_FALSE) << "the thread's slot was consumed";

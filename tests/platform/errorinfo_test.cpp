@@ -1,4 +1,5 @@
 #include "platform/com.h"
+#include "testsupport.h"
 
 #include <gtest/gtest.h>
 
@@ -7,10 +8,6 @@
 #include <thread>
 
 namespace {
-
-std::u16string Text(BSTR text) {
-    return std::u16string(text, SysStringLen(text));
-}
 
 // Error information that counts its references from any thread.
 class CountingErrorInfo final : public IErrorInfo {
@@ -63,10 +60,10 @@ TEST(ErrorInfo, TheBuilderIsTheInformation) {
 
     BSTR text = nullptr;
     ASSERT_EQ(info->GetDescription(&text), S_OK);
-    EXPECT_EQ(Text(text), u"Failed Sprocket") << "the text was copied when it was set";
+    EXPECT_EQ(BstrText(text), u"Failed Sprocket") << "the text was copied when it was set";
     SysFreeString(text);
     ASSERT_EQ(info->GetHelpFile(&text), S_OK);
-    EXPECT_EQ(Text(text), u"sprocket.hlp");
+    EXPECT_EQ(BstrText(text), u"sprocket.hlp");
     SysFreeString(text);
     DWORD context = 0;
     ASSERT_EQ(info->GetHelpContext(&context), S_OK);

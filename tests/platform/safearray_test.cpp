@@ -1,5 +1,6 @@
 #include "platform/com.h"
 #include "platform/countingobject.h"
+#include "testsupport.h"
 
 #include <gtest/gtest.h>
 
@@ -8,10 +9,6 @@
 namespace {
 
 using Ostrel::Testing::CountingObject;
-
-std::u16string Text(BSTR text) {
-    return std::u16string(text, SysStringLen(text));
-}
 
 TEST(SafeArray, DescriptorsRecordTheirElementType) {
     const struct {
@@ -192,7 +189,7 @@ TEST(SafeArray, StringInterfaceAndVariantElementsAreOwnedAndCopiedDeeply) {
     BSTR got = nullptr;
     ASSERT_EQ(SafeArrayGetElement(strings, &index, &got), S_OK);
     EXPECT_NE(got, value);
-    EXPECT_EQ(Text(got), u"second");
+    EXPECT_EQ(BstrText(got), u"second");
     SysFreeString(got);
     SysFreeString(value);
     index = 2;
@@ -225,7 +222,7 @@ TEST(SafeArray, StringInterfaceAndVariantElementsAreOwnedAndCopiedDeeply) {
     element.vt = 0xDEAD;
     ASSERT_EQ(SafeArrayGetElement(copy, &index, &element), S_OK)
         << "the target is taken as uninitialised";
-    EXPECT_EQ(Text(element.bstrVal), u"inside");
+    EXPECT_EQ(BstrText(element.bstrVal), u"inside");
     VariantClear(&element);
     EXPECT_EQ(SafeArrayDestroy(copy), S_OK);
 }

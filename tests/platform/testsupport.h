@@ -3,6 +3,8 @@
 // reading and writing keys below HKEY_CLASSES_ROOT.
 #pragma once
 
+#include "platform/com.h"
+
 #include <string>
 #include <vector>
 
@@ -45,3 +47,8 @@ bool RegistryKeyExists(const std::string& path);
 std::string RegistryString(const std::string& path, const char* name = nullptr);
 // The names of the key's subkeys in the registry's order.
 std::vector<std::string> RegistrySubkeys(const std::string& path);
+
+// An automation string's characters, embedded NULs included; a null string is empty.
+inline std::u16string BstrText(BSTR text) {
+    return text == nullptr ? std::u16string() : std::u16string(text, SysStringLen(text));
+}

@@ -1,5 +1,6 @@
 #include "platform/com.h"
 #include "platform/countingobject.h"
+#include "testsupport.h"
 
 #include <gtest/gtest.h>
 
@@ -15,10 +16,6 @@ using Ostrel::Testing::CountingObject;
 
 constexpr VARTYPE unusedTag = 15;
 constexpr VARTYPE clsidTag = 72;
-
-std::u16string Text(BSTR text) {
-    return std::u16string(text, SysStringLen(text));
-}
 
 std::string Narrow(const char16_t* text) {
     return std::string(text, text + std::char_traits<char16_t>::length(text));
@@ -319,7 +316,7 @@ TEST(VariantConversion, Booleans) {
     for (const auto& c : texts) {
         truth.boolVal = c.value;
         ASSERT_EQ(Convert(&truth, VT_BSTR, result, c.flags), S_OK);
-        EXPECT_EQ(Text(result.bstrVal), c.text);
+        EXPECT_EQ(BstrText(result.bstrVal), c.text);
     }
 
     const struct {
@@ -389,7 +386,7 @@ TEST(VariantConversion, NumbersToText) {
             source.dblVal = c.value;
         }
         ASSERT_EQ(Convert(&source, VT_BSTR, result), S_OK);
-        EXPECT_EQ(Text(result.bstrVal), c.text);
+        EXPECT_EQ(BstrText(result.bstrVal), c.text);
     }
 
     struct IntegerText {
@@ -409,7 +406,7 @@ TEST(VariantConversion, NumbersToText) {
         Value source(c.vt);
         source.llVal = c.value;
         ASSERT_EQ(Convert(&source, VT_BSTR, result), S_OK);
-        EXPECT_EQ(Text(result.bstrVal), c.text);
+        EXPECT_EQ(BstrText(result.bstrVal), c.text);
     }
 }
 
@@ -477,7 +474,7 @@ TEST(VariantConversion, InPlaceAndFailures) {
     EXPECT_EQ(value.vt, VT_I4);
     EXPECT_EQ(value.lVal, 42);
     ASSERT_EQ(VariantChangeType(&value, &value, 0, VT_BSTR), S_OK);
-    EXPECT_EQ(Text(value.bstrVal), u"42");
+    EXPECT_EQ(BstrText(value.bstrVal), u"42");
 
     Value word(u"test");
     BSTR original = word.bstrVal;
@@ -495,7 +492,7 @@ TEST(VariantConversion, InPlaceAndFailures) {
     Value replaced(u"replaced");
     ASSERT_EQ(VariantChangeType(&replaced, &text, 0, VT_R8), S_OK) << "the old string is freed";
     EXPECT_EQ(replaced.dblVal, 3.5);
-    EXPECT_EQ(Text(text.bstrVal), u"3.5");
+    EXPECT_EQ(BstrText(text.bstrVal), u"3.5");
 }
 
 TEST(VariantConversion, ReferencedSources) {
@@ -504,7 +501,7 @@ TEST(VariantConversion, ReferencedSources) {
     source.plVal = &number;
     Value result;
     ASSERT_EQ(Convert(&source, VT_BSTR, result), S_OK);
-    EXPECT_EQ(Text(result.bstrVal), u"-7");
+    EXPECT_EQ(BstrText(result.bstrVal), u"-7");
     EXPECT_EQ(number, -7);
 
     BSTR text = SysAllocString(OLESTR("2.5"));
@@ -516,7 +513,7 @@ TEST(VariantConversion, ReferencedSources) {
     EXPECT_NE(result.bstrVal, text) << "the string is copied, the reference left alone";
     ASSERT_EQ(VariantChangeType(&source, &source, 0, VT_I2), S_OK);
     EXPECT_EQ(source.iVal, 2);
-    EXPECT_EQ(Text(text), u"2.5");
+    EXPECT_EQ(BstrText(text), u"2.5");
     SysFreeString(text);
 
     Value inner(u"12");
@@ -530,7 +527,7 @@ TEST(VariantConversion, ReferencedSources) {
     flagReference.pboolVal = &flag;
     outer.pvarVal = &flagReference;
     ASSERT_EQ(Convert(&outer, VT_BSTR, result, VARIANT_ALPHABOOL), S_OK);
-    EXPECT_EQ(Text(result.bstrVal), u"True");
+    EXPECT_EQ(BstrText(result.bstrVal), u"True");
 
     Value dangling(VT_VARIANT | VT_BYREF);
     EXPECT_EQ(Convert(&dangling, VT_I4, result), DISP_E_TYPEMISMATCH);
@@ -547,7 +544,7 @@ TEST(VariantConversion, ObjectsGiveTheirDefaultValue) {
     object.AddRef();
     Value result;
     ASSERT_EQ(Convert(&source, VT_BSTR, result), S_OK);
-    EXPECT_EQ(Text(result.bstrVal), u"42");
+    EXPECT_EQ(BstrText(result.bstrVal), u"42");
     ASSERT_EQ(Convert(&source, VT_R8, result), S_OK);
     EXPECT_EQ(result.dblVal, 42.0);
     ASSERT_EQ(Convert(&source, VT_BOOL, result), S_OK);
@@ -662,10 +659,10 @@ TEST(VariantConversion, TheProcessLocaleIsIgnored) {
     Value number(VT_R8);
     number.dblVal = -1234.5;
     EXPECT_EQ(Convert(&number, VT_BSTR, result), S_OK);
-    EXPECT_EQ(Text(result.bstrVal), u"-1234.5");
+    EXPECT_EQ(BstrText(result.bstrVal), u"-1234.5");
     number.dblVal = 2.5e-10;
     EXPECT_EQ(Convert(&number, VT_BSTR, result), S_OK);
-    EXPECT_EQ(Text(result.bstrVal), u"2.5E-10");
+    EXPECT_EQ(BstrText(result.bstrVal), u"2.5E-10");
 
     std::setlocale(LC_ALL, previous.c_str());
 }

@@ -1,5 +1,6 @@
 #include "platform/com.h"
 #include "platform/countingobject.h"
+#include "testsupport.h"
 
 #include <gtest/gtest.h>
 
@@ -9,10 +10,6 @@
 namespace {
 
 using Ostrel::Testing::CountingObject;
-
-std::u16string Text(BSTR text) {
-    return std::u16string(text, SysStringLen(text));
-}
 
 VARIANT Holding(VARTYPE vt) {
     VARIANT variant;
@@ -56,7 +53,7 @@ TEST(Variant, ClearReleasesWhatTheVariantOwnsAndNothingElse) {
     VARIANT textReference = Holding(VT_BSTR | VT_BYREF);
     textReference.pbstrVal = &text;
     EXPECT_EQ(VariantClear(&textReference), S_OK);
-    EXPECT_EQ(Text(text), u"not owned");
+    EXPECT_EQ(BstrText(text), u"not owned");
     SysFreeString(text);
 }
 
@@ -125,7 +122,7 @@ TEST(Variant, CopyMakesTheTargetAnOwnerOfItsOwn) {
     ASSERT_EQ(VariantCopy(&target, &array), S_OK);
     VariantClear(&array);
     ASSERT_EQ(SafeArrayGetElement(target.parray, &index, &element), S_OK);
-    EXPECT_EQ(Text(element), u"deep");
+    EXPECT_EQ(BstrText(element), u"deep");
     SysFreeString(element);
     VariantClear(&target);
 
@@ -150,7 +147,7 @@ TEST(Variant, CopyIndirectFollowsOneReference) {
     VARIANT target = Holding(VT_EMPTY);
     ASSERT_EQ(VariantCopyInd(&target, &source), S_OK);
     EXPECT_NE(target.bstrVal, text);
-    EXPECT_EQ(Text(target.bstrVal), u"pointee");
+    EXPECT_EQ(BstrText(target.bstrVal), u"pointee");
     VariantClear(&target);
     SysFreeString(text);
 
