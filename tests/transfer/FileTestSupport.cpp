@@ -34,6 +34,16 @@ bool MemoryTransfer::Read(void* buffer, LONG maxLength, uint32_t* bytesRead) {
     return true;
 }
 
+bool WriteInPieces(IDataTransfer& target, const std::string& bytes, size_t piece) {
+    for (size_t at = 0; at < bytes.size(); at += piece) {
+        const std::string part = bytes.substr(at, piece);
+        if (!target.Write(part.data(), static_cast<LONG>(part.size()))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::string ReadPiece(IDataTransfer& transfer, LONG maxLength) {
     std::string buffer(static_cast<size_t>(maxLength) + 1, '?');
     uint32_t got = 0;

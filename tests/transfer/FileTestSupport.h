@@ -33,6 +33,9 @@ public:
     bool failReads = false;
 };
 
+// Writes `bytes` in pieces of `piece` bytes; false at the first refused Write.
+bool WriteInPieces(IDataTransfer& target, const std::string& bytes, size_t piece);
+
 // One Read of at most `maxLength` bytes that must succeed and write nothing past them.
 std::string ReadPiece(IDataTransfer& transfer, LONG maxLength);
 

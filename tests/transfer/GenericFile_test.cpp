@@ -48,10 +48,7 @@ TEST(GenericFile, BytesPassUnchangedBothWaysAndUnreadDeliversThemAgain) {
     {
         DataFile file(path.c_str());
         ASSERT_TRUE(file.Create());
-        for (size_t at = 0; at < bytes.size(); at += 10000) {
-            const std::string piece = bytes.substr(at, 10000);
-            ASSERT_TRUE(file.Write(piece.data(), static_cast<LONG>(piece.size())));
-        }
+        ASSERT_TRUE(WriteInPieces(file, bytes, 10000));
         ASSERT_TRUE(file.Commit());
         EXPECT_FALSE(file.Commit());
     }

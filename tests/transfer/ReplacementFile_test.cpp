@@ -47,14 +47,10 @@ bool SaveContainer(const std::string& path, const std::string& document) {
     if (!file.Create()) {
         return false;
     }
-    bool written = true;
+    bool written = false;
     {
         StreamCompression stream(&file, 1000);
-        for (size_t at = 0; at < document.size() && written; at += 700) {
-            const std::string piece = document.substr(at, 700);
-            written = stream.Write(piece.data(), static_cast<LONG>(piece.size()));
-        }
-        written = written && stream.Finish();
+        written = WriteInPieces(stream, document, 700) && stream.Finish();
     }
     return written && file.Commit();
 }

@@ -58,12 +58,7 @@ std::string Document(size_t length) {
 // Writes `document` in pieces into `sink`; true when every Write and Finish succeeded.
 bool Save(MemoryTransfer& sink, const std::string& document, uint32_t blockSize, size_t piece) {
     StreamCompression stream(&sink, blockSize);
-    bool saved = true;
-    for (size_t at = 0; at < document.size() && saved; at += piece) {
-        const std::string part = document.substr(at, piece);
-        saved = stream.Write(part.data(), static_cast<LONG>(part.size()));
-    }
-    saved = saved && stream.Finish();
+    const bool saved = WriteInPieces(stream, document, piece) && stream.Finish();
     if (!saved) {
         EXPECT_FALSE(stream.Write("x", 1)) << "the first failure is final";
         EXPECT_FALSE(stream.Finish());
