@@ -45,6 +45,7 @@ class Harness:
         self.runner = os.path.join(bin_dir, "run_subject")
         self.generator = os.path.join(bin_dir, "generate_document")
         self.benchmarks = os.path.join(bin_dir, "subject_benchmarks")
+        self.automation = os.path.join(bin_dir, "automation_benchmarks")
         self.data_dir = data_dir
         self.scratch = scratch_dir
         self.pairs = self.list_pairs()
@@ -152,13 +153,24 @@ class Harness:
 
     def google_benchmark(self, document, min_time, out_json):
         say("Google Benchmark on " + os.path.basename(document))
-        done = subprocess.run([self.benchmarks, "--document=" + document,
-                               "--scratch=" + self.scratch, "--benchmark_color=false",
-                               "--benchmark_min_time=" + min_time,
-                               "--benchmark_out=" + out_json, "--benchmark_out_format=json"],
-                              capture_output=True, text=True)
+        done = self.run_benchmark_program(self.benchmarks, document, min_time, out_json)
         return done.stderr + done.stdout
 
+    def automation_benchmark(self, document, min_time, out_json):
+        say("automation benchmarks on " + os.path.basename(document))
+        done = self.run_benchmark_program(self.automation, document, min_time, out_json)
+        if done.returncode != 0:
+            self.failures.append("automation_benchmarks: " + done.stderr.strip())
+            return {}
+        with open(out_json) as stream:
+            return {entry["name"]: entry for entry in json.load(stream)["benchmarks"]
+                    if "error_message" not in entry}
+
+    def run_benchmark_program(self, program, document, min_time, out_json):
+        return subprocess.run([program, "--document=" + document, "--scratch=" + self.scratch,
+                               "--benchmark_color=false", "--benchmark_min_time=" + min_time,
+                               "--benchmark_out=" + out_json, "--benchmark_out_format=json"],
+                              capture_output=True, text=True)
 
 def warm(document):
     """Reads the document once so that every run finds it in the page cache."""
@@ -380,6 +392,35 @@ def google_benchmark(harness, settings, results_dir):
     return {"json": out}, [(title, text.strip())]
 
 
+def automation_section(results):
+    def rate(name, key):
+        return results.get(name, {}).get(key)
+
+    def row(name, key, base, scale, unit):
+        value = rate(name, key)
+        return [name + ("*" if name == base else ""), unit,
+                fmt(value / scale if value else None), ratio(value, rate(base, key))]
+
+    rows = [row("stream/expat", "bytes_per_second", "stream/expat", MIB, "MiB/s"),
+            row("stream/pravell", "bytes_per_second", "stream/expat", MIB, "MiB/s"),
+            row("stream/expat", "events_per_second", "stream/expat", 1e6, "M events/s"),
+            row("stream/pravell", "events_per_second", "stream/expat", 1e6, "M events/s"),
+            row("call/direct", "items_per_second", "call/direct", 1e6, "M calls/s"),
+            row("call/invoke", "items_per_second", "call/direct", 1e6, "M calls/s")]
+    return table(["benchmark", "unit", "rate", "x base"], rows)
+
+
+def automation(harness, settings, results_dir):
+    main = harness.records(settings["main_mib"])
+    out = os.path.join(results_dir, "automation-benchmark.json")
+    results = harness.automation_benchmark(main, settings["benchmark_min_time"], out)
+    title = ("Automation on %s, processor time: a streaming parse through an early-bound "
+             "client against raw expat doing the same string work (10000-byte pieces from "
+             "memory), and GetName on a node through Invoke with a cached identifier against "
+             "the vtable call" % os.path.basename(main))
+    return {"json": out}, [(title, automation_section(results))]
+
+
 def tree_operations(harness):
     return [operation for operation in ["load", "save"] if operation in harness.pairs]
 
@@ -396,6 +437,7 @@ def run_all(harness, settings, largefiles_dir, results_dir):
     if shutil.which("valgrind"):
         steps.append(("callgrind", lambda: instructions(harness, settings)))
     steps.append(("google-benchmark", lambda: google_benchmark(harness, settings, results_dir)))
+    steps.append(("automation", lambda: automation(harness, settings, results_dir)))
     sections = []
     for name, step in steps:
         raw[name], step_sections = step()

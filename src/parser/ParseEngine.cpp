@@ -154,8 +154,11 @@ HRESULT RunSession(IDispatch* client, Body&& body) {
     });
 }
 
-// Reads and feeds pieces until the last one; answers false with the failure's message.
-bool FeedSource(IDataTransfer& source, ParseSession& session, Text& message, bool& finalGiven) {
+// Reads and feeds pieces until the last one; answers false with the failure's message. After a
+// failure the tokenizer gets nothing more, not even an empty final piece: it would hand over
+// what it held back (a carriage return at the end of a piece), and the client must hear nothing
+// between ParseError and EndDocument.
+bool FeedSource(IDataTransfer& source, ParseSession& session, Text& message) {
     std::unique_ptr<char[]> buffer(new char[kChunkSize]);
     for (;;) {
         uint32_t count = 0;
@@ -166,7 +169,6 @@ bool FeedSource(IDataTransfer& source, ParseSession& session, Text& message, boo
         }
         const bool final = count != static_cast<uint32_t>(kChunkSize);
         if (!session.Feed(buffer.get(), static_cast<LONG>(count), final)) {
-            finalGiven = final;
             message = session.TokenizerMessage();
             return false;
         }
@@ -181,14 +183,10 @@ bool FeedSource(IDataTransfer& source, ParseSession& session, Text& message, boo
 HRESULT RunParse(IDataTransfer& source, IDispatch* client) {
     return RunSession(client, [&](ProxyParserClient& proxy, ParseSession& session) {
         Text message;
-        bool finalGiven = false;
-        if (FeedSource(source, session, message, finalGiven)) {
+        if (FeedSource(source, session, message)) {
             return S_OK;
         }
         DeliverFailure(proxy, message.c_str());
-        if (!finalGiven) {
-            session.Feed(nullptr, 0, true);
-        }
         return E_FAIL;
     });
 }

@@ -8,7 +8,11 @@
 #include <windows.h>
 #include <ole2.h>
 #include <oleauto.h>
+#include <olectl.h>
 // clang-format on
+
+// Separates the directories of a module's file name.
+constexpr char PATH_SEPARATOR_CHAR = '\\';
 #else
 #include "platform/activation.h"
 #include "platform/bstr.h"

@@ -4,6 +4,9 @@
 
 #include "platform/interfaces.h"
 
+// Separates the directories of a module's file name.
+constexpr char PATH_SEPARATOR_CHAR = '/';
+
 constexpr UINT SEM_FAILCRITICALERRORS = 0x0001;
 constexpr UINT SEM_NOGPFAULTERRORBOX = 0x0002;
 constexpr UINT SEM_NOALIGNMENTFAULTEXCEPT = 0x0004;

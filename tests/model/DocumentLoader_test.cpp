@@ -109,26 +109,5 @@ TEST(DocumentLoader, BlankPiecesOfEveryLengthAreDroppedAndOthersKept) {
     }
 }
 
-// A loaded element's attribute storage holds exactly its attributes; adding to it afterwards
-// follows the collection's rule as for any element.
-TEST(DocumentLoader, AttributeStorageFitsTheLoadedAttributes) {
-    XMLModel model;
-    ASSERT_TRUE(model.LoadString(
-        Text("<doc><two b='1' a='2'/><seven g='1' f='2' e='3' d='4' c='5' b='6' a='7'/></doc>")));
-    XMLNode& two = *DocumentElement(model).ChildAt(0);
-    XMLNode& seven = *DocumentElement(model).ChildAt(1);
-    EXPECT_EQ(two.Attributes().Pairs().Storage(), 2);
-    EXPECT_EQ(seven.Attributes().Pairs().Storage(), 7);
-    EXPECT_EQ(seven.Attributes().NameAt(0), "a");
-    EXPECT_EQ(seven.Attributes().NameAt(6), "g");
-    EXPECT_EQ(DocumentElement(model).Attributes().Pairs().Storage(), 0);
-
-    EXPECT_TRUE(two.AddAttribute(Text("c"), Text("3")));
-    EXPECT_EQ(two.Attributes().Pairs().Storage(), 7);
-    EXPECT_FALSE(seven.AddAttribute(Text("A"), Text("x")));
-    EXPECT_TRUE(seven.AddAttribute(Text("h"), Text("8")));
-    EXPECT_EQ(seven.Attributes().NameAt(7), "h");
-}
-
 } // namespace
 } // namespace Ostrel

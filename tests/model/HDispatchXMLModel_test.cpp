@@ -1,5 +1,8 @@
-#include "AutomationTestSupport.h"
+#include "ModelTestSupport.h"
 #include "model/XMLModel.h"
+#include "server/CountedObject.h"
+#include "support/AutomationTest.h"
+#include "support/LateBinding.h"
 #include "transfer/DataFile.h"
 #include "transfer/HostStreams.h"
 #include "transfer/StreamCompression.h"
@@ -14,7 +17,7 @@ namespace {
 const std::string kDeclarationLine = "<?xml version='1.0' encoding='UTF-8' ?>\n";
 const std::string kDocument = "<doc a=\"1\"><item>one</item><item>two</item></doc>";
 
-class ModelObject : public AutomationTest {
+class ModelObject : public RegisteredTest {
 protected:
     std::string SavedText(IDispatch* model) {
         const Outcome saved = Call(model, "SaveToString");
@@ -56,7 +59,8 @@ TEST_F(ModelObject, RootObjectStaysWhileLoadsAndClearDetachTheElements) {
 
     EXPECT_EQ(Call(model, "Clear").code, S_OK);
     BSTR untouched = reinterpret_cast<BSTR>(0x1);
-    EXPECT_EQ(doc.Node()->GetName(&untouched), E_FAIL) << "the element is gone";
+    EXPECT_EQ(doc.As<IDispatchXMLModelNode>()->GetName(&untouched), E_FAIL)
+        << "the element is gone";
     EXPECT_EQ(untouched, reinterpret_cast<BSTR>(0x1));
     EXPECT_EQ(Call(root, "GetChildCount").value.lVal, 0) << "the root still works";
     EXPECT_EQ(SavedText(model), kDeclarationLine);
@@ -204,28 +208,34 @@ TEST_F(ModelObject, BadSourcesAndSinksFailTheTransfer) {
     EXPECT_EQ(Call(model, "SaveToTransfer", {Obj(nullptr)}).code, E_FAIL);
 }
 
-TEST_F(ModelObject, InterfacesAndNullOutPointers) {
+TEST_F(ModelObject, ModelAndNodeCountThemselvesAndOfferErrorInfoForTheirOwnInterface) {
+    const LONG before = LiveObjectCount();
     Ref model = NewModel();
-    void* found = nullptr;
-    ASSERT_EQ(model->QueryInterface(IID_ISupportErrorInfo, &found), S_OK);
-    auto* support = static_cast<ISupportErrorInfo*>(found);
-    EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IDispatchXMLModel), S_OK);
-    EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IDispatchXMLModelNode), S_FALSE);
-    support->Release();
-    found = reinterpret_cast<void*>(0x1);
-    EXPECT_EQ(model->QueryInterface(IID_IDispatchXMLParser, &found), E_FAIL);
-    EXPECT_EQ(found, nullptr);
+    Ref root = CallForObject(model, "GetRoot");
+    EXPECT_EQ(LiveObjectCount(), before + 2);
+    const struct {
+        IDispatch* object;
+        const IID& own;
+        const IID& other;
+    } objects[] = {{model, IID_IDispatchXMLModel, IID_IDispatchXMLModelNode},
+                   {root, IID_IDispatchXMLModelNode, IID_IDispatchXMLModel}};
+    for (const auto& entry : objects) {
+        void* found = nullptr;
+        ASSERT_EQ(entry.object->QueryInterface(IID_ISupportErrorInfo, &found), S_OK);
+        auto* support = static_cast<ISupportErrorInfo*>(found);
+        EXPECT_EQ(support->InterfaceSupportsErrorInfo(entry.own), S_OK);
+        EXPECT_EQ(support->InterfaceSupportsErrorInfo(entry.other), S_FALSE);
+        support->Release();
+        found = reinterpret_cast<void*>(0x1);
+        EXPECT_EQ(entry.object->QueryInterface(entry.other, &found), E_FAIL);
+        EXPECT_EQ(found, nullptr);
+    }
 
-    OLECHAR name[] = u"Load";
-    LPOLESTR names[] = {name};
-    DISPID id = 0;
-    EXPECT_EQ(model->GetIDsOfNames(IID_IDispatchXMLModel, names, 1, 0, &id),
-              DISP_E_UNKNOWNINTERFACE);
-
-    EXPECT_EQ(model.Model()->SaveToString(nullptr), E_FAIL);
-    EXPECT_EQ(model.Model()->GetRoot(nullptr), E_FAIL);
+    EXPECT_EQ(model.As<IDispatchXMLModel>()->SaveToString(nullptr), E_FAIL);
+    EXPECT_EQ(model.As<IDispatchXMLModel>()->GetRoot(nullptr), E_FAIL);
     EXPECT_EQ(TakeErrorDescription(), "");
-    EXPECT_EQ(model.Model()->LoadFromString(nullptr), E_FAIL) << "an empty document";
+    EXPECT_EQ(model.As<IDispatchXMLModel>()->LoadFromString(nullptr), E_FAIL)
+        << "an empty document";
     EXPECT_EQ(TakeErrorDescription().rfind("XML Parse failed: ", 0), 0u);
 }
 

@@ -1,5 +1,6 @@
 #include "ModelTestSupport.h"
 
+#include "model/HExternalXMLModel.h"
 #include "transfer/FileTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -92,6 +93,12 @@ std::string WithCarriageReturns(const std::string& text) {
 bool WithDiskLimit(size_t bytes, const std::function<bool()>& save) {
     FileSizeLimit limit(bytes);
     return save();
+}
+
+Testing::Ref NewModel() {
+    auto* model = new HExternalXMLModel();
+    model->AddRef();
+    return Testing::Ref(model);
 }
 
 } // namespace Ostrel

@@ -1,8 +1,9 @@
-// What the model tests share: the saved text of a model, its pending message, a readable picture
-// of a subtree, and the comparison of a tree with its saved and reloaded self.
+// What the model tests share: a new model object, the saved text of a model, its pending message, a
+// readable picture of a subtree, and the comparison of a tree with its saved and reloaded self.
 #pragma once
 
 #include "model/XMLModel.h"
+#include "support/LateBinding.h"
 #include "text/TextTestSupport.h"
 
 #include <functional>
@@ -33,6 +34,9 @@ void ExpectReloadedTree(const XMLNode& saved, const XMLNode& reloaded);
 
 // The text with every line feed stored as carriage return and line feed, as text files hold it.
 std::string WithCarriageReturns(const std::string& text);
+
+// A new model object as the factory hands it out, with its first reference.
+Testing::Ref NewModel();
 
 // Runs the save while files this process writes cannot grow past `bytes` (as on a full disk).
 bool WithDiskLimit(size_t bytes, const std::function<bool()>& save);

@@ -73,41 +73,6 @@ TEST(XMLNode, NumbersBecomeTheirTexts) {
     EXPECT_EQ(node->Attributes().ValueAt(1), "0.1");
 }
 
-TEST(XMLNode, FewAttributesKeepTheirOrderAndTheSixthSortsThem) {
-    XMLModel model;
-    XMLNode* node = model.Root().CreateChild(Text("e"));
-    AddAttributes(*node, "cab");
-    EXPECT_EQ(AttributeNames(*node), "cab");
-    AddAttributes(*node, "de");
-    EXPECT_EQ(AttributeNames(*node), "cabde");
-    AddAttributes(*node, "f");
-    EXPECT_EQ(AttributeNames(*node), "abcdef");
-
-    // Sorted now: a name already present (in any letter case) is refused and nothing changes.
-    EXPECT_FALSE(node->AddAttribute(Text("C"), Text("x")));
-    EXPECT_EQ(AttributeNames(*node), "abcdef");
-    EXPECT_EQ(node->Attributes().ValueAt(2), "c");
-    EXPECT_TRUE(node->AddAttribute(Text("bb"), Text("x")));
-    EXPECT_EQ(AttributeNames(*node), "abbbcdef");
-}
-
-TEST(XMLNode, UnsortedAttributesTakeDuplicatesUntilTheSortKeepsOne) {
-    XMLModel model;
-    XMLNode* node = model.Root().CreateChild(Text("e"));
-    AddAttributes(*node, "abc");
-    EXPECT_TRUE(node->AddAttribute(Text("A"), Text("second")));
-    EXPECT_EQ(node->Attributes().Count(), 4);
-    LONG index = -1;
-    EXPECT_TRUE(node->FindAttribute(Text("a"), &index));
-    EXPECT_EQ(index, 0);
-
-    AddAttributes(*node, "de");
-    EXPECT_EQ(node->Attributes().Count(), 5) << "one of the two a's went with the sort";
-    EXPECT_EQ(AttributeNames(*node).substr(1), "bcde");
-    EXPECT_TRUE(node->FindAttribute(Text("A"), &index));
-    EXPECT_EQ(index, 0);
-}
-
 TEST(XMLNode, SetAttributeReplacesInPlaceOrAdds) {
     XMLModel model;
     XMLNode* few = model.Root().CreateChild(Text("few"));

@@ -5,9 +5,10 @@
 //     StartElement a [B=1,c=2]     Characters 'text'     ParseError 'message'
 #pragma once
 
-#include "ParserTestSupport.h"
 #include "platform/com.h"
 #include "pravell_idl.h"
+#include "support/AutomationTest.h"
+#include "support/LateBinding.h"
 #include "utils_idl.h"
 
 #include <functional>

@@ -74,19 +74,22 @@ TEST(TaggedAttributes, ThresholdZeroSortsFromTheFirstPairAndRefusesEqualNames) {
     EXPECT_EQ(value, "2");
 }
 
-TEST(TaggedAttributes, GetAtOutsideTheCountLeavesBothOutputsUntouched) {
+TEST(TaggedAttributes, IndexesOutsideTheCountChangeNothing) {
     TaggedAttributes attributes(3, 3, 0);
     Add(attributes, "x", "1");
     Text name("name");
     Text value("value");
     for (LONG index : {1, -1, INT32_MAX}) {
         EXPECT_FALSE(attributes.GetAt(index, name, value));
+        EXPECT_FALSE(attributes.SetValueAt(index, Text("x")));
     }
     EXPECT_EQ(name, "name");
     EXPECT_EQ(value, "value");
     EXPECT_TRUE(attributes.GetAt(0, name, value));
     EXPECT_EQ(value, "1");
     EXPECT_TRUE(name.SharesHeaderWith(attributes.NameAt(0))) << "GetAt shares, it never copies";
+    EXPECT_TRUE(attributes.SetValueAt(0, PlainText("narrow")));
+    EXPECT_EQ(Listing(attributes), "x=narrow");
 }
 
 TEST(TaggedAttributes, DuplicatesStayInInsertionOrderUntilTheSortKeepsOne) {
@@ -132,12 +135,6 @@ TEST(TaggedAttributes, ElementAttributesKeepAdditionOrderUpToFiveThenSort) {
     EXPECT_EQ(index, 2);
     EXPECT_FALSE(attributes.FindIndex(Text("ca"), &index));
     EXPECT_EQ(index, 2);
-
-    TaggedAttributes seven(5, 5, 5);
-    for (const char* name : {"g", "f", "e", "d", "c", "b", "a"}) {
-        Add(seven, name);
-    }
-    EXPECT_EQ(Names(seven), "a,b,c,d,e,f,g");
 }
 
 TEST(TaggedAttributes, ACollectionOnceSortedStaysSortedWhenDuplicatesTookItBelowTheThreshold) {
@@ -201,69 +198,6 @@ TEST(TaggedAttributes, NamesSharingOneArenaBlockAreStillDifferentNames) {
     Text value;
     EXPECT_TRUE(attributes.Find(name, value));
     EXPECT_EQ(value, "n");
-}
-
-TEST(TaggedAttributes, StorageHoldsExactlyCountPlusSpareAndShrinksAfterTheSort) {
-    TaggedAttributes attributes(3, 3, 8);
-    EXPECT_EQ(attributes.Pairs().Storage(), 0) << "nothing allocated before the first pair";
-    for (int i = 0; i < 7; ++i) {
-        Add(attributes, "a");
-    }
-    EXPECT_EQ(attributes.Pairs().Storage(), 9);
-    EXPECT_EQ(attributes.Pairs().Spare(), 2);
-    Add(attributes, "b");
-    EXPECT_EQ(attributes.Pairs().Spare(), 1);
-
-    // The sort drops six pairs: spare 1 + 6 = 7 reaches two steps and becomes 3 + 7 % 3 = 4.
-    EXPECT_TRUE(Add(attributes, "c"));
-    EXPECT_EQ(Names(attributes), "a,b,c");
-    EXPECT_EQ(attributes.Pairs().Storage(), 6);
-    EXPECT_EQ(attributes.Pairs().Spare(), 3);
-
-    attributes.Clear();
-    EXPECT_EQ(attributes.Count(), 0);
-    EXPECT_EQ(attributes.Pairs().Storage(), 0);
-    EXPECT_EQ(attributes.Pairs().Spare(), 0);
-    EXPECT_FALSE(attributes.IsSorted());
-    Add(attributes, "q");
-    Add(attributes, "q");
-    EXPECT_EQ(Names(attributes), "q,q") << "emptied means back to the initial state";
-    EXPECT_EQ(attributes.Pairs().Storage(), 3);
-
-    TaggedAttributes sorted(3, 3, 0);
-    const int expected[] = {3, 3, 3, 6, 6, 6, 9};
-    for (int i = 0; i < 7; ++i) {
-        Add(sorted, std::string(1, static_cast<char>('g' - i)).c_str());
-        EXPECT_EQ(sorted.Pairs().Storage(), expected[i]) << "after pair " << i + 1;
-    }
-}
-
-// A collection sized for a known count holds exactly that many pairs, keeps the adding rule
-// (order, sort at the threshold, refusals) and grows by its step once they are used.
-TEST(TaggedAttributes, ReservedStorageHoldsTheCountAndThenGrowsByTheStep) {
-    TaggedAttributes attributes(5, 5, 5);
-    attributes.Reserve(7);
-    EXPECT_EQ(attributes.Pairs().Storage(), 7);
-    for (const char* name : {"g", "F", "e", "d", "c"}) {
-        EXPECT_TRUE(Add(attributes, name));
-    }
-    EXPECT_EQ(Names(attributes), "g,F,e,d,c") << "insertion order up to the threshold";
-    EXPECT_TRUE(Add(attributes, "b"));
-    EXPECT_FALSE(Add(attributes, "f")) << "the sorted collection already has F";
-    EXPECT_TRUE(Add(attributes, "a"));
-    EXPECT_EQ(Names(attributes), "a,b,c,d,e,F,g");
-    EXPECT_EQ(attributes.Pairs().Storage(), 7);
-    EXPECT_EQ(attributes.Pairs().Spare(), 0);
-    attributes.Reserve(20);
-    EXPECT_EQ(attributes.Pairs().Storage(), 7) << "a collection with storage keeps it";
-    EXPECT_TRUE(Add(attributes, "h"));
-    EXPECT_EQ(attributes.Pairs().Storage(), 12);
-
-    TaggedAttributes unusual(5, 5, 5);
-    unusual.Reserve(0);
-    unusual.Reserve(-3);
-    unusual.Reserve(40000);
-    EXPECT_EQ(unusual.Pairs().Storage(), 0) << "counts outside 1..32767 reserve nothing";
 }
 
 // Pairs handed over are taken, not shared: the caller's texts are left empty, and a text that
@@ -413,22 +347,6 @@ TEST(TaggedAttributes, ConstructorsCopyThroughCopyTo) {
     EXPECT_EQ(Listing(copy), "b=1,a=2,B=3") << "the source's threshold keeps the order";
     EXPECT_EQ(copy.Pairs().GrowStep(), 3);
     EXPECT_TRUE(copy.NameAt(0).SharesHeaderWith(unsorted.NameAt(0))) << "copies share texts";
-}
-
-TEST(TaggedAttributes, SetValueAtReplacesInPlace) {
-    TaggedAttributes attributes(5, 5, 5);
-    Add(attributes, "b", "1");
-    Add(attributes, "a", "2");
-    Add(attributes, "b", "3");
-    LONG index = -1;
-    ASSERT_TRUE(attributes.FindIndex(Text("B"), &index));
-    EXPECT_TRUE(attributes.SetValueAt(index, Text("new")));
-    EXPECT_EQ(Listing(attributes), "b=new,a=2,b=3");
-    EXPECT_TRUE(attributes.SetValueAt(1, PlainText("narrow")));
-    EXPECT_EQ(Listing(attributes), "b=new,a=narrow,b=3");
-    EXPECT_FALSE(attributes.SetValueAt(3, Text("x")));
-    EXPECT_FALSE(attributes.SetValueAt(-1, Text("x")));
-    EXPECT_EQ(Listing(attributes), "b=new,a=narrow,b=3");
 }
 
 } // namespace

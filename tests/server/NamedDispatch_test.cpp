@@ -1,5 +1,7 @@
 #include "DispatchTestSupport.h"
 #include "server/NamedDispatch.h"
+#include "support/AutomationTest.h"
+#include "support/LateBinding.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +12,8 @@
 namespace {
 
 using Ostrel::NamedDispatch;
-using Ostrel::Testing::DispatchTest;
 using Ostrel::Testing::TestParser;
-using Ostrel::Testing::TextOf;
+using Ostrel::Testing::Utf8;
 
 // An object that knows members only by name, as a script object does, and records what
 // reaches it.
@@ -63,8 +64,7 @@ public:
             } else if (argument.vt == VT_I4) {
                 call += std::to_string(argument.lVal);
             } else if (argument.vt == VT_BSTR) {
-                call +=
-                    std::string(TextOf(argument.bstrVal).begin(), TextOf(argument.bstrVal).end());
+                call += Utf8(argument.bstrVal);
             }
             call += i > 0 ? "," : "";
         }
@@ -89,13 +89,7 @@ public:
     bool raise = false;
 };
 
-VARIANT Number(LONG value) {
-    VARIANT number;
-    VariantInit(&number);
-    number.vt = VT_I4;
-    number.lVal = value;
-    return number;
-}
+using Ostrel::Testing::Int;
 
 const OLECHAR* const kNames[] = {OLESTR("Alpha"), OLESTR("Beta"), OLESTR("Gamma")};
 
@@ -114,7 +108,7 @@ TEST(NamedDispatch, NamesAreLookedUpOnceAndAbsentOnesAreNeverCalled) {
         EXPECT_EQ(named.IdOf(2), 30);
         EXPECT_EQ(named.IdOf(1), DISPID_UNKNOWN);
 
-        const VARIANT arguments[] = {Number(1), Number(2), Number(3)};
+        const VARIANT arguments[] = {Int(1), Int(2), Int(3)};
         VARIANT result;
         VariantInit(&result);
         EXPECT_EQ(named.Call(2, arguments, 3, &result), S_OK);
@@ -145,7 +139,7 @@ TEST(NamedDispatch, ReferenceArgumentsExceptionsAndLongArgumentLists) {
     EXPECT_EQ(counter, 105) << "the out-value reached the caller's storage";
 
     for (LONG i = 0; i < 12; ++i) {
-        arguments[i] = Number(i);
+        arguments[i] = Int(i);
     }
     EXPECT_EQ(named.Call(0, arguments, 12), S_OK);
     EXPECT_EQ(script.calls.back(), "1(0,1,2,3,4,5,6,7,8,9,10,11)");
@@ -174,7 +168,9 @@ TEST(NamedDispatch, AnObjectWithoutTheNamesOrWithoutAnObjectHasNothing) {
     EXPECT_EQ(script.lookups.back(), u"Alpha") << "a missing name is not asked for";
 }
 
-TEST_F(DispatchTest, NamedCallsReachTheSystemsOwnObjects) {
+using NamedDispatchTest = Ostrel::Testing::AutomationTest;
+
+TEST_F(NamedDispatchTest, NamedCallsReachTheSystemsOwnObjects) {
     Register("pravell");
     auto* parser = new TestParser;
     parser->AddRef();
@@ -184,17 +180,12 @@ TEST_F(DispatchTest, NamedCallsReachTheSystemsOwnObjects) {
         EXPECT_TRUE(named.Has(0));
         EXPECT_FALSE(named.Has(1)) << "a client's event is not a parser operation";
 
-        VARIANT arguments[2];
-        VariantInit(&arguments[0]);
-        arguments[0].vt = VT_BSTR;
-        arguments[0].bstrVal = SysAllocString(u"<doc/>");
-        VariantInit(&arguments[1]);
-        arguments[1].vt = VT_DISPATCH;
-        arguments[1].pdispVal = parser;
+        VARIANT arguments[2] = {Ostrel::Testing::Str("<doc/>"), Ostrel::Testing::Obj(parser)};
         EXPECT_EQ(named.Call(0, arguments, 2), S_OK);
         EXPECT_EQ(parser->calls, "ParseString+client;");
-        EXPECT_EQ(parser->lastText, u"<doc/>");
+        EXPECT_EQ(parser->lastText, "<doc/>");
         VariantClear(&arguments[0]);
+        VariantClear(&arguments[1]);
     }
     EXPECT_EQ(parser->Release(), 0u);
 }

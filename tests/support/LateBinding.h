@@ -1,28 +1,13 @@
-// What the model and node object tests share: a fixture that registers the type libraries in a
-// registry of its own and checks that every object a test made is gone at its end, and calls
-// by name exactly as a script host makes them (GetIDsOfNames, then Invoke as a method).
+// Calls by name exactly as a script host makes them (GetIDsOfNames, then Invoke as a method with
+// the arguments last first), the values they take and give, and owned automation strings.
 #pragma once
 
 #include "platform/com.h"
-#include "platform/testsupport.h"
-#include "pravell_idl.h"
-
-#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 namespace Ostrel::Testing {
-
-class AutomationTest : public testing::Test {
-protected:
-    void SetUp() override;
-    // Fails the test when a counted object outlived it.
-    void TearDown() override;
-
-    PrivateRegistry registry;
-    LONG liveAtStart = 0;
-};
 
 // One reference on an automation object, released at the end of the scope.
 class Ref {
@@ -40,16 +25,15 @@ public:
     IDispatch* operator->() const { return object; }
     operator IDispatch*() const { return object; }
     void Reset();
-    // The object's IDispatchXMLModelNode, for direct calls; not referenced.
-    IDispatchXMLModelNode* Node() const { return static_cast<IDispatchXMLModelNode*>(object); }
-    IDispatchXMLModel* Model() const { return static_cast<IDispatchXMLModel*>(object); }
+    // The object as one of its dual interfaces, for direct calls; not referenced.
+    template <typename Interface>
+    Interface* As() const {
+        return static_cast<Interface*>(object);
+    }
 
 private:
     IDispatch* object = nullptr;
 };
-
-// A new model object as the factory hands it out, with its first reference.
-Ref NewModel();
 
 // What one call by name came back with.
 struct Outcome {
@@ -65,14 +49,14 @@ struct Outcome {
     std::string description;
     VARIANT value;
 
-    // The value as narrow text; "<null>" for a null string, "<type N>" for another type.
+    // The value as UTF-8; "<null>" for a null string, "<type N>" for another type.
     std::string Text() const;
     // The value's object with a reference of its own (empty for a null object).
     Ref Object() const;
 };
 
 // Argument builders: the call takes them over and clears them.
-VARIANT Str(const std::string& text);
+VARIANT Str(const std::string& utf8);
 VARIANT Int(LONG value);
 VARIANT Short(SHORT value);
 VARIANT Byte(BYTE value);
@@ -81,12 +65,38 @@ VARIANT Bool(bool value);
 // Adds a reference for the argument (null gives a null object).
 VARIANT Obj(IDispatch* object);
 
-// Looks up `name` and invokes it as a method with the arguments in their natural order.
+// A one-dimensional array of strings from 0, as a script builds one.
+VARIANT Strings(const std::vector<std::string>& utf8);
+// The strings of such an array (a test failure for anything else).
+std::vector<std::string> StringsOf(const VARIANT& array);
+
+// The dispatch identifier of `name`; DISPID_UNKNOWN when the object does not know it.
+DISPID IdOf(IDispatch* object, const std::string& name);
+// Invokes `id` as a method with the arguments in their natural order, and clears them.
+Outcome Invoke(IDispatch* object, DISPID id, std::vector<VARIANT> arguments = {});
+// Looks up `name` and invokes it.
 Outcome Call(IDispatch* object, const std::string& name, std::vector<VARIANT> arguments = {});
 // Call for an operation that must succeed and hand out an object.
 Ref CallForObject(IDispatch* object, const std::string& name, std::vector<VARIANT> arguments = {});
 
-std::string FromBSTR(BSTR text);
+// An automation string owned by the test.
+class Bstr {
+public:
+    explicit Bstr(const std::string& utf8);
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    ~Bstr() { SysFreeString(value); }
+    operator BSTR() const { return value; }
+
+private:
+    BSTR value;
+};
+
+// The UTF-8 reading of a string; null reads as "".
+std::string Utf8(const OLECHAR* text, UINT length);
+std::string Utf8(BSTR text);
+// Reads the string and frees it.
+std::string TakeUtf8(BSTR text);
 // The description of the thread's error information, which it takes ("" without one).
 std::string TakeErrorDescription();
 

@@ -1,0 +1,39 @@
+// The four entry points of the in-process server, the only functions the library exports.
+#include "server/COMFactory.h"
+#include "server/CountedObject.h"
+#include "server/GuardCall.h"
+#include "server/PravellServer.h"
+#include "server/ServerRegistration.h"
+
+using Ostrel::COMFactory;
+using Ostrel::GuardCall;
+using Ostrel::PravellServer;
+
+STDAPI DllGetClassObject(REFCLSID classId, REFIID riid, LPVOID* object) {
+    PravellServer* server = PravellServer::Running();
+    COMFactory* factory = server == nullptr ? nullptr : server->FindFactory(classId);
+    if (factory == nullptr) {
+        return E_FAIL;
+    }
+    return factory->QueryInterface(riid, object);
+}
+
+STDAPI DllCanUnloadNow() {
+    return Ostrel::LiveObjectCount() == 0 && COMFactory::LockCount() == 0 ? S_OK : S_FALSE;
+}
+
+STDAPI DllRegisterServer() {
+    PravellServer* server = PravellServer::Running();
+    if (server == nullptr) {
+        return E_FAIL;
+    }
+    return GuardCall([&] { return Ostrel::RegisterServer(*server); });
+}
+
+STDAPI DllUnregisterServer() {
+    PravellServer* server = PravellServer::Running();
+    if (server == nullptr) {
+        return E_FAIL;
+    }
+    return GuardCall([&] { return Ostrel::UnregisterServer(*server); });
+}

@@ -1,0 +1,109 @@
+#include "server/ServerRegistration.h"
+
+namespace Ostrel {
+
+namespace {
+
+// Creates or opens the key under HKEY_CLASSES_ROOT and sets its default value to `value`.
+bool WriteKey(const Text& path, const Text& value) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    const LONG result =
+        RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>(value.Length() + 1));
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+Text ClassKey(const COMFactory& factory) {
+    return Text("CLSID\\") + factory.ClassIdText().c_str();
+}
+
+// Stops at the first key that cannot be written; the platform would not find the class by the
+// keys after it anyway.
+bool WriteClassKeys(const COMServer& server, const COMFactory& factory) {
+    const Text classKey = ClassKey(factory);
+    if (!WriteKey(classKey, factory.FriendlyName()) ||
+        !WriteKey(classKey + "\\InProcServer32", server.ModulePath())) {
+        return false;
+    }
+    if (server.TypeLibraries().Count() > 0 &&
+        !WriteKey(classKey + "\\TypeLib", Text::FromCLSID(server.TypeLibraries()[0]->library))) {
+        return false;
+    }
+    const Text& progId = factory.ProgId();
+    if (progId.IsEmpty()) {
+        return true;
+    }
+    return WriteKey(classKey + "\\ProgID", progId) && WriteKey(progId, factory.FriendlyName()) &&
+           WriteKey(progId + "\\CLSID", factory.ClassIdText());
+}
+
+void DeleteClassKeys(const COMFactory& factory) {
+    const Text classKey = ClassKey(factory);
+    for (const char* subKey : {"\\InProcServer32", "\\LocalServer32", "\\TypeLib", "\\ProgID"}) {
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, (classKey + subKey).c_str());
+    }
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, classKey.c_str());
+    const Text& progId = factory.ProgId();
+    if (!progId.IsEmpty()) {
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, (progId + "\\CLSID").c_str());
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, progId.c_str());
+    }
+}
+
+HRESULT RegisterTypeLibrary(const TypeLibraryRecord& record) {
+    BSTR path = record.path.ToBSTR();
+    ITypeLib* library = nullptr;
+    HRESULT result = LoadTypeLib(path, &library);
+    if (SUCCEEDED(result)) {
+        result = RegisterTypeLib(library, path, nullptr);
+        library->Release();
+    }
+    SysFreeString(path);
+    return result;
+}
+
+} // namespace
+
+HRESULT RegisterServer(const COMServer& server) {
+    bool classesWritten = true;
+    for (const COMFactory* factory : server.Classes()) {
+        if (!WriteClassKeys(server, *factory)) {
+            classesWritten = false;
+        }
+    }
+    HRESULT result = S_OK;
+    for (const TypeLibraryRecord* record : server.TypeLibraries()) {
+        if (record->path.IsEmpty()) {
+            continue;
+        }
+        result = RegisterTypeLibrary(*record);
+        if (FAILED(result)) {
+            return result;
+        }
+    }
+    return classesWritten ? result : SELFREG_E_CLASS;
+}
+
+HRESULT UnregisterServer(const COMServer& server) {
+    for (const COMFactory* factory : server.Classes()) {
+        DeleteClassKeys(*factory);
+    }
+    HRESULT result = S_OK;
+    for (const TypeLibraryRecord* record : server.TypeLibraries()) {
+        if (record->path.IsEmpty()) {
+            continue;
+        }
+        result = UnRegisterTypeLib(record->library, record->major, record->minor, 0, SYS_WIN32);
+        if (FAILED(result)) {
+            return result;
+        }
+    }
+    return result;
+}
+
+} // namespace Ostrel

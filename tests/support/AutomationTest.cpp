@@ -1,0 +1,34 @@
+#include "support/AutomationTest.h"
+
+#include "platform/typelibsupport.h"
+#include "server/CountedObject.h"
+#include "server/DispatchClassInfo.h"
+
+namespace Ostrel::Testing {
+
+void AutomationTest::SetUp() {
+    DispatchClassInfo::ReleaseAll();
+    SetErrorInfo(0, nullptr);
+    liveAtStart = LiveObjectCount();
+}
+
+void AutomationTest::TearDown() {
+    EXPECT_EQ(LiveObjectCount(), liveAtStart) << "a counted object outlived the test";
+    SetErrorInfo(0, nullptr);
+    DispatchClassInfo::ReleaseAll();
+}
+
+void AutomationTest::Register(const std::string& name) {
+    ITypeLib* library = LoadBuiltLibrary(name);
+    ASSERT_NE(library, nullptr);
+    EXPECT_EQ(RegisterTypeLib(library, Wide(BuiltLibraryPath(name)).c_str(), nullptr), S_OK);
+    library->Release();
+}
+
+void RegisteredTest::SetUp() {
+    AutomationTest::SetUp();
+    Register("pravell");
+    Register("utils");
+}
+
+} // namespace Ostrel::Testing
