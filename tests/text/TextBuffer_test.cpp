@@ -13,7 +13,7 @@ namespace {
 using Ostrel::ScratchBuffers;
 using Ostrel::Text;
 using Ostrel::TextBuffer;
-using Ostrel::Testing::Bstr;
+using Ostrel::Testing::BstrPtr;
 using Ostrel::Testing::HeapCalls;
 using Ostrel::Testing::MakeBstr;
 
@@ -98,7 +98,7 @@ TEST(TextBuffer, NeverWritesPastItsBlockWhateverItWasBuiltFrom) {
     std::vector<Text> holders(12, formatted);
     fromRing.Append(std::string(900, 'r').c_str());
     EXPECT_EQ(fromRing.Length(), 904);
-    Bstr wide = MakeBstr(u"scratch");
+    BstrPtr wide = MakeBstr(u"scratch");
     {
         Text argument(wide.get());
         ASSERT_EQ(ScratchBuffers::FreeCount(), 2);

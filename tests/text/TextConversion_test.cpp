@@ -11,7 +11,7 @@ namespace {
 
 using Ostrel::ScratchBuffers;
 using Ostrel::Text;
-using Ostrel::Testing::Bstr;
+using Ostrel::Testing::BstrPtr;
 using Ostrel::Testing::HeapCalls;
 using Ostrel::Testing::MakeBstr;
 
@@ -27,7 +27,7 @@ const Sample kSamples[] = {{u"a", "a"},
 
 void ExpectRoundTrip(const Sample& sample) {
     SCOPED_TRACE(testing::Message() << sample.wide.size() << " units");
-    Bstr wide = MakeBstr(sample.wide);
+    BstrPtr wide = MakeBstr(sample.wide);
     const LONG freeBefore = ScratchBuffers::FreeCount();
     {
         Text text(wide.get());
@@ -36,7 +36,7 @@ void ExpectRoundTrip(const Sample& sample) {
         const bool fits = sample.wide.size() < 500 && sample.narrow.size() < 500;
         EXPECT_EQ(ScratchBuffers::FreeCount(), freeBefore - (fits ? 1 : 0))
             << "a scratch buffer only when the converted bytes and terminator fit";
-        Bstr back(text.ToBSTR());
+        BstrPtr back(text.ToBSTR());
         ASSERT_EQ(SysStringLen(back.get()), sample.wide.size()) << "sized in characters";
         EXPECT_EQ(std::u16string(back.get(), sample.wide.size()), sample.wide);
         EXPECT_EQ(back.get()[sample.wide.size()], 0);
@@ -65,7 +65,7 @@ TEST(TextConversion, EveryLengthClassRoundTripsAroundTheScratchLimit) {
 
 TEST(TextConversion, NullEmptyAndIllFormedStrings) {
     EXPECT_TRUE(Text(static_cast<BSTR>(nullptr)).IsEmpty());
-    Bstr zero(Text().ToBSTR());
+    BstrPtr zero(Text().ToBSTR());
     ASSERT_NE(zero, nullptr) << "the empty text gives a zero-length string, not null";
     EXPECT_EQ(SysStringLen(zero.get()), 0u);
     EXPECT_EQ(std::string(Text(MakeBstr(u"x\xD800y").get()).c_str()), "x\xEF\xBF\xBDy");
@@ -78,9 +78,9 @@ TEST(TextConversion, NullEmptyAndIllFormedStrings) {
 
 TEST(TextConversion, ScratchBuffersAreNeverReusedWhileBorrowed) {
     ASSERT_EQ(ScratchBuffers::FreeCount(), 3);
-    Bstr one = MakeBstr(u"one \u00e9");
-    Bstr two = MakeBstr(u"two \u20ac");
-    Bstr three = MakeBstr(u"three");
+    BstrPtr one = MakeBstr(u"one \u00e9");
+    BstrPtr two = MakeBstr(u"two \u20ac");
+    BstrPtr three = MakeBstr(u"three");
     auto first = std::make_unique<Text>(one.get());
     auto second = std::make_unique<Text>(two.get());
     Text third(three.get());

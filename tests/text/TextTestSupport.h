@@ -28,10 +28,10 @@ inline uint64_t HeapCalls() {
 struct BstrDeleter {
     void operator()(OLECHAR* text) const { SysFreeString(text); }
 };
-using Bstr = std::unique_ptr<OLECHAR, BstrDeleter>;
+using BstrPtr = std::unique_ptr<OLECHAR, BstrDeleter>;
 
-inline Bstr MakeBstr(const std::u16string& text) {
-    return Bstr(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
+inline BstrPtr MakeBstr(const std::u16string& text) {
+    return BstrPtr(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
 }
 
 // An IText that is not a Text: it hands out plain narrow characters, as a caller's own string
