@@ -1,5 +1,5 @@
 #include "model/XMLModel.h"
-#include "text/TextPrinting.h"
+#include "text/TextTestSupport.h"
 
 #include <gtest/gtest.h>
 

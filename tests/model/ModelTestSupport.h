@@ -4,7 +4,7 @@
 
 #include "model/XMLModel.h"
 #include "support/LateBinding.h"
-#include "text/TextPrinting.h"
+#include "text/TextTestSupport.h"
 
 #include <functional>
 #include <string>

@@ -1,5 +1,5 @@
 #include "model/NameArena.h"
-#include "text/TextPrinting.h"
+#include "text/TextTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "ModelTestSupport.h"
 #include "model/XMLModel.h"
 #include "platform/testsupport.h"
-#include "transfer/MemoryTransfer.h"
+#include "transfer/FileTestSupport.h"
 
 #include <expat.h>
 #include <gtest/gtest.h>

@@ -3,7 +3,6 @@
 #include "platform/testsupport.h"
 #include "transfer/FileTestSupport.h"
 #include "transfer/GenericFile.h"
-#include "transfer/MemoryTransfer.h"
 
 #include <gtest/gtest.h>
 

@@ -19,19 +19,6 @@ const CLSID otherClass = {
     0x0F0E0D0C, 0x0B0A, 0x4908, {0x87, 0x06, 0x05, 0x04, 0x03, 0x02, 0x01, 0x00}};
 const char otherClassKey[] = "CLSID\\{0F0E0D0C-0B0A-4908-8706-050403020100}";
 
-LONG SetDefault(const std::string& path, const std::string& text) {
-    HKEY key = nullptr;
-    LONG status = RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr,
-                                  REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &key, nullptr);
-    if (status == ERROR_SUCCESS) {
-        status =
-            RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                           static_cast<DWORD>(text.size() + 1));
-        RegCloseKey(key);
-    }
-    return status;
-}
-
 int Loads() {
     const char* loads = std::getenv(testServerLoadsVariable);
     return loads == nullptr ? 0 : std::atoi(loads);
@@ -56,10 +43,13 @@ HRESULT Create(REFCLSID clsid, IUnknown** object) {
 class Activation : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(SetDefault(std::string(testClassKey) + "\\InProcServer32", PRAVELL_TEST_SERVER),
+        ASSERT_EQ(
+            SetRegistryString(std::string(testClassKey) + "\\InProcServer32", PRAVELL_TEST_SERVER),
+            ERROR_SUCCESS);
+        ASSERT_EQ(SetRegistryString(std::string(testClassKey) + "\\ProgID", testProgId),
                   ERROR_SUCCESS);
-        ASSERT_EQ(SetDefault(std::string(testClassKey) + "\\ProgID", testProgId), ERROR_SUCCESS);
-        ASSERT_EQ(SetDefault(std::string(testProgId) + "\\CLSID", testClassText), ERROR_SUCCESS);
+        ASSERT_EQ(SetRegistryString(std::string(testProgId) + "\\CLSID", testClassText),
+                  ERROR_SUCCESS);
     }
     void TearDown() override {
         CoFreeUnusedLibraries();
@@ -131,18 +121,18 @@ TEST_F(Activation, UnknownClassesFailWithTheWindowsCodes) {
                                IID_IClassFactory, nullptr),
               E_INVALIDARG);
 
-    ASSERT_EQ(SetDefault(otherClassKey, "a class without a server"), ERROR_SUCCESS);
+    ASSERT_EQ(SetRegistryString(otherClassKey, "a class without a server"), ERROR_SUCCESS);
     EXPECT_EQ(Create(otherClass, &object), REGDB_E_CLASSNOTREG);
-    ASSERT_EQ(SetDefault(std::string(otherClassKey) + "\\InProcServer32",
-                         registry.Directory() + "/missing.so"),
+    ASSERT_EQ(SetRegistryString(std::string(otherClassKey) + "\\InProcServer32",
+                                registry.Directory() + "/missing.so"),
               ERROR_SUCCESS);
     EXPECT_EQ(Create(otherClass, &object), CO_E_DLLNOTFOUND);
-    ASSERT_EQ(SetDefault(std::string(otherClassKey) + "\\InProcServer32", "libm.so.6"),
+    ASSERT_EQ(SetRegistryString(std::string(otherClassKey) + "\\InProcServer32", "libm.so.6"),
               ERROR_SUCCESS);
     EXPECT_EQ(Create(otherClass, &object), CO_E_ERRORINDLL) << "loads, but is no server";
     EXPECT_EQ(object, nullptr);
 
-    ASSERT_EQ(SetDefault("Broken.ProgID\\CLSID", "not a class identifier"), ERROR_SUCCESS);
+    ASSERT_EQ(SetRegistryString("Broken.ProgID\\CLSID", "not a class identifier"), ERROR_SUCCESS);
     EXPECT_EQ(CLSIDFromProgID(u"Broken.ProgID", &clsid), CO_E_CLASSSTRING);
 
     WriteWholeFile(registry.Path(), "PRAVELL-REGISTRY 1\n[Pravell.TestServerObject]\n");

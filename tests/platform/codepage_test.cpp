@@ -27,16 +27,13 @@ std::u16string ToWide(const std::string& narrow) {
     return wide;
 }
 
-TEST(CodePage, EveryLengthClassRoundTrips) {
+TEST(CodePage, EveryLengthClassRoundTripsAndTheTerminatorCounts) {
     // One, two, three and four bytes in UTF-8; the last is a surrogate pair in UTF-16.
     const std::u16string wide = u"a\u00e9\u20ac\U0001F600z\u07ff\uffff\U0010FFFF";
     const std::string narrow = "a\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80z\xdf\xbf\xef\xbf\xbf"
                                "\xf4\x8f\xbf\xbf";
     EXPECT_EQ(ToNarrow(wide), narrow);
     EXPECT_EQ(ToWide(narrow), wide);
-}
-
-TEST(CodePage, TerminatedSourceCountsTheTerminator) {
     EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "\xe2\x82\xac", -1, nullptr, 0), 2);
     EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, u"\u20ac", -1, nullptr, 0, nullptr, nullptr), 4);
     char out[4];
@@ -44,7 +41,7 @@ TEST(CodePage, TerminatedSourceCountsTheTerminator) {
     EXPECT_EQ(out[3], '\0');
 }
 
-TEST(CodePage, InvalidUtf8BecomesReplacementCharacters) {
+TEST(CodePage, IllFormedInputBecomesReplacementCharacters) {
     struct Case {
         std::string input;
         std::u16string expected;
@@ -64,9 +61,6 @@ TEST(CodePage, InvalidUtf8BecomesReplacementCharacters) {
     }
     EXPECT_EQ(MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, "\x80", 1, nullptr, 0), 0);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
-}
-
-TEST(CodePage, LoneSurrogatesBecomeReplacementCharacters) {
     EXPECT_EQ(ToNarrow(std::u16string(1, u'\xd800') + u"a"), "\xef\xbf\xbd"
                                                              "a");
     EXPECT_EQ(ToNarrow(u"a" + std::u16string(1, u'\xdc00')), "a\xef\xbf\xbd");
@@ -77,7 +71,7 @@ TEST(CodePage, LoneSurrogatesBecomeReplacementCharacters) {
     EXPECT_TRUE(used);
 }
 
-TEST(CodePage, SmallBuffersFailWithoutOverrun) {
+TEST(CodePage, SmallBuffersAndBadArgumentsFailWithoutOverrun) {
     char out[8];
     std::fill(std::begin(out), std::end(out), '#');
     // The euro sign takes three bytes: two do not hold it, and nothing past them is written.
@@ -89,17 +83,12 @@ TEST(CodePage, SmallBuffersFailWithoutOverrun) {
     EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "a\xf0\x9f\x98\x80", 5, wide, 2), 0);
     EXPECT_EQ(wide[0], u'a');
     EXPECT_EQ(wide[1], u'#') << "a surrogate pair is never split";
-}
-
-TEST(CodePage, BadArgumentsAreRefused) {
-    char16_t wide[4];
     EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, nullptr, 3, wide, 4), 0);
     EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "abc", 0, wide, 4), 0);
     EXPECT_EQ(MultiByteToWideChar(1252, 0, "abc", 3, wide, 4), 0);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    char narrow[4];
     BOOL used;
-    EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"a", 1, narrow, 4, nullptr, &used), 0)
+    EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"a", 1, out, 4, nullptr, &used), 0)
         << "UTF-8 takes no default character";
 }
 

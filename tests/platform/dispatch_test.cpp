@@ -1,6 +1,8 @@
 #include "dispatch_test_idl.h"
 #include "platform/com.h"
 #include "platform/countingobject.h"
+#include "testsupport.h"
+#include "typelibsupport.h"
 
 #include <gtest/gtest.h>
 
@@ -9,18 +11,6 @@
 #include <vector>
 
 namespace {
-
-std::u16string TextOf(BSTR text) {
-    return text == nullptr ? std::u16string() : std::u16string(text, SysStringLen(text));
-}
-
-std::u16string Wide(const std::string& text) {
-    std::u16string wide(text.size(), u'\0');
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                           wide.data(), static_cast<int>(wide.size()));
-    wide.resize(static_cast<size_t>(length));
-    return wide;
-}
 
 // Records what each method received, in the slot order of the generated header, and answers
 // `answer`; a failing answer comes with error information, as the system's objects give it.
@@ -42,7 +32,7 @@ public:
 
     HRESULT STDMETHODCALLTYPE TakeText(BSTR received) override {
         textPointer = received;
-        text = TextOf(received);
+        text = BstrText(received);
         return Answer("TakeText");
     }
     HRESULT STDMETHODCALLTYPE GiveText(BSTR* given) override {
@@ -94,7 +84,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Ping() override { return Answer("Ping"); }
     HRESULT STDMETHODCALLTYPE TakeMixed(BSTR name, LONG index, VARIANT* value) override {
-        text = TextOf(name);
+        text = BstrText(name);
         number = index;
         variantPointer = value;
         variantType = value->vt;
@@ -108,7 +98,7 @@ public:
                                        LONG h, LONG i, LONG j, LONG k, LONG l, BSTR m,
                                        LONG* count) override {
         many = {a, b, c, d, e, f, g, h, i, j, k, l};
-        text = TextOf(m);
+        text = BstrText(m);
         *count = static_cast<LONG>(many.size());
         return Answer("TakeMany");
     }
@@ -258,39 +248,6 @@ protected:
     UINT argumentError = 99;
 };
 
-TEST_F(Dispatch, NamesFindTheirMembersWithoutRegardToCase) {
-    const char16_t* methods[] = {u"TakeText",     u"GiveText",   u"TakeVariantRef", u"TakeVariant",
-                                 u"TakeNumber",   u"GiveNumber", u"GiveFlag",       u"TakeObject",
-                                 u"GiveRecorder", u"GivePair",   u"GiveVariants",   u"Ping",
-                                 u"TakeMixed",    u"AddUp",      u"TakeMany"};
-    for (DISPID expected = 1; expected <= 15; ++expected) {
-        EXPECT_EQ(Id(methods[expected - 1]), expected);
-    }
-    EXPECT_EQ(Id(u"OutOfSequence"), 100);
-    EXPECT_EQ(Id(u"takemixed"), 13);
-    EXPECT_EQ(Id(u"GIVEFLAG"), 7);
-
-    LPOLESTR withParameters[] = {const_cast<LPOLESTR>(u"TakeMixed"), const_cast<LPOLESTR>(u"INDEX"),
-                                 const_cast<LPOLESTR>(u"name")};
-    DISPID ids[3] = {};
-    EXPECT_EQ(DispGetIDsOfNames(info, withParameters, 3, ids), S_OK);
-    EXPECT_EQ(ids[0], 13);
-    EXPECT_EQ(ids[1], 1);
-    EXPECT_EQ(ids[2], 0);
-
-    LPOLESTR unknown[] = {const_cast<LPOLESTR>(u"NoSuchMethod")};
-    DISPID id = 7;
-    EXPECT_EQ(DispGetIDsOfNames(info, unknown, 1, &id), DISP_E_UNKNOWNNAME);
-    EXPECT_EQ(id, DISPID_UNKNOWN);
-
-    LPOLESTR unknownParameter[] = {const_cast<LPOLESTR>(u"TakeText"),
-                                   const_cast<LPOLESTR>(u"nosuch")};
-    DISPID pair[2] = {7, 7};
-    EXPECT_EQ(DispGetIDsOfNames(info, unknownParameter, 2, pair), DISP_E_UNKNOWNNAME);
-    EXPECT_EQ(pair[0], 1);
-    EXPECT_EQ(pair[1], DISPID_UNKNOWN);
-}
-
 TEST_F(Dispatch, EveryIdentifierLandsOnTheMethodOfThatName) {
     Recorder child;
     recorder.child = &child;
@@ -382,7 +339,7 @@ TEST_F(Dispatch, VBScriptVariablesArriveThroughTheirReferences) {
     VariantClear(&text);
 }
 
-TEST_F(Dispatch, JScriptValuesAreCoercedToTheDeclaredTypes) {
+TEST_F(Dispatch, JScriptValuesAreCoercedOrRefusedNamingTheArgument) {
     Arguments real;
     real.R8(3.5);
     EXPECT_EQ(Call(u"TakeNumber", real), S_OK);
@@ -405,6 +362,30 @@ TEST_F(Dispatch, JScriptValuesAreCoercedToTheDeclaredTypes) {
     EXPECT_EQ(recorder.variantType, VT_I4);
     EXPECT_EQ(mixed[2].vt, VT_BSTR) << "arguments are never changed in place";
     EXPECT_EQ(mixed[1].vt, VT_R8);
+
+    // A failed coercion names the argument and calls nothing.
+    recorder.calls.clear();
+    Arguments letters;
+    letters.Text(u"abc");
+    EXPECT_EQ(Call(u"TakeNumber", letters), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(argumentError, 0u);
+
+    Arguments huge;
+    huge.R8(1e20);
+    EXPECT_EQ(Call(u"TakeNumber", huge), DISP_E_OVERFLOW);
+
+    // The string made for the first argument is freed when the second fails.
+    Arguments middle;
+    middle.I4(5).Text(u"abc").I4(1);
+    argumentError = 99;
+    EXPECT_EQ(Call(u"TakeMixed", middle), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(argumentError, 1u) << "index in rgvarg, which holds the last argument first";
+
+    Arguments notByReference;
+    notByReference.Text(u"x");
+    EXPECT_EQ(Call(u"GivePair", notByReference), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(argumentError, 0u);
+    EXPECT_TRUE(recorder.calls.empty());
 }
 
 TEST_F(Dispatch, InterfaceArgumentsKeepTheirReferencesBalanced) {
@@ -443,37 +424,13 @@ TEST_F(Dispatch, InterfaceArgumentsKeepTheirReferencesBalanced) {
     EXPECT_EQ(recorder.objectCalls, 4);
 }
 
-TEST_F(Dispatch, FailedCoercionsNameTheArgumentAndCallNothing) {
-    Arguments letters;
-    letters.Text(u"abc");
-    EXPECT_EQ(Call(u"TakeNumber", letters), DISP_E_TYPEMISMATCH);
-    EXPECT_EQ(argumentError, 0u);
-
-    Arguments huge;
-    huge.R8(1e20);
-    EXPECT_EQ(Call(u"TakeNumber", huge), DISP_E_OVERFLOW);
-
-    // The string made for the first argument is freed when the second fails.
-    Arguments middle;
-    middle.I4(5).Text(u"abc").I4(1);
-    argumentError = 99;
-    EXPECT_EQ(Call(u"TakeMixed", middle), DISP_E_TYPEMISMATCH);
-    EXPECT_EQ(argumentError, 1u) << "index in rgvarg, which holds the last argument first";
-
-    Arguments notByReference;
-    notByReference.Text(u"x");
-    EXPECT_EQ(Call(u"GivePair", notByReference), DISP_E_TYPEMISMATCH);
-    EXPECT_EQ(argumentError, 0u);
-    EXPECT_TRUE(recorder.calls.empty());
-}
-
 TEST_F(Dispatch, RetvalBecomesTheResultOfItsOwnType) {
     Recorder child;
     recorder.child = &child;
     Arguments none;
     EXPECT_EQ(Call(u"GiveText", none), S_OK);
     EXPECT_EQ(result.vt, VT_BSTR);
-    EXPECT_EQ(TextOf(result.bstrVal), u"given");
+    EXPECT_EQ(BstrText(result.bstrVal), u"given");
 
     EXPECT_EQ(Call(u"GiveFlag", none), S_OK);
     EXPECT_EQ(result.vt, VT_BOOL);
@@ -504,8 +461,8 @@ TEST_F(Dispatch, OutValuesReplaceWhatTheReferencesHeld) {
     Arguments typed;
     typed.Reference(VT_BSTR, &name);
     EXPECT_EQ(Call(u"GivePair", typed), S_OK);
-    EXPECT_EQ(TextOf(name), u"name") << "the old string was freed, the new one stored";
-    EXPECT_EQ(TextOf(result.bstrVal), u"value");
+    EXPECT_EQ(BstrText(name), u"name") << "the old string was freed, the new one stored";
+    EXPECT_EQ(BstrText(result.bstrVal), u"value");
 
     VARIANT variable{};
     variable.vt = VT_BSTR;
@@ -514,7 +471,7 @@ TEST_F(Dispatch, OutValuesReplaceWhatTheReferencesHeld) {
     script.Variable(&variable);
     EXPECT_EQ(Call(u"GivePair", script), S_OK);
     EXPECT_EQ(variable.vt, VT_BSTR);
-    EXPECT_EQ(TextOf(variable.bstrVal), u"name");
+    EXPECT_EQ(BstrText(variable.bstrVal), u"name");
 
     LONG count = 5;
     recorder.pairName = u"17";
@@ -539,7 +496,7 @@ TEST_F(Dispatch, OutValuesReplaceWhatTheReferencesHeld) {
     ASSERT_EQ(result.vt, VT_ARRAY | VT_BSTR);
     BSTR* items = nullptr;
     ASSERT_EQ(SafeArrayAccessData(names.parray, reinterpret_cast<void**>(&items)), S_OK);
-    EXPECT_EQ(TextOf(items[1]), u"second");
+    EXPECT_EQ(BstrText(items[1]), u"second");
     SafeArrayUnaccessData(names.parray);
 
     SysFreeString(name);
@@ -553,8 +510,8 @@ TEST_F(Dispatch, FailuresBecomeExceptionsFromTheErrorInformation) {
     EXPECT_EQ(Call(u"GiveText", none), DISP_E_EXCEPTION);
     EXPECT_EQ(exception.scode, E_FAIL);
     EXPECT_EQ(exception.wCode, 0);
-    EXPECT_EQ(TextOf(exception.bstrDescription), u"Recorder failed");
-    EXPECT_EQ(TextOf(exception.bstrSource), u"Pravell.Recorder");
+    EXPECT_EQ(BstrText(exception.bstrDescription), u"Recorder failed");
+    EXPECT_EQ(BstrText(exception.bstrSource), u"Pravell.Recorder");
     EXPECT_EQ(result.vt, VT_EMPTY);
     IErrorInfo* left = nullptr;
     EXPECT_EQ(GetErrorInfo(0, &left), S_FALSE) << "the thread's slot was consumed";
@@ -648,10 +605,8 @@ TEST_F(Dispatch, NumbersOfEveryWidthAndStackArgumentsArriveInOrder) {
 }
 
 TEST_F(Dispatch, TheInterfaceHalfServesAsWell) {
-    HREFTYPE reference = 0;
-    ASSERT_EQ(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &reference), S_OK);
-    ITypeInfo* half = nullptr;
-    ASSERT_EQ(info->GetRefTypeInfo(reference, &half), S_OK);
+    ITypeInfo* half = InterfaceHalfOf(info);
+    ASSERT_NE(half, nullptr);
     Arguments one;
     one.I4(11);
     EXPECT_EQ(DispInvoke(&recorder, half, Id(u"TakeNumber"), DISPATCH_METHOD, one.Params(), nullptr,
@@ -666,10 +621,9 @@ TEST_F(Dispatch, TheInterfaceHalfServesAsWell) {
 // The inherited IUnknown and IDispatch members that the dispatch half lists are restricted and
 // cannot be called by late binding.
 TEST(DispatchLibraries, EveryMemberOfTheSystemsInterfacesCanBeCalled) {
-    for (const char* file : {"/pravell.tlb", "/utils.tlb"}) {
-        const std::u16string path = Wide(std::string(PRAVELL_BIN_DIR) + file);
-        ITypeLib* library = nullptr;
-        ASSERT_EQ(LoadTypeLib(path.c_str(), &library), S_OK) << file;
+    for (const char* file : {"pravell", "utils"}) {
+        ITypeLib* library = LoadBuiltLibrary(file);
+        ASSERT_NE(library, nullptr);
         int members = 0;
         for (UINT t = 0; t < library->GetTypeInfoCount(); ++t) {
             ITypeInfo* info = nullptr;
@@ -694,7 +648,7 @@ TEST(DispatchLibraries, EveryMemberOfTheSystemsInterfacesCanBeCalled) {
             info->ReleaseTypeAttr(attributes);
             info->Release();
         }
-        EXPECT_EQ(members, file == std::string("/pravell.tlb") ? 10 + 18 + 3 + 8 + 3 : 6);
+        EXPECT_EQ(members, file == std::string("pravell") ? 10 + 18 + 3 + 8 + 3 : 6);
         library->Release();
     }
 }

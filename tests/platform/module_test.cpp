@@ -138,9 +138,4 @@ TEST(Module, LongPathNameIsTheCanonicalPath) {
     EXPECT_EQ(inPlace, expected) << "untouched on failure";
 }
 
-TEST(Module, SetErrorModeOnlyRemembers) {
-    UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS);
-    EXPECT_EQ(SetErrorMode(previous), SEM_FAILCRITICALERRORS);
-}
-
 } // namespace

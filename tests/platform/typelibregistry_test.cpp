@@ -14,40 +14,6 @@ const char modelKey[] = "Interface\\{55194065-FA71-40CA-B27D-D051A195AF25}";
 const char attributesKey[] = "Interface\\{79414458-7B2B-4137-98FC-894159DDBE96}";
 const char automationMarshaler[] = "{00020424-0000-0000-C000-000000000046}";
 
-bool KeyExists(const std::string& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    RegCloseKey(key);
-    return true;
-}
-
-// The string value, or "<missing>".
-std::string Value(const std::string& path, const char* name = nullptr) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return "<missing>";
-    }
-    char data[1024] = {};
-    DWORD size = sizeof data - 1;
-    DWORD type = 0;
-    LONG status = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS && type == REG_SZ ? std::string(data) : "<missing>";
-}
-
-void SetValue(const std::string& path, const std::string& value) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                              &key, nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                             static_cast<DWORD>(value.size() + 1)),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
-}
-
 class TypeLibRegistry : public ::testing::Test {
 protected:
     HRESULT Register(const std::string& name, const OLECHAR* helpDir = nullptr) {
@@ -74,32 +40,46 @@ protected:
         return TakeNarrow(name);
     }
 
+    // Registers built libraries under TypeLib\<guid>\<entry>; answers the identifier.
+    static GUID Registered(const char* guid,
+                           std::initializer_list<std::pair<const char*, const char*>> entries) {
+        for (const auto& [entry, name] : entries) {
+            EXPECT_EQ(SetRegistryString(std::string("TypeLib\\") + guid + "\\" + entry,
+                                        BuiltLibraryPath(name)),
+                      ERROR_SUCCESS);
+        }
+        GUID id{};
+        EXPECT_TRUE(ParseGuidText(Wide(guid).c_str(), &id));
+        return id;
+    }
+
     PrivateRegistry registry;
 };
 
 TEST_F(TypeLibRegistry, RegistrationWritesTheKeysWindowsWrites) {
     ASSERT_EQ(Register("pravell"), S_OK);
     std::string version = std::string(pravellKey) + "\\1.0";
-    EXPECT_EQ(Value(version), "Pravell XML Model and Streaming Parser");
-    EXPECT_EQ(Value(version + "\\0\\win32"), BuiltLibraryPath("pravell"));
-    EXPECT_EQ(Value(version + "\\FLAGS"), "0");
-    EXPECT_EQ(Value(version + "\\HELPDIR"), PRAVELL_BIN_DIR);
-    EXPECT_EQ(Value(modelKey), "IDispatchXMLModel");
-    EXPECT_EQ(Value(std::string(modelKey) + "\\ProxyStubClsid"), automationMarshaler);
-    EXPECT_EQ(Value(std::string(modelKey) + "\\ProxyStubClsid32"), automationMarshaler);
-    EXPECT_EQ(Value(std::string(modelKey) + "\\TypeLib"), "{61BF654C-EAE8-4700-9248-B1CCA0C792F8}");
-    EXPECT_EQ(Value(std::string(modelKey) + "\\TypeLib", "Version"), "1.0");
+    EXPECT_EQ(RegistryString(version), "Pravell XML Model and Streaming Parser");
+    EXPECT_EQ(RegistryString(version + "\\0\\win32"), BuiltLibraryPath("pravell"));
+    EXPECT_EQ(RegistryString(version + "\\FLAGS"), "0");
+    EXPECT_EQ(RegistryString(version + "\\HELPDIR"), PRAVELL_BIN_DIR);
+    EXPECT_EQ(RegistryString(modelKey), "IDispatchXMLModel");
+    EXPECT_EQ(RegistryString(std::string(modelKey) + "\\ProxyStubClsid"), automationMarshaler);
+    EXPECT_EQ(RegistryString(std::string(modelKey) + "\\ProxyStubClsid32"), automationMarshaler);
+    EXPECT_EQ(RegistryString(std::string(modelKey) + "\\TypeLib"),
+              "{61BF654C-EAE8-4700-9248-B1CCA0C792F8}");
+    EXPECT_EQ(RegistryString(std::string(modelKey) + "\\TypeLib", "Version"), "1.0");
     for (const IID* iid : {&IID_IDispatchXMLModelNode, &IID_IDispatchXMLParser,
                            &IID_IDispatchXMLParserClient, &IID_IDispatchDataTransfer}) {
-        EXPECT_TRUE(KeyExists("Interface\\" + GuidString(*iid) + "\\TypeLib"));
+        EXPECT_TRUE(RegistryKeyExists("Interface\\" + GuidString(*iid) + "\\TypeLib"));
     }
-    EXPECT_FALSE(KeyExists("CLSID\\" + GuidString(CLSID_XMLModel)))
+    EXPECT_FALSE(RegistryKeyExists("CLSID\\" + GuidString(CLSID_XMLModel)))
         << "classes are registered by their server, not with the type library";
 
     // Registering again changes nothing; a help directory replaces the default.
     ASSERT_EQ(Register("pravell", OLESTR("/usr/share/doc/pravell")), S_OK);
-    EXPECT_EQ(Value(version + "\\HELPDIR"), "/usr/share/doc/pravell");
-    EXPECT_EQ(Value(version + "\\0\\win32"), BuiltLibraryPath("pravell"));
+    EXPECT_EQ(RegistryString(version + "\\HELPDIR"), "/usr/share/doc/pravell");
+    EXPECT_EQ(RegistryString(version + "\\0\\win32"), BuiltLibraryPath("pravell"));
 
     ITypeLib* library = LoadBuiltLibrary("utils");
     EXPECT_EQ(RegisterTypeLib(library, nullptr, nullptr), E_INVALIDARG);
@@ -120,26 +100,22 @@ TEST_F(TypeLibRegistry, RegisteredLibrariesAreFoundByIdentifierVersionAndLocale)
     EXPECT_EQ(Found(IID_IDispatchXMLModel, 1, 0, 0), "not registered");
 
     // A higher minor of the same major serves; the exact one is preferred.
-    std::string fake = "TypeLib\\{0E5B8C73-94D2-4F1A-B6C8-1D2E3F405162}";
-    SetValue(fake + "\\1.5\\0\\win32", BuiltLibraryPath("utils"));
-    SetValue(fake + "\\1.a\\0\\win32", BuiltLibraryPath("pravell"));
-    GUID fakeId{};
-    ASSERT_TRUE(ParseGuidText(Wide(fake.substr(8)).c_str(), &fakeId));
+    const GUID fakeId = Registered("{0E5B8C73-94D2-4F1A-B6C8-1D2E3F405162}",
+                                   {{"1.5\\0\\win32", "utils"}, {"1.a\\0\\win32", "pravell"}});
     EXPECT_EQ(Found(fakeId, 1, 2, 0), "Pravell") << "versions are hexadecimal: 1.a is 1.10";
     EXPECT_EQ(Found(fakeId, 1, 5, 0), "PravellUtils");
     EXPECT_EQ(Found(fakeId, 1, 11, 0), "not registered");
 
     // Locales fall back to the primary language, then to the neutral locale.
     std::string localized = "TypeLib\\{0E5B8C73-94D2-4F1A-B6C8-1D2E3F405163}";
-    SetValue(localized + "\\1.0\\9\\win32", BuiltLibraryPath("utils"));
-    SetValue(localized + "\\1.0\\407\\win64", BuiltLibraryPath("pravell"));
-    GUID localizedId{};
-    ASSERT_TRUE(ParseGuidText(Wide(localized.substr(8)).c_str(), &localizedId));
+    const GUID localizedId = Registered(
+        localized.substr(8).c_str(), {{"1.0\\9\\win32", "utils"}, {"1.0\\407\\win64", "pravell"}});
     EXPECT_EQ(Found(localizedId, 1, 0, 0x0409), "PravellUtils");
     EXPECT_EQ(Found(localizedId, 1, 0, 0x0407), "Pravell");
     EXPECT_EQ(Found(localizedId, 1, 0, 0x040C), "not registered");
 
-    SetValue(localized + "\\2.0\\0\\win32", registry.Directory() + "/gone.tlb");
+    ASSERT_EQ(SetRegistryString(localized + "\\2.0\\0\\win32", registry.Directory() + "/gone.tlb"),
+              ERROR_SUCCESS);
     EXPECT_EQ(Found(localizedId, 2, 0, 0), "failed") << "a registered file that is gone";
 }
 
@@ -149,14 +125,14 @@ TEST_F(TypeLibRegistry, UnregistrationRemovesWhatRegistrationWrote) {
     EXPECT_EQ(UnRegisterTypeLib(LIBID_Pravell, 1, 0, 0, SYS_WIN64), TYPE_E_REGISTRYACCESS)
         << "registered for win32 only";
     EXPECT_EQ(UnRegisterTypeLib(LIBID_Pravell, 1, 0, 0, SYS_WIN32), S_OK);
-    EXPECT_FALSE(KeyExists(pravellKey));
-    EXPECT_FALSE(KeyExists(modelKey));
+    EXPECT_FALSE(RegistryKeyExists(pravellKey));
+    EXPECT_FALSE(RegistryKeyExists(modelKey));
     for (const IID* iid : {&IID_IDispatchXMLModelNode, &IID_IDispatchXMLParser,
                            &IID_IDispatchXMLParserClient, &IID_IDispatchDataTransfer}) {
-        EXPECT_FALSE(KeyExists("Interface\\" + GuidString(*iid)));
+        EXPECT_FALSE(RegistryKeyExists("Interface\\" + GuidString(*iid)));
     }
-    EXPECT_TRUE(KeyExists(std::string(utilsKey) + "\\1.0\\0\\win32"));
-    EXPECT_EQ(Value(attributesKey), "IDispatchTaggedAttributes");
+    EXPECT_TRUE(RegistryKeyExists(std::string(utilsKey) + "\\1.0\\0\\win32"));
+    EXPECT_EQ(RegistryString(attributesKey), "IDispatchTaggedAttributes");
     EXPECT_EQ(Found(LIBID_Pravell, 1, 0, 0), "not registered");
     EXPECT_EQ(UnRegisterTypeLib(LIBID_Pravell, 1, 0, 0, SYS_WIN32), TYPE_E_REGISTRYACCESS)
         << "nothing left to unregister";
@@ -166,26 +142,28 @@ TEST_F(TypeLibRegistry, UnregistrationRemovesWhatRegistrationWrote) {
 TEST_F(TypeLibRegistry, UnregisteringOneVersionKeepsTheOthers) {
     ASSERT_EQ(Register("utils"), S_OK);
     std::string other = std::string(utilsKey) + "\\1.1\\0\\win32";
-    SetValue(other, BuiltLibraryPath("utils"));
-    SetValue(std::string(utilsKey) + "\\1.0\\409\\win32", BuiltLibraryPath("utils"));
+    ASSERT_EQ(SetRegistryString(other, BuiltLibraryPath("utils")), ERROR_SUCCESS);
+    ASSERT_EQ(
+        SetRegistryString(std::string(utilsKey) + "\\1.0\\409\\win32", BuiltLibraryPath("utils")),
+        ERROR_SUCCESS);
     ASSERT_EQ(UnRegisterTypeLib(LIBID_PravellUtils, 1, 0, 0, SYS_WIN32), S_OK);
-    EXPECT_TRUE(KeyExists(std::string(utilsKey) + "\\1.0\\409\\win32"))
+    EXPECT_TRUE(RegistryKeyExists(std::string(utilsKey) + "\\1.0\\409\\win32"))
         << "another locale of the version stays";
-    EXPECT_FALSE(KeyExists(std::string(utilsKey) + "\\1.0\\0"));
+    EXPECT_FALSE(RegistryKeyExists(std::string(utilsKey) + "\\1.0\\0"));
     ASSERT_EQ(UnRegisterTypeLib(LIBID_PravellUtils, 1, 0, 0x409, SYS_WIN32), S_OK);
-    EXPECT_FALSE(KeyExists(std::string(utilsKey) + "\\1.0"));
-    EXPECT_TRUE(KeyExists(other)) << "another version stays, and with it the library key";
+    EXPECT_FALSE(RegistryKeyExists(std::string(utilsKey) + "\\1.0"));
+    EXPECT_TRUE(RegistryKeyExists(other)) << "another version stays, and with it the library key";
 }
 
 TEST_F(TypeLibRegistry, LoadingCanRegister) {
     ITypeLib* library = nullptr;
     ASSERT_EQ(LoadTypeLibEx(Wide(BuiltLibraryPath("utils")).c_str(), REGKIND_NONE, &library), S_OK);
     library->Release();
-    EXPECT_FALSE(KeyExists(utilsKey));
+    EXPECT_FALSE(RegistryKeyExists(utilsKey));
     ASSERT_EQ(LoadTypeLibEx(Wide(BuiltLibraryPath("utils")).c_str(), REGKIND_REGISTER, &library),
               S_OK);
     library->Release();
-    EXPECT_EQ(Value(std::string(utilsKey) + "\\1.0\\0\\win32"), BuiltLibraryPath("utils"));
+    EXPECT_EQ(RegistryString(std::string(utilsKey) + "\\1.0\\0\\win32"), BuiltLibraryPath("utils"));
 }
 
 } // namespace

@@ -68,6 +68,15 @@ inline const TYPEDESC& Innermost(const TYPEDESC& type) {
     return *at;
 }
 
+// The interface half of a dual interface's dispatch description (a new reference).
+inline ITypeInfo* InterfaceHalfOf(ITypeInfo* dispatchHalf) {
+    HREFTYPE reference = 0;
+    ITypeInfo* half = nullptr;
+    EXPECT_EQ(dispatchHalf->GetRefTypeOfImplType(static_cast<UINT>(-1), &reference), S_OK);
+    EXPECT_EQ(dispatchHalf->GetRefTypeInfo(reference, &half), S_OK);
+    return half;
+}
+
 // The GUID of the description a reference of `info` names.
 inline std::string ReferencedGuid(ITypeInfo* info, HREFTYPE reference, TYPEKIND* kind = nullptr) {
     ITypeInfo* target = nullptr;

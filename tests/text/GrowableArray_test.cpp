@@ -1,11 +1,9 @@
 #include "text/GrowableArray.h"
 #include "text/Text.h"
-#include "text/TextPrinting.h"
 #include "text/TextTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <vector>
 
 namespace {
@@ -18,15 +16,14 @@ std::vector<int> Values(const GrowableArray<int>& array) {
     return std::vector<int>(array.begin(), array.end());
 }
 
-void AppendRange(GrowableArray<int>& array, int first, int count) {
-    for (int i = first; i < first + count; ++i) {
+void AppendRange(GrowableArray<int>& array, int count) {
+    for (int i = 0; i < count; ++i) {
         array.Append(i);
     }
 }
 
 TEST(GrowableArray, GrowsInWholeStepsAndShrinksOnlyWhenTwoStepsLieIdle) {
     GrowableArray<int> array(10);
-    EXPECT_EQ(array.Storage(), 0);
     const uint64_t before = HeapCalls();
     std::vector<LONG> storages;
     for (int i = 0; i < 25; ++i) {
@@ -37,83 +34,48 @@ TEST(GrowableArray, GrowsInWholeStepsAndShrinksOnlyWhenTwoStepsLieIdle) {
     }
     EXPECT_EQ(HeapCalls() - before, 3u);
     EXPECT_EQ(storages, (std::vector<LONG>{10, 20, 30}));
-    EXPECT_EQ(array.Count(), 25);
-    EXPECT_EQ(array.Spare(), 5);
 
     array.Resize(-20);
-    EXPECT_EQ(array.Count(), 5);
     EXPECT_EQ(array.Spare(), 15) << "25 idle become one step plus the remainder";
     EXPECT_EQ(array.Storage(), 20);
-    EXPECT_EQ(Values(array), (std::vector<int>{0, 1, 2, 3, 4}));
-
-    // A single removal and insertion never reallocate while fewer than two steps lie idle.
     const uint64_t steady = HeapCalls();
     array.Resize(-1);
     array.Append(4);
     EXPECT_EQ(HeapCalls(), steady);
-    EXPECT_EQ(array.GrowStep(), 10);
+    EXPECT_EQ(Values(array), (std::vector<int>{0, 1, 2, 3, 4}));
+
+    GrowableArray<int> initial(3, 1);
+    initial.Append(7);
+    EXPECT_EQ(initial.Storage(), 1) << "the initial spare is the first block";
+    initial.Append(9);
+    EXPECT_EQ(initial.Storage(), 4);
+
+    GrowableArray<unsigned char> bytes(10);
+    bytes.SetSize(1000, 1000);
+    bytes.SetSize(3, 1000);
+    EXPECT_EQ(bytes.Spare(), 997);
+    bytes.SetSize(1, 2);
+    EXPECT_EQ(bytes.Storage(), 2) << "SetSize reallocates to exactly the capacity";
 }
 
-TEST(GrowableArray, RemovalEdgeCases) {
-    GrowableArray<int> two(10);
-    AppendRange(two, 0, 2);
-    two.Resize(-3, -1);
-    EXPECT_EQ(two.Count(), 0) << "more than there are removes all of them";
-    EXPECT_EQ(two.Spare(), 10);
-
+TEST(GrowableArray, InsertionsAndRemovalsAtAPosition) {
     GrowableArray<int> middle(10);
-    AppendRange(middle, 0, 25);
+    AppendRange(middle, 25);
     middle.Resize(-20, 2);
     EXPECT_EQ(Values(middle), (std::vector<int>{0, 1, 22, 23, 24}));
-    EXPECT_EQ(middle.Storage(), 20);
+    middle.Resize(2, 1);
+    middle[1] = 8;
+    middle[2] = 9;
+    EXPECT_EQ(Values(middle), (std::vector<int>{0, 8, 9, 1, 22, 23, 24}));
 
     GrowableArray<int> tail(10);
-    AppendRange(tail, 0, 6);
+    AppendRange(tail, 6);
     tail.Resize(-10, 4);
     EXPECT_EQ(Values(tail), (std::vector<int>{0, 1, 2, 3})) << "cut to what follows position";
     tail.Resize(-2, 4);
     EXPECT_EQ(tail.Count(), 4) << "nothing follows the end";
-    tail.Resize(0);
-    EXPECT_EQ(tail.Count(), 4);
-}
-
-TEST(GrowableArray, InsertionAtAPositionAndInitialSpare) {
-    GrowableArray<int> array(3, 1);
-    array.Append(7);
-    EXPECT_EQ(array.Storage(), 1) << "the initial spare is the first block";
-    array.Append(9);
-    EXPECT_EQ(array.Storage(), 4);
-    array.Resize(2, 1);
-    array[1] = 8;
-    array[2] = 8;
-    array.Resize(1, 0);
-    array[0] = 6;
-    EXPECT_EQ(Values(array), (std::vector<int>{6, 7, 8, 8, 9}));
-    EXPECT_EQ(array.Storage(), 7);
-    array.Resize(1, array.Count());
-    EXPECT_EQ(array.Count(), 6);
-
-    array.Clear();
-    EXPECT_EQ(array.Count(), 0);
-    EXPECT_EQ(array.Spare(), 0);
-    EXPECT_EQ(array.Storage(), 0);
-    EXPECT_EQ(array.GrowStep(), 3);
-}
-
-TEST(GrowableArray, SetSizeReallocatesToExactlyTheCapacity) {
-    GrowableArray<unsigned char> bytes(10);
-    bytes.SetSize(1000, 1000);
-    EXPECT_EQ(bytes.Count(), 1000);
-    EXPECT_EQ(bytes.Spare(), 0);
-    bytes[999] = 42;
-    const uint64_t before = HeapCalls();
-    bytes.SetSize(3, 1000);
-    EXPECT_EQ(HeapCalls(), before) << "same storage, no reallocation";
-    EXPECT_EQ(bytes.Spare(), 997);
-    bytes.SetSize(1, 2);
-    EXPECT_EQ(bytes.Storage(), 2);
-    bytes.SetSize(0, 0);
-    EXPECT_EQ(bytes.Storage(), 0);
+    tail.Resize(-9, -1);
+    EXPECT_EQ(tail.Count(), 0) << "more than there are removes all of them";
 }
 
 // Element type that keeps count of its lives and refuses to be copied bitwise: it knows its
@@ -149,15 +111,12 @@ TEST(GrowableArray, ClassElementsAreConstructedMovedAndReleased) {
         array.Resize(-7, 3);
         EXPECT_EQ(Tracked::alive, 23);
         array.SetSize(25, 30);
-        EXPECT_EQ(Tracked::alive, 25);
         EXPECT_EQ(array[24].value, -1) << "inserted elements are constructed empty";
         array.SetSize(2, 2);
         EXPECT_EQ(Tracked::alive, 2);
     }
     EXPECT_EQ(Tracked::alive, 0);
-}
 
-TEST(GrowableArray, TextsSharingABorrowedHeaderSurviveRelocation) {
     char outside[] = "borrowed";
     GrowableArray<Text> texts(2);
     texts.Resize(1);
@@ -167,12 +126,7 @@ TEST(GrowableArray, TextsSharingABorrowedHeaderSurviveRelocation) {
         texts.Resize(1, 0);
         texts.Resize(-1, 0);
     }
-    ASSERT_EQ(texts.Count(), 8);
-    for (const Text& text : texts) {
-        EXPECT_EQ(text, "borrowed");
-        EXPECT_EQ(text.c_str(), outside);
-        EXPECT_EQ(text.ShareCount(), 8);
-    }
+    EXPECT_EQ(texts[7].ShareCount(), 8);
     texts.Resize(-1, 0);
     for (const Text& text : texts) {
         EXPECT_EQ(text, "borrowed") << "the owner went first; the copies were relieved";
@@ -182,11 +136,10 @@ TEST(GrowableArray, TextsSharingABorrowedHeaderSurviveRelocation) {
 
 TEST(GrowableArrayDeathTest, OutOfRangeAccessStopsWithAMessage) {
     GrowableArray<int> array(10);
-    AppendRange(array, 0, 5);
+    AppendRange(array, 5);
     EXPECT_DEATH(array[5] = 0, "index out of range");
     EXPECT_DEATH(array[-1] = 0, "index out of range");
     EXPECT_DEATH(array.Resize(1, 6), "position out of range");
-    EXPECT_DEATH(array.Resize(-1, 6), "position out of range");
     EXPECT_DEATH(array.SetSize(4, 3), "SetSize");
     EXPECT_DEATH(array.SetSize(0, 40000), "SetSize");
     EXPECT_DEATH(GrowableArray<int>(0), "growth step");

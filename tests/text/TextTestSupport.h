@@ -6,13 +6,32 @@
 #include "text/Text.h"
 
 #include <cstdint>
+#include <memory>
+#include <ostream>
+#include <string>
 
-namespace Ostrel::Testing {
+namespace Ostrel {
+
+// Lets test failures show a text's value instead of its bytes.
+inline void PrintTo(const Text& text, std::ostream* out) {
+    *out << '"' << text.c_str() << '"';
+}
+
+namespace Testing {
 
 // The calls that went to the heap so far: fresh blocks and grown ones.
 inline uint64_t HeapCalls() {
     const auto& counters = BlockMemory::GetCounters();
     return counters.allocations + counters.reallocations;
+}
+
+struct BstrDeleter {
+    void operator()(OLECHAR* text) const { SysFreeString(text); }
+};
+using BstrPtr = std::unique_ptr<OLECHAR, BstrDeleter>;
+
+inline BstrPtr MakeBstr(const std::u16string& text) {
+    return BstrPtr(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
 }
 
 // An IText that is not a Text: it hands out plain narrow characters, as a caller's own string
@@ -31,4 +50,5 @@ private:
     const char* chars;
 };
 
-} // namespace Ostrel::Testing
+} // namespace Testing
+} // namespace Ostrel
