@@ -27,35 +27,26 @@ public:
     IID lastAsked = IID_NULL;
 };
 
-TEST(HDispatchSupportErrorInfo, ReferencesAndQueriesLandOnTheOwner) {
+// References and queries land on the owner (its answers unchanged); only the owner's own
+// interface, compared by value, supports error information.
+TEST(HDispatchSupportErrorInfo, ActsForItsOwner) {
     Owner owner;
     HDispatchSupportErrorInfo support(&owner, &kOwnInterface);
-
     EXPECT_EQ(support.AddRef(), 6u) << "the owner's new count, not one of its own";
-    EXPECT_EQ(owner.references, 6u);
     EXPECT_EQ(support.Release(), 5u);
-    EXPECT_EQ(owner.references, 5u);
 
     void* object = nullptr;
     owner.answer = E_FAIL;
-    EXPECT_EQ(support.QueryInterface(IID_IDispatch, &object), E_FAIL)
-        << "the owner's answer, unchanged";
+    EXPECT_EQ(support.QueryInterface(IID_IDispatch, &object), E_FAIL);
     EXPECT_EQ(object, &owner);
     EXPECT_EQ(owner.lastAsked, IID_IDispatch);
-    EXPECT_EQ(owner.references, 6u);
-}
+    support.Release();
 
-TEST(HDispatchSupportErrorInfo, OnlyTheOwnersOwnInterfaceSupportsErrorInfo) {
-    Owner owner;
-    HDispatchSupportErrorInfo support(&owner, &kOwnInterface);
-    EXPECT_EQ(support.InterfaceSupportsErrorInfo(kOwnInterface), S_OK);
     const IID copy = kOwnInterface;
-    EXPECT_EQ(support.InterfaceSupportsErrorInfo(copy), S_OK) << "compared by value";
-
+    EXPECT_EQ(support.InterfaceSupportsErrorInfo(copy), S_OK);
     IID lastByte = kOwnInterface;
     lastByte.Data4[7] ^= 1;
     EXPECT_EQ(support.InterfaceSupportsErrorInfo(lastByte), S_FALSE);
-    EXPECT_EQ(support.InterfaceSupportsErrorInfo(IID_IDispatch), S_FALSE);
     EXPECT_EQ(owner.references, 5u) << "asking takes no reference";
 }
 

@@ -1,6 +1,5 @@
 #include "ModelTestSupport.h"
 #include "model/XMLModel.h"
-#include "server/CountedObject.h"
 #include "support/AutomationTest.h"
 #include "support/LateBinding.h"
 #include "transfer/DataFile.h"
@@ -42,7 +41,7 @@ protected:
     ScratchDirectory scratch;
 };
 
-TEST_F(ModelObject, RootObjectStaysWhileLoadsAndClearDetachTheElements) {
+TEST_F(ModelObject, RootObjectStaysWhileLoadsClearAndReleaseDetachTheElements) {
     Ref model = NewModel();
     Ref root = CallForObject(model, "GetRoot");
     EXPECT_EQ(Call(root, "GetName").Text(), "Root");
@@ -67,19 +66,11 @@ TEST_F(ModelObject, RootObjectStaysWhileLoadsAndClearDetachTheElements) {
 
     EXPECT_EQ(Call(model, "LoadFromString", {Str(kDocument)}).code, S_OK);
     EXPECT_EQ(Call(doc, "GetChildCount").code, E_FAIL) << "a detached object stays detached";
-}
 
-TEST_F(ModelObject, ReleasingTheModelDetachesEveryNodeObject) {
-    Ref model = NewModel();
-    ASSERT_EQ(Call(model, "LoadFromString", {Str(kDocument)}).code, S_OK);
-    Ref root = CallForObject(model, "GetRoot");
     Ref item = CallForObject(CallForObject(root, "GetChild", {Str("doc")}), "GetChild", {Int(1)});
-    EXPECT_EQ(Call(item, "GetText").Text(), "two");
     model.Reset();
     EXPECT_EQ(Call(item, "GetText").code, E_FAIL);
-    EXPECT_EQ(Call(item, "GetParent").code, E_FAIL);
-    EXPECT_EQ(Call(root, "GetChildCount").code, E_FAIL) << "the root goes with its model";
-    EXPECT_EQ(Call(root, "AddChild", {Str("x")}).code, E_FAIL);
+    EXPECT_EQ(Call(root, "AddChild", {Str("x")}).code, E_FAIL) << "the root goes with its model";
 }
 
 TEST_F(ModelObject, EachFailedLoadHandsOverItsOwnMessage) {
@@ -107,40 +98,25 @@ TEST_F(ModelObject, EachFailedLoadHandsOverItsOwnMessage) {
     EXPECT_EQ(save.description, "Failed to create file: ");
 }
 
-TEST_F(ModelObject, FilesRoundTripAndTheCompressedPairPublishesNothing) {
+// Container failures publish nothing themselves: a parse failure inside a sound container stays
+// pending and goes out with the next failure.
+TEST_F(ModelObject, TheCompressedPairPublishesNothing) {
     Ref model = NewModel();
-    ASSERT_EQ(Call(model, "LoadFromString", {Str(kDocument)}).code, S_OK);
-    const std::string saved = SavedText(model);
-    const std::string plain = scratch.Path() + "/plain.xml";
-    const std::string packed = scratch.Path() + "/packed.pxc";
-    EXPECT_EQ(Call(model, "Save", {Str(plain)}).code, S_OK);
-    EXPECT_EQ(Call(model, "SaveCompressed", {Str(packed)}).code, S_OK);
-
-    Ref copy = NewModel();
-    EXPECT_EQ(Call(copy, "Load", {Str(plain)}).code, S_OK);
-    EXPECT_EQ(SavedText(copy), saved);
-    EXPECT_EQ(Call(copy, "Clear").code, S_OK);
-    EXPECT_EQ(Call(copy, "LoadCompressed", {Str(packed)}).code, S_OK);
-    EXPECT_EQ(SavedText(copy), saved);
-
-    const Outcome missing = Call(copy, "LoadCompressed", {Str(scratch.Path() + "/none.pxc")});
+    const Outcome missing = Call(model, "LoadCompressed", {Str(scratch.Path() + "/none.pxc")});
     EXPECT_EQ(missing.code, E_FAIL);
     EXPECT_EQ(missing.description, "");
-    EXPECT_EQ(Call(copy, "SaveCompressed", {Str("")}).code, E_FAIL);
+    EXPECT_EQ(Call(model, "SaveCompressed", {Str("")}).code, E_FAIL);
 
-    const Outcome cut = Call(copy, "LoadCompressed", {Str(MalformedContainer())});
+    const Outcome cut = Call(model, "LoadCompressed", {Str(MalformedContainer())});
     EXPECT_EQ(cut.code, E_FAIL);
     EXPECT_EQ(cut.description, "") << "the parse message stays pending";
     const std::string absent = scratch.Path() + "/absent.xml";
-    const Outcome next = Call(copy, "Load", {Str(absent)});
+    const Outcome next = Call(model, "Load", {Str(absent)});
     EXPECT_EQ(next.code, E_FAIL);
-    EXPECT_EQ(next.description.rfind("XML Parse failed: ", 0), 0u) << next.description;
     const std::string tail = "Failed to open file: " + absent;
-    ASSERT_GT(next.description.size(), tail.size());
-    EXPECT_EQ(next.description.substr(next.description.size() - tail.size()), tail)
-        << "both failures in one hand-over: " << next.description;
+    EXPECT_EQ(next.description.rfind("XML Parse failed: ", 0), 0u) << next.description;
     EXPECT_EQ(next.description.find("Failed to open file"), next.description.size() - tail.size())
-        << "the parse message is immediately followed by the file's";
+        << "both failures in one hand-over: " << next.description;
 }
 
 TEST_F(ModelObject, TransfersReachCompiledAndScriptHosts) {
@@ -208,11 +184,11 @@ TEST_F(ModelObject, BadSourcesAndSinksFailTheTransfer) {
     EXPECT_EQ(Call(model, "SaveToTransfer", {Obj(nullptr)}).code, E_FAIL);
 }
 
-TEST_F(ModelObject, ModelAndNodeCountThemselvesAndOfferErrorInfoForTheirOwnInterface) {
-    const LONG before = LiveObjectCount();
+// The model and its nodes offer error information for their own interface only, and refuse
+// null out parameters.
+TEST_F(ModelObject, ModelAndNodeOfferErrorInfoForTheirOwnInterface) {
     Ref model = NewModel();
     Ref root = CallForObject(model, "GetRoot");
-    EXPECT_EQ(LiveObjectCount(), before + 2);
     const struct {
         IDispatch* object;
         const IID& own;
@@ -226,17 +202,9 @@ TEST_F(ModelObject, ModelAndNodeCountThemselvesAndOfferErrorInfoForTheirOwnInter
         EXPECT_EQ(support->InterfaceSupportsErrorInfo(entry.own), S_OK);
         EXPECT_EQ(support->InterfaceSupportsErrorInfo(entry.other), S_FALSE);
         support->Release();
-        found = reinterpret_cast<void*>(0x1);
-        EXPECT_EQ(entry.object->QueryInterface(entry.other, &found), E_FAIL);
-        EXPECT_EQ(found, nullptr);
     }
-
     EXPECT_EQ(model.As<IDispatchXMLModel>()->SaveToString(nullptr), E_FAIL);
     EXPECT_EQ(model.As<IDispatchXMLModel>()->GetRoot(nullptr), E_FAIL);
-    EXPECT_EQ(TakeErrorDescription(), "");
-    EXPECT_EQ(model.As<IDispatchXMLModel>()->LoadFromString(nullptr), E_FAIL)
-        << "an empty document";
-    EXPECT_EQ(TakeErrorDescription().rfind("XML Parse failed: ", 0), 0u);
 }
 
 } // namespace

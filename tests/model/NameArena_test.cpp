@@ -44,20 +44,6 @@ TEST(NameArena, NamesKeepTheirBytesAcrossBlocks) {
     EXPECT_FALSE(Intern(arena, "fresh").SharesHeaderWith(interned.back()));
 }
 
-TEST(NameArena, WritingToANameLeavesItsNeighboursAlone) {
-    NameArena arena;
-    Text first = Intern(arena, "first");
-    Text second = Intern(arena, "second");
-    Text copy = second;
-    first.Append("-longer-than-its-place");
-    second.Append("!");
-    Text third = Intern(arena, "third");
-    EXPECT_EQ(first, "first-longer-than-its-place");
-    EXPECT_EQ(second, "second!");
-    EXPECT_EQ(copy, "second");
-    EXPECT_EQ(third, "third");
-}
-
 TEST(NameArena, NamesTooLongForABlockGetTheirOwn) {
     NameArena arena;
     const LONG block = NameArena::kBlockSize;

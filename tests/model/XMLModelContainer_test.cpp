@@ -38,18 +38,6 @@ protected:
     const std::string path = directory.Path() + "/doc.pxc";
 };
 
-TEST_F(XMLModelContainer, FilesThatDoNotOpenFailWithoutAMessage) {
-    XMLModel model;
-    BuildSample(model);
-    const std::string tree = Picture(model.Root());
-    EXPECT_FALSE(Load(model));
-    EXPECT_EQ(Picture(model.Root()), tree);
-    EXPECT_FALSE(model.SaveCompressed(Text((directory.Path() + "/no/dir/doc.pxc").c_str())));
-    EXPECT_FALSE(model.SaveCompressed(Text("")));
-    EXPECT_FALSE(model.Errors().HasError());
-    EXPECT_EQ(ListDirectory(directory.Path()), std::vector<std::string>{});
-}
-
 TEST_F(XMLModelContainer, ADamagedOrCutContainerFailsCleanlyAtEveryByte) {
     XMLModel original;
     BuildSample(original);

@@ -35,44 +35,6 @@ void Link(XMLNode& node, StandInNodeObject& object) {
     node.LinkWrapper(reinterpret_cast<HDispatchXMLNode*>(&object), &object.node);
 }
 
-TEST(XMLNode, ChildrenKeepCreationOrderAndAreFoundIgnoringCase) {
-    XMLModel model;
-    XMLNode& root = model.Root();
-    XMLNode* first = root.CreateChild(Text("item"));
-    XMLNode* other = root.CreateChild(Text("other"));
-    XMLNode* second = root.CreateChild(Text("Item"));
-    EXPECT_EQ(Picture(root), "Root[]\"\"(){item[]\"\"(){} other[]\"\"(){} Item[]\"\"(){}}");
-    EXPECT_EQ(root.ChildAt(0), first);
-    EXPECT_EQ(root.ChildAt(2), second);
-    EXPECT_EQ(root.ChildAt(3), nullptr);
-    EXPECT_EQ(root.ChildAt(-1), nullptr);
-    EXPECT_EQ(second->Parent(), &root);
-    EXPECT_EQ(root.Parent(), nullptr);
-
-    EXPECT_EQ(root.FindChild(Text("ITEM")), first);
-    EXPECT_EQ(root.FindChild(Text("OTHER")), other);
-    EXPECT_EQ(root.FindChild(Text("items")), nullptr);
-    EXPECT_EQ(root.FindChild(Text("")), nullptr);
-}
-
-TEST(XMLNode, NumbersBecomeTheirTexts) {
-    XMLModel model;
-    XMLNode* node = model.Root().CreateChild(Text("n"));
-    node->SetTextInteger(-5);
-    EXPECT_EQ(node->GetText(), "-5");
-    node->SetTextReal(2.5);
-    EXPECT_EQ(node->GetText(), "2.5");
-    node->SetTextReal(3.0);
-    EXPECT_EQ(node->GetText(), "3.");
-    node->SetText(Text("plain"));
-    EXPECT_EQ(node->GetText(), "plain");
-
-    EXPECT_TRUE(node->AddAttributeInteger(Text("i"), -2147483647 - 1));
-    EXPECT_TRUE(node->AddAttributeReal(Text("r"), 0.1));
-    EXPECT_EQ(node->Attributes().ValueAt(0), "-2147483648");
-    EXPECT_EQ(node->Attributes().ValueAt(1), "0.1");
-}
-
 TEST(XMLNode, SetAttributeReplacesInPlaceOrAdds) {
     XMLModel model;
     XMLNode* few = model.Root().CreateChild(Text("few"));
@@ -151,18 +113,16 @@ TEST(XMLNode, DestructionDetachesNodeObjects) {
     model.reset();
     EXPECT_EQ(childObject.node, nullptr);
     EXPECT_EQ(rootObject.node, nullptr);
-}
 
-TEST(XMLNode, AnUnlinkedNodeObjectIsNotTouchedAgain) {
-    XMLModel model;
-    XMLNode* node = model.Root().CreateChild(Text("e"));
-    auto object = std::make_unique<StandInNodeObject>();
-    Link(*node, *object);
+    // Under the address sanitizer a write through a link given up would be reported here.
+    XMLModel other;
+    XMLNode* node = other.Root().CreateChild(Text("e"));
+    auto gone = std::make_unique<StandInNodeObject>();
+    Link(*node, *gone);
     node->UnlinkWrapper();
-    object.reset();
+    gone.reset();
     EXPECT_EQ(node->Wrapper(), nullptr);
-    // Under the address sanitizer a write through the old link would be reported here.
-    model.Clear();
+    other.Clear();
 }
 
 } // namespace

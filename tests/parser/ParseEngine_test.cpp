@@ -195,14 +195,6 @@ TEST_F(ParserTest, StreamedEventsMatchTheTokenizersOwnOverTheSamePieces) {
     }
 }
 
-TEST(ParseErrorText, TableRowsThenTheTokenizersOwnText) {
-    EXPECT_STREQ(Ostrel::ParseErrorText(XML_ERROR_PARTIAL_CHAR), "unclosed token");
-    EXPECT_STREQ(Ostrel::ParseErrorText(XML_ERROR_NOT_STANDALONE), "document is not standalone");
-    for (XML_Error unlisted : {XML_ERROR_UNEXPECTED_STATE, XML_ERROR_AMPLIFICATION_LIMIT_BREACH}) {
-        EXPECT_STREQ(Ostrel::ParseErrorText(unlisted), XML_ErrorString(unlisted)) << unlisted;
-    }
-}
-
 // The reads a parse makes and how it ends: a short read is the last, an exact multiple of the
 // piece size ends with an empty read, and a tokenizer failure, a failed read or a read that
 // claims more than was asked for ends it at once with one ParseError and nothing after it but
@@ -271,26 +263,34 @@ TEST_F(ParserTest, SourcesEndTheParseAtTheirLastOrFailedRead) {
     }
 }
 
-TEST_F(ParserTest, ClientsThatCannotListenGetNothing) {
+// Clients that cannot listen get nothing; a client's failures do not stop the parse; attributes
+// objects a client keeps outlive their events.
+TEST_F(ParserTest, ClientsListenOnTheirOwnTerms) {
     PieceSource source("<r/>");
     EXPECT_EQ(RunParse(source, nullptr), E_FAIL);
-    EXPECT_EQ(RunStringParse(Bstr("<r/>"), nullptr), E_FAIL);
     EXPECT_TRUE(source.delivered.empty());
-
     ScriptClient deaf;
     deaf.names = {"Unrelated"};
     EXPECT_EQ(RunStringParse(Bstr("<r/>"), &deaf), E_FAIL);
     EXPECT_TRUE(deaf.events.empty());
     EXPECT_EQ(deaf.references, 1u);
-}
 
-TEST_F(ParserTest, ClientFailuresDoNotStopTheParse) {
-    RecordingClient client;
-    client.answer = E_FAIL;
-    EXPECT_EQ(RunStringParse(Bstr("<r a='1'>t<!--c--></r>"), &client), S_OK);
+    RecordingClient failing;
+    failing.answer = E_FAIL;
+    EXPECT_EQ(RunStringParse(Bstr("<r a='1'>t<!--c--></r>"), &failing), S_OK);
     const EventLog expected = {"StartDocument", "StartElement r [a=1]", "Characters 't'",
                                "Comment 'c'",   "EndElement r",         "EndDocument"};
-    EXPECT_EQ(client.events, expected);
+    EXPECT_EQ(failing.events, expected);
+
+    RecordingClient keeping;
+    keeping.keepAttributes = true;
+    EXPECT_EQ(RunStringParse(Bstr("<r b='2' a='1'><s/></r>"), &keeping), S_OK);
+    ASSERT_EQ(keeping.kept.size(), 2u);
+    EXPECT_EQ(Ostrel::Testing::DescribeAttributes(keeping.kept[0]), "[a=1,b=2]");
+    EXPECT_EQ(Ostrel::Testing::DescribeAttributes(keeping.kept[1]), "[]");
+    for (IDispatch* kept : keeping.kept) {
+        EXPECT_EQ(kept->Release(), 0u);
+    }
 }
 
 TEST_F(ParserTest, AClientReleasingItselfDuringTheParseStaysAlive) {
@@ -303,18 +303,6 @@ TEST_F(ParserTest, AClientReleasingItselfDuringTheParseStaysAlive) {
     EXPECT_EQ(RunStringParse(Bstr("<r><s/></r>"), &client), S_OK);
     EXPECT_EQ(client.events.size(), 6u);
     EXPECT_EQ(client.references, 0u);
-}
-
-TEST_F(ParserTest, KeptAttributesOutliveTheEvent) {
-    RecordingClient client;
-    client.keepAttributes = true;
-    EXPECT_EQ(RunStringParse(Bstr("<r b='2' a='1'><s/></r>"), &client), S_OK);
-    ASSERT_EQ(client.kept.size(), 2u);
-    EXPECT_EQ(Ostrel::Testing::DescribeAttributes(client.kept[0]), "[a=1,b=2]");
-    EXPECT_EQ(Ostrel::Testing::DescribeAttributes(client.kept[1]), "[]");
-    for (IDispatch* kept : client.kept) {
-        EXPECT_EQ(kept->Release(), 0u);
-    }
 }
 
 TEST_F(ParserTest, HostTextOutsideAsciiParsesAsUtf8) {

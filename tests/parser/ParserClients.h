@@ -6,6 +6,7 @@
 #pragma once
 
 #include "platform/com.h"
+#include "platform/countingobject.h"
 #include "pravell_idl.h"
 #include "support/AutomationTest.h"
 #include "support/LateBinding.h"
@@ -22,16 +23,9 @@ using EventLog = std::vector<std::string>;
 // "[name=value,...]" read from an attributes object by index.
 std::string DescribeAttributes(IDispatch* attributes);
 
-class RecordingClient final : public IDispatchXMLParserClient {
+class RecordingClient final : public CountedDispatch<IDispatchXMLParserClient> {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
                                      UINT*) override {
         return E_NOTIMPL;
@@ -49,8 +43,6 @@ public:
     EventLog events;
     // What every event answers.
     HRESULT answer = S_OK;
-    // The test's own reference; the parse must give back every one it takes.
-    ULONG references = 1;
     // Attributes objects the client kept a reference to (released by the test).
     std::vector<IDispatch*> kept;
     bool keepAttributes = false;
@@ -62,15 +54,11 @@ private:
 };
 
 // Answers IDispatch only; knows the event names in `names` (any letter case).
-class ScriptClient final : public IDispatch {
+class ScriptClient final : public CountedDispatch<IDispatch> {
 public:
     ScriptClient();
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) override;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
@@ -79,7 +67,6 @@ public:
     std::vector<std::string> names;
     EventLog events;
     int lookups = 0;
-    ULONG references = 1;
 };
 
 } // namespace Ostrel::Testing

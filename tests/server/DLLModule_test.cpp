@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 namespace Ostrel {
@@ -11,14 +10,6 @@ namespace {
 std::string BracketedName(const char* path) {
     Text name("untouched");
     return DLLModule::BracketedModuleName(Text(path), &name) ? name.c_str() : "";
-}
-
-TEST(DLLModule, DirectoryIsThePathUpToItsLastSeparator) {
-    EXPECT_STREQ(DLLModule::DirectoryOf(Text("/opt/pravell/lib/libpravell.so")).c_str(),
-                 "/opt/pravell/lib/");
-    EXPECT_STREQ(DLLModule::DirectoryOf(Text("/libpravell.so")).c_str(), "/");
-    EXPECT_STREQ(DLLModule::DirectoryOf(Text("libpravell.so")).c_str(), "");
-    EXPECT_STREQ(DLLModule::DirectoryOf(Text("")).c_str(), "");
 }
 
 TEST(DLLModule, BracketedTemporaryNamesNameAnotherModule) {
@@ -31,17 +22,6 @@ TEST(DLLModule, BracketedTemporaryNamesNameAnotherModule) {
     EXPECT_EQ(BracketedName("/tmp/libhost].tmp"), "");
     EXPECT_EQ(BracketedName("].tmp"), "");
     EXPECT_EQ(BracketedName("/tmp/libpravell.so"), "");
-}
-
-TEST(DLLModule, FindsTheFileOfTheModuleHoldingTheHandle) {
-    // Any address inside a module is its handle; this one lies in the test executable.
-    DLLModule module(reinterpret_cast<HMODULE>(&BracketedName));
-    char* executable = realpath("/proc/self/exe", nullptr);
-    ASSERT_NE(executable, nullptr);
-    const std::string path = executable;
-    std::free(executable);
-    EXPECT_EQ(module.ModulePath().c_str(), path);
-    EXPECT_EQ(module.TypeLibraryDirectory().c_str(), path.substr(0, path.rfind('/') + 1));
 }
 
 } // namespace

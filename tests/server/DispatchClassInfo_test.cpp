@@ -28,83 +28,48 @@ HRESULT FailureOfLoadRegTypeLib(REFGUID library) {
     return result;
 }
 
-TEST_F(DispatchTest, TheFourRecordsNameTheirClassesInterfacesAndLibraries) {
-    struct Expected {
+// Each record names its own interface in its own library, loads nothing before it is needed,
+// keeps nothing from a failed load (and tries again), and hands out references of its own.
+TEST_F(DispatchTest, RecordsLoadTheirInterfaceOnlyWhenRegistered) {
+    const struct {
         DispatchClassInfo& record;
-        const char* className;
-        const IID& interfaceId;
         const GUID& library;
         const char* interfaceName;
+    } records[] = {
+        {DispatchClassInfo::XMLModel(), LIBID_Pravell, "IDispatchXMLModel"},
+        {DispatchClassInfo::XMLModelNode(), LIBID_Pravell, "IDispatchXMLModelNode"},
+        {DispatchClassInfo::XMLParser(), LIBID_Pravell, "IDispatchXMLParser"},
+        {DispatchClassInfo::TaggedAttributes(), LIBID_PravellUtils, "IDispatchTaggedAttributes"},
     };
-    const Expected records[] = {
-        {DispatchClassInfo::XMLModel(), "HDispatchXMLModel", IID_IDispatchXMLModel, LIBID_Pravell,
-         "IDispatchXMLModel"},
-        {DispatchClassInfo::XMLModelNode(), "HDispatchXMLModelNode", IID_IDispatchXMLModelNode,
-         LIBID_Pravell, "IDispatchXMLModelNode"},
-        {DispatchClassInfo::XMLParser(), "HDispatchXMLParser", IID_IDispatchXMLParser,
-         LIBID_Pravell, "IDispatchXMLParser"},
-        {DispatchClassInfo::TaggedAttributes(), "HDispatchTaggedAttributes",
-         IID_IDispatchTaggedAttributes, LIBID_PravellUtils, "IDispatchTaggedAttributes"},
-    };
+    ITypeInfo* info = reinterpret_cast<ITypeInfo*>(0x1);
+    EXPECT_EQ(DispatchClassInfo::XMLParser().GetTypeInfo(&info),
+              FailureOfLoadRegTypeLib(LIBID_Pravell));
+    EXPECT_EQ(info, nullptr) << "a failure leaves no stale pointer for the caller to release";
+    EXPECT_EQ(DispatchClassInfo::XMLParser().TypeInfo(), nullptr);
+
     Register("pravell");
     Register("utils");
-    for (const Expected& expected : records) {
-        SCOPED_TRACE(expected.className);
-        DispatchClassInfo& record = expected.record;
-        EXPECT_STREQ(record.ClassName(), expected.className);
-        EXPECT_EQ(record.InterfaceId(), expected.interfaceId);
-        EXPECT_EQ(record.LibraryId(), expected.library);
-        EXPECT_EQ(record.TypeInfo(), nullptr) << "nothing is loaded before it is needed";
-        EXPECT_EQ(record.LoadResult(), E_FAIL);
-
-        EXPECT_EQ(record.EnsureLoaded(), S_OK);
-        ASSERT_NE(record.TypeInfo(), nullptr);
-        EXPECT_EQ(InterfaceNameOf(record.TypeInfo()), expected.interfaceName);
+    for (const auto& expected : records) {
+        SCOPED_TRACE(expected.interfaceName);
+        EXPECT_EQ(expected.record.LibraryId(), expected.library);
+        EXPECT_EQ(expected.record.EnsureLoaded(), S_OK);
+        ASSERT_NE(expected.record.TypeInfo(), nullptr);
+        EXPECT_EQ(InterfaceNameOf(expected.record.TypeInfo()), expected.interfaceName);
     }
 
+    DispatchClassInfo& parser = DispatchClassInfo::XMLParser();
+    ASSERT_EQ(parser.GetTypeInfo(&info), S_OK);
     DispatchClassInfo::ReleaseAll();
-    for (const Expected& expected : records) {
-        EXPECT_EQ(expected.record.TypeInfo(), nullptr);
-        EXPECT_EQ(expected.record.LoadResult(), E_FAIL);
-    }
-    EXPECT_EQ(DispatchClassInfo::XMLParser().EnsureLoaded(), S_OK) << "loads again after Release";
-}
-
-TEST_F(DispatchTest, AFailedLoadKeepsNothingAndIsTriedAgain) {
-    DispatchClassInfo& record = DispatchClassInfo::XMLModel();
-    const HRESULT notRegistered = FailureOfLoadRegTypeLib(LIBID_Pravell);
-    ASSERT_TRUE(FAILED(notRegistered));
-    EXPECT_EQ(record.EnsureLoaded(), notRegistered);
-    EXPECT_EQ(record.LoadResult(), notRegistered);
-    EXPECT_EQ(record.TypeInfo(), nullptr);
-
-    Register("pravell");
-    EXPECT_EQ(record.EnsureLoaded(), S_OK);
-    EXPECT_NE(record.TypeInfo(), nullptr);
-
-    // A library that is registered but does not describe the interface.
-    DispatchClassInfo mismatched("Mismatched", &IID_IDispatchTaggedAttributes, LIBID_Pravell);
-    const HRESULT missing = mismatched.EnsureLoaded();
-    EXPECT_TRUE(FAILED(missing));
-    EXPECT_EQ(mismatched.LoadResult(), missing);
-    EXPECT_EQ(mismatched.TypeInfo(), nullptr);
-    EXPECT_EQ(mismatched.EnsureLoaded(), missing);
-}
-
-TEST_F(DispatchTest, GetTypeInfoHandsOutAReferenceOrTheLoadFailure) {
-    DispatchClassInfo& record = DispatchClassInfo::XMLParser();
-    ITypeInfo* info = reinterpret_cast<ITypeInfo*>(&record);
-    EXPECT_EQ(record.GetTypeInfo(&info), FailureOfLoadRegTypeLib(LIBID_Pravell));
-    EXPECT_EQ(info, nullptr) << "a failure leaves no stale pointer for the caller to release";
-
-    Register("pravell");
-    ASSERT_EQ(record.GetTypeInfo(&info), S_OK);
-    ASSERT_EQ(info, record.TypeInfo());
-    record.Release();
+    EXPECT_EQ(parser.TypeInfo(), nullptr);
     EXPECT_EQ(InterfaceNameOf(info), "IDispatchXMLParser")
         << "the caller holds a reference of its own";
     info->Release();
-    EXPECT_EQ(record.GetTypeInfo(nullptr), E_INVALIDARG);
+    EXPECT_EQ(parser.EnsureLoaded(), S_OK) << "loads again after ReleaseAll";
+
+    // A library that is registered but does not describe the interface.
+    DispatchClassInfo mismatched("Mismatched", &IID_IDispatchTaggedAttributes, LIBID_Pravell);
+    EXPECT_TRUE(FAILED(mismatched.EnsureLoaded()));
+    EXPECT_EQ(mismatched.TypeInfo(), nullptr);
 }
 
 } // namespace

@@ -21,8 +21,4 @@ HRESULT TestParser::ParseStream(IDispatch*, IDispatch*) {
     return answer;
 }
 
-IUnknown* TestAttributes::ExtraInterface(REFIID riid) {
-    return riid == IID_ISupportErrorInfo ? &supportErrorInfo : nullptr;
-}
-
 } // namespace Ostrel::Testing

@@ -94,22 +94,6 @@ TEST_F(Registration, ATypeLibraryFailureComesBeforeClassFailures) {
     EXPECT_EQ(RegisterServer(missing), TYPE_E_CANTLOADLIBRARY);
 }
 
-TEST_F(Registration, WithoutTypeLibrariesClassesHaveNoTypeLibKeyAndResultsAreSuccess) {
-    AddClasses("Test.FirstClass");
-    EXPECT_EQ(RegisterServer(server), S_OK);
-    EXPECT_EQ(DefaultValue("Test.FirstClass"), "First Class");
-    EXPECT_FALSE(KeyExists(std::string(firstKey) + "\\TypeLib"));
-    EXPECT_EQ(UnregisterServer(server), S_OK);
-    EXPECT_FALSE(KeyExists(firstKey));
-    EXPECT_FALSE(KeyExists("Test.FirstClass"));
-
-    // A record without a path is neither registered nor unregistered.
-    COMServer pathless{reinterpret_cast<HMODULE>(&CreateNothing)};
-    pathless.AddTypeLibrary(Text(), LIBID_Pravell, 1, 0);
-    EXPECT_EQ(RegisterServer(pathless), S_OK);
-    EXPECT_EQ(UnregisterServer(pathless), S_OK);
-}
-
 TEST_F(Registration, UnregistrationGoesOnPastKeysThatStillHoldOthers) {
     AddClasses("Test.FirstClass");
     AddMainTypeLibrary();

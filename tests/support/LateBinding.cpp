@@ -213,15 +213,4 @@ std::string TakeUtf8(BSTR text) {
     return narrow;
 }
 
-std::string TakeErrorDescription() {
-    IErrorInfo* info = nullptr;
-    if (GetErrorInfo(0, &info) != S_OK || info == nullptr) {
-        return "";
-    }
-    BSTR description = nullptr;
-    info->GetDescription(&description);
-    info->Release();
-    return TakeUtf8(description);
-}
-
 } // namespace Ostrel::Testing

@@ -97,7 +97,5 @@ std::string Utf8(const OLECHAR* text, UINT length);
 std::string Utf8(BSTR text);
 // Reads the string and frees it.
 std::string TakeUtf8(BSTR text);
-// The description of the thread's error information, which it takes ("" without one).
-std::string TakeErrorDescription();
 
 } // namespace Ostrel::Testing
