@@ -26,9 +26,9 @@ bool CreateAndLoad() {
         return false;
     }
     IDispatchXMLModel* model = nullptr;
-    if (!Check("CoCreateInstance", CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER,
-                                                    IID_IDispatchXMLModel,
-                                                    reinterpret_cast<void**>(&model)))) {
+    if (!Check("CoCreateInstance",
+               CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatchXMLModel,
+                                reinterpret_cast<void**>(&model)))) {
         return false;
     }
     BSTR document = SysAllocString(OLESTR("<installed/>"));
