@@ -94,13 +94,9 @@ TEST(XMLModelLoad, ElementsKeepTheirLastRunOfTextAndNothingOfWhatIsNotKept) {
     };
     const Case cases[] = {
         {"<a>x<b/>y</a>", "a[]\"y\"(){b[]\"\"(){}}"},
-        {"<a>x<b/></a>", "a[]\"x\"(){b[]\"\"(){}}"},
         {"<a>x<!--c-->y</a>", "a[]\"y\"(c){}"},
         {"<a>\n  <b/>\n  <c/>\n</a>", "a[]\"\"(){b[]\"\"(){} c[]\"\"(){}}"},
-        {"<a>\n  x\n</a>", "a[]\"  x\n\"(){}"},
         {"<a xml:space='preserve'> <b/> </a>", "a[xml:space='preserve']\"\"(){b[]\"\"(){}}"},
-        {"<a><![CDATA[<&>]]></a>", "a[]\"<&>\"(){}"},
-        {"<a>&lt;</a>", "a[]\"<\"(){}"},
         {"<!DOCTYPE a [<!ENTITY in 'inside'><!ENTITY out SYSTEM '/etc/hostname'>]>"
          "<a>[&in;&out;&#x41;]</a>",
          "a[]\"[insideA]\"(){}"},
@@ -109,7 +105,6 @@ TEST(XMLModelLoad, ElementsKeepTheirLastRunOfTextAndNothingOfWhatIsNotKept) {
         {"<s g='7' f='6' e='5' d='4' c='3' b='2' a='1'/>",
          "s[a='1' b='2' c='3' d='4' e='5' f='6' g='7']\"\"(){}"},
         {"<k c='3' a='1' b='2' d='4'/>", "k[c='3' a='1' b='2' d='4']\"\"(){}"},
-        {"<p:a xmlns:p='urn:p' p:b='1'/>", "p:a[xmlns:p='urn:p' p:b='1']\"\"(){}"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.document);
@@ -134,10 +129,6 @@ TEST(XMLModelLoad, TokenizerFailuresLeaveAPositionAndThePartialTree) {
          "not well-formed (Line: 2, Column: 6)", "[]\"\"(){a[]\"\"(){}}"},
         {"<a>t<!--c--><b>\n  <c x='1' x='2'/></b></a>", "duplicate attribute (Line: 2, Column: 11)",
          "[]\"\"(){a[]\"t\"(c){b[]\"\"(){}}}"},
-        {"<a/><b/>", "junk after document element (Line: 1, Column: 4)", "[]\"\"(){a[]\"\"(){}}"},
-        {"<a>&nothing;</a>", "undefined entity (Line: 1, Column: 3)", "[]\"\"(){a[]\"\"(){}}"},
-        {"<a><![CDATA[never closed</a>", "unclosed CDATA section (Line: 1, Column: 28)",
-         "[]\"\"(){a[]\"\"(){}}"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.document);
@@ -188,7 +179,6 @@ TEST(XMLModelLoad, DocumentTypeIsReplacedOrForgottenByEachLoad) {
     const Case cases[] = {
         {"<!DOCTYPE n PUBLIC '-//P//EN' 's.dtd'><n/>",
          "<!DOCTYPE n PUBLIC \"-//P//EN\" \"s.dtd\">\n<n/>\n"},
-        {"<!DOCTYPE n SYSTEM \"s.dtd\"><n/>", "<!DOCTYPE n SYSTEM \"s.dtd\">\n<n/>\n"},
         {"<!DOCTYPE n [<!ELEMENT n EMPTY>]><n/>", "<!DOCTYPE n>\n<n/>\n"},
         {"<!DOCTYPE n><n/>", "<!DOCTYPE n>\n<n/>\n"},
         {"<n/>", "<n/>\n"},
@@ -264,23 +254,6 @@ TEST(XMLModelLoad, ASourceClaimingMoreThanAskedFailsTheLoad) {
     XMLModel model;
     EXPECT_FALSE(model.LoadTransfer(source));
     EXPECT_EQ(PendingError(model), kStreamingFailure);
-}
-
-TEST(XMLModelLoad, AMillionSiblingsUnderOneElement) {
-    const int count = 1000000;
-    std::string document = "<r>";
-    for (int i = 0; i < count; ++i) {
-        document += "<e/>";
-    }
-    document += "<last/></r>";
-    XMLModel model;
-    ASSERT_TRUE(model.LoadString(Text(document.c_str())));
-    const XMLNode* r = model.Root().ChildAt(0);
-    ASSERT_EQ(r->ChildCount(), count + 1);
-    EXPECT_EQ(r->FindChild(Text("last")), r->ChildAt(count));
-    EXPECT_EQ(r->ChildAt(count / 2)->Parent(), r);
-    model.Clear();
-    EXPECT_EQ(model.Root().ChildCount(), 0);
 }
 
 } // namespace
