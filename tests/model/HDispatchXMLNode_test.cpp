@@ -77,7 +77,7 @@ TEST_F(NodeObject, ChildKeysAreIntegersOrNamesOnly) {
     const struct {
         VARIANT key;
         const char* text; // of the child found; nullptr: none
-    } cases[] = {{byReference, "two"}, {Byte(2), "two"},   {Str("0"), ""},
+    } cases[] = {{byReference, "two"},  {Byte(2), "two"},   {Str("0"), ""},
                  {signedByte, nullptr}, {Real(0), nullptr}, {Int(6), nullptr}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.key.vt);
