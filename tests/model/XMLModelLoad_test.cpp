@@ -196,21 +196,6 @@ TEST(XMLModelLoad, DocumentTypeIsReplacedOrForgottenByEachLoad) {
     EXPECT_EQ(Saved(model), kDeclaration);
 }
 
-TEST(XMLModelLoad, FilesReadLineEndsAsLineFeedsAndAMissingOneKeepsTheDocument) {
-    ScratchDirectory directory;
-    const std::string path = directory.Path() + "/doc.xml";
-    WriteWholeFile(path, "<a>\r\n<b>one\r\ntwo</b>\r\n</a>\r\n");
-    XMLModel model;
-    ASSERT_TRUE(model.LoadFile(Text(path.c_str())));
-    EXPECT_EQ(model.Root().ChildAt(0)->ChildAt(0)->GetText(), "one\ntwo");
-
-    const std::string before = Picture(model.Root());
-    const std::string missing = directory.Path() + "/missing.xml";
-    EXPECT_FALSE(model.LoadFile(Text(missing.c_str())));
-    EXPECT_EQ(PendingError(model), "Failed to open file: " + missing);
-    EXPECT_EQ(Picture(model.Root()), before);
-}
-
 TEST(XMLModelLoad, ASourceThatFailsAfterAnyByteLeavesWhatWasBuilt) {
     const std::string document = "<doc a='1' b=\"two\"><item>x&amp;y</item><!--c--><list><i n='1'/>"
                                  "<i n='2'>t\xC3\xA9xt</i></list><![CDATA[<raw>]]>tail</doc>";

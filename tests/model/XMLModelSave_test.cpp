@@ -80,19 +80,6 @@ TEST(XMLModelSave, LayoutOfElementsTextsAndComments) {
     }
 }
 
-TEST(XMLModelSave, FilesThatCannotBeCreatedAreReported) {
-    ScratchDirectory directory;
-    const std::string missing = directory.Path() + "/no/such/dir/doc.xml";
-    for (const std::string& path : {missing, std::string()}) {
-        SCOPED_TRACE(path);
-        XMLModel model;
-        model.Root().CreateChild(Text("a"));
-        EXPECT_FALSE(model.SaveFile(Text(path.c_str())));
-        EXPECT_EQ(PendingError(model), "Failed to create file: " + path);
-    }
-    EXPECT_EQ(ListDirectory(directory.Path()), std::vector<std::string>{});
-}
-
 TEST(XMLModelSave, ARefusedWriteStopsTheSaveAtOnce) {
     XMLModel model;
     BuildSample(model, 4);

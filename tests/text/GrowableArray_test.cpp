@@ -43,13 +43,6 @@ TEST(GrowableArray, GrowsInWholeStepsAndShrinksOnlyWhenTwoStepsLieIdle) {
     array.Append(4);
     EXPECT_EQ(HeapCalls(), steady);
     EXPECT_EQ(Values(array), (std::vector<int>{0, 1, 2, 3, 4}));
-
-    GrowableArray<unsigned char> bytes(10);
-    bytes.SetSize(1000, 1000);
-    bytes.SetSize(3, 1000);
-    EXPECT_EQ(bytes.Spare(), 997);
-    bytes.SetSize(1, 2);
-    EXPECT_EQ(bytes.Storage(), 2) << "SetSize reallocates to exactly the capacity";
 }
 
 TEST(GrowableArray, InsertionsAndRemovalsAtAPosition) {

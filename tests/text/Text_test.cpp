@@ -50,21 +50,6 @@ TEST(Text, CopiesShareWithoutAllocatingAndKeepTheirValueWhenTheOriginalChanges) 
     EXPECT_EQ(moved.ShareCount(), 1);
 }
 
-TEST(Text, PrivateBlocksFollowTheAllocationRule) {
-    const std::pair<int, LONG> cases[] = {{1, 4}, {4, 4}, {5, 20}, {20, 20}, {21, 36}, {37, 52}};
-    for (const auto& [length, capacity] : cases) {
-        EXPECT_EQ(TextBuffer(Text(std::string(length, 'x').c_str())).Capacity(), capacity)
-            << length;
-    }
-    Text reserved;
-    reserved.Reserve(100);
-    EXPECT_EQ(TextBuffer(reserved).Capacity(), 100);
-    Text text("ab");
-    const char* at = text.c_str();
-    text.Append("cd");
-    EXPECT_EQ(text.c_str(), at) << "appending within the room keeps the block";
-}
-
 TEST(Text, TailSharesMidCopiesAndAppendsHandleTheirOwnCharacters) {
     Text text("abcdef");
     Text tail = text.Tail(2);
