@@ -102,8 +102,6 @@ TEST(XMLModelLoad, ElementsKeepTheirLastRunOfTextAndNothingOfWhatIsNotKept) {
          "a[]\"[insideA]\"(){}"},
         {"<?xml version='1.0'?><?first x?><a><?in y?>x<?mid?>y<b/><?last?></a><?after?>",
          "a[]\"xy\"(){b[]\"\"(){}}"},
-        {"<s g='7' f='6' e='5' d='4' c='3' b='2' a='1'/>",
-         "s[a='1' b='2' c='3' d='4' e='5' f='6' g='7']\"\"(){}"},
         {"<k c='3' a='1' b='2' d='4'/>", "k[c='3' a='1' b='2' d='4']\"\"(){}"},
     };
     for (const Case& c : cases) {

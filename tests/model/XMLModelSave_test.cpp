@@ -25,23 +25,6 @@ void BuildSample(XMLModel& model, int lines) {
     }
 }
 
-TEST(XMLModelSave, ExampleDocumentIsSavedLineByLine) {
-    XMLModel model;
-    XMLNode* doc = model.Root().CreateChild(Text("doc"));
-    doc->AddAttribute(Text("id"), Text("1"));
-    doc->CreateChild(Text("item"))->SetText(Text("a<b"));
-    XMLNode* note = doc->CreateChild(Text("note"));
-    note->SetText(Text("t"));
-    note->AddComment(Text("c"));
-    note->CreateChild(Text("x"));
-    EXPECT_EQ(Saved(model), std::string(kDeclaration) + "<doc id=\"1\">\n"
-                                                        "   <item><![CDATA[a<b]]></item>\n"
-                                                        "   <note>t\n"
-                                                        "<!--c-->      <x/>\n"
-                                                        "   </note>\n"
-                                                        "</doc>\n");
-}
-
 TEST(XMLModelSave, LayoutOfElementsTextsAndComments) {
     struct Case {
         const char* what;
