@@ -1,9 +1,9 @@
 #include "ModelTestSupport.h"
 #include "model/XMLModel.h"
+#include "pravell_idl.h"
 #include "support/AutomationTest.h"
 #include "support/LateBinding.h"
 #include "transfer/DataFile.h"
-#include "transfer/HostStreams.h"
 #include "transfer/StreamCompression.h"
 
 #include <gtest/gtest.h>
@@ -102,32 +102,6 @@ TEST_F(ModelObject, TheCompressedPairPublishesNothing) {
     EXPECT_EQ(next.description.rfind("XML Parse failed: ", 0), 0u) << next.description;
     EXPECT_EQ(next.description.find("Failed to open file"), next.description.size() - tail.size())
         << "both failures in one hand-over: " << next.description;
-}
-
-TEST_F(ModelObject, BadSourcesAndSinksFailTheTransfer) {
-    const std::string big = "<doc>" + std::string(25000, 'x') + "</doc>";
-    for (ReadShape shape : {ReadShape::Oversized, ReadShape::NotAnArray}) {
-        EarlyStream source;
-        source.source = big;
-        source.shape = shape;
-        Ref model = NewModel();
-        const Outcome load = Call(model, "LoadFromTransfer", {Obj(&source)});
-        EXPECT_EQ(load.code, E_FAIL) << static_cast<int>(shape);
-        EXPECT_EQ(load.description, "XML Parse failed: there was an error streaming in data");
-    }
-    EarlyStream midway;
-    midway.source = big;
-    midway.failAtRead = 2;
-    Ref model = NewModel();
-    EXPECT_EQ(Call(model, "LoadFromTransfer", {Obj(&midway)}).code, E_FAIL);
-    EXPECT_EQ(midway.reads, 2) << "nothing is read after the failure";
-
-    ASSERT_EQ(Call(model, "LoadFromString", {Str(big)}).code, S_OK);
-    EarlyStream refusing;
-    refusing.failWrites = true;
-    const Outcome save = Call(model, "SaveToTransfer", {Obj(&refusing)});
-    EXPECT_EQ(save.code, E_FAIL);
-    EXPECT_EQ(save.description, "") << "a failed write records no message";
 }
 
 // The model and its nodes offer error information for their own interface only, and refuse

@@ -50,28 +50,6 @@ TEST(RecordPool, CompactingPoolMovesTheTopmostRecordAndGoesAwayWithItsLastRecord
         << "every chunk, its storage and the directory are given back";
 }
 
-TEST(RecordPool, StableChunkWithAllRecordsFreeSurvivesOnlyAsCurrentOrFreeChunk) {
-    GlobalPool site = {8, 2, true, nullptr};
-    void* a0 = site.Allocate();
-    void* a1 = site.Allocate();
-    void* b0 = site.Allocate();
-    void* b1 = site.Allocate();
-    void* c0 = site.Allocate();
-    PoolChunk* a = site.pool->FindChunk(a0);
-    site.Free(a0);
-    site.Free(a1);
-    EXPECT_EQ(site.pool->ChunkCount(), 3) << "an idle chunk that is freeChunk stays";
-    site.Free(b0);
-    site.Free(b1);
-    EXPECT_EQ(site.pool->ChunkCount(), 2) << "an idle chunk that is neither goes";
-    site.Free(c0);
-    EXPECT_EQ(site.pool->ChunkCount(), 1) << "the idle current chunk goes";
-    EXPECT_EQ(site.pool->Current(), a);
-    EXPECT_EQ(site.pool->FreeChunk(), a);
-    site.Free(site.Allocate());
-    EXPECT_EQ(site.pool, nullptr);
-}
-
 // Two models in one process: one fills a chunk, the other takes a record from the next chunk
 // and gives it back, so that chunk is current and freeChunk at once when it empties. It must be
 // released without either designation surviving; the asan build reports any later use of it.

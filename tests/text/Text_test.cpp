@@ -76,9 +76,7 @@ TEST(Text, TailSharesMidCopiesAndAppendsHandleTheirOwnCharacters) {
 TEST(TextDeathTest, ContractViolationsStopWithAMessage) {
     Text text("abc");
     EXPECT_DEATH(text.Tail(4), "Tail offset");
-    EXPECT_DEATH(text.Tail(-1), "Tail offset");
     EXPECT_DEATH(text.Mid(4, 10), "Mid range");
-    EXPECT_DEATH(text.Mid(2, 0), "Mid range");
     EXPECT_DEATH(text.SetInteger(1, 37), "radix");
     EXPECT_DEATH(text.Reserve(-1), "Reserve");
     EXPECT_DEATH(Text("ab").PlaceAt(2, "abc", 3), "PlaceAt");

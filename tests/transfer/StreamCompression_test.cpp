@@ -192,22 +192,6 @@ TEST(StreamCompression, CorruptionAtEveryOffsetFailsOrChangesNothing) {
     }
 }
 
-TEST(StreamCompression, RefusedTargetWriteFailsTheSaveForEveryLimit) {
-    const std::string document = Document(2500);
-    const std::string full = Save(document, 1000, 2500);
-    for (size_t limit = 0; limit < full.size(); ++limit) {
-        MemoryTransfer sink;
-        sink.writeLimit = limit;
-        const bool saved = Save(sink, document, 1000, 600);
-        // Either a Write or Finish said so, or only the closing block was refused: the target
-        // knows in both cases.
-        EXPECT_GT(sink.refusedWrites, 0) << limit;
-        if (saved) {
-            EXPECT_GE(limit, full.size() - BlockBytes("").size()) << limit;
-        }
-    }
-}
-
 TEST(StreamCompression, WritersReadersAndUnusableStreamsRefuseTheOtherDirection) {
     MemoryTransfer sink;
     char buffer[4];
