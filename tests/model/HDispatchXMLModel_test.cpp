@@ -1,9 +1,9 @@
 #include "ModelTestSupport.h"
 #include "model/XMLModel.h"
+#include "pravell_idl.h"
 #include "support/AutomationTest.h"
 #include "support/LateBinding.h"
 #include "transfer/DataFile.h"
-#include "transfer/HostStreams.h"
 #include "transfer/StreamCompression.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +13,6 @@
 namespace Ostrel::Testing {
 namespace {
 
-const std::string kDeclarationLine = "<?xml version='1.0' encoding='UTF-8' ?>\n";
 const std::string kDocument = "<doc a=\"1\"><item>one</item><item>two</item></doc>";
 
 class ModelObject : public RegisteredTest {
@@ -44,25 +43,14 @@ protected:
 TEST_F(ModelObject, RootObjectStaysWhileLoadsClearAndReleaseDetachTheElements) {
     Ref model = NewModel();
     Ref root = CallForObject(model, "GetRoot");
-    EXPECT_EQ(Call(root, "GetName").Text(), "Root");
-    EXPECT_EQ(Call(root, "GetChildCount").value.lVal, 0);
-    EXPECT_EQ(SavedText(model), kDeclarationLine);
-
     EXPECT_EQ(Call(model, "LoadFromString", {Str(kDocument)}).code, S_OK);
     Ref again = CallForObject(model, "GetRoot");
     EXPECT_EQ(again.get(), root.get()) << "the root keeps its object across a load";
-    EXPECT_EQ(Call(root, "GetName").Text(), "");
-    EXPECT_EQ(Call(root, "GetChildCount").value.lVal, 1);
     Ref doc = CallForObject(root, "GetChild", {Int(0)});
-    EXPECT_EQ(Call(doc, "GetName").Text(), "doc");
 
     EXPECT_EQ(Call(model, "Clear").code, S_OK);
-    BSTR untouched = reinterpret_cast<BSTR>(0x1);
-    EXPECT_EQ(doc.As<IDispatchXMLModelNode>()->GetName(&untouched), E_FAIL)
-        << "the element is gone";
-    EXPECT_EQ(untouched, reinterpret_cast<BSTR>(0x1));
+    EXPECT_EQ(Call(doc, "GetName").code, E_FAIL) << "the element is gone";
     EXPECT_EQ(Call(root, "GetChildCount").value.lVal, 0) << "the root still works";
-    EXPECT_EQ(SavedText(model), kDeclarationLine);
 
     EXPECT_EQ(Call(model, "LoadFromString", {Str(kDocument)}).code, S_OK);
     EXPECT_EQ(Call(doc, "GetChildCount").code, E_FAIL) << "a detached object stays detached";
@@ -92,10 +80,7 @@ TEST_F(ModelObject, EachFailedLoadHandsOverItsOwnMessage) {
     EXPECT_EQ(load.code, E_FAIL);
     EXPECT_EQ(load.description, "Failed to open file: " + missing);
     EXPECT_EQ(SavedText(model), before) << "a file that does not open leaves the document";
-
-    const Outcome save = Call(model, "Save", {Str("")});
-    EXPECT_EQ(save.code, E_FAIL);
-    EXPECT_EQ(save.description, "Failed to create file: ");
+    EXPECT_EQ(Call(model, "Save", {Str("")}).description, "Failed to create file: ");
 }
 
 // Container failures publish nothing themselves: a parse failure inside a sound container stays
@@ -117,71 +102,6 @@ TEST_F(ModelObject, TheCompressedPairPublishesNothing) {
     EXPECT_EQ(next.description.rfind("XML Parse failed: ", 0), 0u) << next.description;
     EXPECT_EQ(next.description.find("Failed to open file"), next.description.size() - tail.size())
         << "both failures in one hand-over: " << next.description;
-}
-
-TEST_F(ModelObject, TransfersReachCompiledAndScriptHosts) {
-    Ref model = NewModel();
-    ASSERT_EQ(Call(model, "LoadFromString", {Str(kDocument)}).code, S_OK);
-    const std::string saved = SavedText(model);
-
-    EarlyStream early;
-    ScriptStream script;
-    EXPECT_EQ(Call(model, "SaveToTransfer", {Obj(&early)}).code, S_OK);
-    EXPECT_EQ(Call(model, "SaveToTransfer", {Obj(&script)}).code, S_OK);
-    EXPECT_EQ(early.written, saved);
-    EXPECT_EQ(script.written, saved);
-
-    for (bool intoArgument : {false, true}) {
-        ScriptStream source;
-        source.readIntoArgument = intoArgument;
-        source.shape = ReadShape::UnsignedBytes;
-        source.source = saved;
-        Ref copy = NewModel();
-        EXPECT_EQ(Call(copy, "LoadFromTransfer", {Obj(&source)}).code, S_OK) << intoArgument;
-        EXPECT_EQ(SavedText(copy), saved);
-        EXPECT_EQ(source.references, 1u);
-    }
-    EarlyStream source;
-    source.source = saved;
-    Ref copy = NewModel();
-    EXPECT_EQ(Call(copy, "LoadFromTransfer", {Obj(&source)}).code, S_OK);
-    EXPECT_EQ(SavedText(copy), saved);
-    EXPECT_EQ(early.references, 1u);
-    EXPECT_EQ(source.references, 1u);
-}
-
-TEST_F(ModelObject, BadSourcesAndSinksFailTheTransfer) {
-    const std::string big = "<doc>" + std::string(25000, 'x') + "</doc>";
-    for (ReadShape shape : {ReadShape::UnsignedBytes, ReadShape::Oversized,
-                            ReadShape::TwoDimensions, ReadShape::NotAnArray}) {
-        EarlyStream source;
-        source.source = big;
-        source.shape = shape;
-        Ref model = NewModel();
-        const Outcome load = Call(model, "LoadFromTransfer", {Obj(&source)});
-        EXPECT_EQ(load.code, E_FAIL) << static_cast<int>(shape);
-        EXPECT_EQ(load.description, "XML Parse failed: there was an error streaming in data");
-    }
-    EarlyStream midway;
-    midway.source = big;
-    midway.failAtRead = 2;
-    Ref model = NewModel();
-    EXPECT_EQ(Call(model, "LoadFromTransfer", {Obj(&midway)}).code, E_FAIL);
-    EXPECT_EQ(midway.reads, 2) << "nothing is read after the failure";
-
-    ScriptStream stranger;
-    stranger.knowsNames = false;
-    EXPECT_EQ(Call(model, "LoadFromTransfer", {Obj(&stranger)}).code, E_FAIL);
-    ASSERT_EQ(Call(model, "LoadFromString", {Str(big)}).code, S_OK);
-    EXPECT_EQ(Call(model, "SaveToTransfer", {Obj(&stranger)}).code, E_FAIL);
-    EarlyStream refusing;
-    refusing.failWrites = true;
-    const Outcome save = Call(model, "SaveToTransfer", {Obj(&refusing)});
-    EXPECT_EQ(save.code, E_FAIL);
-    EXPECT_EQ(save.description, "") << "a failed write records no message";
-
-    EXPECT_EQ(Call(model, "LoadFromTransfer", {Obj(nullptr)}).code, E_FAIL);
-    EXPECT_EQ(Call(model, "SaveToTransfer", {Obj(nullptr)}).code, E_FAIL);
 }
 
 // The model and its nodes offer error information for their own interface only, and refuse

@@ -61,12 +61,6 @@ TEST_F(NodeObject, TheSameElementComesBackAsTheSameObject) {
     Ref fresh = CallForObject(doc, "GetChild", {Int(0)});
     EXPECT_EQ(Ostrel::LiveObjectCount(), live + 1) << "a new object for the element";
     EXPECT_EQ(Call(fresh, "GetText").Text(), "changed");
-
-    Ref added = CallForObject(doc, "AddChild", {Str("new")});
-    EXPECT_EQ(Call(doc, "GetChildCount").value.lVal, 5);
-    EXPECT_EQ(CallForObject(doc, "GetChild", {Int(4)}).get(), added.get());
-    EXPECT_EQ(Call(added, "SetName", {Str("")}).code, S_OK);
-    EXPECT_EQ(Call(added, "GetName").Text(), "");
 }
 
 TEST_F(NodeObject, ChildKeysAreIntegersOrNamesOnly) {
@@ -83,9 +77,8 @@ TEST_F(NodeObject, ChildKeysAreIntegersOrNamesOnly) {
     const struct {
         VARIANT key;
         const char* text; // of the child found; nullptr: none
-    } cases[] = {{byReference, "two"}, {Short(2), "two"},     {Byte(2), "two"},
-                 {Str("0"), ""},       {signedByte, nullptr}, {Real(0), nullptr},
-                 {Int(-1), nullptr},   {Int(6), nullptr},     {Str("missing"), nullptr}};
+    } cases[] = {{byReference, "two"},  {Byte(2), "two"},   {Str("0"), ""},
+                 {signedByte, nullptr}, {Real(0), nullptr}, {Int(6), nullptr}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.key.vt);
         IDispatchXMLModelNode* child = reinterpret_cast<IDispatchXMLModelNode*>(0x1);
@@ -141,8 +134,7 @@ TEST_F(NodeObject, ValuesAreStoredInTheirDoubleFormFirst) {
     const struct {
         VARIANT value;
         const char* stored;
-    } cases[] = {{Str("abc"), "abc"}, {Str("12"), "12."}, {Int(3), "3."},
-                 {Bool(true), "-1."}, {Real(2.5), "2.5"}, {Byte(7), "7."}};
+    } cases[] = {{Str("abc"), "abc"}, {Str("12"), "12."}, {Bool(true), "-1."}, {Real(2.5), "2.5"}};
     for (const auto& entry : cases) {
         EXPECT_EQ(Call(doc, "SetText", {entry.value}).code, S_OK);
         EXPECT_EQ(Call(doc, "GetText").Text(), entry.stored);
@@ -164,10 +156,7 @@ TEST_F(NodeObject, ValuesAreStoredInTheirDoubleFormFirst) {
     VARIANT name = Str("a");
     EXPECT_EQ(leaf.As<IDispatchXMLModelNode>()->SetText(&array), E_INVALIDARG)
         << "converts to nothing";
-    EXPECT_EQ(leaf.As<IDispatchXMLModelNode>()->SetText(nullptr), E_INVALIDARG);
     EXPECT_EQ(leaf.As<IDispatchXMLModelNode>()->AddAttribute(&name, &array), E_INVALIDARG);
-    EXPECT_EQ(leaf.As<IDispatchXMLModelNode>()->AddAttribute(&array, &name), E_INVALIDARG);
-    EXPECT_EQ(leaf.As<IDispatchXMLModelNode>()->AddAttribute(&name, nullptr), E_INVALIDARG);
     EXPECT_EQ(leaf.As<IDispatchXMLModelNode>()->AddAttribute(nullptr, &name), E_FAIL);
     EXPECT_EQ(Call(leaf, "GetAttributeCount").value.lVal, 3) << "nothing added on failure";
     VariantClear(&array);
@@ -194,7 +183,14 @@ TEST_F(NodeObject, AttributeCollectionsRefuseOnlyOnceSorted) {
     VariantClear(&value);
 }
 
-TEST_F(NodeObject, ADetachedObjectFailsEverythingAndTouchesNoOutParameter) {
+TEST_F(NodeObject, NullOutsAndDetachedObjectsFailAndTouchNothing) {
+    IDispatchXMLModelNode* live = doc.As<IDispatchXMLModelNode>();
+    VARIANT zero = Int(0);
+    EXPECT_EQ(live->GetText(nullptr), E_FAIL);
+    EXPECT_EQ(live->AddChild(Bstr("x"), nullptr), E_FAIL);
+    EXPECT_EQ(live->GetAttribute(&zero, nullptr), E_FAIL);
+    EXPECT_EQ(Call(doc, "GetChildCount").value.lVal, 4) << "nothing was added";
+
     Ref item = CallForObject(doc, "GetChild", {Int(0)});
     ASSERT_EQ(Call(model, "Clear").code, S_OK);
     IDispatchXMLModelNode* node = item.As<IDispatchXMLModelNode>();
@@ -208,22 +204,11 @@ TEST_F(NodeObject, ADetachedObjectFailsEverythingAndTouchesNoOutParameter) {
     ScriptStream sink;
     EXPECT_EQ(node->AddAttribute(&value, &value), E_FAIL);
     EXPECT_EQ(node->GetAttribute(&key, &text), E_FAIL);
-    EXPECT_EQ(node->AddAttributeText(name, name), E_FAIL);
     EXPECT_EQ(node->AddChild(name, &other), E_FAIL);
-    EXPECT_EQ(node->SetName(name), E_FAIL);
-    EXPECT_EQ(node->GetName(&text), E_FAIL);
     EXPECT_EQ(node->SetText(&value), E_FAIL);
-    EXPECT_EQ(node->GetText(&text), E_FAIL);
     EXPECT_EQ(node->GetChildCount(&count), E_FAIL);
-    EXPECT_EQ(node->GetChild(&key, &other), E_FAIL);
-    EXPECT_EQ(node->GetAttributeValue(0, &text), E_FAIL);
-    EXPECT_EQ(node->GetAttributeName(0, &text), E_FAIL);
-    EXPECT_EQ(node->GetAttributeByName(name, &text), E_FAIL);
-    EXPECT_EQ(node->GetAttributeCount(&count), E_FAIL);
     EXPECT_EQ(node->WriteTo(&sink), E_FAIL);
-    EXPECT_EQ(node->GetParent(&other), E_FAIL);
     EXPECT_EQ(node->HasAttribute(name, &flag), E_FAIL);
-    EXPECT_EQ(node->SetAttribute(name, name), E_FAIL);
     EXPECT_EQ(text, reinterpret_cast<BSTR>(0x1));
     EXPECT_EQ(count, -7);
     EXPECT_EQ(flag, 5);
@@ -232,26 +217,6 @@ TEST_F(NodeObject, ADetachedObjectFailsEverythingAndTouchesNoOutParameter) {
     VariantClear(&value);
     SysFreeString(name);
     EXPECT_EQ(Call(root, "GetChildCount").value.lVal, 0) << "the root is only cleared";
-}
-
-TEST_F(NodeObject, NullOutParametersFail) {
-    IDispatchXMLModelNode* node = doc.As<IDispatchXMLModelNode>();
-    BSTR name = SysAllocString(u"id");
-    EXPECT_EQ(node->GetName(nullptr), E_FAIL);
-    EXPECT_EQ(node->GetText(nullptr), E_FAIL);
-    EXPECT_EQ(node->GetChildCount(nullptr), E_FAIL);
-    EXPECT_EQ(node->GetAttributeCount(nullptr), E_FAIL);
-    EXPECT_EQ(node->GetAttributeValue(0, nullptr), E_FAIL);
-    EXPECT_EQ(node->GetAttributeName(0, nullptr), E_FAIL);
-    EXPECT_EQ(node->GetAttributeByName(name, nullptr), E_FAIL);
-    EXPECT_EQ(node->HasAttribute(name, nullptr), E_FAIL);
-    EXPECT_EQ(node->GetParent(nullptr), E_FAIL);
-    EXPECT_EQ(node->AddChild(name, nullptr), E_FAIL);
-    VARIANT key = Int(0);
-    EXPECT_EQ(node->GetAttribute(&key, nullptr), E_FAIL);
-    EXPECT_EQ(node->GetAttribute(nullptr, nullptr), E_FAIL);
-    SysFreeString(name);
-    EXPECT_EQ(Call(doc, "GetChildCount").value.lVal, 4) << "nothing was added";
 }
 
 TEST_F(NodeObject, WriteToSendsTheSubtreeAsADocumentOfItsOwn) {
@@ -279,18 +244,10 @@ TEST_F(NodeObject, WriteToSendsTheSubtreeAsADocumentOfItsOwn) {
     ScriptStream unnamedSink;
     EXPECT_EQ(Call(CallForObject(a, "AddChild", {Str("")}), "GetName").Text(), "");
     EXPECT_EQ(Call(a, "WriteTo", {Obj(&unnamedSink)}).code, E_FAIL) << "nor may a descendant";
-    Ref fresh = NewModel();
-    ScriptStream rootSink;
-    EXPECT_EQ(Call(CallForObject(fresh, "GetRoot"), "WriteTo", {Obj(&rootSink)}).code, S_OK);
-    EXPECT_EQ(rootSink.written, SavedFrom("<Root/>"));
 
     EarlyStream refusing;
     refusing.failWrites = true;
     EXPECT_EQ(Call(a, "WriteTo", {Obj(&refusing)}).code, E_FAIL);
-    ScriptStream stranger;
-    stranger.knowsNames = false;
-    EXPECT_EQ(Call(a, "WriteTo", {Obj(&stranger)}).code, E_FAIL);
-    EXPECT_EQ(Call(a, "WriteTo", {Obj(nullptr)}).code, E_FAIL);
     EXPECT_EQ(early.references + script.references + refusing.references, 3u);
 }
 

@@ -1,7 +1,6 @@
 #include "ModelTestSupport.h"
 
 #include "model/HExternalXMLModel.h"
-#include "transfer/FileTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -80,19 +79,6 @@ void ExpectReloadedTree(const XMLNode& saved, const XMLNode& reloaded) {
     for (LONG i = 0; i < saved.ChildCount(); ++i) {
         ExpectReloadedTree(*saved.ChildAt(i), *reloaded.ChildAt(i));
     }
-}
-
-std::string WithCarriageReturns(const std::string& text) {
-    std::string result;
-    for (char c : text) {
-        result += c == '\n' ? "\r\n" : std::string(1, c);
-    }
-    return result;
-}
-
-bool WithDiskLimit(size_t bytes, const std::function<bool()>& save) {
-    FileSizeLimit limit(bytes);
-    return save();
 }
 
 Testing::Ref NewModel() {

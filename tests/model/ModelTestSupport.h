@@ -6,7 +6,6 @@
 #include "support/LateBinding.h"
 #include "text/TextTestSupport.h"
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,13 +31,7 @@ std::vector<std::string> DocumentOrder(const XMLNode& root);
 // follow it in the saved text come back as text).
 void ExpectReloadedTree(const XMLNode& saved, const XMLNode& reloaded);
 
-// The text with every line feed stored as carriage return and line feed, as text files hold it.
-std::string WithCarriageReturns(const std::string& text);
-
 // A new model object as the factory hands it out, with its first reference.
 Testing::Ref NewModel();
-
-// Runs the save while files this process writes cannot grow past `bytes` (as on a full disk).
-bool WithDiskLimit(size_t bytes, const std::function<bool()>& save);
 
 } // namespace Ostrel

@@ -1,6 +1,7 @@
 #include "ModelTestSupport.h"
 #include "model/XMLModel.h"
 #include "platform/testsupport.h"
+#include "transfer/FileTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -91,7 +92,7 @@ TEST(RoundTrip, EveryDocumentComesBackThroughEveryTarget) {
             SCOPED_TRACE(channel.name);
             ASSERT_TRUE(channel.Save(original, path));
             if (channel.storesCarriageReturns) {
-                EXPECT_EQ(ReadWholeFile(path), WithCarriageReturns(saved));
+                EXPECT_EQ(ReadWholeFile(path), OnDisk(saved));
             }
             XMLModel reloaded;
             ASSERT_TRUE(channel.Load(reloaded, path));

@@ -94,22 +94,15 @@ TEST(XMLModelLoad, ElementsKeepTheirLastRunOfTextAndNothingOfWhatIsNotKept) {
     };
     const Case cases[] = {
         {"<a>x<b/>y</a>", "a[]\"y\"(){b[]\"\"(){}}"},
-        {"<a>x<b/></a>", "a[]\"x\"(){b[]\"\"(){}}"},
         {"<a>x<!--c-->y</a>", "a[]\"y\"(c){}"},
         {"<a>\n  <b/>\n  <c/>\n</a>", "a[]\"\"(){b[]\"\"(){} c[]\"\"(){}}"},
-        {"<a>\n  x\n</a>", "a[]\"  x\n\"(){}"},
         {"<a xml:space='preserve'> <b/> </a>", "a[xml:space='preserve']\"\"(){b[]\"\"(){}}"},
-        {"<a><![CDATA[<&>]]></a>", "a[]\"<&>\"(){}"},
-        {"<a>&lt;</a>", "a[]\"<\"(){}"},
         {"<!DOCTYPE a [<!ENTITY in 'inside'><!ENTITY out SYSTEM '/etc/hostname'>]>"
          "<a>[&in;&out;&#x41;]</a>",
          "a[]\"[insideA]\"(){}"},
         {"<?xml version='1.0'?><?first x?><a><?in y?>x<?mid?>y<b/><?last?></a><?after?>",
          "a[]\"xy\"(){b[]\"\"(){}}"},
-        {"<s g='7' f='6' e='5' d='4' c='3' b='2' a='1'/>",
-         "s[a='1' b='2' c='3' d='4' e='5' f='6' g='7']\"\"(){}"},
         {"<k c='3' a='1' b='2' d='4'/>", "k[c='3' a='1' b='2' d='4']\"\"(){}"},
-        {"<p:a xmlns:p='urn:p' p:b='1'/>", "p:a[xmlns:p='urn:p' p:b='1']\"\"(){}"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.document);
@@ -134,10 +127,6 @@ TEST(XMLModelLoad, TokenizerFailuresLeaveAPositionAndThePartialTree) {
          "not well-formed (Line: 2, Column: 6)", "[]\"\"(){a[]\"\"(){}}"},
         {"<a>t<!--c--><b>\n  <c x='1' x='2'/></b></a>", "duplicate attribute (Line: 2, Column: 11)",
          "[]\"\"(){a[]\"t\"(c){b[]\"\"(){}}}"},
-        {"<a/><b/>", "junk after document element (Line: 1, Column: 4)", "[]\"\"(){a[]\"\"(){}}"},
-        {"<a>&nothing;</a>", "undefined entity (Line: 1, Column: 3)", "[]\"\"(){a[]\"\"(){}}"},
-        {"<a><![CDATA[never closed</a>", "unclosed CDATA section (Line: 1, Column: 28)",
-         "[]\"\"(){a[]\"\"(){}}"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.document);
@@ -188,7 +177,6 @@ TEST(XMLModelLoad, DocumentTypeIsReplacedOrForgottenByEachLoad) {
     const Case cases[] = {
         {"<!DOCTYPE n PUBLIC '-//P//EN' 's.dtd'><n/>",
          "<!DOCTYPE n PUBLIC \"-//P//EN\" \"s.dtd\">\n<n/>\n"},
-        {"<!DOCTYPE n SYSTEM \"s.dtd\"><n/>", "<!DOCTYPE n SYSTEM \"s.dtd\">\n<n/>\n"},
         {"<!DOCTYPE n [<!ELEMENT n EMPTY>]><n/>", "<!DOCTYPE n>\n<n/>\n"},
         {"<!DOCTYPE n><n/>", "<!DOCTYPE n>\n<n/>\n"},
         {"<n/>", "<n/>\n"},
@@ -204,21 +192,6 @@ TEST(XMLModelLoad, DocumentTypeIsReplacedOrForgottenByEachLoad) {
     EXPECT_EQ(Saved(model), std::string(kDeclaration) + "<!DOCTYPE n>\n<broken/>\n");
     model.Clear();
     EXPECT_EQ(Saved(model), kDeclaration);
-}
-
-TEST(XMLModelLoad, FilesReadLineEndsAsLineFeedsAndAMissingOneKeepsTheDocument) {
-    ScratchDirectory directory;
-    const std::string path = directory.Path() + "/doc.xml";
-    WriteWholeFile(path, "<a>\r\n<b>one\r\ntwo</b>\r\n</a>\r\n");
-    XMLModel model;
-    ASSERT_TRUE(model.LoadFile(Text(path.c_str())));
-    EXPECT_EQ(model.Root().ChildAt(0)->ChildAt(0)->GetText(), "one\ntwo");
-
-    const std::string before = Picture(model.Root());
-    const std::string missing = directory.Path() + "/missing.xml";
-    EXPECT_FALSE(model.LoadFile(Text(missing.c_str())));
-    EXPECT_EQ(PendingError(model), "Failed to open file: " + missing);
-    EXPECT_EQ(Picture(model.Root()), before);
 }
 
 TEST(XMLModelLoad, ASourceThatFailsAfterAnyByteLeavesWhatWasBuilt) {
@@ -264,23 +237,6 @@ TEST(XMLModelLoad, ASourceClaimingMoreThanAskedFailsTheLoad) {
     XMLModel model;
     EXPECT_FALSE(model.LoadTransfer(source));
     EXPECT_EQ(PendingError(model), kStreamingFailure);
-}
-
-TEST(XMLModelLoad, AMillionSiblingsUnderOneElement) {
-    const int count = 1000000;
-    std::string document = "<r>";
-    for (int i = 0; i < count; ++i) {
-        document += "<e/>";
-    }
-    document += "<last/></r>";
-    XMLModel model;
-    ASSERT_TRUE(model.LoadString(Text(document.c_str())));
-    const XMLNode* r = model.Root().ChildAt(0);
-    ASSERT_EQ(r->ChildCount(), count + 1);
-    EXPECT_EQ(r->FindChild(Text("last")), r->ChildAt(count));
-    EXPECT_EQ(r->ChildAt(count / 2)->Parent(), r);
-    model.Clear();
-    EXPECT_EQ(model.Root().ChildCount(), 0);
 }
 
 } // namespace

@@ -2,7 +2,6 @@
 #include "model/XMLModel.h"
 #include "platform/testsupport.h"
 #include "transfer/FileTestSupport.h"
-#include "transfer/GenericFile.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +11,6 @@
 
 namespace Ostrel {
 namespace {
-
-const std::string kOld = "<old>previous document</old>\r\n";
 
 // A document element with a few of everything, `lines` children long.
 void BuildSample(XMLModel& model, int lines) {
@@ -28,23 +25,6 @@ void BuildSample(XMLModel& model, int lines) {
     }
 }
 
-TEST(XMLModelSave, ExampleDocumentIsSavedLineByLine) {
-    XMLModel model;
-    XMLNode* doc = model.Root().CreateChild(Text("doc"));
-    doc->AddAttribute(Text("id"), Text("1"));
-    doc->CreateChild(Text("item"))->SetText(Text("a<b"));
-    XMLNode* note = doc->CreateChild(Text("note"));
-    note->SetText(Text("t"));
-    note->AddComment(Text("c"));
-    note->CreateChild(Text("x"));
-    EXPECT_EQ(Saved(model), std::string(kDeclaration) + "<doc id=\"1\">\n"
-                                                        "   <item><![CDATA[a<b]]></item>\n"
-                                                        "   <note>t\n"
-                                                        "<!--c-->      <x/>\n"
-                                                        "   </note>\n"
-                                                        "</doc>\n");
-}
-
 TEST(XMLModelSave, LayoutOfElementsTextsAndComments) {
     struct Case {
         const char* what;
@@ -52,14 +32,6 @@ TEST(XMLModelSave, LayoutOfElementsTextsAndComments) {
         const char* saved;
     };
     const std::vector<Case> cases = {
-        {"two top-level elements",
-         [](XMLNode& root) {
-             root.CreateChild(Text("a"));
-             root.CreateChild(Text("b"));
-         },
-         "<a/>\n<b/>\n"},
-        {"leaf with text", [](XMLNode& root) { root.CreateChild(Text("a"))->SetText(Text("t")); },
-         "<a>t</a>\n"},
         {"leaf with text and a comment",
          [](XMLNode& root) {
              XMLNode* a = root.CreateChild(Text("a"));
@@ -67,9 +39,6 @@ TEST(XMLModelSave, LayoutOfElementsTextsAndComments) {
              a->AddComment(Text("c"));
          },
          "<a>t\n<!--c--></a>\n"},
-        {"ampersand in a leaf",
-         [](XMLNode& root) { root.CreateChild(Text("a"))->SetText(Text("x&y")); },
-         "<a><![CDATA[x&y]]></a>\n"},
         {"ampersand before children",
          [](XMLNode& root) {
              XMLNode* a = root.CreateChild(Text("a"));
@@ -77,13 +46,6 @@ TEST(XMLModelSave, LayoutOfElementsTextsAndComments) {
              a->CreateChild(Text("b"));
          },
          "<a><![CDATA[x&y]]>\n   <b/>\n</a>\n"},
-        {"plain text before children",
-         [](XMLNode& root) {
-             XMLNode* a = root.CreateChild(Text("a"));
-             a->SetText(Text("plain"));
-             a->CreateChild(Text("b"))->CreateChild(Text("c"));
-         },
-         "<a>plain\n   <b>\n      <c/>\n   </b>\n</a>\n"},
         {"comments stand before the children, whatever the order they were added in",
          [](XMLNode& root) {
              XMLNode* a = root.CreateChild(Text("a"));
@@ -99,19 +61,6 @@ TEST(XMLModelSave, LayoutOfElementsTextsAndComments) {
         c.build(model.Root());
         EXPECT_EQ(Saved(model), kDeclaration + std::string(c.saved));
     }
-}
-
-TEST(XMLModelSave, FilesThatCannotBeCreatedAreReported) {
-    ScratchDirectory directory;
-    const std::string missing = directory.Path() + "/no/such/dir/doc.xml";
-    for (const std::string& path : {missing, std::string()}) {
-        SCOPED_TRACE(path);
-        XMLModel model;
-        model.Root().CreateChild(Text("a"));
-        EXPECT_FALSE(model.SaveFile(Text(path.c_str())));
-        EXPECT_EQ(PendingError(model), "Failed to create file: " + path);
-    }
-    EXPECT_EQ(ListDirectory(directory.Path()), std::vector<std::string>{});
 }
 
 TEST(XMLModelSave, ARefusedWriteStopsTheSaveAtOnce) {
@@ -137,38 +86,6 @@ TEST(XMLModelSave, ARefusedWriteStopsTheSaveAtOnce) {
     EXPECT_FALSE(model.SaveString(out));
     EXPECT_EQ(out, "kept");
     EXPECT_FALSE(model.Errors().HasError());
-}
-
-// The disk takes only `limit` bytes of the new file: every length of a small document, and
-// lengths around the write buffer of one larger than it, so that writes fail mid-save.
-TEST(XMLModelSave, AFailedFileSaveLeavesTheOldFileAsItWas) {
-    ScratchDirectory directory;
-    const std::string path = directory.Path() + "/doc.xml";
-    for (int lines : {4, 6000}) {
-        XMLModel model;
-        BuildSample(model, lines);
-        const std::string expected = WithCarriageReturns(Saved(model));
-        std::vector<size_t> limits;
-        if (lines == 4) {
-            for (size_t limit = 0; limit <= expected.size(); ++limit) {
-                limits.push_back(limit);
-            }
-        } else {
-            const size_t buffer = GenericFile::kWriteBufferSize;
-            ASSERT_GT(expected.size(), 3 * buffer);
-            limits = {buffer - 1, buffer, buffer + 1, 2 * buffer + 17, expected.size() - 1};
-        }
-        for (size_t limit : limits) {
-            SCOPED_TRACE(std::to_string(lines) + " lines, limit " + std::to_string(limit));
-            WriteWholeFile(path, kOld);
-            const bool saved =
-                WithDiskLimit(limit, [&] { return model.SaveFile(Text(path.c_str())); });
-            EXPECT_EQ(saved, limit == expected.size());
-            EXPECT_EQ(ReadWholeFile(path), saved ? expected : kOld);
-            EXPECT_EQ(ListDirectory(directory.Path()), std::vector<std::string>{"doc.xml"});
-        }
-        EXPECT_FALSE(model.Errors().HasError());
-    }
 }
 
 } // namespace

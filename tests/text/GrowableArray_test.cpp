@@ -43,19 +43,6 @@ TEST(GrowableArray, GrowsInWholeStepsAndShrinksOnlyWhenTwoStepsLieIdle) {
     array.Append(4);
     EXPECT_EQ(HeapCalls(), steady);
     EXPECT_EQ(Values(array), (std::vector<int>{0, 1, 2, 3, 4}));
-
-    GrowableArray<int> initial(3, 1);
-    initial.Append(7);
-    EXPECT_EQ(initial.Storage(), 1) << "the initial spare is the first block";
-    initial.Append(9);
-    EXPECT_EQ(initial.Storage(), 4);
-
-    GrowableArray<unsigned char> bytes(10);
-    bytes.SetSize(1000, 1000);
-    bytes.SetSize(3, 1000);
-    EXPECT_EQ(bytes.Spare(), 997);
-    bytes.SetSize(1, 2);
-    EXPECT_EQ(bytes.Storage(), 2) << "SetSize reallocates to exactly the capacity";
 }
 
 TEST(GrowableArray, InsertionsAndRemovalsAtAPosition) {
@@ -72,8 +59,6 @@ TEST(GrowableArray, InsertionsAndRemovalsAtAPosition) {
     AppendRange(tail, 6);
     tail.Resize(-10, 4);
     EXPECT_EQ(Values(tail), (std::vector<int>{0, 1, 2, 3})) << "cut to what follows position";
-    tail.Resize(-2, 4);
-    EXPECT_EQ(tail.Count(), 4) << "nothing follows the end";
     tail.Resize(-9, -1);
     EXPECT_EQ(tail.Count(), 0) << "more than there are removes all of them";
 }
@@ -138,10 +123,8 @@ TEST(GrowableArrayDeathTest, OutOfRangeAccessStopsWithAMessage) {
     GrowableArray<int> array(10);
     AppendRange(array, 5);
     EXPECT_DEATH(array[5] = 0, "index out of range");
-    EXPECT_DEATH(array[-1] = 0, "index out of range");
     EXPECT_DEATH(array.Resize(1, 6), "position out of range");
     EXPECT_DEATH(array.SetSize(4, 3), "SetSize");
-    EXPECT_DEATH(array.SetSize(0, 40000), "SetSize");
     EXPECT_DEATH(GrowableArray<int>(0), "growth step");
 }
 

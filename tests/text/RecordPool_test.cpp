@@ -14,8 +14,6 @@ using Ostrel::GlobalPool;
 using Ostrel::PoolChunk;
 using Ostrel::RecordPool;
 
-constexpr uint16_t kNonePattern = 0x8001;
-
 bool Holds(const void* record, size_t size, unsigned char value) {
     const auto* bytes = static_cast<const unsigned char*>(record);
     for (size_t i = 0; i < size; ++i) {
@@ -50,55 +48,6 @@ TEST(RecordPool, CompactingPoolMovesTheTopmostRecordAndGoesAwayWithItsLastRecord
     const auto after = BlockMemory::GetCounters();
     EXPECT_EQ(after.allocations - before.allocations, after.releases - before.releases)
         << "every chunk, its storage and the directory are given back";
-}
-
-TEST(RecordPool, StableFreeListHandsBackTheLastFreedRecordWithMarkers) {
-    GlobalPool site = {24, 4, true, nullptr};
-    void* records[4];
-    for (void*& record : records) {
-        record = site.Allocate();
-        std::memset(record, 0x5A, 24);
-    }
-    site.Free(records[1]);
-    EXPECT_EQ(RecordPool::Word(records[1], 0), RecordPool::kFreeMarker);
-    EXPECT_EQ(RecordPool::Word(records[1], 2), kNonePattern);
-    site.Free(records[3]);
-    EXPECT_EQ(RecordPool::Word(records[3], 3), 1) << "next is the earlier head";
-    EXPECT_EQ(RecordPool::Word(records[1], 2), 3) << "previous is the new head";
-
-    EXPECT_EQ(site.Allocate(), records[3]) << "last freed, first reused";
-    EXPECT_EQ(RecordPool::Word(records[3], 0), RecordPool::kTakenMarker);
-    EXPECT_EQ(RecordPool::Word(records[1], 2), kNonePattern) << "the new head has no previous";
-    EXPECT_EQ(site.Allocate(), records[1]);
-    EXPECT_EQ(site.pool->FreeChunk(), nullptr);
-    EXPECT_TRUE(Holds(records[0], 24, 0x5A)) << "records in use are not touched";
-    EXPECT_TRUE(Holds(records[2], 24, 0x5A));
-    for (void* record : records) {
-        site.Free(record);
-    }
-    EXPECT_EQ(site.pool, nullptr);
-}
-
-TEST(RecordPool, StableChunkWithAllRecordsFreeSurvivesOnlyAsCurrentOrFreeChunk) {
-    GlobalPool site = {8, 2, true, nullptr};
-    void* a0 = site.Allocate();
-    void* a1 = site.Allocate();
-    void* b0 = site.Allocate();
-    void* b1 = site.Allocate();
-    void* c0 = site.Allocate();
-    PoolChunk* a = site.pool->FindChunk(a0);
-    site.Free(a0);
-    site.Free(a1);
-    EXPECT_EQ(site.pool->ChunkCount(), 3) << "an idle chunk that is freeChunk stays";
-    site.Free(b0);
-    site.Free(b1);
-    EXPECT_EQ(site.pool->ChunkCount(), 2) << "an idle chunk that is neither goes";
-    site.Free(c0);
-    EXPECT_EQ(site.pool->ChunkCount(), 1) << "the idle current chunk goes";
-    EXPECT_EQ(site.pool->Current(), a);
-    EXPECT_EQ(site.pool->FreeChunk(), a);
-    site.Free(site.Allocate());
-    EXPECT_EQ(site.pool, nullptr);
 }
 
 // Two models in one process: one fills a chunk, the other takes a record from the next chunk

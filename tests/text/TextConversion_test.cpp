@@ -106,10 +106,4 @@ TEST(TextConversion, ScratchBuffersAreNeverReusedWhileBorrowed) {
     EXPECT_EQ(ScratchBuffers::FreeCount(), 3);
 }
 
-TEST(TextConversion, ClassIdentifierInRegistryForm) {
-    const CLSID model = {
-        0x4F8D6B61, 0xFE7A, 0x4364, {0xA0, 0x02, 0x4A, 0xC1, 0x2B, 0xCD, 0x31, 0xB3}};
-    EXPECT_EQ(Text::FromCLSID(model), "{4F8D6B61-FE7A-4364-A002-4AC12BCD31B3}");
-}
-
 } // namespace

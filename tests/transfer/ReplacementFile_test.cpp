@@ -1,7 +1,6 @@
 #include "FileTestSupport.h"
 #include "platform/testsupport.h"
 #include "transfer/DataFile.h"
-#include "transfer/StreamCompression.h"
 #include "transfer/TextFile.h"
 
 #include <fcntl.h>
@@ -42,19 +41,6 @@ bool SaveText(const std::string& path, const std::string& text) {
     return file.Commit();
 }
 
-bool SaveContainer(const std::string& path, const std::string& document) {
-    DataFile file(path.c_str());
-    if (!file.Create()) {
-        return false;
-    }
-    bool written = false;
-    {
-        StreamCompression stream(&file, 1000);
-        written = WriteInPieces(stream, document, 700) && stream.Finish();
-    }
-    return written && file.Commit();
-}
-
 mode_t ModeOf(const std::string& path) {
     struct stat info;
     return stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
@@ -82,11 +68,6 @@ TEST_F(SaveTest, OnlyACommitReplacesTheFile) {
         ASSERT_TRUE(file.Write(Lines(3000).data(), 100000));
         EXPECT_TRUE(file.Close());
         EXPECT_FALSE(file.Commit());
-    }
-    {
-        TextFile file((scratch.Path() + "/never.xml").c_str());
-        ASSERT_TRUE(file.Create());
-        ASSERT_TRUE(file.Write("<new/>\n", 7));
     }
     {
         // A failed write is remembered until the commit.
@@ -121,16 +102,6 @@ TEST_F(SaveTest, RefusedWritesAtEveryLengthLeaveTheOldFile) {
                          GenericFile::kWriteBufferSize + 1, OnDisk(large).size() - 1}) {
         FileSizeLimit sizeLimit(limit);
         EXPECT_FALSE(SaveText(path, large)) << limit;
-        ExpectUntouched(limit);
-    }
-
-    const std::string document = Lines(70);
-    ASSERT_TRUE(SaveContainer(path, document));
-    const size_t saved = ReadWholeFile(path).size();
-    WriteWholeFile(path, kOld);
-    for (size_t limit = 0; limit < saved; ++limit) {
-        FileSizeLimit sizeLimit(limit);
-        ASSERT_FALSE(SaveContainer(path, document)) << limit;
         ExpectUntouched(limit);
     }
     {
