@@ -604,18 +604,6 @@ TEST_F(Dispatch, NumbersOfEveryWidthAndStackArgumentsArriveInOrder) {
     EXPECT_EQ(result.lVal, 12);
 }
 
-TEST_F(Dispatch, TheInterfaceHalfServesAsWell) {
-    ITypeInfo* half = InterfaceHalfOf(info);
-    ASSERT_NE(half, nullptr);
-    Arguments one;
-    one.I4(11);
-    EXPECT_EQ(DispInvoke(&recorder, half, Id(u"TakeNumber"), DISPATCH_METHOD, one.Params(), nullptr,
-                         nullptr, nullptr),
-              S_OK);
-    EXPECT_EQ(recorder.number, 11);
-    half->Release();
-}
-
 // Every member of the system's own type libraries has a signature that the call can make: with
 // a wrong argument count each is refused for the count alone, and the object is never reached.
 // The inherited IUnknown and IDispatch members that the dispatch half lists are restricted and

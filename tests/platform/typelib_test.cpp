@@ -401,38 +401,6 @@ TEST(TypeLib, DescriptionsKeepTheirLibraryAlive) {
     EXPECT_EQ(containing->Release(), 0u) << "the last reference frees the library";
 }
 
-TEST(TypeLib, BaseInterfacesComeFromTheStandardLibrary) {
-    ITypeLib* library = LoadBuiltLibrary("utils");
-    ASSERT_NE(library, nullptr);
-    ITypeInfo* info = nullptr;
-    ASSERT_EQ(library->GetTypeInfo(0, &info), S_OK);
-    library->Release();
-    HREFTYPE reference = 0;
-    ASSERT_EQ(info->GetRefTypeOfImplType(0, &reference), S_OK);
-    ITypeInfo* dispatchInfo = nullptr;
-    ASSERT_EQ(info->GetRefTypeInfo(reference, &dispatchInfo), S_OK);
-    info->Release();
-    TYPEATTR* attributes = nullptr;
-    ASSERT_EQ(dispatchInfo->GetTypeAttr(&attributes), S_OK);
-    EXPECT_EQ(GuidString(attributes->guid), GuidString(IID_IDispatch));
-    EXPECT_EQ(attributes->cFuncs, 4);
-    EXPECT_EQ(attributes->cbSizeVft, 7 * sizeof(void*));
-    dispatchInfo->ReleaseTypeAttr(attributes);
-    EXPECT_EQ(NamesOf(dispatchInfo, 0x60010002),
-              (std::vector<std::string>{"GetIDsOfNames", "riid", "rgszNames", "cNames", "lcid",
-                                        "rgdispid"}));
-    ITypeLib* standard = nullptr;
-    ASSERT_EQ(dispatchInfo->GetContainingTypeLib(&standard, nullptr), S_OK);
-    TLIBATTR* libraryAttributes = nullptr;
-    ASSERT_EQ(standard->GetLibAttr(&libraryAttributes), S_OK);
-    EXPECT_EQ(GuidString(libraryAttributes->guid), "{00020430-0000-0000-C000-000000000046}");
-    standard->ReleaseTLibAttr(libraryAttributes);
-    standard->Release();
-    ASSERT_EQ(dispatchInfo->GetRefTypeOfImplType(0, &reference), S_OK);
-    EXPECT_EQ(ReferencedGuid(dispatchInfo, reference), GuidString(IID_IUnknown));
-    dispatchInfo->Release();
-}
-
 TEST(TypeLib, MembersThatOnlyModulesHaveAnswerNotApplicableAndClearTheirOutputs) {
     ITypeLib* library = LoadBuiltLibrary("utils");
     ASSERT_NE(library, nullptr);
@@ -575,43 +543,6 @@ TEST(TypeLib, EveryParameterKindKeepsItsExactType) {
     EXPECT_EQ(TakeNarrow(doc), "Every parameter kind");
     info->Release();
     dispatchHalf->Release();
-    library->Release();
-}
-
-TEST(TypeLib, DispatchFormsReturnTheirRetvalAndListInheritedFunctionsFirst) {
-    ITypeLib* library = LoadBuiltLibrary("typelib_test");
-    ASSERT_NE(library, nullptr);
-    ITypeInfo* info = nullptr;
-    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IEveryKind, &info), S_OK);
-    struct Expected {
-        UINT index;
-        MEMBERID id;
-        Chain result;
-        SHORT params;
-        WORD flags;
-    };
-    const Expected expected[] = {
-        {0, 0x60000000, {VT_VOID}, 2, FUNCFLAG_FRESTRICTED},
-        {1, 0x60000001, {VT_UI4}, 0, FUNCFLAG_FRESTRICTED},
-        {6, 0x60010003, {VT_VOID}, 8, FUNCFLAG_FRESTRICTED},
-        {7 + 2, 3, {VT_BSTR}, 2, 0},
-        {7 + 5, 6, {VT_SAFEARRAY, VT_DISPATCH}, 2, 0},
-        {7 + 7, 8, {VT_PTR, VT_USERDEFINED}, 2, 0},
-        {7 + 8, 9, {VT_VOID}, 0, 0},
-        {7 + 9, 10, {VT_I4}, 0, 0},
-    };
-    for (const Expected& item : expected) {
-        FUNCDESC* function = nullptr;
-        ASSERT_EQ(info->GetFuncDesc(item.index, &function), S_OK);
-        EXPECT_EQ(function->memid, item.id) << item.index;
-        EXPECT_EQ(function->funckind, FUNC_DISPATCH);
-        EXPECT_EQ(function->oVft, static_cast<SHORT>(item.index * sizeof(void*)));
-        EXPECT_EQ(ChainOf(function->elemdescFunc.tdesc), item.result) << item.index;
-        EXPECT_EQ(function->cParams, item.params) << item.index;
-        EXPECT_EQ(function->wFuncFlags, item.flags) << item.index;
-        info->ReleaseFuncDesc(function);
-    }
-    info->Release();
     library->Release();
 }
 
