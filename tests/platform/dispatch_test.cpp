@@ -299,11 +299,6 @@ TEST_F(Dispatch, JScriptValuesAreCoercedOrRefusedNamingTheArgument) {
     EXPECT_EQ(Call(u"TakeNumber", real), S_OK);
     EXPECT_EQ(recorder.number, 4) << "rounded as VariantChangeType rounds";
 
-    Arguments digits;
-    digits.Text(u"123");
-    EXPECT_EQ(Call(u"TakeNumber", digits), S_OK);
-    EXPECT_EQ(recorder.number, 123);
-
     Arguments number;
     number.I4(56);
     EXPECT_EQ(Call(u"TakeText", number), S_OK);
@@ -323,10 +318,6 @@ TEST_F(Dispatch, JScriptValuesAreCoercedOrRefusedNamingTheArgument) {
     letters.Text(u"abc");
     EXPECT_EQ(Call(u"TakeNumber", letters), DISP_E_TYPEMISMATCH);
     EXPECT_EQ(argumentError, 0u);
-
-    Arguments huge;
-    huge.R8(1e20);
-    EXPECT_EQ(Call(u"TakeNumber", huge), DISP_E_OVERFLOW);
 
     // The string made for the first argument is freed when the second fails.
     Arguments middle;
@@ -356,10 +347,6 @@ TEST_F(Dispatch, InterfaceArgumentsKeepTheirReferencesBalanced) {
     EXPECT_EQ(recorder.object, &host);
     EXPECT_EQ(host.references, 3u) << "the QueryInterface reference was released";
 
-    Arguments empty;
-    empty.Empty();
-    EXPECT_EQ(Call(u"TakeObject", empty), S_OK);
-    EXPECT_EQ(recorder.object, nullptr);
     Arguments null;
     null.Null();
     EXPECT_EQ(Call(u"TakeObject", null), S_OK);
@@ -375,7 +362,7 @@ TEST_F(Dispatch, InterfaceArgumentsKeepTheirReferencesBalanced) {
     Arguments number;
     number.I4(1);
     EXPECT_EQ(Call(u"TakeObject", number), DISP_E_TYPEMISMATCH);
-    EXPECT_EQ(recorder.objectCalls, 4);
+    EXPECT_EQ(recorder.objectCalls, 3);
 }
 
 TEST_F(Dispatch, RetvalBecomesTheResultOfItsOwnType) {
@@ -530,16 +517,11 @@ TEST_F(Dispatch, NumbersOfEveryWidthAndStackArgumentsArriveInOrder) {
     VARIANT variable{};
     variable.vt = VT_I4;
     variable.lVal = 10;
-    LONG counter = 20;
     Arguments script;
     script.I4(1).I4(2).Text(u"3").R8(4).Variable(&variable);
     EXPECT_EQ(Call(u"AddUp", script), S_OK);
     EXPECT_EQ(variable.vt, VT_R8) << "the variable takes the parameter's type";
     EXPECT_EQ(variable.dblVal, 20.0);
-    Arguments typed;
-    typed.I4(1).I4(2).I4(3).I4(4).Reference(VT_I4, &counter);
-    EXPECT_EQ(Call(u"AddUp", typed), S_OK);
-    EXPECT_EQ(counter, 30);
 
     Arguments many;
     for (LONG i = 0; i < 12; ++i) {
