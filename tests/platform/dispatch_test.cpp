@@ -170,7 +170,6 @@ public:
     Arguments& I4(LONG value) { return Add(Value(VT_I4, value)); }
     Arguments& R4(FLOAT value) { return Add(Value(VT_R4, value)); }
     Arguments& R8(DOUBLE value) { return Add(Value(VT_R8, value)); }
-    Arguments& Empty() { return Add(VARIANT{}); }
     Arguments& Null() { return Add(Value(VT_NULL, 0)); }
     Arguments& Object(IDispatch* object) {
         object->AddRef();

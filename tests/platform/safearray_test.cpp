@@ -10,6 +10,48 @@ namespace {
 
 using Ostrel::Testing::CountingObject;
 
+TEST(SafeArray, DescriptorsRecordTheirElementType) {
+    const struct {
+        VARTYPE vt;
+        UINT size;
+        USHORT features;
+    } types[] = {
+        {VT_I2, 2, FADF_HAVEVARTYPE},
+        {VT_DECIMAL, sizeof(DECIMAL), FADF_HAVEVARTYPE},
+        {VT_BSTR, sizeof(BSTR), FADF_HAVEVARTYPE | FADF_BSTR},
+        {VT_VARIANT, sizeof(VARIANT), FADF_HAVEVARTYPE | FADF_VARIANT},
+        {VT_UNKNOWN, sizeof(IUnknown*), FADF_HAVEIID | FADF_UNKNOWN},
+        {VT_DISPATCH, sizeof(IDispatch*), FADF_HAVEIID | FADF_DISPATCH},
+    };
+    SAFEARRAYBOUND bound = {1, 0};
+    for (const auto& expected : types) {
+        SAFEARRAY* array = SafeArrayCreate(expected.vt, 1, &bound);
+        SAFEARRAY* copy = nullptr;
+        ASSERT_EQ(SafeArrayCopy(array, &copy), S_OK) << expected.vt;
+        EXPECT_EQ(SafeArrayGetElemsize(copy), expected.size) << expected.vt;
+        EXPECT_EQ(copy->fFeatures, expected.features) << expected.vt;
+        VARTYPE vt = VT_EMPTY;
+        EXPECT_EQ(SafeArrayGetVartype(copy, &vt), S_OK);
+        EXPECT_EQ(vt, expected.vt);
+        EXPECT_EQ(SafeArrayDestroy(copy), S_OK);
+        EXPECT_EQ(SafeArrayDestroy(array), S_OK);
+    }
+
+    SAFEARRAY* array = nullptr;
+    ASSERT_EQ(SafeArrayAllocDescriptorEx(VT_BSTR, 1, &array), S_OK);
+    EXPECT_EQ(reinterpret_cast<DWORD*>(array)[-1], DWORD{VT_BSTR});
+    SafeArrayDestroyDescriptor(array);
+    ASSERT_EQ(SafeArrayAllocDescriptorEx(VT_DISPATCH, 1, &array), S_OK);
+    EXPECT_TRUE(IsEqualIID(reinterpret_cast<GUID*>(array)[-1], IID_IDispatch));
+    VARTYPE vt = VT_EMPTY;
+    EXPECT_EQ(SafeArrayGetVartype(array, &vt), S_OK);
+    EXPECT_EQ(vt, VT_UNKNOWN) << "without FADF_DISPATCH an interface array reads as IUnknown";
+    SafeArrayDestroyDescriptor(array);
+    ASSERT_EQ(SafeArrayAllocDescriptor(1, &array), S_OK);
+    EXPECT_EQ(SafeArrayGetVartype(array, &vt), E_INVALIDARG);
+    SafeArrayDestroyDescriptor(array);
+}
+
 TEST(SafeArray, WhatCannotBeStoredOrCountedIsRefused) {
     SAFEARRAYBOUND bound = {1, 0};
     const VARTYPE unstorable[] = {VT_EMPTY, VT_NULL, 15, VT_VOID, VT_HRESULT, VT_LPSTR, 0xFFFF};

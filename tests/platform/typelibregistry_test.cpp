@@ -149,4 +149,15 @@ TEST_F(TypeLibRegistry, UnregisteringOneVersionKeepsTheOthers) {
     EXPECT_TRUE(RegistryKeyExists(other)) << "another version stays, and with it the library key";
 }
 
+TEST_F(TypeLibRegistry, LoadingCanRegister) {
+    ITypeLib* library = nullptr;
+    ASSERT_EQ(LoadTypeLibEx(Wide(BuiltLibraryPath("utils")).c_str(), REGKIND_NONE, &library), S_OK);
+    library->Release();
+    EXPECT_FALSE(RegistryKeyExists(utilsKey));
+    ASSERT_EQ(LoadTypeLibEx(Wide(BuiltLibraryPath("utils")).c_str(), REGKIND_REGISTER, &library),
+              S_OK);
+    library->Release();
+    EXPECT_EQ(RegistryString(std::string(utilsKey) + "\\1.0\\0\\win32"), BuiltLibraryPath("utils"));
+}
+
 } // namespace
