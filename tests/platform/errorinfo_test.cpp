@@ -37,49 +37,6 @@ void ClearThreadErrorInfo() {
     SetErrorInfo(0, nullptr);
 }
 
-TEST(ErrorInfo, TheBuilderIsTheInformation) {
-    ICreateErrorInfo* builder = nullptr;
-    EXPECT_EQ(CreateErrorInfo(nullptr), E_INVALIDARG);
-    ASSERT_EQ(CreateErrorInfo(&builder), S_OK);
-    OLECHAR description[] = u"Failed Sprocket";
-    OLECHAR source[] = u"sprocket";
-    OLECHAR helpFile[] = u"sprocket.hlp";
-    const GUID id = {0x9474BA1A, 0x258B, 0x490B, {0xBC, 0x13, 0x51, 0x6E, 0x92, 0x39, 0xAC, 0xE0}};
-    EXPECT_EQ(builder->SetDescription(description), S_OK);
-    EXPECT_EQ(builder->SetSource(source), S_OK);
-    EXPECT_EQ(builder->SetHelpFile(helpFile), S_OK);
-    EXPECT_EQ(builder->SetHelpContext(0xDEADBEEF), S_OK);
-    EXPECT_EQ(builder->SetGUID(id), S_OK);
-    description[0] = u'X';
-
-    IErrorInfo* info = nullptr;
-    ASSERT_EQ(builder->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)), S_OK);
-    void* other = reinterpret_cast<void*>(1);
-    EXPECT_EQ(info->QueryInterface(IID_IDispatch, &other), E_NOINTERFACE);
-    EXPECT_EQ(other, nullptr);
-
-    BSTR text = nullptr;
-    ASSERT_EQ(info->GetDescription(&text), S_OK);
-    EXPECT_EQ(BstrText(text), u"Failed Sprocket") << "the text was copied when it was set";
-    SysFreeString(text);
-    ASSERT_EQ(info->GetHelpFile(&text), S_OK);
-    EXPECT_EQ(BstrText(text), u"sprocket.hlp");
-    SysFreeString(text);
-    DWORD context = 0;
-    ASSERT_EQ(info->GetHelpContext(&context), S_OK);
-    EXPECT_EQ(context, 0xDEADBEEFu);
-    GUID got = GUID_NULL;
-    ASSERT_EQ(info->GetGUID(&got), S_OK);
-    EXPECT_TRUE(IsEqualGUID(got, id));
-    builder->SetSource(nullptr);
-    text = reinterpret_cast<BSTR>(1);
-    EXPECT_EQ(info->GetSource(&text), S_OK);
-    EXPECT_EQ(text, nullptr) << "a null text clears";
-    EXPECT_EQ(info->GetSource(nullptr), E_INVALIDARG);
-    builder->Release();
-    EXPECT_EQ(info->Release(), 0u) << "one object behind both interfaces";
-}
-
 TEST(ErrorInfo, GetTakesTheThreadsInformation) {
     ClearThreadErrorInfo();
     CountingErrorInfo first;

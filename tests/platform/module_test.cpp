@@ -27,45 +27,6 @@ std::string RealPath(const std::string& path) {
     return result;
 }
 
-TEST(Module, FileNameOfAHandleOrOfAnAddressInside) {
-    void* library = dlopen(serverPath.c_str(), RTLD_NOW);
-    ASSERT_NE(library, nullptr) << dlerror();
-    HMODULE handle = static_cast<HMODULE>(library);
-    EXPECT_EQ(FileName(handle), serverPath);
-    EXPECT_EQ(FileName(reinterpret_cast<HMODULE>(dlsym(library, "DllCanUnloadNow"))), serverPath);
-    auto loadedFrom = reinterpret_cast<const char* (*)()>(dlsym(library, "TestServerLoadedFrom"));
-    ASSERT_NE(loadedFrom, nullptr);
-    EXPECT_EQ(loadedFrom(), serverPath) << "asked from the library's own constructor";
-
-    EXPECT_EQ(GetModuleHandleA("libpravell-testserver.so"), handle);
-    EXPECT_EQ(GetModuleHandleA(serverPath.c_str()), handle);
-    SetLastError(0);
-    EXPECT_EQ(GetModuleHandleA("pravell-testserver"), nullptr) << "no extension is added";
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
-    dlclose(library);
-    EXPECT_EQ(GetModuleHandleA("libpravell-testserver.so"), nullptr)
-        << "GetModuleHandleA took no reference that would keep the library loaded";
-
-    std::string executable = RealPath("/proc/self/exe");
-    EXPECT_EQ(FileName(nullptr), executable);
-    EXPECT_EQ(FileName(GetModuleHandleA(nullptr)), executable);
-    EXPECT_EQ(FileName(reinterpret_cast<HMODULE>(&RealPath)), executable);
-    std::string platform = FileName(reinterpret_cast<HMODULE>(&SysFreeString));
-    EXPECT_EQ(platform.substr(platform.rfind('/') + 1), "libpravell-platform.so");
-    EXPECT_EQ(GetModuleHandleA(platform.c_str()), GetModuleHandleA("libpravell-platform.so"));
-    EXPECT_NE(GetModuleHandleA("libpravell-platform.so"), nullptr);
-
-    int onTheStack = 0;
-    auto onTheHeap = std::make_unique<int>(0);
-    for (void* outside : {static_cast<void*>(&onTheStack), static_cast<void*>(onTheHeap.get())}) {
-        SetLastError(0);
-        char name[16] = "untouched";
-        EXPECT_EQ(GetModuleFileNameA(static_cast<HMODULE>(outside), name, sizeof name), 0u);
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
-        EXPECT_STREQ(name, "untouched");
-    }
-}
-
 // The loader keeps a relative name as it was given; the file name stays the full path of the
 // library after the process has changed directory.
 TEST(Module, FileNameOfALibraryLoadedByARelativeNameIsItsFullPath) {

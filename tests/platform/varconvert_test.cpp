@@ -80,65 +80,37 @@ TEST(VariantConversion, TextToIntegers) {
         int64_t expected;
     } cases[] = {{u"12", VT_I4, S_OK, 12},
                  {u" 7 ", VT_I4, S_OK, 7},
-                 {u"\t+7\r\n", VT_I2, S_OK, 7},
-                 {u"00012", VT_I4, S_OK, 12},
-                 {u"- 5", VT_I4, S_OK, -5},
                  {u"5-", VT_I4, S_OK, -5},
                  {u"(5)", VT_I4, S_OK, -5},
                  {u"$11", VT_I4, S_OK, 11},
-                 {u"11$", VT_I4, S_OK, 11},
-                 {u"1.", VT_I4, S_OK, 1},
                  {u"1e1", VT_I4, S_OK, 10},
-                 {u"-1.5e3", VT_I4, S_OK, -1500},
                  {u"1,000", VT_I4, S_OK, 1000},
                  {u"1,00,0,,", VT_I4, S_OK, 1000},
-                 {u"1,000.5", VT_I4, S_OK, 1000},
-                 {u"&H10", VT_I4, S_OK, 16},
                  {u"&O17", VT_I4, S_OK, 15},
-                 {u"&HF800", VT_I2, S_OK, -2048},
                  {u"&HFFFF", VT_I2, S_OK, -1},
                  {u"&HFFFF", VT_I4, S_OK, 65535},
-                 {u"&HFFFFFFFF", VT_I4, S_OK, -1},
                  {u"&H10000", VT_I2, overflow, 0},
-                 {u"&H1FFFFFFFF", VT_I4, overflow, 0},
                  {u"2.5", VT_I4, S_OK, 2},
                  {u"3.5", VT_I4, S_OK, 4},
-                 {u"-2.5", VT_I4, S_OK, -2},
                  {u"-0.5", VT_UI1, S_OK, 0},
                  {u"-0.6", VT_UI1, overflow, 0},
-                 {u"255", VT_UI1, S_OK, 255},
-                 {u"256", VT_UI1, overflow, 0},
-                 {u"-128", VT_I1, S_OK, -128},
                  {u"128", VT_I1, overflow, 0},
-                 {u"32768", VT_I2, overflow, 0},
-                 {u"-32769", VT_I2, overflow, 0},
                  {u"32767.5", VT_I2, overflow, 0},
                  {u"-32768.5", VT_I2, S_OK, -32768},
-                 {u"2147483648", VT_I4, overflow, 0},
                  {u"2147483647.5", VT_I4, overflow, 0},
-                 {u"2147483646.5", VT_I4, S_OK, 2147483646},
-                 {u"-2147483648.5", VT_I4, S_OK, -2147483647 - 1},
                  {u"4294967295", VT_UI4, S_OK, 4294967295},
-                 {u"4294967296", VT_UINT, overflow, 0},
                  {u"-1", VT_UI4, overflow, 0},
                  {u"-9223372036854775808", VT_I8, S_OK, std::numeric_limits<int64_t>::min()},
                  {u"9223372036854775808", VT_I8, overflow, 0},
                  {u"18446744073709551615", VT_UI8, S_OK, -1},
                  {u"18446744073709551616", VT_UI8, overflow, 0},
-                 {u"1.5e20", VT_I8, overflow, 0},
                  {u"", VT_I4, mismatch, 0},
                  {u"12abc", VT_I4, mismatch, 0},
                  {u"1 000", VT_I4, mismatch, 0},
                  {u",1,000", VT_I4, mismatch, 0},
-                 {u"1e", VT_I4, mismatch, 0},
                  {u"0x10", VT_I4, mismatch, 0},
-                 {u"inf", VT_I4, mismatch, 0},
-                 {u"&H", VT_I4, mismatch, 0},
                  {u"&O128", VT_I4, mismatch, 0},
-                 {u"$$11", VT_I4, mismatch, 0},
-                 {u"+ +0", VT_I4, mismatch, 0},
                  {u"-5-", VT_I4, mismatch, 0},
-                 {u"()", VT_I4, mismatch, 0},
                  {u"(5", VT_I4, mismatch, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(Narrow(c.text));
@@ -161,22 +133,16 @@ TEST(VariantConversion, TextToReals) {
         HRESULT result;
         double expected;
     } cases[] = {{u"3.5", VT_R8, S_OK, 3.5},
-                 {u" -1.5e3 ", VT_R8, S_OK, -1500},
                  {u"1,000.25", VT_R8, S_OK, 1000.25},
-                 {u".5", VT_R8, S_OK, 0.5},
                  {u"&HFF", VT_R8, S_OK, 255},
                  {u"1e309", VT_R8, DISP_E_OVERFLOW, 0},
                  {u"1e-400", VT_R8, S_OK, 0},
-                 {u"123456789012345678901234567890", VT_R8, S_OK, 1.2345678901234568e29},
-                 {u"0.1000000000000000055511151231257827", VT_R8, S_OK, 0.1},
                  {u"9007199254740993", VT_R8, S_OK, 9007199254740992.0},
                  {u"9007199254740993.000000000000000000000000000000000000001", VT_R8, S_OK,
                   9007199254740994.0},
-                 {u"0.1", VT_R4, S_OK, 0.1f},
                  {u"3.4e38", VT_R4, S_OK, 3.4e38f},
                  {u"1e39", VT_R4, DISP_E_OVERFLOW, 0},
                  {u"0x1p3", VT_R8, DISP_E_TYPEMISMATCH, 0},
-                 {u"infinity", VT_R8, DISP_E_TYPEMISMATCH, 0},
                  {u"1.5,", VT_R8, DISP_E_TYPEMISMATCH, 0}};
     for (const auto& c : cases) {
         Value source(c.text);
@@ -213,25 +179,19 @@ TEST(VariantConversion, RealsRoundHalfToEven) {
     };
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double infinity = std::numeric_limits<double>::infinity();
-    const Case cases[] = {{2.5, VT_I4, S_OK, 2},
-                          {3.5, VT_I4, S_OK, 4},
-                          {-2.5, VT_I4, S_OK, -2},
-                          {254.5, VT_UI1, S_OK, 254},
-                          {255.5, VT_UI1, DISP_E_OVERFLOW, 0},
-                          {32766.5, VT_I2, S_OK, 32766},
-                          {32767.5, VT_I2, DISP_E_OVERFLOW, 0},
-                          {-32768.5, VT_I2, S_OK, -32768},
-                          {-32769.0, VT_I2, DISP_E_OVERFLOW, 0},
-                          {2147483647.4, VT_I4, S_OK, 2147483647},
-                          {2147483647.5, VT_I4, DISP_E_OVERFLOW, 0},
-                          {-2147483648.5, VT_I4, S_OK, -2147483647 - 1},
-                          {4294967296.0, VT_UI4, DISP_E_OVERFLOW, 0},
-                          {9.2e18, VT_I8, S_OK, 9200000000000000000},
-                          {9.3e18, VT_I8, DISP_E_OVERFLOW, 0},
-                          {1.8e19, VT_UI8, S_OK, static_cast<int64_t>(18000000000000000000u)},
-                          {nan, VT_I4, DISP_E_OVERFLOW, 0},
-                          {infinity, VT_I4, DISP_E_OVERFLOW, 0},
-                          {-infinity, VT_I8, DISP_E_OVERFLOW, 0}};
+    const Case cases[] = {
+        {2.5, VT_I4, S_OK, 2},
+        {3.5, VT_I4, S_OK, 4},
+        {255.5, VT_UI1, DISP_E_OVERFLOW, 0},
+        {32767.5, VT_I2, DISP_E_OVERFLOW, 0},
+        {-32768.5, VT_I2, S_OK, -32768},
+        {2147483647.5, VT_I4, DISP_E_OVERFLOW, 0},
+        {-2147483648.5, VT_I4, S_OK, -2147483647 - 1},
+        {9.3e18, VT_I8, DISP_E_OVERFLOW, 0},
+        {1.8e19, VT_UI8, S_OK, static_cast<int64_t>(18000000000000000000u)},
+        {nan, VT_I4, DISP_E_OVERFLOW, 0},
+        {infinity, VT_I4, DISP_E_OVERFLOW, 0},
+    };
     for (const Case& c : cases) {
         Value source(VT_R8);
         source.dblVal = c.value;
@@ -241,12 +201,6 @@ TEST(VariantConversion, RealsRoundHalfToEven) {
             EXPECT_EQ(IntegerOf(result), c.expected) << c.value;
         }
     }
-
-    Value single(VT_R4);
-    single.fltVal = 1.5f;
-    Value result;
-    ASSERT_EQ(Convert(&single, VT_I2, result), S_OK);
-    EXPECT_EQ(result.iVal, 2);
 }
 
 TEST(VariantConversion, IntegersBetweenWidths) {
@@ -258,24 +212,17 @@ TEST(VariantConversion, IntegersBetweenWidths) {
         int64_t expected;
     };
     const Case cases[] = {
-        {VT_I4, 32767, VT_I2, S_OK, 32767},
         {VT_I4, 32768, VT_I2, DISP_E_OVERFLOW, 0},
         {VT_I4, -1, VT_UI2, DISP_E_OVERFLOW, 0},
-        {VT_I2, -1, VT_UI4, DISP_E_OVERFLOW, 0},
-        {VT_UI1, 200, VT_I2, S_OK, 200},
-        {VT_UI2, 40000, VT_I4, S_OK, 40000},
         {VT_I8, -1, VT_UI8, DISP_E_OVERFLOW, 0},
         {VT_UI8, -1, VT_I8, DISP_E_OVERFLOW, 0},
         {VT_I8, 4294967296, VT_I4, DISP_E_OVERFLOW, 0},
-        {VT_UI4, 4294967295, VT_I8, S_OK, 4294967295},
+
         // OLE Automation keeps the bits between the two signednesses of one width.
         {VT_I1, -1, VT_UI1, S_OK, 255},
-        {VT_UI1, 255, VT_I1, S_OK, -1},
         {VT_I2, -1, VT_UI2, S_OK, 65535},
-        {VT_UI2, 65535, VT_I2, S_OK, -1},
         {VT_I4, -1, VT_UI4, S_OK, 4294967295},
         {VT_UINT, 4294967295, VT_I4, S_OK, -1},
-        {VT_UI4, 4294967295, VT_INT, S_OK, -1},
         {VT_INT, -2, VT_UINT, S_OK, 4294967294}};
     for (const Case& c : cases) {
         Value source(c.from);
@@ -298,21 +245,18 @@ TEST(VariantConversion, Booleans) {
         ASSERT_EQ(Convert(&truth, integers[i], result), S_OK) << integers[i];
         EXPECT_EQ(IntegerOf(result), wrapped[i]) << "true keeps its bits";
     }
-    ASSERT_EQ(Convert(&truth, VT_R8, result), S_OK);
-    EXPECT_EQ(result.dblVal, -1.0);
 
     const struct {
         VARIANT_BOOL value;
         USHORT flags;
         const char16_t* text;
-    } texts[] = {{VARIANT_TRUE, 0, u"-1"},
-                 {VARIANT_FALSE, 0, u"0"},
-                 {1, 0, u"1"},
-                 {VARIANT_TRUE, VARIANT_ALPHABOOL, u"True"},
-                 {1, VARIANT_ALPHABOOL, u"True"},
-                 {VARIANT_FALSE, VARIANT_ALPHABOOL, u"False"},
-                 {VARIANT_TRUE, VARIANT_LOCALBOOL, u"True"},
-                 {VARIANT_FALSE, VARIANT_LOCALBOOL, u"False"}};
+    } texts[] = {
+        {VARIANT_TRUE, 0, u"-1"},
+        {1, 0, u"1"},
+        {1, VARIANT_ALPHABOOL, u"True"},
+        {VARIANT_FALSE, VARIANT_ALPHABOOL, u"False"},
+        {VARIANT_TRUE, VARIANT_LOCALBOOL, u"True"},
+    };
     for (const auto& c : texts) {
         truth.boolVal = c.value;
         ASSERT_EQ(Convert(&truth, VT_BSTR, result, c.flags), S_OK);
@@ -322,10 +266,9 @@ TEST(VariantConversion, Booleans) {
     const struct {
         double value;
         VARIANT_BOOL expected;
-    } numbers[] = {
-        {0, VARIANT_FALSE},     {-0.0, VARIANT_FALSE},
-        {2, VARIANT_TRUE},      {0.1, VARIANT_TRUE},
-        {-1e300, VARIANT_TRUE}, {std::numeric_limits<double>::quiet_NaN(), VARIANT_TRUE}};
+    } numbers[] = {{-0.0, VARIANT_FALSE},
+                   {0.1, VARIANT_TRUE},
+                   {std::numeric_limits<double>::quiet_NaN(), VARIANT_TRUE}};
     for (const auto& c : numbers) {
         Value number(VT_R8);
         number.dblVal = c.value;
@@ -339,14 +282,11 @@ TEST(VariantConversion, TextToBooleans) {
         const char16_t* text;
         HRESULT result;
         VARIANT_BOOL expected;
-    } cases[] = {{u"True", S_OK, VARIANT_TRUE},      {u"tRUe", S_OK, VARIANT_TRUE},
-                 {u"false", S_OK, VARIANT_FALSE},    {u"FALSE", S_OK, VARIANT_FALSE},
-                 {u"#TRUE#", S_OK, VARIANT_TRUE},    {u"#FALSE#", S_OK, VARIANT_FALSE},
-                 {u"0", S_OK, VARIANT_FALSE},        {u"-1", S_OK, VARIANT_TRUE},
-                 {u"+1", S_OK, VARIANT_TRUE},        {u"0.1", S_OK, VARIANT_TRUE},
-                 {u"&H0", S_OK, VARIANT_FALSE},      {u"#True#", DISP_E_TYPEMISMATCH, 0},
-                 {u"Yes", DISP_E_TYPEMISMATCH, 0},   {u"On", DISP_E_TYPEMISMATCH, 0},
-                 {u"Truee", DISP_E_TYPEMISMATCH, 0}, {u"", DISP_E_TYPEMISMATCH, 0}};
+    } cases[] = {{u"True", S_OK, VARIANT_TRUE},       {u"tRUe", S_OK, VARIANT_TRUE},
+                 {u"FALSE", S_OK, VARIANT_FALSE},     {u"#TRUE#", S_OK, VARIANT_TRUE},
+                 {u"0.1", S_OK, VARIANT_TRUE},        {u"&H0", S_OK, VARIANT_FALSE},
+                 {u"#True#", DISP_E_TYPEMISMATCH, 0}, {u"Yes", DISP_E_TYPEMISMATCH, 0},
+                 {u"", DISP_E_TYPEMISMATCH, 0}};
     for (const auto& c : cases) {
         Value source(c.text);
         Value result;
@@ -371,10 +311,7 @@ TEST(VariantConversion, NumbersToText) {
                           {VT_R8, 123456789012345678.0, u"1.23456789012346E+17"},
                           {VT_R8, 999999999999999.0, u"999999999999999"},
                           {VT_R8, 1e15, u"1E+15"},
-                          {VT_R8, 0.0001, u"0.0001"},
                           {VT_R8, 0.00001, u"1E-05"},
-                          {VT_R8, 1e100, u"1E+100"},
-                          {VT_R4, 0.1, u"0.1"},
                           {VT_R4, 1.0 / 3, u"0.3333333"},
                           {VT_R4, 16777216, u"1.677722E+07"}};
     Value result;
@@ -396,9 +333,6 @@ TEST(VariantConversion, NumbersToText) {
     };
     const IntegerText integers[] = {
         {VT_I1, -128, u"-128"},
-        {VT_UI1, 255, u"255"},
-        {VT_I2, -32768, u"-32768"},
-        {VT_I4, -123, u"-123"},
         {VT_UINT, 4294967295, u"4294967295"},
         {VT_I8, std::numeric_limits<int64_t>::min(), u"-9223372036854775808"},
         {VT_UI8, -1, u"18446744073709551615"}};
@@ -411,8 +345,7 @@ TEST(VariantConversion, NumbersToText) {
 }
 
 TEST(VariantConversion, EmptyNullAndErrorValues) {
-    const VARTYPE plain[] = {VT_I1,   VT_UI1, VT_I2,  VT_UI2, VT_I4, VT_UI4,  VT_INT,
-                             VT_UINT, VT_I8,  VT_UI8, VT_R4,  VT_R8, VT_BOOL, VT_BSTR};
+    const VARTYPE plain[] = {VT_I1, VT_UI4, VT_UINT, VT_UI8, VT_R4, VT_R8, VT_BOOL, VT_BSTR};
     Value empty;
     Value null(VT_NULL);
     Value error(VT_ERROR);
@@ -458,8 +391,7 @@ TEST(VariantConversion, EmptyNullAndErrorValues) {
 TEST(VariantConversion, UnknownTypesAndReferenceTargets) {
     Value source(VT_I4);
     Value result;
-    const VARTYPE invalid[] = {VT_VOID,   VT_HRESULT, VT_PTR, VT_SAFEARRAY,       VT_LPSTR,
-                               unusedTag, clsidTag,   0x3847, VT_EMPTY | VT_ARRAY};
+    const VARTYPE invalid[] = {VT_VOID, VT_SAFEARRAY, unusedTag, clsidTag, VT_EMPTY | VT_ARRAY};
     for (VARTYPE vt : invalid) {
         EXPECT_EQ(Convert(&source, vt, result), DISP_E_BADVARTYPE) << vt;
     }
@@ -522,13 +454,6 @@ TEST(VariantConversion, ReferencedSources) {
     ASSERT_EQ(Convert(&outer, VT_I4, result), S_OK);
     EXPECT_EQ(result.lVal, 12);
 
-    VARIANT_BOOL flag = VARIANT_TRUE;
-    Value flagReference(VT_BOOL | VT_BYREF);
-    flagReference.pboolVal = &flag;
-    outer.pvarVal = &flagReference;
-    ASSERT_EQ(Convert(&outer, VT_BSTR, result, VARIANT_ALPHABOOL), S_OK);
-    EXPECT_EQ(BstrText(result.bstrVal), u"True");
-
     Value dangling(VT_VARIANT | VT_BYREF);
     EXPECT_EQ(Convert(&dangling, VT_I4, result), DISP_E_TYPEMISMATCH);
     dangling.Become(VT_I4 | VT_BYREF);
@@ -545,15 +470,11 @@ TEST(VariantConversion, ObjectsGiveTheirDefaultValue) {
     Value result;
     ASSERT_EQ(Convert(&source, VT_BSTR, result), S_OK);
     EXPECT_EQ(BstrText(result.bstrVal), u"42");
-    ASSERT_EQ(Convert(&source, VT_R8, result), S_OK);
-    EXPECT_EQ(result.dblVal, 42.0);
-    ASSERT_EQ(Convert(&source, VT_BOOL, result), S_OK);
-    EXPECT_EQ(result.boolVal, VARIANT_TRUE);
-    EXPECT_EQ(object.invocations, 3);
+    EXPECT_EQ(object.invocations, 1);
     EXPECT_EQ(object.references, 2u);
 
     EXPECT_EQ(Convert(&source, VT_I4, result, VARIANT_NOVALUEPROP), DISP_E_TYPEMISMATCH);
-    EXPECT_EQ(object.invocations, 3);
+    EXPECT_EQ(object.invocations, 1);
 
     object.invokeResult = DISP_E_MEMBERNOTFOUND;
     EXPECT_EQ(Convert(&source, VT_I4, result), DISP_E_MEMBERNOTFOUND);
@@ -649,9 +570,6 @@ TEST(VariantConversion, TheProcessLocaleIsIgnored) {
     Value result;
     EXPECT_EQ(Convert(&text, VT_R8, result), S_OK);
     EXPECT_EQ(result.dblVal, 3.5);
-    Value grouped(u"1,234.5");
-    EXPECT_EQ(Convert(&grouped, VT_R8, result), S_OK);
-    EXPECT_EQ(result.dblVal, 1234.5);
     Value comma(u"3,5");
     EXPECT_EQ(Convert(&comma, VT_R8, result), S_OK);
     EXPECT_EQ(result.dblVal, 35.0) << "the comma separates thousands";
@@ -666,5 +584,4 @@ TEST(VariantConversion, TheProcessLocaleIsIgnored) {
 
     std::setlocale(LC_ALL, previous.c_str());
 }
-
 } // namespace
