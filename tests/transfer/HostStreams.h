@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/com.h"
+#include "platform/countingobject.h"
 #include "pravell_idl.h"
 
 #include <gtest/gtest.h>
@@ -105,7 +106,6 @@ public:
     LONG lastLower = -1;
     LONG lastUpper = -1;
     LONG unread = 0;
-    ULONG references = 1;
 
 private:
     static HRESULT Store(VARIANT* data, VARTYPE type, const std::string& bytes) {
@@ -124,7 +124,7 @@ private:
 };
 
 // A compiled host's stream: answers IDispatchDataTransfer and is called through its table.
-class EarlyStream final : public IDispatchDataTransfer, public StreamState {
+class EarlyStream final : public CountedDispatch<IDispatchDataTransfer>, public StreamState {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
         if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IDispatchDataTransfer) {
@@ -135,10 +135,6 @@ public:
         *object = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
         ADD_FAILURE() << "an object with the interface is not called by name";
         return E_NOTIMPL;
@@ -157,7 +153,7 @@ public:
 // A script's stream: only IDispatch, members Write (1), Read (2) and Unread (3) by name.
 // With `readIntoArgument` its Read takes a second, by-reference argument for the bytes and,
 // as a script engine does, refuses a call with any other number of arguments.
-class ScriptStream final : public IDispatch, public StreamState {
+class ScriptStream final : public CountedDispatch<IDispatch>, public StreamState {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
         if (riid == IID_IUnknown || riid == IID_IDispatch) {
@@ -168,10 +164,6 @@ public:
         *object = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID,
                                             DISPID* ids) override {
         static const char16_t* const members[] = {u"write", u"read", u"unread"};
