@@ -70,6 +70,20 @@ HRESULT HandOut(const Text& text, BSTR* out) {
     return S_OK;
 }
 
+// The name or the value of the attribute at `index`; an index outside the collection is the
+// caller's mistake, not a programming error.
+HRESULT HandOutAttributePart(const XMLNode* node, LONG index,
+                             const Text& (TaggedAttributes::*part)(LONG) const, BSTR* out) {
+    if (node == nullptr || out == nullptr) {
+        return E_FAIL;
+    }
+    const TaggedAttributes& attributes = node->Attributes();
+    if (index < 0 || index >= attributes.Count()) {
+        return E_INVALIDARG;
+    }
+    return HandOut((attributes.*part)(index), out);
+}
+
 HRESULT HandOut(XMLNode* target, IDispatchXMLModelNode** out) {
     *out = target == nullptr ? nullptr : target->GetWrapper();
     return S_OK;
@@ -238,27 +252,13 @@ HRESULT HDispatchXMLNode::GetChild(VARIANT* key, IDispatchXMLModelNode** child) 
 }
 
 HRESULT HDispatchXMLNode::GetAttributeValue(LONG index, BSTR* value) {
-    return GuardCall([&] {
-        if (node == nullptr || value == nullptr) {
-            return E_FAIL;
-        }
-        if (index < 0 || index >= node->Attributes().Count()) {
-            return E_INVALIDARG;
-        }
-        return HandOut(node->Attributes().ValueAt(index), value);
-    });
+    return GuardCall(
+        [&] { return HandOutAttributePart(node, index, &TaggedAttributes::ValueAt, value); });
 }
 
 HRESULT HDispatchXMLNode::GetAttributeName(LONG index, BSTR* name) {
-    return GuardCall([&] {
-        if (node == nullptr || name == nullptr) {
-            return E_FAIL;
-        }
-        if (index < 0 || index >= node->Attributes().Count()) {
-            return E_INVALIDARG;
-        }
-        return HandOut(node->Attributes().NameAt(index), name);
-    });
+    return GuardCall(
+        [&] { return HandOutAttributePart(node, index, &TaggedAttributes::NameAt, name); });
 }
 
 HRESULT HDispatchXMLNode::GetAttributeByName(BSTR name, BSTR* value) {
