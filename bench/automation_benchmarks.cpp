@@ -6,9 +6,9 @@
 // Usage: automation_benchmarks --document=FILE --scratch=DIR [benchmark options]
 #include "FileBytes.h"
 #include "model/HExternalXMLModel.h"
-#include "parser/ParseEngine.h"
 #include "platform/com.h"
 #include "pravell_idl.h"
+#include "streaming/ParseEngine.h"
 
 #include <benchmark/benchmark.h>
 #include <expat.h>

@@ -1,8 +1,8 @@
 #include "model/HDispatchXMLModel.h"
 
+#include "dispatch/GuardCall.h"
 #include "errors/RaiseErrorInfo.h"
 #include "model/HDispatchXMLNode.h"
-#include "server/GuardCall.h"
 #include "text/Text.h"
 #include "transfer/ProxyDataTransfer.h"
 

@@ -8,13 +8,13 @@
 // alive and are detached when it goes.
 #pragma once
 
+#include "dispatch/CountedObject.h"
+#include "dispatch/DispatchClassInfo.h"
+#include "dispatch/DispatchObject.h"
 #include "errors/HDispatchSupportErrorInfo.h"
 #include "model/XMLModel.h"
 #include "platform/com.h"
 #include "pravell_idl.h"
-#include "server/CountedObject.h"
-#include "server/DispatchClassInfo.h"
-#include "server/DispatchObject.h"
 
 #include <memory>
 

@@ -1,9 +1,9 @@
 #include "model/HDispatchXMLNode.h"
 
+#include "dispatch/GuardCall.h"
 #include "model/XMLModel.h"
 #include "model/XMLNode.h"
 #include "output/XMLWriter.h"
-#include "server/GuardCall.h"
 #include "text/Text.h"
 #include "transfer/ProxyDataTransfer.h"
 

@@ -10,12 +10,12 @@
 // Operations record no error text: the status code is the only report.
 #pragma once
 
+#include "dispatch/CountedObject.h"
+#include "dispatch/DispatchClassInfo.h"
+#include "dispatch/DispatchObject.h"
 #include "errors/HDispatchSupportErrorInfo.h"
 #include "platform/com.h"
 #include "pravell_idl.h"
-#include "server/CountedObject.h"
-#include "server/DispatchClassInfo.h"
-#include "server/DispatchObject.h"
 
 namespace Ostrel {
 

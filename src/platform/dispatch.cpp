@@ -1,6 +1,6 @@
 #include "platform/dispatch.h"
 
-#include "platform/dispatch_call.h"
+#include "platform/dispatchcall.h"
 #include "platform/errorinfo.h"
 #include "platform/typeinfo.h"
 #include "platform/variant.h"

@@ -1,7 +1,7 @@
 // The four entry points of the in-process server, the only functions the library exports.
+#include "dispatch/CountedObject.h"
+#include "dispatch/GuardCall.h"
 #include "server/COMFactory.h"
-#include "server/CountedObject.h"
-#include "server/GuardCall.h"
 #include "server/PravellServer.h"
 #include "server/ServerRegistration.h"
 

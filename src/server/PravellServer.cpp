@@ -1,9 +1,9 @@
 #include "server/PravellServer.h"
 
+#include "dispatch/DispatchClassInfo.h"
 #include "model/HExternalXMLModel.h"
-#include "parser/HExternalXMLParser.h"
 #include "pravell_idl.h"
-#include "server/DispatchClassInfo.h"
+#include "streaming/HExternalXMLParser.h"
 #include "utils_idl.h"
 
 #include <new>

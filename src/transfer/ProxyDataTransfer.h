@@ -13,9 +13,9 @@
 // exactly what it asked for, and cutting the host's bytes would lose data silently.
 #pragma once
 
+#include "dispatch/NamedDispatch.h"
 #include "platform/com.h"
 #include "pravell_idl.h"
-#include "server/NamedDispatch.h"
 #include "transfer/IDataTransfer.h"
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 #include "model/XMLModel.h"
-#include "text/TextTestSupport.h"
+#include "support/TextTestSupport.h"
 
 #include <gtest/gtest.h>
 

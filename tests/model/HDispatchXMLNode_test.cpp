@@ -1,8 +1,8 @@
 #include "ModelTestSupport.h"
-#include "server/CountedObject.h"
+#include "dispatch/CountedObject.h"
 #include "support/AutomationTest.h"
+#include "support/HostStreams.h"
 #include "support/LateBinding.h"
-#include "transfer/HostStreams.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include "model/XMLModel.h"
 #include "support/LateBinding.h"
-#include "text/TextTestSupport.h"
+#include "support/TextTestSupport.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
 #include "ModelTestSupport.h"
 #include "model/XMLModel.h"
-#include "platform/testsupport.h"
-#include "transfer/FileTestSupport.h"
+#include "support/FileTestSupport.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "platform/com.h"
+#include "support/TestSupport.h"
 #include "testserver.h"
-#include "testsupport.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>

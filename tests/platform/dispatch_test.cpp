@@ -1,8 +1,8 @@
 #include "dispatch_test_idl.h"
 #include "platform/com.h"
-#include "platform/countingobject.h"
-#include "testsupport.h"
-#include "typelibsupport.h"
+#include "support/CountingObject.h"
+#include "support/TestSupport.h"
+#include "support/TypeLibSupport.h"
 
 #include <gtest/gtest.h>
 

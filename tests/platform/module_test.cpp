@@ -1,5 +1,5 @@
 #include "platform/com.h"
-#include "testsupport.h"
+#include "support/TestSupport.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "platform/com.h"
-#include "platform/countingobject.h"
-#include "testsupport.h"
+#include "support/CountingObject.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "platform/com.h"
 #include "pravell_idl.h"
+#include "support/TypeLibSupport.h"
 #include "typelib_test_idl.h"
-#include "typelibsupport.h"
 #include "utils_idl.h"
 
 #include <gtest/gtest.h>

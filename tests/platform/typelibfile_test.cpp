@@ -1,6 +1,6 @@
 #include "platform/com.h"
-#include "testsupport.h"
-#include "typelibsupport.h"
+#include "support/TestSupport.h"
+#include "support/TypeLibSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "platform/com.h"
 #include "pravell_idl.h"
-#include "testsupport.h"
-#include "typelibsupport.h"
+#include "support/TestSupport.h"
+#include "support/TypeLibSupport.h"
 #include "utils_idl.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "platform/testsupport.h"
 #include "pravell_idl.h"
 #include "server/ServerRegistration.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "support/AutomationTest.h"
 
-#include "platform/typelibsupport.h"
-#include "server/CountedObject.h"
-#include "server/DispatchClassInfo.h"
+#include "dispatch/CountedObject.h"
+#include "dispatch/DispatchClassInfo.h"
+#include "support/TypeLibSupport.h"
 
 namespace Ostrel::Testing {
 

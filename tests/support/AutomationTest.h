@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/com.h"
-#include "platform/testsupport.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "support/LateBinding.h"
 
-#include "platform/typelibsupport.h"
+#include "support/TypeLibSupport.h"
 
 #include <gtest/gtest.h>
 

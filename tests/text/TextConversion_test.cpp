@@ -1,6 +1,6 @@
+#include "support/TextTestSupport.h"
 #include "text/ScratchBuffers.h"
 #include "text/Text.h"
-#include "text/TextTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
+#include "support/TextTestSupport.h"
 #include "text/GrowableArray.h"
 #include "text/TextList.h"
-#include "text/TextTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // Drives texts through every kind of storage (private, shared, tails, scratch-backed
 // conversions, Format results, adopted buffers, relief, pool compaction, array relocation and
 // sorting) side by side with std::string and compares after every step.
+#include "support/TextTestSupport.h"
 #include "text/GrowableArray.h"
 #include "text/ScratchBuffers.h"
 #include "text/Text.h"
-#include "text/TextTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "transfer/HostStreams.h"
+#include "support/HostStreams.h"
 #include "transfer/ProxyDataTransfer.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "FileTestSupport.h"
+#include "support/FileTestSupport.h"
 #include "transfer/TextBufferDataTransfer.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "FileTestSupport.h"
-#include "platform/testsupport.h"
+#include "support/FileTestSupport.h"
+#include "support/TestSupport.h"
 #include "transfer/TextFile.h"
 
 #include <gtest/gtest.h>

@@ -2,9 +2,9 @@
 // through the platform, called by late binding, and unloaded when nothing holds it.
 #include "LoadedComponent.h"
 #include "platform/com.h"
-#include "platform/countingobject.h"
-#include "platform/testsupport.h"
 #include "pravell_idl.h"
+#include "support/CountingObject.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,6 +1,6 @@
 #include "LoadedComponent.h"
 
-#include "platform/testsupport.h"
+#include "support/TestSupport.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>

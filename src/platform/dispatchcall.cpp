@@ -1,0 +1,368 @@
+#include "platform/dispatchcall.h"
+
+#include "platform/variant.h"
+
+#include <cstring>
+
+namespace Ostrel {
+namespace {
+
+// g++ passes a VARIANT by value as a 24-byte struct of integer words, which the System V ABI puts
+// in memory; libffi does the same for a struct of these elements. Size and alignment are given
+// so that libffi never fills them in lazily while two threads call.
+ffi_type* variantElements[] = {&ffi_type_uint16, &ffi_type_uint16, &ffi_type_uint16,
+                               &ffi_type_uint16, &ffi_type_uint64, &ffi_type_uint64,
+                               nullptr};
+ffi_type variantType = {sizeof(VARIANT), alignof(VARIANT), FFI_TYPE_STRUCT, variantElements};
+
+struct ValueType {
+    VARTYPE vt;
+    ffi_type* type;
+    size_t size;
+};
+
+// The values a parameter can take by value or through a pointer; each sits at the start of a
+// VARIANT's value field.
+const ValueType valueTypes[] = {
+    {VT_I1, &ffi_type_sint8, 1},        {VT_UI1, &ffi_type_uint8, 1},
+    {VT_I2, &ffi_type_sint16, 2},       {VT_UI2, &ffi_type_uint16, 2},
+    {VT_BOOL, &ffi_type_sint16, 2},     {VT_I4, &ffi_type_sint32, 4},
+    {VT_UI4, &ffi_type_uint32, 4},      {VT_INT, &ffi_type_sint32, 4},
+    {VT_UINT, &ffi_type_uint32, 4},     {VT_ERROR, &ffi_type_sint32, 4},
+    {VT_I8, &ffi_type_sint64, 8},       {VT_UI8, &ffi_type_uint64, 8},
+    {VT_CY, &ffi_type_sint64, 8},       {VT_R4, &ffi_type_float, 4},
+    {VT_R8, &ffi_type_double, 8},       {VT_DATE, &ffi_type_double, 8},
+    {VT_BSTR, &ffi_type_pointer, 8},    {VT_DISPATCH, &ffi_type_pointer, 8},
+    {VT_UNKNOWN, &ffi_type_pointer, 8}, {VT_VARIANT, &variantType, sizeof(VARIANT)},
+};
+
+const ValueType* FindValueType(VARTYPE vt) {
+    for (const ValueType& candidate : valueTypes) {
+        if (candidate.vt == vt) {
+            return &candidate;
+        }
+    }
+    return nullptr;
+}
+
+bool IsInterfacePointer(const TYPEDESC* type) {
+    return type->vt == VT_PTR && type->lptdesc != nullptr && type->lptdesc->vt == VT_USERDEFINED;
+}
+
+// A pointer to a dual or dispatch interface travels as VT_DISPATCH, any other as VT_UNKNOWN.
+HRESULT InterfaceValueType(ITypeInfo* owner, HREFTYPE reference, VARTYPE* vt) {
+    ITypeInfo* referenced = nullptr;
+    HRESULT hr = owner->GetRefTypeInfo(reference, &referenced);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    TYPEATTR* attributes = nullptr;
+    hr = referenced->GetTypeAttr(&attributes);
+    if (SUCCEEDED(hr)) {
+        const TYPEKIND kind = attributes->typekind;
+        const bool dispatchable =
+            kind == TKIND_DISPATCH ||
+            (attributes->wTypeFlags & (TYPEFLAG_FDUAL | TYPEFLAG_FDISPATCHABLE)) != 0;
+        referenced->ReleaseTypeAttr(attributes);
+        if (kind == TKIND_INTERFACE || kind == TKIND_DISPATCH) {
+            *vt = dispatchable ? VT_DISPATCH : VT_UNKNOWN;
+        } else {
+            hr = DISP_E_BADVARTYPE;
+        }
+    }
+    referenced->Release();
+    return hr;
+}
+
+HRESULT ShapeParameter(ITypeInfo* owner, const ELEMDESC& element, ParameterShape* shape) {
+    const USHORT flags = element.paramdesc.wParamFlags;
+    if (flags & PARAMFLAG_FLCID) {
+        return E_NOTIMPL;
+    }
+    shape->out = (flags & PARAMFLAG_FOUT) != 0;
+    shape->retval = (flags & PARAMFLAG_FRETVAL) != 0;
+    shape->in = (flags & PARAMFLAG_FIN) != 0 || !shape->out;
+
+    // An interface other than IDispatch or IUnknown taken by value would need a QueryInterface
+    // for its own identifier; no interface this layer serves declares one.
+    const TYPEDESC* type = &element.tdesc;
+    if (IsInterfacePointer(type)) {
+        return DISP_E_BADVARTYPE;
+    }
+    if (type->vt == VT_PTR) {
+        shape->byPointer = true;
+        type = type->lptdesc;
+    }
+    if (type == nullptr || ((shape->out || shape->retval) && !shape->byPointer)) {
+        return DISP_E_BADVARTYPE;
+    }
+    if (IsInterfacePointer(type)) {
+        return InterfaceValueType(owner, type->lptdesc->hreftype, &shape->type);
+    }
+    if (FindValueType(type->vt) == nullptr) {
+        return DISP_E_BADVARTYPE;
+    }
+    shape->type = type->vt;
+    return S_OK;
+}
+
+bool IsReference(const VARIANT* argument) {
+    return (argument->vt & VT_BYREF) != 0 && argument->byref != nullptr;
+}
+
+// A by-reference argument that an out-value can be written back to.
+bool IsWritableReference(const VARIANT* argument) {
+    return IsReference(argument) && FindValueType(argument->vt & ~VT_BYREF) != nullptr;
+}
+
+// The address of the argument's value when it already has `type`, looking through one
+// by-reference variant (script hosts pass variables that way); null when it must be coerced.
+// A writable value must be the caller's own storage, reached through a reference.
+void* HeldValue(VARIANT* argument, VARTYPE type, bool writable) {
+    VARIANT* holder = argument;
+    if (argument->vt == (VT_BYREF | VT_VARIANT)) {
+        if (type == VT_VARIANT) {
+            return argument->pvarVal;
+        }
+        holder = argument->pvarVal;
+    } else if (writable) {
+        return argument->vt == (VT_BYREF | type) ? argument->byref : nullptr;
+    } else if (type == VT_VARIANT) {
+        return argument;
+    }
+    if (holder->vt == type) {
+        return &holder->llVal;
+    }
+    if (holder->vt == (VT_BYREF | type)) {
+        return holder->byref;
+    }
+    return nullptr;
+}
+
+// Interface arguments are converted here rather than by VariantChangeType: empty and null
+// arguments stand for a null pointer, and the callee must receive the interface it declares.
+HRESULT CoerceInterface(VARIANT* temporary, const VARIANT* source, VARTYPE type) {
+    IUnknown* unknown = nullptr;
+    switch (source->vt) {
+    case VT_EMPTY:
+    case VT_NULL:
+        break;
+    case VT_UNKNOWN:
+    case VT_DISPATCH:
+        unknown = source->punkVal;
+        break;
+    case VT_BYREF | VT_UNKNOWN:
+    case VT_BYREF | VT_DISPATCH:
+        unknown = *source->ppunkVal;
+        break;
+    default:
+        return DISP_E_TYPEMISMATCH;
+    }
+    temporary->vt = type;
+    temporary->punkVal = nullptr;
+    if (unknown == nullptr) {
+        return S_OK;
+    }
+    const IID& iid = type == VT_DISPATCH ? IID_IDispatch : IID_IUnknown;
+    if (FAILED(unknown->QueryInterface(iid, &temporary->byref))) {
+        VariantInit(temporary);
+        return DISP_E_TYPEMISMATCH;
+    }
+    return S_OK;
+}
+
+HRESULT Coerce(VARIANT* temporary, VARIANT* argument, VARTYPE type) {
+    VARIANT* source = argument->vt == (VT_BYREF | VT_VARIANT) ? argument->pvarVal : argument;
+    if (type == VT_VARIANT) {
+        return VariantCopyInd(temporary, source);
+    }
+    if (type == VT_DISPATCH || type == VT_UNKNOWN) {
+        return CoerceInterface(temporary, source, type);
+    }
+    return VariantChangeType(temporary, source, 0, type);
+}
+
+void* ValueStorage(VARIANT* temporary, VARTYPE type) {
+    return type == VT_VARIANT ? static_cast<void*>(temporary) : &temporary->llVal;
+}
+
+// An out-value starts empty: a null string or interface, zero, or VT_EMPTY.
+void PrepareEmptyValue(VARIANT* temporary, VARTYPE type) {
+    VariantInit(temporary);
+    if (type != VT_VARIANT) {
+        temporary->vt = type;
+    }
+}
+
+// Frees the value that a by-reference argument of type `type` points at.
+void ClearReferencedValue(void* target, const ValueType& type) {
+    VARIANT previous;
+    VariantInit(&previous);
+    previous.vt = type.vt;
+    std::memcpy(&previous.llVal, target, type.size);
+    VariantClear(&previous);
+}
+
+} // namespace
+
+MethodCall::MethodCall(void* target, const FUNCDESC& described)
+    : instance(target), function(described),
+      parameterCount(described.cParams > 0 ? static_cast<UINT>(described.cParams) : 0),
+      slots(parameterCount), types(parameterCount + 1), values(parameterCount + 1) {}
+
+MethodCall::~MethodCall() {
+    for (UINT i = 0; i < parameterCount; ++i) {
+        VariantClear(&slots[i].temporary);
+    }
+}
+
+HRESULT MethodCall::Prepare(ITypeInfo* owner) {
+    const bool virtualMethod =
+        function.funckind == FUNC_VIRTUAL || function.funckind == FUNC_PUREVIRTUAL;
+    const bool knownConvention = function.callconv == CC_STDCALL || function.callconv == CC_CDECL;
+    if (!virtualMethod || !knownConvention || function.oVft < 0 ||
+        function.elemdescFunc.tdesc.vt != VT_HRESULT) {
+        return E_NOTIMPL;
+    }
+    for (UINT i = 0; i < parameterCount; ++i) {
+        ParameterShape& shape = slots[i].shape;
+        HRESULT hr = ShapeParameter(owner, function.lprgelemdescParam[i], &shape);
+        if (FAILED(hr)) {
+            return hr;
+        }
+        // Only a trailing [out, retval] becomes the call's value; elsewhere it is a plain [out].
+        shape.retval = shape.retval && i + 1 == parameterCount;
+    }
+    return S_OK;
+}
+
+UINT MethodCall::ArgumentCount() const {
+    const bool hasRetval = parameterCount > 0 && slots[parameterCount - 1].shape.retval;
+    return parameterCount - (hasRetval ? 1 : 0);
+}
+
+HRESULT MethodCall::Bind(VARIANTARG* arguments, UINT* argumentError) {
+    const UINT argumentCount = ArgumentCount();
+    types[0] = &ffi_type_pointer;
+    values[0] = &instance;
+    for (UINT i = 0; i < parameterCount; ++i) {
+        Slot& slot = slots[i];
+        if (i < argumentCount) {
+            slot.argumentIndex = argumentCount - 1 - i;
+            slot.argument = &arguments[slot.argumentIndex];
+        }
+        HRESULT hr = BindSlot(slot, &values[i + 1]);
+        if (FAILED(hr)) {
+            if (argumentError != nullptr && slot.argument != nullptr) {
+                *argumentError = slot.argumentIndex;
+            }
+            return hr;
+        }
+        types[i + 1] =
+            slot.shape.byPointer ? &ffi_type_pointer : FindValueType(slot.shape.type)->type;
+    }
+    return S_OK;
+}
+
+HRESULT MethodCall::BindSlot(Slot& slot, void** value) {
+    const ParameterShape& shape = slot.shape;
+    void* held = nullptr;
+    if (shape.retval) {
+        PrepareEmptyValue(&slot.temporary, shape.type);
+    } else if (!shape.byPointer && shape.type == VT_VARIANT) {
+        // A VARIANT by value is the caller's argument exactly as it came; the callee owns nothing.
+        held = slot.argument;
+    } else if (shape.out && !IsWritableReference(slot.argument)) {
+        return DISP_E_TYPEMISMATCH;
+    } else if ((slot.argument->vt & VT_BYREF) != 0 && !IsReference(slot.argument)) {
+        return DISP_E_TYPEMISMATCH;
+    } else if (!shape.in) {
+        // A pure out-value is received in a temporary, so that the caller's old value is freed
+        // and replaced only when the call succeeds.
+        PrepareEmptyValue(&slot.temporary, shape.type);
+        slot.writesBack = true;
+    } else {
+        held = HeldValue(slot.argument, shape.type, shape.out);
+        if (held == nullptr) {
+            HRESULT hr = Coerce(&slot.temporary, slot.argument, shape.type);
+            if (FAILED(hr)) {
+                return hr;
+            }
+            slot.writesBack = shape.out;
+        }
+    }
+    if (held == nullptr) {
+        held = ValueStorage(&slot.temporary, shape.type);
+    }
+    if (shape.byPointer) {
+        slot.pointer = held;
+        *value = &slot.pointer;
+    } else {
+        *value = held;
+    }
+    return S_OK;
+}
+
+HRESULT MethodCall::Call() {
+    ffi_cif cif;
+    if (ffi_prep_cif(&cif, FFI_DEFAULT_ABI, parameterCount + 1, &ffi_type_sint32, types.data()) !=
+        FFI_OK) {
+        return E_UNEXPECTED;
+    }
+    void** table = *static_cast<void***>(instance);
+    void* method = table[function.oVft / static_cast<SHORT>(sizeof(void*))];
+    ffi_arg returned = 0;
+    ffi_call(&cif, reinterpret_cast<void (*)()>(method), &returned, values.data());
+    return static_cast<HRESULT>(returned);
+}
+
+HRESULT MethodCall::Finish(VARIANT* result, UINT* argumentError) {
+    for (UINT i = 0; i < parameterCount; ++i) {
+        Slot& slot = slots[i];
+        if (!slot.writesBack) {
+            continue;
+        }
+        HRESULT hr = WriteBack(slot);
+        if (FAILED(hr)) {
+            if (argumentError != nullptr) {
+                *argumentError = slot.argumentIndex;
+            }
+            return hr;
+        }
+    }
+    if (result != nullptr) {
+        VariantInit(result);
+        if (parameterCount > 0 && slots[parameterCount - 1].shape.retval) {
+            *result = slots[parameterCount - 1].temporary;
+            VariantInit(&slots[parameterCount - 1].temporary);
+        }
+    }
+    return S_OK;
+}
+
+HRESULT MethodCall::WriteBack(Slot& slot) {
+    VARIANT* argument = slot.argument;
+    if (argument->vt == (VT_BYREF | VT_VARIANT)) {
+        VariantClear(argument->pvarVal);
+        *argument->pvarVal = slot.temporary;
+        VariantInit(&slot.temporary);
+        return S_OK;
+    }
+    const ValueType& target = *FindValueType(argument->vt & ~VT_BYREF);
+    VARIANT converted;
+    VariantInit(&converted);
+    if (slot.temporary.vt == target.vt) {
+        converted = slot.temporary;
+        VariantInit(&slot.temporary);
+    } else {
+        HRESULT hr = VariantChangeType(&converted, &slot.temporary, 0, target.vt);
+        if (FAILED(hr)) {
+            return hr;
+        }
+    }
+    ClearReferencedValue(argument->byref, target);
+    std::memcpy(argument->byref, &converted.llVal, target.size);
+    return S_OK;
+}
+
+} // namespace Ostrel

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Checks the one rule of the layout: no file includes from a folder above its own.
+# Usage: layers.sh ROOT LAYER...   (the libraries of src/, bottom to top)
+#
+# - src/L and tests/L may include the layers up to L; tests also their shared support/.
+# - src/host and tests/host are for hosts: they may include the platform and host only.
+# - tools/ and examples/ are hosts too; the tools also have their own idlc/.
+# - Outside the platform layer and its tests, portable code includes platform/com.h only; the
+#   Linux-only tool may also name the registry file.
+set -euo pipefail
+
+root=$1
+shift
+declare -A rank
+index=0
+for layer in "$@"; do
+    rank[$layer]=$index
+    index=$((index + 1))
+done
+
+failures=0
+fail() {
+    echo "$1: $2"
+    failures=$((failures + 1))
+}
+
+# may_include OWNER TARGET: whether a file of folder OWNER (src/L, tests/L, tools, examples) may
+# include from the folder TARGET.
+may_include() {
+    local owner=$1 target=$2 tree=${1%%/*} layer=${1#*/}
+    layer=${layer%%/*}
+    case $tree in
+        tools | examples)
+            [[ $target == platform || $target == host || ($tree == tools && $target == idlc) ]]
+            return ;;
+    esac
+    if [[ $tree == tests && $target == support ]]; then
+        return 0
+    fi
+    if [[ $layer == host ]]; then
+        [[ $target == platform || $target == host ]]
+        return
+    fi
+    [[ -n ${rank[$layer]+set} && ${rank[$target]} -le ${rank[$layer]} ]]
+}
+
+# Only includes of folders the layout knows are checked; local and generated headers are not.
+is_folder() {
+    [[ -n ${rank[$1]+set} || $1 == host || $1 == support || $1 == idlc ]]
+}
+
+cd "$root"
+while IFS= read -r file; do
+    case $file in
+        src/*/* | tests/*/* | tools/* | examples/*) ;;
+        *) continue ;;
+    esac
+    owner=${file%/*}
+    [[ $owner == tests/support* ]] && continue
+    while IFS=: read -r line target; do
+        folder=${target%%/*}
+        is_folder "$folder" || continue
+        if ! may_include "$owner" "$folder"; then
+            fail "$file:$line" "includes $target from a folder above its own"
+        elif [[ $folder == platform && $target != platform/com.h && $owner != src/platform* &&
+                $owner != tests/platform* &&
+                !($owner == tools && $target == platform/regstore.h) ]]; then
+            fail "$file:$line" "includes $target: portable code includes platform/com.h only"
+        fi
+    done < <(grep -n -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[^"]*/' "$file" |
+             sed -E 's/^([0-9]+):[^"]*"([^"]*)".*/\1:\2/')
+done < <(git ls-files --cached --others --exclude-standard -- '*.h' '*.cpp' 2>/dev/null ||
+         find src tests tools examples -name '*.h' -o -name '*.cpp')
+
+if ((failures > 0)); then
+    echo "$failures include(s) break the layers: $*"
+    exit 1
+fi
+echo "layers hold: $*"

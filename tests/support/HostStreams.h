@@ -1,0 +1,217 @@
+// Host byte-stream objects for tests, as hosts supply them to the model and the parser: one
+// that answers IDispatchDataTransfer (a compiled host) and one that is known only by names
+// through IDispatch (a script). Both serve `source` in pieces, collect what is written, and
+// can be told to answer badly.
+#pragma once
+
+#include "platform/com.h"
+#include "pravell_idl.h"
+#include "support/CountingObject.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace Ostrel::Testing {
+
+// What a host's Read hands back.
+enum class ReadShape {
+    SignedBytes,   // VT_ARRAY | VT_I1, as described
+    UnsignedBytes, // VT_ARRAY | VT_UI1, what scripts build
+    ByReference,   // VT_BYREF | VT_VARIANT to a variant holding VT_I1 bytes
+    Oversized,     // one byte more than asked for
+    TwoDimensions, // a 1 x n array
+    NotAnArray,    // a string
+    WrongElements, // VT_ARRAY | VT_I1 over an array of 4-byte integers
+};
+
+class StreamState {
+public:
+    ~StreamState() { VariantClear(&held); }
+
+    HRESULT ServeRead(LONG maxLength, VARIANT* data) {
+        ++reads;
+        if (reads == failAtRead) {
+            return E_FAIL;
+        }
+        const size_t count = std::min(source.size() - position, static_cast<size_t>(maxLength));
+        const std::string piece = source.substr(position, count);
+        position += count;
+        switch (shape) {
+        case ReadShape::SignedBytes:
+            return Store(data, VT_I1, piece);
+        case ReadShape::UnsignedBytes:
+            return Store(data, VT_UI1, piece);
+        case ReadShape::Oversized:
+            return Store(data, VT_I1, piece + "x");
+        case ReadShape::ByReference:
+            VariantClear(&held);
+            Store(&held, VT_I1, piece);
+            data->vt = VT_BYREF | VT_VARIANT;
+            data->pvarVal = &held;
+            return S_OK;
+        case ReadShape::TwoDimensions: {
+            SAFEARRAYBOUND bounds[2] = {{1, 0}, {static_cast<ULONG>(count), 0}};
+            data->vt = VT_ARRAY | VT_I1;
+            data->parray = SafeArrayCreate(VT_I1, 2, bounds);
+            return S_OK;
+        }
+        case ReadShape::NotAnArray:
+            data->vt = VT_BSTR;
+            data->bstrVal = SysAllocString(OLESTR("text"));
+            return S_OK;
+        case ReadShape::WrongElements: {
+            SAFEARRAYBOUND bound = {static_cast<ULONG>(count), 0};
+            data->vt = VT_ARRAY | VT_I1;
+            data->parray = SafeArrayCreate(VT_I4, 1, &bound);
+            return S_OK;
+        }
+        }
+        return E_FAIL;
+    }
+
+    HRESULT TakeWrite(const VARIANT& data) {
+        ++writes;
+        writeType = data.vt;
+        if (failWrites || (data.vt & VT_ARRAY) == 0 || SafeArrayGetDim(data.parray) != 1) {
+            return E_FAIL;
+        }
+        SafeArrayGetLBound(data.parray, 1, &lastLower);
+        SafeArrayGetUBound(data.parray, 1, &lastUpper);
+        void* elements = nullptr;
+        EXPECT_EQ(SafeArrayAccessData(data.parray, &elements), S_OK);
+        written.append(static_cast<const char*>(elements),
+                       static_cast<size_t>(lastUpper - lastLower + 1));
+        SafeArrayUnaccessData(data.parray);
+        return S_OK;
+    }
+
+    HRESULT TakeUnread(LONG count) {
+        unread += count;
+        position -= std::min(position, static_cast<size_t>(count));
+        return S_OK;
+    }
+
+    std::string source;
+    size_t position = 0;
+    ReadShape shape = ReadShape::SignedBytes;
+    int reads = 0;
+    int failAtRead = 0;
+    std::string written;
+    int writes = 0;
+    bool failWrites = false;
+    VARTYPE writeType = VT_EMPTY;
+    LONG lastLower = -1;
+    LONG lastUpper = -1;
+    LONG unread = 0;
+
+private:
+    static HRESULT Store(VARIANT* data, VARTYPE type, const std::string& bytes) {
+        SAFEARRAYBOUND bound = {static_cast<ULONG>(bytes.size()), 0};
+        SAFEARRAY* array = SafeArrayCreate(type, 1, &bound);
+        void* elements = nullptr;
+        SafeArrayAccessData(array, &elements);
+        std::memcpy(elements, bytes.data(), bytes.size());
+        SafeArrayUnaccessData(array);
+        data->vt = VT_ARRAY | type;
+        data->parray = array;
+        return S_OK;
+    }
+
+    VARIANT held = {};
+};
+
+// A compiled host's stream: answers IDispatchDataTransfer and is called through its table.
+class EarlyStream final : public CountedDispatch<IDispatchDataTransfer>, public StreamState {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IDispatchDataTransfer) {
+            *object = static_cast<IDispatchDataTransfer*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        ADD_FAILURE() << "an object with the interface is not called by name";
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                     UINT*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Write(VARIANT data) override { return TakeWrite(data); }
+    HRESULT STDMETHODCALLTYPE Read(LONG maxLength, VARIANT* data) override {
+        return ServeRead(maxLength, data);
+    }
+    HRESULT STDMETHODCALLTYPE Unread(LONG count) override { return TakeUnread(count); }
+};
+
+// A script's stream: only IDispatch, members Write (1), Read (2) and Unread (3) by name.
+// With `readIntoArgument` its Read takes a second, by-reference argument for the bytes and,
+// as a script engine does, refuses a call with any other number of arguments.
+class ScriptStream final : public CountedDispatch<IDispatch>, public StreamState {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (riid == IID_IUnknown || riid == IID_IDispatch) {
+            *object = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID,
+                                            DISPID* ids) override {
+        static const char16_t* const members[] = {u"write", u"read", u"unread"};
+        for (DISPID id = 1; id <= 3 && knowsNames; ++id) {
+            if (SameName(names[0], members[id - 1])) {
+                ids[0] = id;
+                return S_OK;
+            }
+        }
+        ids[0] = DISPID_UNKNOWN;
+        return DISP_E_UNKNOWNNAME;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO*, UINT*) override {
+        VARIANT* last = params->cArgs > 0 ? &params->rgvarg[0] : nullptr;
+        if (id == 1 && params->cArgs == 1) {
+            return TakeWrite(*last);
+        }
+        if (id == 3 && params->cArgs == 1 && last->vt == VT_I4) {
+            return TakeUnread(last->lVal);
+        }
+        if (id != 2 || params->cArgs != (readIntoArgument ? 2u : 1u)) {
+            return DISP_E_BADPARAMCOUNT;
+        }
+        const VARIANT& maxLength = params->rgvarg[params->cArgs - 1];
+        if (maxLength.vt != VT_I4) {
+            return DISP_E_TYPEMISMATCH;
+        }
+        if (readIntoArgument) {
+            EXPECT_EQ(last->vt, VT_BYREF | VT_VARIANT);
+            return ServeRead(maxLength.lVal, last->pvarVal);
+        }
+        return result == nullptr ? E_INVALIDARG : ServeRead(maxLength.lVal, result);
+    }
+
+    bool readIntoArgument = false;
+    bool knowsNames = true;
+
+private:
+    static bool SameName(const OLECHAR* name, const char16_t* lower) {
+        for (; *name != 0 && *lower != 0; ++name, ++lower) {
+            const OLECHAR folded = *name >= 'A' && *name <= 'Z' ? *name + 32 : *name;
+            if (folded != *lower) {
+                return false;
+            }
+        }
+        return *name == *lower;
+    }
+};
+
+} // namespace Ostrel::Testing

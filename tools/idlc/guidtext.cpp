@@ -1,0 +1,25 @@
+#include "idlc/guidtext.h"
+
+#include <cstdio>
+
+namespace Ostrel::Idlc {
+
+std::string GuidRegistryText(const Guid& guid) {
+    char text[40];
+    std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                  guid.data1, guid.data2, guid.data3, guid.data4[0], guid.data4[1], guid.data4[2],
+                  guid.data4[3], guid.data4[4], guid.data4[5], guid.data4[6], guid.data4[7]);
+    return text;
+}
+
+std::string GuidInitializer(const Guid& guid) {
+    char text[128];
+    std::snprintf(text, sizeof text,
+                  "{0x%08X, 0x%04X, 0x%04X, {0x%02X, 0x%02X, 0x%02X, 0x%02X, 0x%02X, 0x%02X, "
+                  "0x%02X, 0x%02X}}",
+                  guid.data1, guid.data2, guid.data3, guid.data4[0], guid.data4[1], guid.data4[2],
+                  guid.data4[3], guid.data4[4], guid.data4[5], guid.data4[6], guid.data4[7]);
+    return text;
+}
+
+} // namespace Ostrel::Idlc
