@@ -45,12 +45,31 @@ bool NameKey(const VARIANT& key) {
     return key.vt == VT_BSTR;
 }
 
-// Tries the value as a double, then an integer, then a string, and stores the first that
-// converts; E_INVALIDARG when none does.
+// The string a value holds: VT_BSTR or a reference to one, directly or behind the by-reference
+// variant through which script hosts pass their variables; null for any other value.
+const BSTR* StringIn(const VARIANT* value) {
+    if (value->vt == (VT_BYREF | VT_VARIANT) && value->pvarVal != nullptr) {
+        value = value->pvarVal;
+    }
+    if (value->vt == VT_BSTR) {
+        return &value->bstrVal;
+    }
+    if (value->vt == (VT_BYREF | VT_BSTR) && value->pbstrVal != nullptr) {
+        return value->pbstrVal;
+    }
+    return nullptr;
+}
+
+// A string is stored as its text: one that reads as a number ("00123", "1e3") is still text,
+// and its reading would depend on the locale. Any other value is tried as a double, then an
+// integer, then a string, and the first that converts is stored; E_INVALIDARG when none does.
 template <typename Real, typename Integer, typename String>
 HRESULT StoreValue(VARIANT* value, Real storeReal, Integer storeInteger, String storeText) {
     if (value == nullptr) {
         return E_INVALIDARG;
+    }
+    if (const BSTR* string = StringIn(value)) {
+        return storeText(Text(*string, false));
     }
     ScopedVariant converted;
     if (VariantChangeType(&converted.value, value, 0, VT_R8) >= 0) {

@@ -8,6 +8,10 @@
 // unlinks itself from its node, and the next request for the element makes a new object.
 //
 // Operations record no error text: the status code is the only report.
+//
+// SetText and AddAttribute's value store a string (a VT_BSTR, a reference to one, or either
+// behind a by-reference variant) as its text, unchanged; any other value in its double form
+// where it has one (42 gives "42."), else as an integer, else as its string form.
 #pragma once
 
 #include "dispatch/CountedObject.h"

@@ -80,7 +80,8 @@ public:
     // caller has already taken it out of its parent's children or is destroying the parent.
     void DestroyNode();
 
-    HDispatchXMLNode* Wrapper() const { return wrapper; }
+    // The node's object when one is linked, else null; adds no reference and makes none.
+    HDispatchXMLNode* ExistingWrapper() const { return wrapper; }
     // The node's object with one reference for the caller: the current one, or a new one
     // linked both ways. Throws std::bad_alloc when none can be made.
     HDispatchXMLNode* GetWrapper();

@@ -51,26 +51,51 @@ const char* AttributeReference(unsigned char c) {
 
 // Bytes that make element content go into a CDATA section.
 const char kContentSpecials[] = "&<>";
+// Bytes that keep element content from being written as it is: the CDATA ones and the carriage
+// return, which a reader would turn into a line feed unless it comes as a reference.
+const char kContentSpecialsOrReturn[] = "&<>\r";
+const char kReturnReference[] = "&#13;";
+// A carriage return inside a CDATA section: the section ends, the reference follows, a new one
+// starts (references are not read inside a section).
+const char kCDataReturn[] = "]]>&#13;<![CDATA[";
 // Bytes of an attribute value written as references; the quote is chosen to avoid '"'.
 const char kAttributeSpecials[] = "&<>'\t\n\r";
 // Both, and the double quote: a value holding none of them is written as it is.
 const char kAttributeSpecialsOrQuote[] = "\"&<>'\t\n\r";
 
-bool NeedsCData(const char* content) {
-    return std::strpbrk(content, kContentSpecials) != nullptr;
-}
-
-void AppendCData(TextBuffer& out, const char* content) {
-    out.Append(kCDataStart, LengthOf(kCDataStart));
-    const char* run = content;
-    for (const char* end = std::strstr(run, kCDataEnd); end != nullptr;
-         end = std::strstr(run, kCDataEnd)) {
-        out.Append(run, static_cast<LONG>(end - run));
-        out.Append(kCDataSplit, LengthOf(kCDataSplit));
-        run = end + LengthOf(kCDataEnd);
+// Content that holds any of kContentSpecialsOrReturn: inside a CDATA section when it holds one
+// of "&<>", split where it holds "]]>"; every carriage return as a reference.
+void AppendProtected(TextBuffer& out, const char* content) {
+    const bool inCData = std::strpbrk(content, kContentSpecials) != nullptr;
+    if (inCData) {
+        out.Append(kCDataStart, LengthOf(kCDataStart));
     }
-    out.Append(run, -1);
-    out.Append(kCDataEnd, LengthOf(kCDataEnd));
+    const char* const stops = inCData ? "]\r" : "\r";
+    for (const char* run = content;;) {
+        const size_t kept = std::strcspn(run, stops);
+        out.Append(run, static_cast<LONG>(kept));
+        run += kept;
+        if (*run == 0) {
+            break;
+        }
+        if (*run == '\r') {
+            if (inCData) {
+                out.Append(kCDataReturn, LengthOf(kCDataReturn));
+            } else {
+                out.Append(kReturnReference, LengthOf(kReturnReference));
+            }
+            ++run;
+        } else if (std::strncmp(run, kCDataEnd, LengthOf(kCDataEnd)) == 0) {
+            out.Append(kCDataSplit, LengthOf(kCDataSplit));
+            run += LengthOf(kCDataEnd);
+        } else {
+            out.Append(run, 1);
+            ++run;
+        }
+    }
+    if (inCData) {
+        out.Append(kCDataEnd, LengthOf(kCDataEnd));
+    }
 }
 
 // Bytes of a text or a value, their length known.
@@ -188,12 +213,12 @@ bool XMLWriter::WriteElement(const Text& name, const TaggedAttributes* attribute
         return WriteLine();
     }
     const char* chars = content.c_str();
-    const size_t plain = std::strcspn(chars, kContentSpecials);
+    const size_t plain = std::strcspn(chars, kContentSpecialsOrReturn);
     if (chars[plain] == 0) {
         AppendParts(line, ">", Piece{chars, plain}, "</", namePiece, ">\n");
     } else {
         line.Append(">", 1);
-        AppendCData(line, chars);
+        AppendProtected(line, chars);
         AppendParts(line, "</", namePiece, ">\n");
     }
     return WriteLine();
@@ -220,11 +245,11 @@ bool XMLWriter::WriteComment(const Text& text) {
 }
 
 bool XMLWriter::ProtectContent(Text& content) {
-    if (!NeedsCData(content.c_str())) {
+    if (std::strpbrk(content.c_str(), kContentSpecialsOrReturn) == nullptr) {
         return true;
     }
     TextBuffer protectedContent;
-    AppendCData(protectedContent, content.c_str());
+    AppendProtected(protectedContent, content.c_str());
     content = protectedContent;
     return true;
 }

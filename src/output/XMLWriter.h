@@ -6,9 +6,12 @@
 // are written as the bytes they are held in; nothing is re-encoded.
 //
 // Beyond the plain rules: element content holding "]]>" is split across CDATA sections so that
-// the output stays well-formed and reads back as the same text, and tab, line feed and carriage
-// return in attribute values are written as character references, which a reader would
-// otherwise normalise to blanks.
+// the output stays well-formed and reads back as the same text; a carriage return in element
+// content is written as "&#13;" (inside a CDATA section: the section ends before the reference
+// and a new one starts after it), since a reader turns a raw one into a line feed; and tab,
+// line feed and carriage return in attribute values are written as character references, which
+// a reader would otherwise normalise to blanks. Comments cannot hold references: a carriage
+// return in a comment is written raw and reads back as a line feed.
 #pragma once
 
 #include "platform/com.h"
@@ -40,15 +43,15 @@ public:
     // of its own, for an empty name.
     bool WriteStartTag(const Text& name, const TaggedAttributes* attributes, const Text& text);
     // A whole element on one line: the empty-element form for empty content, else the content
-    // protected by CDATA where needed.
+    // protected as ProtectContent protects it.
     bool WriteElement(const Text& name, const TaggedAttributes* attributes, const Text& content);
     // Closes the innermost open element; with none open it writes the sentinel's end tag.
     bool WriteEndTag();
     // "<!--" + text + "-->" with no indentation and no line end.
     bool WriteComment(const Text& text);
 
-    // Wraps content holding any of & < > in a CDATA section (split where it holds "]]>");
-    // leaves other content as it is. Always true.
+    // Wraps content holding any of & < > in a CDATA section (split where it holds "]]>") and
+    // writes each carriage return as "&#13;"; leaves other content as it is. Always true.
     static bool ProtectContent(Text& content);
 
     // Open elements, not counting the sentinel.

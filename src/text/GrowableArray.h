@@ -208,7 +208,9 @@ private:
 
     // Moves elements [from, count) down by `delta` places, over destroyed ones.
     void MoveDown(LONG from, LONG delta) {
-        if (from == count) {
+        // `from` never passes `count`; testing >= rather than == shows the compiler that the
+        // byte count below is positive (it cannot follow Remove's clamping and would warn).
+        if (from >= count) {
             return;
         }
         if constexpr (kBitwise) {

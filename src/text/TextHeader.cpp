@@ -8,7 +8,7 @@ namespace Ostrel {
 
 namespace {
 
-// The fields, the terminator and a little slack: the block sizes the allocation rule describes.
+// The fields, the terminator and a little slack: what a block holds beyond its capacity.
 constexpr int64_t kBlockOverhead = 24;
 
 size_t BlockBytes(LONG capacity) {

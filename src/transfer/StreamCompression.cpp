@@ -204,7 +204,7 @@ bool StreamCompression::ReadHeader() {
     uint32_t version = 0;
     uint32_t titleLength = 0;
     if (!ReadWord(&version) || version > kVersion || !ReadWord(&titleLength) ||
-        titleLength > kLongestTitle || !SkipBytes(titleLength)) {
+        !SkipBytes(titleLength)) {
         return false;
     }
     headerDone = true;

@@ -13,10 +13,12 @@
 //   refuses a write. The closing block written on destruction cannot report: its failure reaches
 //   the target (a file notes every failed write and then refuses to Commit).
 // - Reader: Read answers false at the first fault: wrong magic numbers, a version above 1, a
-//   title longer than 4096 bytes, U above the block size, P above zlib's bound for U, a block
-//   that does not decode to exactly U bytes, a source that ends inside the header or inside a
-//   block, or a source Read that fails. Nothing past a fault is read, and no buffer is sized
-//   from a length before it is checked. A source ending at a block boundary ends the document.
+//   U above the block size, P above zlib's bound for U, a block that does not decode to exactly
+//   U bytes, a source that ends inside the header (the title included) or inside a block, or a
+//   source Read that fails. Nothing past a fault is read, and no buffer is sized from a length
+//   before it is checked. A source ending at a block boundary ends the document.
+// - The title is neither compared nor bounded: a container with another title, however long,
+//   still loads; the reader skips it through a small fixed buffer.
 //
 // A compressed save over a DataFile therefore runs: Create; Write...; Finish; destroy the stream
 // (closing block); file.Commit(). It succeeded only when every Write, Finish and Commit did.
@@ -35,11 +37,8 @@ namespace Ostrel {
 
 class StreamCompression : public BaseDataTransfer {
 public:
-    // The block size of the document model's container.
-    static constexpr uint32_t kModelBlockSize = 1048576;
     // Larger block sizes, 0 and a null target make a stream on which everything fails.
     static constexpr uint32_t kLargestBlockSize = 1u << 30;
-    static constexpr uint32_t kLongestTitle = 4096;
 
     StreamCompression(IDataTransfer* target, uint32_t blockSize);
     ~StreamCompression();
@@ -63,6 +62,8 @@ private:
     bool WriteToTarget(const BYTE* bytes, uint32_t length);
 
     bool ReadHeader();
+    // Reads and drops `length` bytes through a fixed buffer; false when the source ends or fails
+    // first.
     bool SkipBytes(uint32_t length);
     bool DecodeNextBlock();
     // 0 when the source ends before the first byte; -1 when the source fails.

@@ -35,6 +35,7 @@ std::vector<std::string> Documents() {
         "<!DOCTYPE doc SYSTEM 'doc.dtd'><doc><leaf>line1\nline2\n</leaf></doc>",
         "<!DOCTYPE doc PUBLIC '-//P//EN' 'doc.dtd'><doc>x<!--c-->y</doc>",
         "<a>x<b/>y</a>",
+        "<d><r>a&#13;b&#13;&#10;c&#13;</r><m>x]]&gt;&#13;y &amp; z&#13;]]&gt;<k/></m></d>",
         "<" + std::string(5000, 'n') + " " + std::string(3001, 'v') + "='long'/>",
         Nested(300),
     };

@@ -82,7 +82,7 @@ TEST(XMLNode, ClearNodeEmptiesEverythingButParentAndLink) {
     EXPECT_EQ(node->Parent(), &model.Root());
     EXPECT_EQ(grandchildObject.node, nullptr);
     EXPECT_EQ(object.node, node);
-    EXPECT_EQ(node->Wrapper(), reinterpret_cast<HDispatchXMLNode*>(&object));
+    EXPECT_EQ(node->ExistingWrapper(), reinterpret_cast<HDispatchXMLNode*>(&object));
 
     // A cleared node is as good as new.
     AddAttributes(*node, "cab");
@@ -121,7 +121,7 @@ TEST(XMLNode, DestructionDetachesNodeObjects) {
     Link(*node, *gone);
     node->UnlinkWrapper();
     gone.reset();
-    EXPECT_EQ(node->Wrapper(), nullptr);
+    EXPECT_EQ(node->ExistingWrapper(), nullptr);
     other.Clear();
 }
 

@@ -102,14 +102,22 @@ TEST(XMLWriter, ContentIsProtectedByCDataOnlyWhenNeeded) {
     writer.WriteElement(Text("q"), nullptr, Text("\"it's\""));
     writer.WriteElement(Text("b"), nullptr, Text("x<y>z"));
     writer.WriteStartTag(Text("s"), nullptr, Text("1<2"));
+    writer.WriteElement(Text("r"), nullptr, Text("a\rb\r"));
+    writer.WriteElement(Text("c"), nullptr, Text("\r]]>\r&"));
     EXPECT_EQ(target.writes[1], "<a><![CDATA[a&b]]></a>\n");
     EXPECT_EQ(target.writes[2], "<q>\"it's\"</q>\n");
     EXPECT_EQ(target.writes[3], "<b><![CDATA[x<y>z]]></b>\n");
     EXPECT_EQ(target.writes[4], "<s>1<2\n") << "start-tag text is written verbatim";
+    EXPECT_EQ(target.writes[5], "   <r>a&#13;b&#13;</r>\n");
+    EXPECT_EQ(target.writes[6],
+              "   <c><![CDATA[]]>&#13;<![CDATA[]]]]><![CDATA[>]]>&#13;<![CDATA[&]]></c>\n");
 
     Text content("a&b");
     EXPECT_TRUE(XMLWriter::ProtectContent(content));
     EXPECT_EQ(content, "<![CDATA[a&b]]>");
+    Text returns("a\r\nb");
+    XMLWriter::ProtectContent(returns);
+    EXPECT_EQ(returns, "a&#13;\nb");
     Text plain("plain 'text'");
     XMLWriter::ProtectContent(plain);
     EXPECT_EQ(plain, "plain 'text'");
@@ -202,14 +210,24 @@ Reloaded Reload(const std::string& document) {
 }
 
 TEST(XMLWriter, AwkwardContentAndValuesSurviveAReload) {
-    const char* const contents[] = {"a]]>b", "]]>", "x]]>]]>y<", "]]]>>", "&]]"};
+    const char* const contents[] = {"a]]>b", "]]>",        "x]]>]]>y<", "]]]>>",   "&]]",
+                                    "\r",    "a\r\nb\r\n", "x]]>\ry<",  "x\r]]>y", "]]\r>&"};
     for (const char* content : contents) {
-        RecordingTarget target;
-        XMLWriter writer(&target);
-        writer.WriteElement(Text("a"), nullptr, Text(content));
-        const Reloaded reloaded = Reload(target.All());
-        EXPECT_TRUE(reloaded.wellFormed) << target.All();
-        EXPECT_EQ(reloaded.text, content) << target.All();
+        // A leaf element, and the text of an element with children (after its start tag).
+        RecordingTarget leaf;
+        XMLWriter(&leaf).WriteElement(Text("a"), nullptr, Text(content));
+        RecordingTarget parent;
+        XMLWriter writer(&parent);
+        Text text(content);
+        XMLWriter::ProtectContent(text);
+        writer.WriteStartTag(Text("a"), nullptr, text);
+        writer.WriteEndTag();
+        for (const auto& [target, expected] : {std::pair{&leaf, std::string(content)},
+                                               std::pair{&parent, content + std::string("\n")}}) {
+            const Reloaded reloaded = Reload(target->All());
+            EXPECT_TRUE(reloaded.wellFormed) << target->All();
+            EXPECT_EQ(reloaded.text, expected) << target->All();
+        }
     }
 
     RecordingTarget target;

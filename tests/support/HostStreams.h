@@ -18,7 +18,7 @@ namespace Ostrel::Testing {
 
 // What a host's Read hands back.
 enum class ReadShape {
-    SignedBytes,   // VT_ARRAY | VT_I1, as described
+    SignedBytes,   // VT_ARRAY | VT_I1, what compiled hosts hand back
     UnsignedBytes, // VT_ARRAY | VT_UI1, what scripts build
     ByReference,   // VT_BYREF | VT_VARIANT to a variant holding VT_I1 bytes
     Oversized,     // one byte more than asked for

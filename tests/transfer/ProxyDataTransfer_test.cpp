@@ -45,7 +45,7 @@ TEST(ProxyDataTransfer, WritesOneSignedByteArrayPerCall) {
     EXPECT_EQ(host.written, "hello");
 }
 
-TEST(ProxyDataTransfer, EarlyReadKeepsTheDescribedRules) {
+TEST(ProxyDataTransfer, EarlyReadTakesOnlySignedByteArraysOrAReferenceToOne) {
     EarlyStream host;
     host.source = "abcdefghij";
     ProxyDataTransfer proxy(&host);

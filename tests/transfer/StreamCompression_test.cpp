@@ -10,7 +10,8 @@
 namespace Ostrel {
 namespace {
 
-const uint32_t kBlock = StreamCompression::kModelBlockSize;
+// The document model's block size.
+const uint32_t kBlock = 1048576;
 
 std::string Word(uint32_t value) {
     return std::string{static_cast<char>(value), static_cast<char>(value >> 8),
@@ -111,21 +112,25 @@ TEST(StreamCompression, DocumentsComeBackWholeWhateverTheReadSize) {
 
 TEST(StreamCompression, DamagedHeadersLengthsAndSourcesFailForGood) {
     const std::string blocks = BlockBytes("<a/>") + BlockBytes("");
+    const std::string longTitle = Header(1, std::string(100000, 't'));
     std::string document;
-    for (const std::string& header :
-         {Header(1, "Some other title"), Header(0), Header(1, std::string(4095, 't'))}) {
+    for (const std::string& header : {Header(1, "Some other title"), Header(0), longTitle}) {
         EXPECT_TRUE(Load(header + blocks, &document));
         EXPECT_EQ(document, "<a/>");
     }
+    const std::string text = Document(3000);
+    EXPECT_TRUE(Load(longTitle + BlockBytes(text.substr(0, 2000)) + BlockBytes(text.substr(2000)),
+                     &document, 2000, 999));
+    EXPECT_EQ(document, text) << "a title of any length is skipped";
+
     const std::string packed = ZlibStream("<a>text</a>");
     const uint32_t bound = compressBound(11);
-    // The bounds: a title too long, U above the block size or short of what the block decodes
-    // to, P above zlib's bound.
-    const std::string refused[] = {Header(1, std::string(4096, 't')) + blocks,
-                                   Header() + Word(kBlock + 1) + Word(10) + std::string(10, 'x'),
-                                   Header() + Word(10) + Word(packed.size()) + packed,
-                                   Header() + Word(11) + Word(bound + 1) +
-                                       std::string(bound + 1, 'x')};
+    // The end of the source inside the title; U above the block size or short of what the block
+    // decodes to; P above zlib's bound.
+    const std::string refused[] = {
+        longTitle.substr(0, 60000), Header() + Word(kBlock + 1) + Word(10) + std::string(10, 'x'),
+        Header() + Word(10) + Word(packed.size()) + packed,
+        Header() + Word(11) + Word(bound + 1) + std::string(bound + 1, 'x')};
     for (const std::string& container : refused) {
         MemoryTransfer source(container);
         StreamCompression stream(&source, kBlock);
