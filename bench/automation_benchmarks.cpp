@@ -6,6 +6,7 @@
 // Usage: automation_benchmarks --document=FILE --scratch=DIR [benchmark options]
 #include "FileBytes.h"
 #include "model/HExternalXMLModel.h"
+#include "parser/Tokenizer.h"
 #include "platform/com.h"
 #include "pravell_idl.h"
 #include "streaming/ParseEngine.h"
@@ -25,7 +26,7 @@ namespace {
 
 using Ostrel::Bench::ReadFileBytes;
 
-constexpr LONG kPiece = 10000;
+constexpr LONG kPiece = Ostrel::Tokenizer::kPieceSize;
 
 std::vector<unsigned char> documentBytes;
 std::string scratch;

@@ -1,5 +1,6 @@
 #include "FileBytes.h"
 #include "Subject.h"
+#include "parser/Tokenizer.h"
 
 #include <expat.h>
 
@@ -13,7 +14,8 @@ void XMLCALL IgnoreText(void*, const XML_Char*, int) {}
 void XMLCALL IgnoreComment(void*, const XML_Char*) {}
 
 // The floor of every load: the tokenizer the model is built on, configured and fed as the model
-// feeds it (fixed UTF-8 input, 10000-byte pieces), with handlers that keep nothing.
+// feeds it (fixed UTF-8 input, pieces of Tokenizer::kPieceSize bytes), with handlers that keep
+// nothing.
 class ExpatSubject : public PlainSubject {
 public:
     const char* Name() const override { return "expat"; }
@@ -36,7 +38,7 @@ bool ExpatSubject::Load(const std::string& path) {
     XML_SetElementHandler(parser, IgnoreStart, IgnoreEnd);
     XML_SetCharacterDataHandler(parser, IgnoreText);
     XML_SetCommentHandler(parser, IgnoreComment);
-    char piece[10000];
+    char piece[Tokenizer::kPieceSize];
     bool parsed = true;
     bool last = false;
     while (parsed && !last) {

@@ -1,7 +1,6 @@
 #include "model/DocumentLoader.h"
 
 #include "model/XMLModel.h"
-#include "parser/ParseErrorText.h"
 
 #include <cstdint>
 #include <cstring>
@@ -41,95 +40,70 @@ LONG LengthOf(const char* chars) {
 
 } // namespace
 
-DocumentLoader::DocumentLoader(XMLModel& model) : model(model), parser(XML_ParserCreate("utf-8")) {
-    if (parser == nullptr) {
-        return;
+DocumentLoader::DocumentLoader(XMLModel& model) : model(model), tokenizer(*this) {}
+
+bool DocumentLoader::Load(IDataTransfer& source) {
+    return Begin() && Finish(tokenizer.Parse(source));
+}
+
+bool DocumentLoader::Load(const Text& xml) {
+    return Begin() && Finish(tokenizer.Parse(xml.c_str(), xml.Length()));
+}
+
+bool DocumentLoader::Begin() {
+    if (!tokenizer.Ready()) {
+        return false;
     }
-    XML_SetUserData(parser, this);
-    XML_SetElementHandler(parser, OnStartElement, OnEndElement);
-    XML_SetCharacterDataHandler(parser, OnCharacterData);
-    XML_SetCommentHandler(parser, OnComment);
-    XML_SetDoctypeDeclHandler(parser, OnStartDoctype, nullptr);
+    model.BeginLoad();
+    return true;
 }
 
-DocumentLoader::~DocumentLoader() {
-    if (parser != nullptr) {
-        XML_ParserFree(parser);
-    }
-}
-
-void DocumentLoader::Begin() {
-    model.root.ClearNode();
-    // Names of the previous document are gone with it; blocks still used elsewhere stay alive
-    // through their own references.
-    model.names.Clear();
-    model.values.Clear();
-    model.documentType = DocumentType();
-    model.pendingText.Clear(true);
-    model.openElements.Clear();
-    model.openElements.Append(&model.root);
-}
-
-bool DocumentLoader::Feed(const char* bytes, LONG length, bool last) {
-    if (XML_Parse(parser, bytes, length, last ? 1 : 0) == XML_STATUS_OK) {
+bool DocumentLoader::Finish(Tokenizer::Result result) {
+    switch (result) {
+    case Tokenizer::Result::Parsed:
         return true;
+    case Tokenizer::Result::Failed:
+        model.Errors().AppendError(
+            Text::Format("XML Parse failed: %s", tokenizer.FailureMessage().c_str()));
+        return false;
+    case Tokenizer::Result::ReadFailed:
+        model.Errors().AppendError("XML Parse failed: there was an error streaming in data");
+        return false;
     }
-    RecordParseError();
     return false;
 }
 
-void DocumentLoader::Abandon() {
-    XML_Parse(parser, "", 0, 1);
+void DocumentLoader::Comment(const char* text) {
+    FlushPendingText();
+    Innermost()->AddComment(model.InternValue(text, LengthOf(text)));
 }
 
-void DocumentLoader::RecordParseError() {
-    const int line = static_cast<int>(XML_GetCurrentLineNumber(parser));
-    const int column = static_cast<int>(XML_GetCurrentColumnNumber(parser));
-    model.errors.AppendError(Text::Format("XML Parse failed: %s (Line: %d, Column: %d)",
-                                          ParseErrorText(XML_GetErrorCode(parser)), line, column));
-}
-
-void DocumentLoader::OnStartElement(void* data, const XML_Char* name, const XML_Char** attributes) {
-    static_cast<DocumentLoader*>(data)->StartElement(name, attributes);
-}
-
-void DocumentLoader::OnEndElement(void* data, const XML_Char* name) {
-    static_cast<DocumentLoader*>(data)->EndElement(name);
-}
-
-void DocumentLoader::OnCharacterData(void* data, const XML_Char* chars, int length) {
-    static_cast<DocumentLoader*>(data)->CharacterData(chars, length);
-}
-
-void DocumentLoader::OnComment(void* data, const XML_Char* text) {
-    auto* loader = static_cast<DocumentLoader*>(data);
-    loader->FlushPendingText();
-    XMLModel& model = loader->model;
-    model.openElements[model.openElements.Count() - 1]->AddComment(
-        model.values.Intern(text, LengthOf(text)));
-}
-
-void DocumentLoader::OnStartDoctype(void* data, const XML_Char* name, const XML_Char* systemId,
-                                    const XML_Char* publicId, int) {
-    DocumentType& type = static_cast<DocumentLoader*>(data)->model.documentType;
+void DocumentLoader::StartDocumentType(const char* name, const char* systemId,
+                                       const char* publicId) {
+    DocumentType type;
     type.name = Text(name);
     type.systemId = Text(systemId);
     type.publicId = Text(publicId);
+    model.SetDocumentType(type);
 }
 
-void DocumentLoader::StartElement(const XML_Char* name, const XML_Char** attributes) {
+void DocumentLoader::StartElement(const char* name, const char** attributes) {
     FlushPendingText();
-    XMLNode* parent = model.openElements[model.openElements.Count() - 1];
-    XMLNode* element = parent->CreateChild(Name(name));
-    model.openElements.Append(element);
+    XMLNode* element = Innermost()->CreateChild(Name(name));
+    model.OpenElements().Append(element);
     LONG count = 0;
     while (attributes[2 * count] != nullptr) {
         ++count;
     }
     element->ReserveAttributes(count);
-    for (const XML_Char** pair = attributes; pair[0] != nullptr; pair += 2) {
-        element->AddAttribute(Name(pair[0]), model.values.Intern(pair[1], LengthOf(pair[1])));
+    for (const char** pair = attributes; pair[0] != nullptr; pair += 2) {
+        element->AddAttribute(Name(pair[0]), model.InternValue(pair[1], LengthOf(pair[1])));
     }
+}
+
+XMLNode* DocumentLoader::Innermost() {
+    GrowableArray<XMLNode*>& open = model.OpenElements();
+    return open[open.Count() - 1];
 }
 
 Text DocumentLoader::Name(const char* name) {
@@ -144,11 +118,11 @@ Text DocumentLoader::Name(const char* name) {
     return remembered;
 }
 
-void DocumentLoader::EndElement(const XML_Char* name) {
+void DocumentLoader::EndElement(const char* name) {
     FlushPendingText();
-    GrowableArray<XMLNode*>& open = model.openElements;
+    GrowableArray<XMLNode*>& open = model.OpenElements();
     if (open.IsEmpty()) {
-        model.errors.AppendError(
+        model.Errors().AppendError(
             (Text("XML Error.  ") + name + " endtag encountered out of place").c_str());
         return;
     }
@@ -157,27 +131,27 @@ void DocumentLoader::EndElement(const XML_Char* name) {
     // The tokenizer has already matched the names exactly; the plain comparison settles nearly
     // every end tag without folding letters.
     if (popped->Name().Compare(name) != 0 && popped->Name().CompareNoCase(name) != 0) {
-        model.errors.AppendError((Text("XML Error.  ") + name + " endtag encountered. " +
-                                  popped->Name().c_str() + " expected")
-                                     .c_str());
+        model.Errors().AppendError((Text("XML Error.  ") + name + " endtag encountered. " +
+                                    popped->Name().c_str() + " expected")
+                                       .c_str());
     }
 }
 
-void DocumentLoader::CharacterData(const XML_Char* chars, int length) {
-    if (model.pendingText.Length() == 0 && length > 0 && IsWhiteSpace(chars[0]) &&
-        IsAllWhiteSpace(chars + 1, length - 1)) {
+void DocumentLoader::Characters(const char* bytes, int length) {
+    TextBuffer& pending = model.PendingText();
+    if (pending.Length() == 0 && length > 0 && IsWhiteSpace(bytes[0]) &&
+        IsAllWhiteSpace(bytes + 1, length - 1)) {
         return;
     }
-    model.pendingText.Append(chars, length);
+    pending.Append(bytes, length);
 }
 
 void DocumentLoader::FlushPendingText() {
-    TextBuffer& pending = model.pendingText;
+    TextBuffer& pending = model.PendingText();
     if (pending.Length() == 0) {
         return;
     }
-    model.openElements[model.openElements.Count() - 1]->SetText(
-        model.values.Intern(pending.c_str(), pending.Length()));
+    Innermost()->SetText(model.InternValue(pending.c_str(), pending.Length()));
     pending.Clear(true);
 }
 

@@ -11,53 +11,52 @@
 // another name has taken its slot since.
 #pragma once
 
+#include "parser/ITokenizerAudience.h"
+#include "parser/Tokenizer.h"
 #include "platform/com.h"
 #include "text/Text.h"
 
-#include <expat.h>
-
 namespace Ostrel {
 
+class IDataTransfer;
 class XMLModel;
+class XMLNode;
 
-class DocumentLoader {
+class DocumentLoader final : public ITokenizerAudience {
 public:
-    // Creates the tokenizer (fixed UTF-8 input, no namespace processing); Ready() tells whether
-    // that worked.
     explicit DocumentLoader(XMLModel& model);
-    ~DocumentLoader();
     DocumentLoader(const DocumentLoader&) = delete;
     DocumentLoader& operator=(const DocumentLoader&) = delete;
 
-    bool Ready() const { return parser != nullptr; }
-    // Empties the tree and the load state; the previous document is gone from here on.
-    void Begin();
-    // Hands one piece to the tokenizer; on an error records the parse message and answers false.
-    bool Feed(const char* bytes, LONG length, bool last);
-    // After a failure in a piece that was not the last: one empty last piece, answer ignored.
-    void Abandon();
+    // Each answers true when the whole input was parsed. Otherwise the model's errors get
+    // "XML Parse failed: there was an error streaming in data" for a failed read, or "XML Parse
+    // failed: " and the tokenizer's failure message. When the tokenizer cannot be created the
+    // answer is false and the model unchanged; otherwise the previous document is gone once the
+    // load starts.
+    bool Load(IDataTransfer& source);
+    // The text as one last piece.
+    bool Load(const Text& xml);
 
 private:
-    static void XMLCALL OnStartElement(void* data, const XML_Char* name,
-                                       const XML_Char** attributes);
-    static void XMLCALL OnEndElement(void* data, const XML_Char* name);
-    static void XMLCALL OnCharacterData(void* data, const XML_Char* chars, int length);
-    static void XMLCALL OnComment(void* data, const XML_Char* text);
-    static void XMLCALL OnStartDoctype(void* data, const XML_Char* name, const XML_Char* systemId,
-                                       const XML_Char* publicId, int hasInternalSubset);
+    bool Begin();
+    bool Finish(Tokenizer::Result result);
 
-    void StartElement(const XML_Char* name, const XML_Char** attributes);
-    void EndElement(const XML_Char* name);
-    void CharacterData(const XML_Char* chars, int length);
+    void StartElement(const char* name, const char** attributes) override;
+    void EndElement(const char* name) override;
+    void Characters(const char* bytes, int length) override;
+    void Comment(const char* text) override;
+    void StartDocumentType(const char* name, const char* systemId, const char* publicId) override;
+
     void FlushPendingText();
-    void RecordParseError();
+    // The element that text and comments go to.
+    XMLNode* Innermost();
     // The name as a text of the model's name arena.
     Text Name(const char* name);
 
     static constexpr size_t kRememberedNames = 256;
 
     XMLModel& model;
-    XML_Parser parser;
+    Tokenizer tokenizer;
     Text rememberedNames[kRememberedNames];
 };
 

@@ -31,8 +31,6 @@ struct DocumentType {
 
 class XMLModel {
 public:
-    // Bytes per piece that a load reads from its source.
-    static constexpr LONG kPieceSize = 10000;
     // Bytes per block of the compressed container.
     static constexpr uint32_t kContainerBlockSize = 1048576;
     // The arena of loaded attribute values, texts and comments: blocks of this size, holding
@@ -55,6 +53,17 @@ public:
     // A copy of the name that shares a block of the name arena.
     Text InternName(const char* name, LONG length);
 
+    // The load in progress, as DocumentLoader builds it: the open elements run from the root,
+    // which stays open from construction on, to the innermost one, and the text collected for
+    // the innermost one waits in the pending text (whose buffer stays between loads). BeginLoad
+    // empties the model as Clear does, closes all but the root and takes no heap block.
+    void BeginLoad();
+    GrowableArray<XMLNode*>& OpenElements() { return openElements; }
+    TextBuffer& PendingText() { return pendingText; }
+    // A copy of an attribute value, text or comment that shares a block of the value arena.
+    Text InternValue(const char* value, LONG length) { return values.Intern(value, length); }
+    void SetDocumentType(const DocumentType& type) { documentType = type; }
+
     // Each answers true when the whole input was parsed; the previous document is gone once
     // parsing started, and a failed load leaves what was built up to the error.
     bool LoadTransfer(IDataTransfer& source);
@@ -75,8 +84,6 @@ public:
     static bool WriteSubtree(const XMLNode& node, XMLWriter& writer);
 
 private:
-    friend class DocumentLoader;
-
     XMLNode root;
     GrowableArray<XMLNode*> openElements;
     Text headerText;

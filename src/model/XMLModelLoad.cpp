@@ -7,33 +7,7 @@
 namespace Ostrel {
 
 bool XMLModel::LoadTransfer(IDataTransfer& source) {
-    DocumentLoader loader(*this);
-    if (!loader.Ready()) {
-        return false;
-    }
-    loader.Begin();
-    char piece[kPieceSize];
-    for (;;) {
-        uint32_t delivered = 0;
-        // A count beyond the piece would have the tokenizer read past it: such a source is as
-        // broken as one that fails.
-        if (!source.Read(piece, kPieceSize, &delivered) ||
-            delivered > static_cast<uint32_t>(kPieceSize)) {
-            errors.AppendError("XML Parse failed: there was an error streaming in data");
-            loader.Abandon();
-            return false;
-        }
-        const bool last = delivered < static_cast<uint32_t>(kPieceSize);
-        if (!loader.Feed(piece, static_cast<LONG>(delivered), last)) {
-            if (!last) {
-                loader.Abandon();
-            }
-            return false;
-        }
-        if (last) {
-            return true;
-        }
-    }
+    return DocumentLoader(*this).Load(source);
 }
 
 bool XMLModel::LoadFile(const Text& path) {
@@ -46,12 +20,7 @@ bool XMLModel::LoadFile(const Text& path) {
 }
 
 bool XMLModel::LoadString(const Text& xml) {
-    DocumentLoader loader(*this);
-    if (!loader.Ready()) {
-        return false;
-    }
-    loader.Begin();
-    return loader.Feed(xml.c_str(), xml.Length(), true);
+    return DocumentLoader(*this).Load(xml);
 }
 
 bool XMLModel::LoadCompressed(const Text& path) {

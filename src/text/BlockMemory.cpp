@@ -7,11 +7,20 @@ namespace Ostrel {
 
 namespace {
 
-BlockMemory::Counters counters = {0, 0, 0};
+BlockMemory::Counters counters = {0, 0, 0, 0};
+uint64_t callsUntilRefusal = 0;
+
+void RefuseWhenDue() {
+    if (callsUntilRefusal != 0 && --callsUntilRefusal == 0) {
+        ++counters.refusals;
+        throw std::bad_alloc();
+    }
+}
 
 } // namespace
 
 void* BlockMemory::Allocate(size_t bytes) {
+    RefuseWhenDue();
     void* block = std::malloc(bytes == 0 ? 1 : bytes);
     if (block == nullptr) {
         throw std::bad_alloc();
@@ -24,6 +33,7 @@ void* BlockMemory::Reallocate(void* block, size_t bytes) {
     if (block == nullptr) {
         return Allocate(bytes);
     }
+    RefuseWhenDue();
     void* moved = std::realloc(block, bytes == 0 ? 1 : bytes);
     if (moved == nullptr) {
         throw std::bad_alloc();
@@ -42,6 +52,10 @@ void BlockMemory::Release(void* block) {
 
 const BlockMemory::Counters& BlockMemory::GetCounters() {
     return counters;
+}
+
+void BlockMemory::FailAllocation(uint64_t nth) {
+    callsUntilRefusal = nth;
 }
 
 } // namespace Ostrel

@@ -14,6 +14,8 @@ public:
         uint64_t allocations;
         uint64_t reallocations;
         uint64_t releases;
+        // Calls refused by FailAllocation.
+        uint64_t refusals;
     };
 
     // Both throw std::bad_alloc when the heap refuses; a size of 0 still gives a distinct block.
@@ -25,6 +27,9 @@ public:
 
     // Process-wide, unguarded like the rest of the text state.
     static const Counters& GetCounters();
+    // For tests of what running out of memory does: the nth Allocate or Reallocate from now on
+    // throws std::bad_alloc, once; 0 calls a pending refusal off. Process-wide and unguarded too.
+    static void FailAllocation(uint64_t nth);
 };
 
 } // namespace Ostrel

@@ -1,11 +1,13 @@
 #include "ModelTestSupport.h"
 #include "model/XMLModel.h"
+#include "parser/Tokenizer.h"
 #include "support/FileTestSupport.h"
 #include "support/TestSupport.h"
 
 #include <expat.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -50,25 +52,13 @@ public:
     int calls = 0;
 };
 
-// Claims one byte more than it was asked for.
-class OverDeliveringSource : public MemoryTransfer {
-public:
-    using MemoryTransfer::MemoryTransfer;
-
-    bool Read(void* buffer, LONG maxLength, uint32_t* bytesRead) override {
-        const bool read = MemoryTransfer::Read(buffer, maxLength, bytesRead);
-        *bytesRead = static_cast<uint32_t>(maxLength) + 1;
-        return read;
-    }
-};
-
 // A document of exactly `size` bytes (at least 7).
 std::string DocumentOfSize(size_t size) {
     return "<r>" + std::string(size - 7, 'x') + "</r>";
 }
 
 TEST(XMLModelLoad, PiecesAreWholeUntilAShortOneEndsTheInput) {
-    const LONG piece = XMLModel::kPieceSize;
+    const LONG piece = Tokenizer::kPieceSize;
     struct Case {
         size_t size;
         std::vector<uint32_t> delivered;
@@ -205,7 +195,7 @@ TEST(XMLModelLoad, ASourceThatFailsAfterAnyByteLeavesWhatWasBuilt) {
     // is the only one the source delivers.
     for (size_t seen = 0; seen <= document.size(); ++seen) {
         SCOPED_TRACE(seen);
-        const size_t piece = XMLModel::kPieceSize;
+        const size_t piece = Tokenizer::kPieceSize;
         RefusingSource source(std::string(piece - seen, ' ') + document, piece);
         XMLModel model;
         model.Root().CreateChild(Text("previous"));
@@ -225,18 +215,44 @@ TEST(XMLModelLoad, ASourceThatFailsAfterAnyByteLeavesWhatWasBuilt) {
 TEST(XMLModelLoad, ALoadStartsWithoutLeftOverText) {
     XMLModel model;
     const std::string unfinished = "<a>collected but never given";
-    RefusingSource source(unfinished + std::string(XMLModel::kPieceSize, ' '),
-                          XMLModel::kPieceSize);
+    RefusingSource source(unfinished + std::string(Tokenizer::kPieceSize, ' '),
+                          Tokenizer::kPieceSize);
     EXPECT_FALSE(model.LoadTransfer(source));
     ASSERT_TRUE(model.LoadString(Text("<b/>")));
     EXPECT_EQ(Picture(model.Root()), "[]\"\"(){b[]\"\"(){}}");
 }
 
-TEST(XMLModelLoad, ASourceClaimingMoreThanAskedFailsTheLoad) {
-    OverDeliveringSource source(std::string(3 * XMLModel::kPieceSize, ' '));
-    XMLModel model;
-    EXPECT_FALSE(model.LoadTransfer(source));
-    EXPECT_EQ(PendingError(model), kStreamingFailure);
+// Each heap call of the tree and its texts refused in turn (the tokenizer's own are not counted):
+// the load fails with the tokenizer's out-of-memory message, or succeeds whole where the refused
+// block was not needed. Nothing unwinds through the tokenizer, and the asan build finds no leak.
+TEST(XMLModelLoad, EveryRefusedHeapCallFailsTheLoadWithItsMessage) {
+    const Text document("<!DOCTYPE d><d a='1' b='two'>t<!--c--><e/>text<f g='h'>x&amp;y</f></d>");
+    XMLModel whole;
+    ASSERT_TRUE(whole.LoadString(document));
+    const std::function<bool(XMLModel&)> loads[] = {
+        [&](XMLModel& model) { return model.LoadString(document); },
+        [&](XMLModel& model) {
+            MemoryTransfer source(document.c_str());
+            return model.LoadTransfer(source);
+        },
+    };
+    for (const auto& load : loads) {
+        Testing::HeapRefusalRounds rounds;
+        while (rounds.Next()) {
+            XMLModel model;
+            rounds.Arm();
+            const bool loaded = load(model);
+            rounds.Disarm();
+            if (loaded) {
+                EXPECT_EQ(Picture(model.Root()), Picture(whole.Root()));
+            } else {
+                EXPECT_EQ(
+                    PendingError(model).rfind("XML Parse failed: out of memory (Line: 1, ", 0), 0u)
+                    << PendingError(model);
+            }
+        }
+        EXPECT_GT(rounds.Refused(), 10u);
+    }
 }
 
 } // namespace

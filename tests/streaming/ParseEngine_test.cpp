@@ -4,6 +4,7 @@
 #include "support/AutomationTest.h"
 #include "support/LateBinding.h"
 #include "support/ParserClients.h"
+#include "support/TextTestSupport.h"
 #include "transfer/IDataTransfer.h"
 
 #include <expat.h>
@@ -352,6 +353,33 @@ TEST_F(ParserTest, ScriptClientsHearTheEventsTheyName) {
     const EventLog expected = {"startelement r []", "startelement s []",
                                "PARSEERROR 'unclosed token (Line: 1, Column: 7)'"};
     EXPECT_EQ(partial.events, expected);
+}
+
+// Each heap call of the events refused in turn: the parse ends at once with the out-of-memory
+// message and EndDocument after the events delivered so far, or succeeds whole where the refused
+// block was not needed. Nothing unwinds through the tokenizer, and the asan build finds no leak.
+TEST_F(ParserTest, EveryRefusedHeapCallEndsTheParseWithItsMessage) {
+    const std::string document =
+        "<!DOCTYPE d><d a='1' B='two' b='3'>t<!--c--><e/>text<f g='h'>x&amp;y</f></d>";
+    const EventLog whole = ExpatRecorder::Record(document, {document.size()});
+    Ostrel::Testing::HeapRefusalRounds rounds;
+    while (rounds.Next()) {
+        PieceSource source(document);
+        RecordingClient client;
+        rounds.Arm();
+        const HRESULT answer = RunParse(source, &client);
+        rounds.Disarm();
+        if (answer == S_OK) {
+            EXPECT_EQ(client.events, whole);
+            continue;
+        }
+        ASSERT_GE(client.events.size(), 3u);
+        const auto failure = client.events.end() - 2;
+        EXPECT_TRUE(std::equal(client.events.begin(), failure, whole.begin()));
+        EXPECT_EQ(failure->rfind("ParseError 'out of memory (Line: 1, ", 0), 0u) << *failure;
+        EXPECT_EQ(client.events.back(), "EndDocument");
+    }
+    EXPECT_GT(rounds.Refused(), 10u);
 }
 
 } // namespace

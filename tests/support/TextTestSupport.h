@@ -25,6 +25,31 @@ inline uint64_t HeapCalls() {
     return counters.allocations + counters.reallocations;
 }
 
+// Refuses one heap call per round: the first after Arm() in round 1, the second in round 2, and
+// so on, until a round meets no refusal (it made fewer calls), which is the last.
+class HeapRefusalRounds {
+public:
+    bool Next() {
+        ++round;
+        return !over;
+    }
+    void Arm() {
+        refusalsBefore = BlockMemory::GetCounters().refusals;
+        BlockMemory::FailAllocation(round);
+    }
+    void Disarm() {
+        BlockMemory::FailAllocation(0);
+        over = BlockMemory::GetCounters().refusals == refusalsBefore;
+    }
+    // Rounds that met their refusal once the last is over.
+    uint64_t Refused() const { return round - 2; }
+
+private:
+    uint64_t round = 0;
+    uint64_t refusalsBefore = 0;
+    bool over = false;
+};
+
 struct BstrDeleter {
     void operator()(OLECHAR* text) const { SysFreeString(text); }
 };
