@@ -139,7 +139,6 @@ private:
     bool ResolveBase(UINT index);
     bool BuildMembers(UINT index);
     bool FindType(const OleString& name, NamedType& found) const;
-    const OleString* FindAnyName(const OLECHAR* name) const;
 
     static HREFTYPE Reference(UINT index, bool interfaceHalf);
 
