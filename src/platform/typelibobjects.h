@@ -75,7 +75,6 @@ public:
     const TypeData& Data() const { return data; }
     TYPEKIND Kind() const { return kind; }
     TypeInfo* Base() const { return base; }
-    const std::vector<MemberView>& Members() const { return members; }
 
 private:
     const MemberView* FindMember(MEMBERID id) const;
