@@ -11,6 +11,7 @@
 #include "platform/codepage.h"
 #include "platform/debuglog.h"
 #include "platform/guid.h"
+#include "platform/guidtext.h"
 #include "platform/registry.h"
 
 #include <dlfcn.h>
@@ -190,31 +191,6 @@ extern "C" HRESULT CLSIDFromString(LPCOLESTR text, LPCLSID clsid) {
     return result == REGDB_E_READREGDB || result == E_OUTOFMEMORY ? result
            : SUCCEEDED(result)                                    ? S_OK
                                                                   : CO_E_CLASSSTRING;
-}
-
-extern "C" HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* progId) {
-    return Guarded([&]() -> HRESULT {
-        if (progId == nullptr) {
-            return E_INVALIDARG;
-        }
-        *progId = nullptr;
-        std::string text;
-        LONG status = ReadDefaultText("CLSID\\" + GuidKeyName(clsid) + "\\ProgID", text);
-        if (status != ERROR_SUCCESS) {
-            return RegistryFailure(status, REGDB_E_CLASSNOTREG);
-        }
-        if (text.empty()) {
-            return REGDB_E_CLASSNOTREG;
-        }
-        int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-        auto wide = static_cast<LPOLESTR>(CoTaskMemAlloc(static_cast<SIZE_T>(length) * 2));
-        if (wide == nullptr) {
-            return E_OUTOFMEMORY;
-        }
-        MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, length);
-        *progId = wide;
-        return S_OK;
-    });
 }
 
 extern "C" HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, LPVOID, REFIID riid,

@@ -28,7 +28,6 @@ void CoUninitialize();
 
 HRESULT CLSIDFromString(LPCOLESTR text, LPCLSID clsid);
 HRESULT CLSIDFromProgID(LPCOLESTR progId, LPCLSID clsid);
-HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* progId);
 
 // In-process servers only: CLSID\{clsid}\InProcServer32 names the library.
 HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, LPVOID serverInfo, REFIID riid,

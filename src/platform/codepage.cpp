@@ -77,7 +77,9 @@ char32_t DecodeUtf16(const WCHAR* units, const WCHAR* end, size_t& consumed, boo
     return replacement;
 }
 
-int Utf16Length(char32_t value) { return value >= 0x10000 ? 2 : 1; }
+int Utf16Length(char32_t value) {
+    return value >= 0x10000 ? 2 : 1;
+}
 
 int Utf8Length(char32_t value) {
     return value < 0x80 ? 1 : value < 0x800 ? 2 : value < 0x10000 ? 3 : 4;
@@ -160,12 +162,10 @@ int Convert(const Source* source, int sourceLength, Target* target, int targetLe
 
 } // namespace
 
-extern "C" UINT GetACP() { return CP_UTF8; }
-
 extern "C" int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH source, int sourceLength,
                                    LPWSTR target, int targetLength) {
-    if (!IsUtf8CodePage(codePage) || source == nullptr || sourceLength == 0 ||
-        sourceLength < -1 || targetLength < 0 || (target == nullptr && targetLength != 0) ||
+    if (!IsUtf8CodePage(codePage) || source == nullptr || sourceLength == 0 || sourceLength < -1 ||
+        targetLength < 0 || (target == nullptr && targetLength != 0) ||
         (flags & ~(MB_PRECOMPOSED | MB_ERR_INVALID_CHARS)) != 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
@@ -187,8 +187,8 @@ extern "C" int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH source, int
 extern "C" int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH source, int sourceLength,
                                    LPSTR target, int targetLength, LPCCH defaultChar,
                                    LPBOOL usedDefaultChar) {
-    if (!IsUtf8CodePage(codePage) || source == nullptr || sourceLength == 0 ||
-        sourceLength < -1 || targetLength < 0 || (target == nullptr && targetLength != 0) ||
+    if (!IsUtf8CodePage(codePage) || source == nullptr || sourceLength == 0 || sourceLength < -1 ||
+        targetLength < 0 || (target == nullptr && targetLength != 0) ||
         (flags & ~WC_ERR_INVALID_CHARS) != 0 ||
         (codePage == CP_UTF8 && (defaultChar != nullptr || usedDefaultChar != nullptr))) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -206,9 +206,9 @@ extern "C" int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH source, in
         sourceLength = static_cast<int>(length + 1);
     }
     bool replaced = false;
-    int result = Convert(source, sourceLength, target, targetLength,
-                         (flags & WC_ERR_INVALID_CHARS) != 0, &replaced, DecodeUtf16, Utf8Length,
-                         EncodeUtf8);
+    int result =
+        Convert(source, sourceLength, target, targetLength, (flags & WC_ERR_INVALID_CHARS) != 0,
+                &replaced, DecodeUtf16, Utf8Length, EncodeUtf8);
     if (usedDefaultChar != nullptr) {
         *usedDefaultChar = replaced ? TRUE : FALSE;
     }

@@ -18,5 +18,4 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH source, int sourceLeng
                         int targetLength);
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH source, int sourceLength, LPSTR target,
                         int targetLength, LPCCH defaultChar, LPBOOL usedDefaultChar);
-UINT GetACP();
 }

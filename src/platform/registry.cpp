@@ -276,8 +276,9 @@ LONG QueryValue(const KeyReference& reference, const std::string& name, LPDWORD 
     return status;
 }
 
-// Removes the key at base + relative from its parent; the root itself can never be removed.
-LONG RemoveKey(const KeyPath& base, const KeyPath& relative, bool withSubkeys) {
+// Removes the key at base + relative from its parent, unless it has subkeys; the root itself can
+// never be removed.
+LONG RemoveKey(const KeyPath& base, const KeyPath& relative) {
     KeyPath path = base;
     path.insert(path.end(), relative.begin(), relative.end());
     if (path.empty()) {
@@ -293,7 +294,7 @@ LONG RemoveKey(const KeyPath& base, const KeyPath& relative, bool withSubkeys) {
         if (key == nullptr) {
             return ERROR_FILE_NOT_FOUND;
         }
-        if (key->HasSubkeys() && !withSubkeys) {
+        if (key->HasSubkeys()) {
             return ERROR_ACCESS_DENIED;
         }
         changed = parent->RemoveSubkey(path.back());
@@ -415,20 +416,6 @@ extern "C" LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, L
     });
 }
 
-extern "C" LONG RegDeleteValueA(HKEY key, LPCSTR valueName) {
-    return Guarded([&]() -> LONG {
-        KeyReference reference;
-        if (LONG status = ResolveFor(KEY_SET_VALUE, key, reference)) {
-            return status;
-        }
-        std::string name = ValueName(valueName);
-        return UpdateKey(reference.path, [&](RegistryKey& target, bool& changed) {
-            changed = target.RemoveValue(name);
-            return changed ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
-        });
-    });
-}
-
 extern "C" LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
     return Guarded([&]() -> LONG {
         if (subKey == nullptr) {
@@ -439,24 +426,7 @@ extern "C" LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
         if (LONG status = ResolvePath(key, subKey, reference, relative)) {
             return status;
         }
-        return RemoveKey(reference.path, relative, false);
-    });
-}
-
-extern "C" LONG RegDeleteTreeA(HKEY key, LPCSTR subKey) {
-    return Guarded([&]() -> LONG {
-        KeyReference reference;
-        KeyPath relative;
-        if (LONG status = ResolvePath(key, subKey, reference, relative)) {
-            return status;
-        }
-        if (subKey != nullptr) {
-            return RemoveKey(reference.path, relative, true);
-        }
-        return UpdateKey(reference.path, [&](RegistryKey& target, bool& changed) {
-            changed = target.Clear();
-            return ERROR_SUCCESS;
-        });
+        return RemoveKey(reference.path, relative);
     });
 }
 

@@ -70,11 +70,8 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, cons
                     DWORD size);
 LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
                       LPDWORD size);
-LONG RegDeleteValueA(HKEY key, LPCSTR valueName);
 // Refuses a key that still has subkeys, with ERROR_ACCESS_DENIED, as Windows does.
 LONG RegDeleteKeyA(HKEY key, LPCSTR subKey);
-// Deletes the subkey with everything below it; with a null subkey, empties the key itself.
-LONG RegDeleteTreeA(HKEY key, LPCSTR subKey);
 // Subkeys come in the order of their upper-cased names, the order Windows lists them in.
 LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD reserved,
                    LPSTR keyClass, LPDWORD classLength, PFILETIME lastWriteTime);

@@ -11,8 +11,6 @@ char UpperAscii(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-} // namespace
-
 std::string FoldName(const std::string& name) {
     std::string folded(name);
     std::transform(folded.begin(), folded.end(), folded.begin(), UpperAscii);
@@ -24,6 +22,8 @@ bool SameName(const std::string& a, const std::string& b) {
                return UpperAscii(x) == UpperAscii(y);
            });
 }
+
+} // namespace
 
 RegistryKey* RegistryKey::Subkey(const std::string& subkeyName) const {
     auto found = subkeys.find(FoldName(subkeyName));
@@ -72,24 +72,6 @@ bool RegistryKey::SetValue(const std::string& valueName, DWORD type, std::string
     }
     values.push_back(RegistryValue{valueName, type, std::move(data)});
     return true;
-}
-
-bool RegistryKey::RemoveValue(const std::string& valueName) {
-    auto found = std::find_if(values.begin(), values.end(), [&](const RegistryValue& value) {
-        return SameName(value.name, valueName);
-    });
-    if (found == values.end()) {
-        return false;
-    }
-    values.erase(found);
-    return true;
-}
-
-bool RegistryKey::Clear() {
-    bool hadContent = !values.empty() || !subkeys.empty();
-    values.clear();
-    subkeys.clear();
-    return hadContent;
 }
 
 RegistryKey* RegistryKey::Find(const std::vector<std::string>& path) {

@@ -33,17 +33,13 @@ public:
     RegistryKey& AddSubkey(const std::string& subkeyName, bool& created);
     bool RemoveSubkey(const std::string& subkeyName);
     bool HasSubkeys() const { return !subkeys.empty(); }
-    size_t SubkeyCount() const { return subkeys.size(); }
     // The subkey at a position of the listing order, or null past its end.
     const RegistryKey* SubkeyAt(size_t index) const;
 
     const RegistryValue* Value(const std::string& valueName) const;
     // Answers whether anything changed.
     bool SetValue(const std::string& valueName, DWORD type, std::string data);
-    bool RemoveValue(const std::string& valueName);
     const std::vector<RegistryValue>& Values() const { return values; }
-    // Removes every subkey and value; answers whether there was any.
-    bool Clear();
 
     template <typename Visit>
     void ForEachSubkey(Visit visit) const {
@@ -60,8 +56,5 @@ private:
     std::vector<RegistryValue> values; // in the order they were first set, as Windows keeps them
     std::map<std::string, std::unique_ptr<RegistryKey>> subkeys; // by upper-cased name
 };
-
-std::string FoldName(const std::string& name);
-bool SameName(const std::string& a, const std::string& b);
 
 } // namespace Ostrel

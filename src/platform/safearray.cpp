@@ -18,8 +18,6 @@ constexpr size_t headerSize = sizeof(GUID);
 constexpr UINT largestDimensionCount = 65535;
 constexpr ULONG largestLockCount = 65535;
 constexpr USHORT ownedElementFeatures = FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH | FADF_VARIANT;
-constexpr USHORT borrowedMemoryFeatures = FADF_AUTO | FADF_STATIC | FADF_EMBEDDED;
-constexpr USHORT uncopiedFeatures = borrowedMemoryFeatures | FADF_FIXEDSIZE;
 
 unsigned char* HeaderOf(SAFEARRAY* array) {
     return reinterpret_cast<unsigned char*>(array) - headerSize;
@@ -120,9 +118,50 @@ HRESULT CopyElement(USHORT features, ULONG size, const void* source, void* targe
     return S_OK;
 }
 
+// A zeroed descriptor behind its zeroed header.
+HRESULT AllocateDescriptor(UINT dimensions, SAFEARRAY*& array) {
+    array = nullptr;
+    if (dimensions == 0 || dimensions > largestDimensionCount) {
+        return E_INVALIDARG;
+    }
+    size_t size = headerSize + sizeof(SAFEARRAY) + (dimensions - 1) * sizeof(SAFEARRAYBOUND);
+    auto* block = static_cast<unsigned char*>(std::calloc(1, size));
+    if (block == nullptr) {
+        return E_OUTOFMEMORY;
+    }
+    array = reinterpret_cast<SAFEARRAY*>(block + headerSize);
+    array->cDims = static_cast<USHORT>(dimensions);
+    return S_OK;
+}
+
+// Zeroed data for the descriptor's bounds and element size; an empty array gets a byte, so that
+// every array has data.
+HRESULT AllocateData(SAFEARRAY* array) {
+    size_t bytes;
+    if (!MeasureData(array, bytes)) {
+        return E_OUTOFMEMORY;
+    }
+    array->pvData = std::calloc(1, bytes == 0 ? 1 : bytes);
+    return array->pvData == nullptr ? E_OUTOFMEMORY : S_OK;
+}
+
+// The element size, and the element type in the header: the interface identifier of an array of
+// interfaces, the type itself for every other array.
+void RecordElementType(SAFEARRAY* array, VARTYPE vt) {
+    array->cbElements = SizeOfValue(vt);
+    if (vt == VT_DISPATCH || vt == VT_UNKNOWN) {
+        array->fFeatures = FADF_HAVEIID;
+        *StoredInterface(array) = vt == VT_DISPATCH ? IID_IDispatch : IID_IUnknown;
+    } else {
+        array->fFeatures = FADF_HAVEVARTYPE;
+        *StoredVartype(array) = vt;
+    }
+    array->fFeatures |= OwnershipFeature(vt);
+}
+
 HRESULT CopyData(SAFEARRAY* source, SAFEARRAY* target) {
     size_t count;
-    HRESULT result = SafeArrayAllocData(target);
+    HRESULT result = AllocateData(target);
     if (FAILED(result) || !CountElements(source, count)) {
         return FAILED(result) ? result : E_OUTOFMEMORY;
     }
@@ -166,7 +205,7 @@ HRESULT WithElement(SAFEARRAY* array, LONG* indices, Access access) {
         return result;
     }
     void* element = nullptr;
-    result = SafeArrayPtrOfIndex(array, indices, &element);
+    result = LocateElement(array, indices, &element);
     if (SUCCEEDED(result)) {
         result = access(element);
     }
@@ -176,67 +215,18 @@ HRESULT WithElement(SAFEARRAY* array, LONG* indices, Access access) {
 
 } // namespace
 
-extern "C" HRESULT SafeArrayAllocDescriptor(UINT dimensions, SAFEARRAY** array) {
-    if (array == nullptr) {
-        return E_POINTER;
-    }
-    *array = nullptr;
-    if (dimensions == 0 || dimensions > largestDimensionCount) {
-        return E_INVALIDARG;
-    }
-    size_t size = headerSize + sizeof(SAFEARRAY) + (dimensions - 1) * sizeof(SAFEARRAYBOUND);
-    auto* block = static_cast<unsigned char*>(std::calloc(1, size));
-    if (block == nullptr) {
-        return E_OUTOFMEMORY;
-    }
-    *array = reinterpret_cast<SAFEARRAY*>(block + headerSize);
-    (*array)->cDims = static_cast<USHORT>(dimensions);
-    return S_OK;
-}
-
-extern "C" HRESULT SafeArrayAllocDescriptorEx(VARTYPE vt, UINT dimensions, SAFEARRAY** array) {
-    HRESULT result = SafeArrayAllocDescriptor(dimensions, array);
-    if (FAILED(result)) {
-        return result;
-    }
-    SAFEARRAY* created = *array;
-    created->cbElements = SizeOfValue(vt);
-    if (vt == VT_DISPATCH || vt == VT_UNKNOWN) {
-        created->fFeatures = FADF_HAVEIID;
-        *StoredInterface(created) = vt == VT_DISPATCH ? IID_IDispatch : IID_IUnknown;
-    } else if (vt == VT_RECORD) {
-        created->fFeatures = FADF_RECORD;
-    } else {
-        created->fFeatures = FADF_HAVEVARTYPE;
-        *StoredVartype(created) = vt;
-    }
-    return S_OK;
-}
-
-extern "C" HRESULT SafeArrayAllocData(SAFEARRAY* array) {
-    if (array == nullptr || array->pvData != nullptr) {
-        return E_INVALIDARG;
-    }
-    size_t bytes;
-    if (!MeasureData(array, bytes)) {
-        return E_OUTOFMEMORY;
-    }
-    array->pvData = std::calloc(1, bytes == 0 ? 1 : bytes);
-    return array->pvData == nullptr ? E_OUTOFMEMORY : S_OK;
-}
-
 extern "C" SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT dimensions, SAFEARRAYBOUND* bounds) {
     SAFEARRAY* array = nullptr;
     if (bounds == nullptr || SizeOfValue(vt) == 0 ||
-        FAILED(SafeArrayAllocDescriptorEx(vt, dimensions, &array))) {
+        FAILED(AllocateDescriptor(dimensions, array))) {
         return nullptr;
     }
-    array->fFeatures |= OwnershipFeature(vt);
+    RecordElementType(array, vt);
     for (UINT i = 0; i < dimensions; ++i) {
         array->rgsabound[dimensions - 1 - i] = bounds[i];
     }
-    if (FAILED(SafeArrayAllocData(array))) {
-        SafeArrayDestroyDescriptor(array);
+    if (FAILED(AllocateData(array))) {
+        std::free(HeaderOf(array));
         return nullptr;
     }
     return array;
@@ -247,35 +237,6 @@ extern "C" SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lowerBound, ULONG e
     return SafeArrayCreate(vt, 1, &bound);
 }
 
-extern "C" HRESULT SafeArrayDestroyData(SAFEARRAY* array) {
-    if (array == nullptr) {
-        return E_INVALIDARG;
-    }
-    if (IsLocked(array)) {
-        return DISP_E_ARRAYISLOCKED;
-    }
-    size_t count;
-    if (array->pvData != nullptr && CountElements(array, count)) {
-        ReleaseElements(array, count);
-    }
-    if ((array->fFeatures & borrowedMemoryFeatures) == 0) {
-        std::free(array->pvData);
-        array->pvData = nullptr;
-    }
-    return S_OK;
-}
-
-extern "C" HRESULT SafeArrayDestroyDescriptor(SAFEARRAY* array) {
-    if (array == nullptr) {
-        return E_INVALIDARG;
-    }
-    if (IsLocked(array)) {
-        return DISP_E_ARRAYISLOCKED;
-    }
-    std::free(HeaderOf(array));
-    return S_OK;
-}
-
 extern "C" HRESULT SafeArrayDestroy(SAFEARRAY* array) {
     if (array == nullptr) {
         return S_OK;
@@ -283,8 +244,14 @@ extern "C" HRESULT SafeArrayDestroy(SAFEARRAY* array) {
     if (IsLocked(array)) {
         return DISP_E_ARRAYISLOCKED;
     }
-    SafeArrayDestroyData(array);
-    return SafeArrayDestroyDescriptor(array);
+    // A copy whose data could not be allocated has none.
+    size_t count;
+    if (array->pvData != nullptr && CountElements(array, count)) {
+        ReleaseElements(array, count);
+    }
+    std::free(array->pvData);
+    std::free(HeaderOf(array));
+    return S_OK;
 }
 
 extern "C" HRESULT SafeArrayLock(SAFEARRAY* array) {
@@ -363,26 +330,13 @@ extern "C" HRESULT SafeArrayGetVartype(SAFEARRAY* array, VARTYPE* vt) {
     if (array == nullptr || vt == nullptr) {
         return E_INVALIDARG;
     }
-    if (array->fFeatures & FADF_RECORD) {
-        *vt = VT_RECORD;
-    } else if (array->fFeatures & FADF_HAVEIID) {
+    // SafeArrayCreate records one or the other.
+    if (array->fFeatures & FADF_HAVEIID) {
         *vt = (array->fFeatures & FADF_DISPATCH) ? VT_DISPATCH : VT_UNKNOWN;
-    } else if (array->fFeatures & FADF_HAVEVARTYPE) {
-        *vt = static_cast<VARTYPE>(*StoredVartype(array));
     } else {
-        return E_INVALIDARG;
+        *vt = static_cast<VARTYPE>(*StoredVartype(array));
     }
     return S_OK;
-}
-
-extern "C" HRESULT SafeArrayPtrOfIndex(SAFEARRAY* array, LONG* indices, void** element) {
-    if (array == nullptr || indices == nullptr || element == nullptr) {
-        return E_INVALIDARG;
-    }
-    if (array->pvData == nullptr) {
-        return E_UNEXPECTED;
-    }
-    return LocateElement(array, indices, element);
 }
 
 extern "C" HRESULT SafeArrayGetElement(SAFEARRAY* array, LONG* indices, void* value) {
@@ -423,23 +377,16 @@ extern "C" HRESULT SafeArrayCopy(SAFEARRAY* source, SAFEARRAY** copy) {
     if (source == nullptr) {
         return S_OK;
     }
-    if (source->cbElements == 0) {
-        return E_INVALIDARG;
-    }
     SAFEARRAY* target = nullptr;
-    HRESULT result = SafeArrayAllocDescriptor(source->cDims, &target);
+    HRESULT result = AllocateDescriptor(source->cDims, target);
     if (FAILED(result)) {
         return result;
     }
-    if (source->fFeatures & (FADF_HAVEIID | FADF_HAVEVARTYPE)) {
-        std::memcpy(HeaderOf(target), HeaderOf(source), headerSize);
-    }
-    target->fFeatures = source->fFeatures & ~uncopiedFeatures;
+    std::memcpy(HeaderOf(target), HeaderOf(source), headerSize);
+    target->fFeatures = source->fFeatures;
     target->cbElements = source->cbElements;
     std::memcpy(target->rgsabound, source->rgsabound, source->cDims * sizeof(SAFEARRAYBOUND));
-    if (source->pvData != nullptr) {
-        result = CopyData(source, target);
-    }
+    result = CopyData(source, target);
     if (FAILED(result)) {
         SafeArrayDestroy(target);
         return result;

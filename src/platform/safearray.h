@@ -6,11 +6,6 @@
 extern "C" {
 SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT dimensions, SAFEARRAYBOUND* bounds);
 SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lowerBound, ULONG elements);
-HRESULT SafeArrayAllocDescriptor(UINT dimensions, SAFEARRAY** array);
-HRESULT SafeArrayAllocDescriptorEx(VARTYPE vt, UINT dimensions, SAFEARRAY** array);
-HRESULT SafeArrayAllocData(SAFEARRAY* array);
-HRESULT SafeArrayDestroyData(SAFEARRAY* array);
-HRESULT SafeArrayDestroyDescriptor(SAFEARRAY* array);
 HRESULT SafeArrayDestroy(SAFEARRAY* array);
 HRESULT SafeArrayLock(SAFEARRAY* array);
 HRESULT SafeArrayUnlock(SAFEARRAY* array);
@@ -21,7 +16,6 @@ UINT SafeArrayGetElemsize(SAFEARRAY* array);
 HRESULT SafeArrayGetLBound(SAFEARRAY* array, UINT dimension, LONG* lowerBound);
 HRESULT SafeArrayGetUBound(SAFEARRAY* array, UINT dimension, LONG* upperBound);
 HRESULT SafeArrayGetVartype(SAFEARRAY* array, VARTYPE* vt);
-HRESULT SafeArrayPtrOfIndex(SAFEARRAY* array, LONG* indices, void** element);
 HRESULT SafeArrayGetElement(SAFEARRAY* array, LONG* indices, void* value);
 HRESULT SafeArrayPutElement(SAFEARRAY* array, LONG* indices, void* value);
 HRESULT SafeArrayCopy(SAFEARRAY* source, SAFEARRAY** copy);

@@ -1,4 +1,3 @@
-#include "platform/activation.h"
 #include "platform/dispatch.h"
 #include "platform/typelibobjects.h"
 
@@ -309,18 +308,12 @@ HRESULT TypeInfo::AddressOfMember(MEMBERID, INVOKEKIND, PVOID* address) {
     return TYPE_E_BADMODULEKIND;
 }
 
-HRESULT TypeInfo::CreateInstance(IUnknown* outer, REFIID riid, PVOID* object) {
-    if (object == nullptr) {
-        return E_INVALIDARG;
+// Objects are created through CoCreateInstance.
+HRESULT TypeInfo::CreateInstance(IUnknown*, REFIID, PVOID* object) {
+    if (object != nullptr) {
+        *object = nullptr;
     }
-    *object = nullptr;
-    if (outer != nullptr) {
-        return CLASS_E_NOAGGREGATION;
-    }
-    if (kind != TKIND_COCLASS) {
-        return E_INVALIDARG;
-    }
-    return CoCreateInstance(data.guid, nullptr, CLSCTX_INPROC_SERVER, riid, object);
+    return E_NOTIMPL;
 }
 
 HRESULT TypeInfo::GetMops(MEMBERID, BSTR* mops) {

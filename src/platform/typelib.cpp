@@ -325,60 +325,19 @@ HRESULT TypeLib::GetDocumentation(INT index, BSTR* name, BSTR* documentation, DW
     return AnswerDocumentation(*typeName, *doc, name, documentation, helpContext, helpFile);
 }
 
-HRESULT TypeLib::IsName(LPOLESTR name, ULONG, BOOL* found) {
-    if (name == nullptr || found == nullptr) {
-        return E_INVALIDARG;
+// Hosts find names by walking the descriptions; the lookups by name answer as GetTypeComp does.
+HRESULT TypeLib::IsName(LPOLESTR, ULONG, BOOL* found) {
+    if (found != nullptr) {
+        *found = FALSE;
     }
-    const OleString* stored = FindAnyName(name);
-    if (stored != nullptr) {
-        // The caller's buffer gets the spelling of the library.
-        stored->copy(name, stored->size());
-    }
-    *found = stored != nullptr ? TRUE : FALSE;
-    return S_OK;
+    return E_NOTIMPL;
 }
 
-const OleString* TypeLib::FindAnyName(const OLECHAR* name) const {
-    for (const TypeData& type : data.types) {
-        if (SameNameIgnoringCase(name, type.name)) {
-            return &type.name;
-        }
-        for (const FuncData& function : type.functions) {
-            if (SameNameIgnoringCase(name, function.name)) {
-                return &function.name;
-            }
-            for (const ParamData& param : function.params) {
-                if (SameNameIgnoringCase(name, param.name)) {
-                    return &param.name;
-                }
-            }
-        }
+HRESULT TypeLib::FindName(LPOLESTR, ULONG, ITypeInfo**, MEMBERID*, USHORT* found) {
+    if (found != nullptr) {
+        *found = 0;
     }
-    return nullptr;
-}
-
-HRESULT TypeLib::FindName(LPOLESTR name, ULONG, ITypeInfo** infos, MEMBERID* ids, USHORT* found) {
-    if (name == nullptr || infos == nullptr || ids == nullptr || found == nullptr) {
-        return E_INVALIDARG;
-    }
-    USHORT capacity = *found;
-    USHORT count = 0;
-    for (size_t i = 0; i < listed.size() && count < capacity; ++i) {
-        const TypeData& type = data.types[i];
-        MEMBERID id = MEMBERID_NIL;
-        bool matched = SameNameIgnoringCase(name, type.name);
-        for (size_t f = 0; !matched && f < type.functions.size(); ++f) {
-            matched = SameNameIgnoringCase(name, type.functions[f].name);
-            id = type.functions[f].memid;
-        }
-        if (matched) {
-            infos[count] = listed[i].get();
-            infos[count]->AddRef();
-            ids[count++] = id;
-        }
-    }
-    *found = count;
-    return S_OK;
+    return E_NOTIMPL;
 }
 
 HRESULT LoadTypeLibFile(const std::string& path, ITypeLib** library) {
@@ -404,7 +363,7 @@ HRESULT LoadTypeLibFile(const std::string& path, ITypeLib** library) {
 
 } // namespace Ostrel
 
-extern "C" HRESULT LoadTypeLibEx(LPCOLESTR path, REGKIND kind, ITypeLib** library) {
+extern "C" HRESULT LoadTypeLib(LPCOLESTR path, ITypeLib** library) {
     if (library == nullptr) {
         return E_INVALIDARG;
     }
@@ -417,20 +376,8 @@ extern "C" HRESULT LoadTypeLibEx(LPCOLESTR path, REGKIND kind, ITypeLib** librar
         if (!Ostrel::OleToUtf8(path, narrow) || narrow.empty()) {
             return TYPE_E_CANTLOADLIBRARY;
         }
-        HRESULT result = Ostrel::LoadTypeLibFile(narrow, library);
-        if (SUCCEEDED(result) && kind == REGKIND_REGISTER) {
-            result = RegisterTypeLib(*library, path, nullptr);
-            if (FAILED(result)) {
-                (*library)->Release();
-                *library = nullptr;
-            }
-        }
-        return result;
+        return Ostrel::LoadTypeLibFile(narrow, library);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-}
-
-extern "C" HRESULT LoadTypeLib(LPCOLESTR path, ITypeLib** library) {
-    return LoadTypeLibEx(path, REGKIND_NONE, library);
 }

@@ -4,13 +4,10 @@
 
 #include "platform/typeinfo.h"
 
-enum REGKIND { REGKIND_DEFAULT = 0, REGKIND_REGISTER, REGKIND_NONE };
-
 extern "C" {
 // TYPE_E_CANTLOADLIBRARY for a file that cannot be read, TYPE_E_UNSUPFORMAT for one that is not
 // a type library of this format and version, TYPE_E_INVDATAREAD for one that is damaged.
 HRESULT LoadTypeLib(LPCOLESTR path, ITypeLib** library);
-HRESULT LoadTypeLibEx(LPCOLESTR path, REGKIND kind, ITypeLib** library);
 
 // Registers the library under TypeLib\{libid}\<major>.<minor> (hexadecimal) with its path for
 // its locale and system kind, and every dual or automation interface under Interface\{iid}.

@@ -75,7 +75,6 @@ public:
     const TypeData& Data() const { return data; }
     TYPEKIND Kind() const { return kind; }
     TypeInfo* Base() const { return base; }
-    const std::vector<MemberView>& Members() const { return members; }
 
 private:
     const MemberView* FindMember(MEMBERID id) const;
@@ -139,7 +138,6 @@ private:
     bool ResolveBase(UINT index);
     bool BuildMembers(UINT index);
     bool FindType(const OleString& name, NamedType& found) const;
-    const OleString* FindAnyName(const OLECHAR* name) const;
 
     static HREFTYPE Reference(UINT index, bool interfaceHalf);
 

@@ -1,4 +1,4 @@
-#include "platform/guid.h"
+#include "platform/guidtext.h"
 #include "platform/typelibfile.h"
 
 #include <cstdlib>

@@ -8,7 +8,6 @@
 #define STDMETHODCALLTYPE
 #define WINAPI
 #define STDAPI extern "C" HRESULT
-#define STDAPI_(type) extern "C" type
 #define OLESTR(text) u##text
 
 typedef int32_t LONG;
@@ -65,9 +64,6 @@ typedef size_t SIZE_T;
 
 #define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
 #define FAILED(hr) (((HRESULT)(hr)) < 0)
-#define HRESULT_CODE(hr) ((hr)&0xFFFF)
-#define MAKE_HRESULT(sev, fac, code)                                                               \
-    ((HRESULT)(((uint32_t)(sev) << 31) | ((uint32_t)(fac) << 16) | ((uint32_t)(code))))
 
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT S_FALSE = 1;
@@ -86,7 +82,6 @@ constexpr HRESULT CLASS_E_CLASSNOTAVAILABLE = (HRESULT)0x80040111;
 // A self-registering server could not write its class keys.
 constexpr HRESULT SELFREG_E_CLASS = (HRESULT)0x80040201;
 constexpr HRESULT REGDB_E_CLASSNOTREG = (HRESULT)0x80040154;
-constexpr HRESULT REGDB_E_IIDNOTREG = (HRESULT)0x80040155;
 constexpr HRESULT CO_E_CLASSSTRING = (HRESULT)0x800401F3;
 constexpr HRESULT CO_E_DLLNOTFOUND = (HRESULT)0x800401F8;
 constexpr HRESULT CO_E_ERRORINDLL = (HRESULT)0x800401F9;
@@ -98,8 +93,6 @@ constexpr LONG ERROR_PATH_NOT_FOUND = 3;
 constexpr LONG ERROR_ACCESS_DENIED = 5;
 constexpr LONG ERROR_INVALID_HANDLE = 6;
 constexpr LONG ERROR_NOT_ENOUGH_MEMORY = 8;
-constexpr LONG ERROR_INVALID_DATA = 13;
-constexpr LONG ERROR_OUTOFMEMORY = 14;
 constexpr LONG ERROR_INVALID_PARAMETER = 87;
 constexpr LONG ERROR_INSUFFICIENT_BUFFER = 122;
 constexpr LONG ERROR_NO_UNICODE_TRANSLATION = 1113;
@@ -110,7 +103,6 @@ constexpr LONG ERROR_BADKEY = 1010;
 constexpr LONG ERROR_CANTOPEN = 1011;
 constexpr LONG ERROR_CANTREAD = 1012;
 constexpr LONG ERROR_CANTWRITE = 1013;
-constexpr LONG ERROR_KEY_HAS_CHILDREN = 1020;
 constexpr LONG ERROR_MOD_NOT_FOUND = 126;
 
 #define HRESULT_FROM_WIN32(code)                                                                   \

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 namespace {
@@ -33,23 +34,16 @@ TEST(SafeArray, DescriptorsRecordTheirElementType) {
         VARTYPE vt = VT_EMPTY;
         EXPECT_EQ(SafeArrayGetVartype(copy, &vt), S_OK);
         EXPECT_EQ(vt, expected.vt);
+        // The 16 bytes before the descriptor: the interface identifier, or the type at the end.
+        if (expected.features & FADF_HAVEIID) {
+            EXPECT_EQ(reinterpret_cast<GUID*>(copy)[-1],
+                      expected.vt == VT_DISPATCH ? IID_IDispatch : IID_IUnknown);
+        } else {
+            EXPECT_EQ(reinterpret_cast<DWORD*>(copy)[-1], DWORD{expected.vt});
+        }
         EXPECT_EQ(SafeArrayDestroy(copy), S_OK);
         EXPECT_EQ(SafeArrayDestroy(array), S_OK);
     }
-
-    SAFEARRAY* array = nullptr;
-    ASSERT_EQ(SafeArrayAllocDescriptorEx(VT_BSTR, 1, &array), S_OK);
-    EXPECT_EQ(reinterpret_cast<DWORD*>(array)[-1], DWORD{VT_BSTR});
-    SafeArrayDestroyDescriptor(array);
-    ASSERT_EQ(SafeArrayAllocDescriptorEx(VT_DISPATCH, 1, &array), S_OK);
-    EXPECT_TRUE(IsEqualIID(reinterpret_cast<GUID*>(array)[-1], IID_IDispatch));
-    VARTYPE vt = VT_EMPTY;
-    EXPECT_EQ(SafeArrayGetVartype(array, &vt), S_OK);
-    EXPECT_EQ(vt, VT_UNKNOWN) << "without FADF_DISPATCH an interface array reads as IUnknown";
-    SafeArrayDestroyDescriptor(array);
-    ASSERT_EQ(SafeArrayAllocDescriptor(1, &array), S_OK);
-    EXPECT_EQ(SafeArrayGetVartype(array, &vt), E_INVALIDARG);
-    SafeArrayDestroyDescriptor(array);
 }
 
 TEST(SafeArray, WhatCannotBeStoredOrCountedIsRefused) {
@@ -60,23 +54,12 @@ TEST(SafeArray, WhatCannotBeStoredOrCountedIsRefused) {
     }
     EXPECT_EQ(SafeArrayCreate(VT_I4, 1, nullptr), nullptr);
     EXPECT_EQ(SafeArrayCreate(VT_I4, 0, &bound), nullptr);
-    SAFEARRAY* array = nullptr;
-    EXPECT_EQ(SafeArrayAllocDescriptor(0, &array), E_INVALIDARG);
-    EXPECT_EQ(SafeArrayAllocDescriptor(65536, &array), E_INVALIDARG);
-    EXPECT_EQ(SafeArrayAllocDescriptorEx(VT_UI1, 1, nullptr), E_POINTER);
 
     // Element counts whose byte size wraps fail instead.
     SAFEARRAYBOUND cube[3] = {{0x10000000, 0}, {0x10000000, 0}, {0x10000000, 0}};
     EXPECT_EQ(SafeArrayCreate(VT_R8, 3, cube), nullptr);
     SAFEARRAYBOUND square[2] = {{0xFFFFFFFF, 0}, {0xFFFFFFFF, 0}};
     EXPECT_EQ(SafeArrayCreate(VT_VARIANT, 2, square), nullptr);
-    ASSERT_EQ(SafeArrayAllocDescriptor(2, &array), S_OK);
-    array->cbElements = 16;
-    array->rgsabound[0] = {0x80000000, 0};
-    array->rgsabound[1] = {0x80000000, 0};
-    EXPECT_EQ(SafeArrayAllocData(array), E_OUTOFMEMORY);
-    EXPECT_EQ(array->pvData, nullptr);
-    EXPECT_EQ(SafeArrayDestroyDescriptor(array), S_OK);
 }
 
 TEST(SafeArray, BoundsAndIndicesWithTheFirstDimensionVaryingFastest) {
@@ -89,17 +72,22 @@ TEST(SafeArray, BoundsAndIndicesWithTheFirstDimensionVaryingFastest) {
     EXPECT_EQ(bound, 23);
     EXPECT_EQ(SafeArrayGetLBound(array, 0, &bound), DISP_E_BADINDEX);
     EXPECT_EQ(SafeArrayGetUBound(array, 3, &bound), DISP_E_BADINDEX);
-    unsigned char* data = nullptr;
-    ASSERT_EQ(SafeArrayAccessData(array, reinterpret_cast<void**>(&data)), S_OK);
     const struct {
         LONG indices[2];
-        ptrdiff_t offset;
+        LONG offset;
     } cases[] = {{{1, 23}, 0}, {{3, 23}, 8}, {{3, 24}, 176}, {{20, 23}, 76}};
     for (const auto& expected : cases) {
         LONG indices[2] = {expected.indices[0], expected.indices[1]};
-        void* element = nullptr;
-        ASSERT_EQ(SafeArrayPtrOfIndex(array, indices, &element), S_OK);
-        EXPECT_EQ(static_cast<unsigned char*>(element) - data, expected.offset);
+        LONG marker = expected.offset + 1;
+        ASSERT_EQ(SafeArrayPutElement(array, indices, &marker), S_OK);
+    }
+    unsigned char* data = nullptr;
+    ASSERT_EQ(SafeArrayAccessData(array, reinterpret_cast<void**>(&data)), S_OK);
+    for (const auto& expected : cases) {
+        LONG stored = 0;
+        std::memcpy(&stored, data + expected.offset, sizeof stored);
+        EXPECT_EQ(stored, expected.offset + 1)
+            << "the element's bytes at offset " << expected.offset;
     }
     SafeArrayUnaccessData(array);
     for (const auto& indices : {std::pair<LONG, LONG>{0, 23}, {1, 22}, {43, 23}, {1, 25}}) {
@@ -152,8 +140,6 @@ TEST(SafeArray, ALockedArrayIsNotDestroyedAndLocksAreCountedUpToALimit) {
     void* data = nullptr;
     ASSERT_EQ(SafeArrayAccessData(array, &data), S_OK);
     EXPECT_EQ(SafeArrayDestroy(array), DISP_E_ARRAYISLOCKED);
-    EXPECT_EQ(SafeArrayDestroyData(array), DISP_E_ARRAYISLOCKED);
-    EXPECT_EQ(SafeArrayDestroyDescriptor(array), DISP_E_ARRAYISLOCKED);
     EXPECT_EQ(array->pvData, data);
     int locks = 1;
     while (SafeArrayLock(array) == S_OK) {
