@@ -1,6 +1,7 @@
 #include "Command.h"
 #include "DocumentInput.h"
 #include "FailureReport.h"
+#include "host/Arguments.h"
 
 #include <cstdio>
 #include <string>
@@ -61,13 +62,13 @@ int RunGet(const char* const* operands) {
         const std::string& step = steps[i];
         LateBound next;
         if (step[0] == '@') {
-            if (!node.GetText("GetAttributeByName", {LateBound::Text(step.substr(1))}, value)) {
+            if (!node.GetText("GetAttributeByName", {TextArgument(step.substr(1))}, value)) {
                 return ReportFailure("no attribute " + step.substr(1) + " on " + Joined(steps, i) +
                                      " in " + operands[0]);
             }
             break;
         }
-        if (!node.GetObject("GetChild", {LateBound::Text(step)}, next)) {
+        if (!node.GetObject("GetChild", {TextArgument(step)}, next)) {
             return ReportFailure("no element " + Joined(steps, i + 1) + " in " + operands[0]);
         }
         node = std::move(next);
