@@ -4,6 +4,8 @@
 // there returns (LateBound rethrows), the exception is thrown again, so that the host handles it
 // where it would have without the component in between. The first exception is the one kept:
 // later ones are mostly its consequences.
+// (The component's own GuardCall turns an exception into a status and forgets it: the component
+// has no caller of its own to hand it to.)
 //
 //     HRESULT STDMETHODCALLTYPE Printer::Characters(BSTR text) {
 //         return HoldExceptions([&] { return Print("text", text); });

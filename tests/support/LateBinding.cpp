@@ -51,16 +51,14 @@ VARIANT BoolArgument(bool value) {
 }
 
 VARIANT RealArgument(double value) {
-    VARIANT argument;
-    VariantInit(&argument);
+    VARIANT argument{};
     argument.vt = VT_R8;
     argument.dblVal = value;
     return argument;
 }
 
 VARIANT StringsArgument(const std::vector<std::string>& utf8) {
-    VARIANT argument;
-    VariantInit(&argument);
+    VARIANT argument{};
     argument.vt = VT_ARRAY | VT_BSTR;
     argument.parray = SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(utf8.size()));
     for (LONG i = 0; i < static_cast<LONG>(utf8.size()); ++i) {
