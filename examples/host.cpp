@@ -36,19 +36,19 @@ bool PrintFirstChild(LateBound& model) {
     LateBound child;
     std::string name;
     std::string text;
-    if (!model.GetObject("GetRoot", {}, root)) {
+    if (!model.CallForObject("GetRoot", {}, root)) {
         return Failed(model, "GetRoot");
     }
-    if (!root.GetObject("GetChild", {IntegerArgument(0)}, element)) {
+    if (!root.CallForObject("GetChild", {IntegerArgument(0)}, element)) {
         return Failed(root, "GetChild");
     }
-    if (!element.GetObject("GetChild", {IntegerArgument(0)}, child)) {
+    if (!element.CallForObject("GetChild", {IntegerArgument(0)}, child)) {
         return Failed(element, "GetChild");
     }
-    if (!child.GetText("GetName", {}, name)) {
+    if (!child.CallForText("GetName", {}, name)) {
         return Failed(child, "GetName");
     }
-    if (!child.GetText("GetText", {}, text)) {
+    if (!child.CallForText("GetText", {}, text)) {
         return Failed(child, "GetText");
     }
     std::printf("%s: %s\n", name.c_str(), text.c_str());

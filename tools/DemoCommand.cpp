@@ -35,8 +35,8 @@ bool WriteThrough(LateBound& object, const char* member) {
 std::string TextOf(LateBound& element, const char* child) {
     LateBound found;
     std::string text;
-    if (element.GetObject("GetChild", {TextArgument(child)}, found)) {
-        found.GetText("GetText", {}, text);
+    if (element.CallForObject("GetChild", {TextArgument(child)}, found)) {
+        found.CallForText("GetText", {}, text);
     }
     return text;
 }
@@ -44,18 +44,19 @@ std::string TextOf(LateBound& element, const char* child) {
 // One line per product of the catalog; the last product goes to `last`.
 bool Walk(LateBound& catalog, LateBound& last) {
     LONG count = 0;
-    if (!catalog.GetInteger("GetChildCount", {}, count)) {
+    if (!catalog.CallForInteger("GetChildCount", {}, count)) {
         return false;
     }
     for (LONG i = 0; i < count; ++i) {
         LateBound child;
         std::string name;
         std::string sku;
-        if (!catalog.GetObject("GetChild", {IntegerArgument(i)}, child) ||
-            !child.GetText("GetName", {}, name)) {
+        if (!catalog.CallForObject("GetChild", {IntegerArgument(i)}, child) ||
+            !child.CallForText("GetName", {}, name)) {
             return false;
         }
-        if (name != "product" || !child.GetText("GetAttributeByName", {TextArgument("sku")}, sku)) {
+        if (name != "product" ||
+            !child.CallForText("GetAttributeByName", {TextArgument("sku")}, sku)) {
             continue;
         }
         std::printf("%-9s %-22s %6s\n", sku.c_str(), TextOf(child, "title").c_str(),
@@ -68,7 +69,7 @@ bool Walk(LateBound& catalog, LateBound& last) {
 bool Edit(LateBound& product) {
     LateBound note;
     return product.Do("SetAttribute", {TextArgument("stock"), TextArgument("120")}) &&
-           product.GetObject("AddChild", {TextArgument("note")}, note) &&
+           product.CallForObject("AddChild", {TextArgument("note")}, note) &&
            note.Do("SetText", {TextArgument("back in stock")});
 }
 
@@ -126,7 +127,7 @@ std::string CountKinds(const std::string& events) {
 
 bool SavesTheSame(LateBound& reloaded, const std::string& expected) {
     std::string text;
-    return reloaded.GetText("SaveToString", {}, text) && text == expected;
+    return reloaded.CallForText("SaveToString", {}, text) && text == expected;
 }
 
 int ShowRoundTrips(LateBound& model, const std::string& xml) {
@@ -190,8 +191,8 @@ int RunDemo(const char* const*) {
         return ReportFailure(model, "Failed to load and show the sample document");
     }
     Heading("Walking the tree: the products");
-    if (!model.GetObject("GetRoot", {}, root) ||
-        !root.GetObject("GetChild", {IntegerArgument(0)}, catalog) || !Walk(catalog, product) ||
+    if (!model.CallForObject("GetRoot", {}, root) ||
+        !root.CallForObject("GetChild", {IntegerArgument(0)}, catalog) || !Walk(catalog, product) ||
         !product) {
         return ReportFailure("Failed to walk the sample document");
     }
@@ -199,7 +200,7 @@ int RunDemo(const char* const*) {
     if (!Edit(product) || !WriteThrough(product, "WriteTo")) {
         return ReportFailure("Failed to edit the sample document");
     }
-    if (!model.GetText("SaveToString", {}, xml)) {
+    if (!model.CallForText("SaveToString", {}, xml)) {
         return ReportFailure(model, "Failed to save the edited document");
     }
     const int roundTrips = ShowRoundTrips(model, xml);

@@ -47,14 +47,14 @@ void AppendQuoted(std::string& line, const std::string& text) {
 bool AppendAttributes(std::string& line, IDispatch* collection) {
     LateBound attributes = LateBound::Share(collection);
     LONG count = 0;
-    if (!attributes || !attributes.GetInteger("GetCount", {}, count)) {
+    if (!attributes || !attributes.CallForInteger("GetCount", {}, count)) {
         return false;
     }
     for (LONG i = 0; i < count; ++i) {
         BSTR name = nullptr;
         std::string value;
-        const bool read =
-            attributes.GetText("GetAttribute", {IntegerArgument(i), TextOutArgument(&name)}, value);
+        const bool read = attributes.CallForText(
+            "GetAttribute", {IntegerArgument(i), TextOutArgument(&name)}, value);
         line += ' ';
         line += ToUtf8(name);
         line += '=';

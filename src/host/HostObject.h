@@ -18,6 +18,7 @@
 #include "platform/com.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace Ostrel {

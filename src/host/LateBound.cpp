@@ -118,8 +118,8 @@ bool LateBound::Do(const std::string& member, std::vector<VARIANT> arguments) {
     return SUCCEEDED(Call(member, std::move(arguments)));
 }
 
-bool LateBound::CallFor(const std::string& member, std::vector<VARIANT> arguments, VARTYPE type,
-                        VARIANT& result) {
+bool LateBound::CallConverted(const std::string& member, std::vector<VARIANT> arguments,
+                              VARTYPE type, VARIANT& result) {
     VariantInit(&result);
     if (SUCCEEDED(Call(member, std::move(arguments), &result))) {
         status = VariantChangeType(&result, &result, 0, type);
@@ -127,10 +127,10 @@ bool LateBound::CallFor(const std::string& member, std::vector<VARIANT> argument
     return SUCCEEDED(status);
 }
 
-bool LateBound::GetText(const std::string& member, std::vector<VARIANT> arguments,
-                        std::string& text) {
+bool LateBound::CallForText(const std::string& member, std::vector<VARIANT> arguments,
+                            std::string& text) {
     VARIANT value;
-    const bool done = CallFor(member, std::move(arguments), VT_BSTR, value);
+    const bool done = CallConverted(member, std::move(arguments), VT_BSTR, value);
     if (done) {
         text = ToUtf8(value.bstrVal);
     }
@@ -138,10 +138,10 @@ bool LateBound::GetText(const std::string& member, std::vector<VARIANT> argument
     return done;
 }
 
-bool LateBound::GetInteger(const std::string& member, std::vector<VARIANT> arguments,
-                           LONG& number) {
+bool LateBound::CallForInteger(const std::string& member, std::vector<VARIANT> arguments,
+                               LONG& number) {
     VARIANT value;
-    const bool done = CallFor(member, std::move(arguments), VT_I4, value);
+    const bool done = CallConverted(member, std::move(arguments), VT_I4, value);
     if (done) {
         number = value.lVal;
     }
@@ -149,11 +149,11 @@ bool LateBound::GetInteger(const std::string& member, std::vector<VARIANT> argum
     return done;
 }
 
-bool LateBound::GetObject(const std::string& member, std::vector<VARIANT> arguments,
-                          LateBound& found) {
+bool LateBound::CallForObject(const std::string& member, std::vector<VARIANT> arguments,
+                              LateBound& found) {
     VARIANT value;
-    const bool done =
-        CallFor(member, std::move(arguments), VT_DISPATCH, value) && value.pdispVal != nullptr;
+    const bool done = CallConverted(member, std::move(arguments), VT_DISPATCH, value) &&
+                      value.pdispVal != nullptr;
     if (done) {
         found = Share(value.pdispVal);
     }

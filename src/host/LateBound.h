@@ -12,7 +12,7 @@
 //     CreateComponent("Corvantis.XMLModel", model);
 //     std::string text;
 //     if (!model.Do("LoadFromString", {TextArgument(xml)})) report(model.Failure());
-//     model.GetText("SaveToString", {}, text);
+//     model.CallForText("SaveToString", {}, text);
 #pragma once
 
 #include "platform/com.h"
@@ -53,10 +53,11 @@ public:
     HRESULT Invoke(DISPID id, std::vector<VARIANT> arguments = {}, VARIANT* result = nullptr);
 
     bool Do(const std::string& member, std::vector<VARIANT> arguments = {});
-    bool GetText(const std::string& member, std::vector<VARIANT> arguments, std::string& text);
-    bool GetInteger(const std::string& member, std::vector<VARIANT> arguments, LONG& value);
+    // Calls for a value of that type (not GetObject: windows.h takes that name for a macro).
+    bool CallForText(const std::string& member, std::vector<VARIANT> arguments, std::string& text);
+    bool CallForInteger(const std::string& member, std::vector<VARIANT> arguments, LONG& value);
     // Fails when the member answers no object.
-    bool GetObject(const std::string& member, std::vector<VARIANT> arguments, LateBound& value);
+    bool CallForObject(const std::string& member, std::vector<VARIANT> arguments, LateBound& value);
 
     // The answer of the last call: the object's status, the exception's code when it raised
     // one, or why its value did not convert to what was asked for.
@@ -65,9 +66,9 @@ public:
     const std::string& Failure() const { return failure; }
 
 private:
-    // Calls and answers the result converted to `type` in *result, which the caller clears.
-    bool CallFor(const std::string& member, std::vector<VARIANT> arguments, VARTYPE type,
-                 VARIANT& result);
+    // Calls for a value converted to `type`, left in `result` for the caller to clear.
+    bool CallConverted(const std::string& member, std::vector<VARIANT> arguments, VARTYPE type,
+                       VARIANT& result);
 
     IDispatch* object = nullptr;
     std::vector<std::pair<std::string, DISPID>> members;

@@ -244,7 +244,7 @@ TEST_F(ComponentHost, HostsCreateBothClassesByProgIdAndCallThemByName) {
     ASSERT_EQ(Ostrel::CreateComponent("Corvantis.XMLModel", model), S_OK);
     EXPECT_TRUE(model.Do("LoadFromString", {TextArgument(document)})) << model.Failure();
     std::string saved;
-    EXPECT_TRUE(model.GetText("SaveToString", {}, saved));
+    EXPECT_TRUE(model.CallForText("SaveToString", {}, saved));
     EXPECT_NE(saved.find("<book id=\"b1\">"), std::string::npos) << saved;
     model.Reset();
 
