@@ -5,6 +5,7 @@
 // same call through the vtable. Processor time; the harness reports the ratios.
 // Usage: automation_benchmarks --document=FILE --scratch=DIR [benchmark options]
 #include "FileBytes.h"
+#include "host/HostObject.h"
 #include "model/HExternalXMLModel.h"
 #include "parser/Tokenizer.h"
 #include "platform/com.h"
@@ -51,26 +52,9 @@ private:
 };
 
 // A compiled host's client that only counts what it hears.
-class CountingClient final : public IDispatchXMLParserClient {
+class CountingClient final
+    : public Ostrel::HostObject<IDispatchXMLParserClient, IID_IDispatchXMLParserClient> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        *object =
-            riid == IID_IDispatchXMLParserClient || riid == IID_IDispatch || riid == IID_IUnknown
-                ? this
-                : nullptr;
-        return *object != nullptr ? S_OK : E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) override {
-        return E_NOTIMPL;
-    }
     HRESULT STDMETHODCALLTYPE Characters(BSTR) override { return Count(); }
     HRESULT STDMETHODCALLTYPE StartElement(BSTR, IDispatch*) override { return Count(); }
     HRESULT STDMETHODCALLTYPE EndElement(BSTR) override { return Count(); }

@@ -1,6 +1,8 @@
 #include "Components.h"
 
 #include "FailureReport.h"
+#include "host/AutomationText.h"
+#include "host/Component.h"
 
 #include <string>
 
@@ -28,27 +30,14 @@ std::string Explain(const char* progId, HRESULT status) {
     }
 }
 
-HRESULT FindClass(const char* progId, CLSID& clsid) {
-    const std::u16string wide(progId, progId + std::char_traits<char>::length(progId));
-    return CLSIDFromProgID(wide.c_str(), &clsid);
-}
-
 } // namespace
 
-bool CreateComponent(const char* progId, LateBound& object) {
-    CLSID clsid;
-    HRESULT status = FindClass(progId, clsid);
-    IDispatch* created = nullptr;
-    if (SUCCEEDED(status)) {
-        status = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                  reinterpret_cast<void**>(&created));
+bool CreateRegistered(const char* progId, LateBound& object) {
+    const HRESULT status = CreateComponent(progId, object);
+    if (FAILED(status)) {
+        ReportFailure(Explain(progId, status));
     }
-    if (FAILED(status) || created == nullptr) {
-        ReportFailure(Explain(progId, FAILED(status) ? status : E_UNEXPECTED));
-        return false;
-    }
-    object = LateBound(created);
-    return true;
+    return SUCCEEDED(status);
 }
 
 std::string RegisteredClass(const char* progId) {
@@ -57,7 +46,7 @@ std::string RegisteredClass(const char* progId) {
     if (FAILED(FindClass(progId, clsid)) || FAILED(StringFromCLSID(clsid, &text))) {
         return {};
     }
-    std::string narrow(text, text + 38);
+    std::string narrow = ToUtf8(text, 38);
     CoTaskMemFree(text);
     return narrow;
 }

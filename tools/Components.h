@@ -1,9 +1,8 @@
-// Creating the system's objects the way every host does: the class identifier from the
-// programmatic identifier in the registry, then CoCreateInstance, which loads the library the
-// registry names.
+// The system's two classes as the tool creates them: by programmatic identifier, with the
+// reason on standard error in the user's terms when that fails.
 #pragma once
 
-#include "LateBound.h"
+#include "host/LateBound.h"
 
 #include <string>
 
@@ -14,7 +13,7 @@ extern const char kParserProgId[];
 
 // A new object of the class registered under `progId`; on failure says why on standard error
 // and answers false.
-bool CreateComponent(const char* progId, LateBound& object);
+bool CreateRegistered(const char* progId, LateBound& object);
 // The class identifier the registry holds for `progId` ("{...}"); empty when it holds none.
 std::string RegisteredClass(const char* progId);
 

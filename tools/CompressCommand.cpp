@@ -2,6 +2,7 @@
 #include "Components.h"
 #include "FailureReport.h"
 #include "PendingError.h"
+#include "host/Arguments.h"
 
 #include <string>
 
@@ -11,13 +12,13 @@ namespace {
 
 int RunCompress(const char* const* operands) {
     LateBound model;
-    if (!CreateComponent(kModelProgId, model)) {
+    if (!CreateRegistered(kModelProgId, model)) {
         return kExitFailure;
     }
-    if (!model.Do("Load", {LateBound::Text(operands[0])})) {
+    if (!model.Do("Load", {TextArgument(operands[0])})) {
         return ReportFailure(model, std::string("Failed to load the document: ") + operands[0]);
     }
-    if (!model.Do("SaveCompressed", {LateBound::Text(operands[1])})) {
+    if (!model.Do("SaveCompressed", {TextArgument(operands[1])})) {
         return ReportPendingFailure(model,
                                     std::string("Failed to write compressed file: ") + operands[1]);
     }

@@ -6,6 +6,7 @@
 #include "PendingError.h"
 #include "SampleDocument.h"
 #include "TemporaryFolder.h"
+#include "host/Arguments.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,14 +29,14 @@ void Heading(const char* title) {
 bool WriteThrough(LateBound& object, const char* member) {
     std::fflush(stdout);
     DescriptorTransfer output(STDOUT_FILENO);
-    return object.Do(member, {LateBound::Object(&output)}) && output.Flush();
+    return object.Do(member, {ObjectArgument(&output)}) && output.Flush();
 }
 
 std::string TextOf(LateBound& element, const char* child) {
     LateBound found;
     std::string text;
-    if (element.GetObject("GetChild", {LateBound::Text(child)}, found)) {
-        found.GetText("GetText", {}, text);
+    if (element.CallForObject("GetChild", {TextArgument(child)}, found)) {
+        found.CallForText("GetText", {}, text);
     }
     return text;
 }
@@ -43,19 +44,19 @@ std::string TextOf(LateBound& element, const char* child) {
 // One line per product of the catalog; the last product goes to `last`.
 bool Walk(LateBound& catalog, LateBound& last) {
     LONG count = 0;
-    if (!catalog.GetInteger("GetChildCount", {}, count)) {
+    if (!catalog.CallForInteger("GetChildCount", {}, count)) {
         return false;
     }
     for (LONG i = 0; i < count; ++i) {
         LateBound child;
         std::string name;
         std::string sku;
-        if (!catalog.GetObject("GetChild", {LateBound::Integer(i)}, child) ||
-            !child.GetText("GetName", {}, name)) {
+        if (!catalog.CallForObject("GetChild", {IntegerArgument(i)}, child) ||
+            !child.CallForText("GetName", {}, name)) {
             return false;
         }
         if (name != "product" ||
-            !child.GetText("GetAttributeByName", {LateBound::Text("sku")}, sku)) {
+            !child.CallForText("GetAttributeByName", {TextArgument("sku")}, sku)) {
             continue;
         }
         std::printf("%-9s %-22s %6s\n", sku.c_str(), TextOf(child, "title").c_str(),
@@ -67,9 +68,9 @@ bool Walk(LateBound& catalog, LateBound& last) {
 
 bool Edit(LateBound& product) {
     LateBound note;
-    return product.Do("SetAttribute", {LateBound::Text("stock"), LateBound::Text("120")}) &&
-           product.GetObject("AddChild", {LateBound::Text("note")}, note) &&
-           note.Do("SetText", {LateBound::Text("back in stock")});
+    return product.Do("SetAttribute", {TextArgument("stock"), TextArgument("120")}) &&
+           product.CallForObject("AddChild", {TextArgument("note")}, note) &&
+           note.Do("SetText", {TextArgument("back in stock")});
 }
 
 long long FileSize(const std::string& path) {
@@ -80,7 +81,7 @@ long long FileSize(const std::string& path) {
 // The streaming parser's events for the text, one per line.
 bool Stream(const std::string& xml, std::string& events) {
     LateBound parser;
-    if (!CreateComponent(kParserProgId, parser)) {
+    if (!CreateRegistered(kParserProgId, parser)) {
         return false;
     }
     char* buffer = nullptr;
@@ -91,8 +92,7 @@ bool Stream(const std::string& xml, std::string& events) {
         return false;
     }
     EventPrinter printer(memory);
-    const bool parsed =
-        parser.Do("ParseString", {LateBound::Text(xml), LateBound::Object(&printer)});
+    const bool parsed = parser.Do("ParseString", {TextArgument(xml), ObjectArgument(&printer)});
     std::fclose(memory);
     events.assign(buffer, size);
     std::free(buffer);
@@ -127,7 +127,7 @@ std::string CountKinds(const std::string& events) {
 
 bool SavesTheSame(LateBound& reloaded, const std::string& expected) {
     std::string text;
-    return reloaded.GetText("SaveToString", {}, text) && text == expected;
+    return reloaded.CallForText("SaveToString", {}, text) && text == expected;
 }
 
 int ShowRoundTrips(LateBound& model, const std::string& xml) {
@@ -139,19 +139,19 @@ int ShowRoundTrips(LateBound& model, const std::string& xml) {
     const std::string plain = folder.PathOf("sample.xml");
     LateBound compressed;
     LateBound expanded;
-    if (!model.Do("SaveCompressed", {LateBound::Text(container)})) {
+    if (!model.Do("SaveCompressed", {TextArgument(container)})) {
         return ReportPendingFailure(model, "Failed to write compressed file: " + container);
     }
-    if (!CreateComponent(kModelProgId, compressed) || !CreateComponent(kModelProgId, expanded)) {
+    if (!CreateRegistered(kModelProgId, compressed) || !CreateRegistered(kModelProgId, expanded)) {
         return kExitFailure;
     }
-    if (!compressed.Do("LoadCompressed", {LateBound::Text(container)})) {
+    if (!compressed.Do("LoadCompressed", {TextArgument(container)})) {
         return ReportPendingFailure(compressed, "Failed to open compressed file: " + container);
     }
-    if (!compressed.Do("Save", {LateBound::Text(plain)})) {
+    if (!compressed.Do("Save", {TextArgument(plain)})) {
         return ReportFailure(compressed, "Failed to write file: " + plain);
     }
-    if (!expanded.Do("Load", {LateBound::Text(plain)})) {
+    if (!expanded.Do("Load", {TextArgument(plain)})) {
         return ReportFailure(expanded, "Failed to load the document: " + plain);
     }
     const long long containerSize = FileSize(container);
@@ -182,17 +182,17 @@ int RunDemo(const char* const*) {
     LateBound catalog;
     LateBound product;
     std::string xml;
-    if (!CreateComponent(kModelProgId, model)) {
+    if (!CreateRegistered(kModelProgId, model)) {
         return kExitFailure;
     }
     std::printf("== The sample document, as the model saves it\n");
-    if (!model.Do("LoadFromString", {LateBound::Text(kSampleDocument)}) ||
+    if (!model.Do("LoadFromString", {TextArgument(kSampleDocument)}) ||
         !WriteThrough(model, "SaveToTransfer")) {
         return ReportFailure(model, "Failed to load and show the sample document");
     }
     Heading("Walking the tree: the products");
-    if (!model.GetObject("GetRoot", {}, root) ||
-        !root.GetObject("GetChild", {LateBound::Integer(0)}, catalog) || !Walk(catalog, product) ||
+    if (!model.CallForObject("GetRoot", {}, root) ||
+        !root.CallForObject("GetChild", {IntegerArgument(0)}, catalog) || !Walk(catalog, product) ||
         !product) {
         return ReportFailure("Failed to walk the sample document");
     }
@@ -200,7 +200,7 @@ int RunDemo(const char* const*) {
     if (!Edit(product) || !WriteThrough(product, "WriteTo")) {
         return ReportFailure("Failed to edit the sample document");
     }
-    if (!model.GetText("SaveToString", {}, xml)) {
+    if (!model.CallForText("SaveToString", {}, xml)) {
         return ReportFailure(model, "Failed to save the edited document");
     }
     const int roundTrips = ShowRoundTrips(model, xml);

@@ -1,5 +1,7 @@
 #include "DescriptorTransfer.h"
 
+#include "host/HeldException.h"
+
 #include <unistd.h>
 
 #include <cerrno>
@@ -22,9 +24,10 @@ HRESULT DescriptorTransfer::Write(VARIANT data) {
         return E_INVALIDARG;
     }
     const auto length = static_cast<size_t>(static_cast<int64_t>(upper) - lower + 1);
-    const bool sent = Collect(static_cast<const BYTE*>(bytes), length);
+    const HRESULT sent = HoldExceptions(
+        [&] { return Collect(static_cast<const BYTE*>(bytes), length) ? S_OK : E_FAIL; });
     SafeArrayUnaccessData(data.parray);
-    return sent ? S_OK : E_FAIL;
+    return sent;
 }
 
 HRESULT DescriptorTransfer::Read(LONG maxLength, VARIANT* data) {
@@ -32,8 +35,10 @@ HRESULT DescriptorTransfer::Read(LONG maxLength, VARIANT* data) {
         return E_INVALIDARG;
     }
     VariantInit(data);
-    if (!Fill(static_cast<size_t>(maxLength))) {
-        return E_FAIL;
+    const HRESULT filled =
+        HoldExceptions([&] { return Fill(static_cast<size_t>(maxLength)) ? S_OK : E_FAIL; });
+    if (FAILED(filled)) {
+        return filled;
     }
     SAFEARRAY* array = SafeArrayCreateVector(VT_I1, 0, static_cast<ULONG>(incoming.size()));
     void* bytes = nullptr;

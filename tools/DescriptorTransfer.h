@@ -10,8 +10,8 @@
 // errno for the message.
 #pragma once
 
-#include "HostObject.h"
 #include "ProgressLine.h"
+#include "host/HostObject.h"
 #include "pravell_idl.h"
 
 #include <cstddef>

@@ -2,6 +2,7 @@
 
 #include "Components.h"
 #include "FailureReport.h"
+#include "host/Arguments.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -46,10 +47,10 @@ bool DocumentInput::ReportReadFailure() const {
 
 bool LoadModel(const char* operand, LateBound& model) {
     DocumentInput input;
-    if (!input.Open(operand) || !CreateComponent(kModelProgId, model)) {
+    if (!input.Open(operand) || !CreateRegistered(kModelProgId, model)) {
         return false;
     }
-    if (model.Do("LoadFromTransfer", {LateBound::Object(&input.Source())})) {
+    if (model.Do("LoadFromTransfer", {ObjectArgument(&input.Source())})) {
         return true;
     }
     if (!input.ReportReadFailure()) {

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "DescriptorTransfer.h"
-#include "LateBound.h"
+#include "host/LateBound.h"
 
 #include <optional>
 

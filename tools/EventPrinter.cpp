@@ -1,7 +1,9 @@
 #include "EventPrinter.h"
 
-#include "AutomationText.h"
-#include "LateBound.h"
+#include "host/Arguments.h"
+#include "host/AutomationText.h"
+#include "host/HeldException.h"
+#include "host/LateBound.h"
 
 namespace Ostrel {
 
@@ -45,16 +47,16 @@ void AppendQuoted(std::string& line, const std::string& text) {
 bool AppendAttributes(std::string& line, IDispatch* collection) {
     LateBound attributes = LateBound::Share(collection);
     LONG count = 0;
-    if (!attributes || !attributes.GetInteger("GetCount", {}, count)) {
+    if (!attributes || !attributes.CallForInteger("GetCount", {}, count)) {
         return false;
     }
     for (LONG i = 0; i < count; ++i) {
         BSTR name = nullptr;
         std::string value;
-        const bool read = attributes.GetText(
-            "GetAttribute", {LateBound::Integer(i), LateBound::TextOut(&name)}, value);
+        const bool read = attributes.CallForText(
+            "GetAttribute", {IntegerArgument(i), TextOutArgument(&name)}, value);
         line += ' ';
-        line += FromBstr(name);
+        line += ToUtf8(name);
         line += '=';
         AppendQuoted(line, value);
         SysFreeString(name);
@@ -71,7 +73,7 @@ HRESULT EventPrinter::Print(const char* kind, BSTR name, IDispatch* attributes) 
     std::string line = kind;
     if (name != nullptr) {
         line += ' ';
-        line += FromBstr(name);
+        line += ToUtf8(name);
     }
     const bool complete = attributes == nullptr || AppendAttributes(line, attributes);
     line += '\n';
@@ -82,45 +84,47 @@ HRESULT EventPrinter::Print(const char* kind, BSTR name, IDispatch* attributes) 
 HRESULT EventPrinter::PrintQuoted(const char* kind, BSTR text) {
     std::string line = kind;
     line += ' ';
-    AppendQuoted(line, FromBstr(text));
+    AppendQuoted(line, ToUtf8(text));
     line += '\n';
     std::fwrite(line.data(), 1, line.size(), output);
     return S_OK;
 }
 
 HRESULT EventPrinter::Characters(BSTR text) {
-    return PrintQuoted("text", text);
+    return HoldExceptions([&] { return PrintQuoted("text", text); });
 }
 
 HRESULT EventPrinter::StartElement(BSTR name, IDispatch* attributes) {
-    return Print("start", name, attributes);
+    return HoldExceptions([&] { return Print("start", name, attributes); });
 }
 
 HRESULT EventPrinter::EndElement(BSTR name) {
-    return Print("end", name, nullptr);
+    return HoldExceptions([&] { return Print("end", name, nullptr); });
 }
 
 HRESULT EventPrinter::Comment(BSTR text) {
-    return PrintQuoted("comment", text);
+    return HoldExceptions([&] { return PrintQuoted("comment", text); });
 }
 
 HRESULT EventPrinter::DocumentType(BSTR name, IDispatch* attributes) {
-    return Print("doctype", name, attributes);
+    return HoldExceptions([&] { return Print("doctype", name, attributes); });
 }
 
 HRESULT EventPrinter::ParseError(BSTR message) {
-    error = FromBstr(message);
-    const std::string line = "error " + error + "\n";
-    std::fwrite(line.data(), 1, line.size(), output);
-    return S_OK;
+    return HoldExceptions([&] {
+        error = ToUtf8(message);
+        const std::string line = "error " + error + "\n";
+        std::fwrite(line.data(), 1, line.size(), output);
+        return S_OK;
+    });
 }
 
 HRESULT EventPrinter::StartDocument() {
-    return Print("start-document", nullptr, nullptr);
+    return HoldExceptions([&] { return Print("start-document", nullptr, nullptr); });
 }
 
 HRESULT EventPrinter::EndDocument() {
-    return Print("end-document", nullptr, nullptr);
+    return HoldExceptions([&] { return Print("end-document", nullptr, nullptr); });
 }
 
 } // namespace Ostrel

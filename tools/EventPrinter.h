@@ -11,7 +11,7 @@
 // name, as any host reads them.
 #pragma once
 
-#include "HostObject.h"
+#include "host/HostObject.h"
 #include "pravell_idl.h"
 
 #include <cstdio>

@@ -3,6 +3,7 @@
 #include "DocumentInput.h"
 #include "EventPrinter.h"
 #include "FailureReport.h"
+#include "host/Arguments.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -23,12 +24,12 @@ std::string Reason(const EventPrinter& printer, const LateBound& parser, const c
 int RunEvents(const char* const* operands) {
     DocumentInput input;
     LateBound parser;
-    if (!input.Open(operands[0]) || !CreateComponent(kParserProgId, parser)) {
+    if (!input.Open(operands[0]) || !CreateRegistered(kParserProgId, parser)) {
         return kExitFailure;
     }
     EventPrinter printer(stdout);
     const bool parsed =
-        parser.Do("ParseStream", {LateBound::Object(&input.Source()), LateBound::Object(&printer)});
+        parser.Do("ParseStream", {ObjectArgument(&input.Source()), ObjectArgument(&printer)});
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         return ReportSystemFailure("Failed to write to standard output", errno);
     }

@@ -2,6 +2,7 @@
 #include "Components.h"
 #include "FailureReport.h"
 #include "PendingError.h"
+#include "host/Arguments.h"
 
 #include <string>
 
@@ -11,14 +12,14 @@ namespace {
 
 int RunExpand(const char* const* operands) {
     LateBound model;
-    if (!CreateComponent(kModelProgId, model)) {
+    if (!CreateRegistered(kModelProgId, model)) {
         return kExitFailure;
     }
-    if (!model.Do("LoadCompressed", {LateBound::Text(operands[0])})) {
+    if (!model.Do("LoadCompressed", {TextArgument(operands[0])})) {
         return ReportPendingFailure(model,
                                     std::string("Failed to open compressed file: ") + operands[0]);
     }
-    if (!model.Do("Save", {LateBound::Text(operands[1])})) {
+    if (!model.Do("Save", {TextArgument(operands[1])})) {
         return ReportFailure(model, std::string("Failed to write file: ") + operands[1]);
     }
     return kExitSuccess;

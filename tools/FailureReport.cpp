@@ -1,7 +1,7 @@
 #include "FailureReport.h"
 
 #include "Command.h"
-#include "LateBound.h"
+#include "host/LateBound.h"
 
 #include <cstdio>
 #include <cstring>

@@ -2,6 +2,7 @@
 #include "DescriptorTransfer.h"
 #include "DocumentInput.h"
 #include "FailureReport.h"
+#include "host/Arguments.h"
 
 #include <unistd.h>
 
@@ -25,7 +26,7 @@ int RunFormat(const char* const* operands) {
         return kExitFailure;
     }
     DescriptorTransfer output(STDOUT_FILENO);
-    if (!model.Do("SaveToTransfer", {LateBound::Object(&output)}) || !output.Flush()) {
+    if (!model.Do("SaveToTransfer", {ObjectArgument(&output)}) || !output.Flush()) {
         return ReportOutputFailure(output);
     }
     return kExitSuccess;

@@ -1,6 +1,7 @@
 #include "Command.h"
 #include "DocumentInput.h"
 #include "FailureReport.h"
+#include "host/Arguments.h"
 
 #include <cstdio>
 #include <string>
@@ -53,7 +54,7 @@ int RunGet(const char* const* operands) {
     if (!LoadModel(operands[0], model)) {
         return kExitFailure;
     }
-    if (!model.GetObject("GetRoot", {}, node)) {
+    if (!model.CallForObject("GetRoot", {}, node)) {
         return ReportFailure(model, "Failed to reach the root element");
     }
     std::string value;
@@ -61,17 +62,17 @@ int RunGet(const char* const* operands) {
         const std::string& step = steps[i];
         LateBound next;
         if (step[0] == '@') {
-            if (!node.GetText("GetAttributeByName", {LateBound::Text(step.substr(1))}, value)) {
+            if (!node.CallForText("GetAttributeByName", {TextArgument(step.substr(1))}, value)) {
                 return ReportFailure("no attribute " + step.substr(1) + " on " + Joined(steps, i) +
                                      " in " + operands[0]);
             }
             break;
         }
-        if (!node.GetObject("GetChild", {LateBound::Text(step)}, next)) {
+        if (!node.CallForObject("GetChild", {TextArgument(step)}, next)) {
             return ReportFailure("no element " + Joined(steps, i + 1) + " in " + operands[0]);
         }
         node = std::move(next);
-        if (i + 1 == steps.size() && !node.GetText("GetText", {}, value)) {
+        if (i + 1 == steps.size() && !node.CallForText("GetText", {}, value)) {
             return ReportFailure(node, "Failed to read the text of " + Joined(steps, i + 1));
         }
     }

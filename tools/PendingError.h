@@ -4,7 +4,7 @@
 // nothing else, so the tool can still name the real reason.
 #pragma once
 
-#include "LateBound.h"
+#include "host/LateBound.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #include "Command.h"
 #include "Components.h"
 #include "FailureReport.h"
-#include "ServerLibrary.h"
+#include "LibraryRegistration.h"
 #include "platform/regstore.h"
 
 #include <cstdio>
@@ -11,11 +11,11 @@ namespace Ostrel {
 namespace {
 
 int RunRegister(const char* const* operands) {
-    ServerLibrary library(operands[0]);
-    if (!library.Load() || !library.Call("DllRegisterServer")) {
+    std::string path;
+    if (!RunRegistrationStep(operands[0], kRegisterStep, path)) {
         return kExitFailure;
     }
-    std::printf("Registered %s\n", library.Path().c_str());
+    std::printf("Registered %s\n", path.c_str());
     for (const char* progId : {kModelProgId, kParserProgId}) {
         const std::string clsid = RegisteredClass(progId);
         if (clsid.empty()) {

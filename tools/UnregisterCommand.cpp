@@ -1,7 +1,7 @@
 #include "Command.h"
 #include "Components.h"
 #include "FailureReport.h"
-#include "ServerLibrary.h"
+#include "LibraryRegistration.h"
 #include "platform/regstore.h"
 
 #include <cstdio>
@@ -11,8 +11,8 @@ namespace Ostrel {
 namespace {
 
 int RunUnregister(const char* const* operands) {
-    ServerLibrary library(operands[0]);
-    if (!library.Load() || !library.Call("DllUnregisterServer")) {
+    std::string path;
+    if (!RunRegistrationStep(operands[0], kUnregisterStep, path)) {
         return kExitFailure;
     }
     for (const char* progId : {kModelProgId, kParserProgId}) {
@@ -21,8 +21,8 @@ int RunUnregister(const char* const* operands) {
                                  " after the unregistration");
         }
     }
-    std::printf("Unregistered %s\n  %s\n  %s\nfrom the registry %s\n", library.Path().c_str(),
-                kModelProgId, kParserProgId, RegistryFilePath().c_str());
+    std::printf("Unregistered %s\n  %s\n  %s\nfrom the registry %s\n", path.c_str(), kModelProgId,
+                kParserProgId, RegistryFilePath().c_str());
     return kExitSuccess;
 }
 

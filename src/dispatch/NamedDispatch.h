@@ -6,6 +6,9 @@
 // locale 0), so a name the object does not know leaves the others usable; it is remembered as
 // absent. Members are then called by their position in the name list.
 //
+// Hosts call by name through the host library's LateBound, which the component never links;
+// this is the component's own, resolving every name once per parse and never throwing.
+//
 //     static const OLECHAR* const names[] = {OLESTR("StartElement"), OLESTR("EndElement")};
 //     NamedDispatch client(object, names, 2);
 //     if (client.Has(0)) client.Call(0, arguments, 2);

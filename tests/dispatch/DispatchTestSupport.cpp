@@ -6,13 +6,13 @@ namespace Ostrel::Testing {
 
 HRESULT TestParser::ParseFile(BSTR path, IDispatch*) {
     calls += "ParseFile;";
-    lastText = Utf8(path);
+    lastText = ToUtf8(path);
     return answer;
 }
 
 HRESULT TestParser::ParseString(BSTR xml, IDispatch* client) {
     calls += client == nullptr ? "ParseString;" : "ParseString+client;";
-    lastText = Utf8(xml);
+    lastText = ToUtf8(xml);
     return answer;
 }
 

@@ -1,5 +1,5 @@
 #include "dispatch/NamedDispatch.h"
-#include "support/CountingObject.h"
+#include "host/HostObject.h"
 #include "support/LateBinding.h"
 
 #include <gtest/gtest.h>
@@ -11,11 +11,11 @@
 namespace {
 
 using Ostrel::NamedDispatch;
-using Ostrel::Testing::Utf8;
+using Ostrel::ToUtf8;
 
 // An object that knows members only by name, as a script object does, and records what
 // reaches it.
-class ScriptObject final : public Ostrel::Testing::CountedDispatch<IDispatch> {
+class ScriptObject final : public Ostrel::HostObject<IDispatch> {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
         *object = nullptr;
@@ -55,7 +55,7 @@ public:
             } else if (argument.vt == VT_I4) {
                 call += std::to_string(argument.lVal);
             } else if (argument.vt == VT_BSTR) {
-                call += Utf8(argument.bstrVal);
+                call += ToUtf8(argument.bstrVal);
             }
             call += i > 0 ? "," : "";
         }
@@ -79,7 +79,7 @@ public:
     bool raise = false;
 };
 
-using Ostrel::Testing::Int;
+using Ostrel::IntegerArgument;
 
 const OLECHAR* const kNames[] = {OLESTR("Alpha"), OLESTR("Beta"), OLESTR("Gamma")};
 
@@ -91,14 +91,14 @@ TEST(NamedDispatch, CallsReachOnlyTheMembersFoundByName) {
     {
         NamedDispatch named(&script, kNames, 3);
         EXPECT_EQ(script.lookups, (std::vector<std::u16string>{u"Alpha", u"Beta", u"Gamma"}));
-        EXPECT_EQ(script.references, 2u);
+        EXPECT_EQ(script.References(), 2u);
         EXPECT_TRUE(named.HasAny());
         EXPECT_FALSE(named.Has(1));
         EXPECT_FALSE(named.Has(3)) << "past the list";
 
         VARIANT arguments[12];
         for (LONG i = 0; i < 12; ++i) {
-            arguments[i] = Int(i);
+            arguments[i] = IntegerArgument(i);
         }
         VARIANT result;
         VariantInit(&result);
@@ -121,7 +121,7 @@ TEST(NamedDispatch, CallsReachOnlyTheMembersFoundByName) {
             << "the object's answer; the exception's strings are freed";
         EXPECT_EQ(script.lookups.size(), 3u) << "calls look nothing up again";
     }
-    EXPECT_EQ(script.references, 1u);
+    EXPECT_EQ(script.References(), 1u);
 }
 
 } // namespace

@@ -41,31 +41,33 @@ protected:
 };
 
 TEST_F(ModelObject, RootObjectStaysWhileLoadsClearAndReleaseDetachTheElements) {
-    Ref model = NewModel();
-    Ref root = CallForObject(model, "GetRoot");
-    EXPECT_EQ(Call(model, "LoadFromString", {Str(kDocument)}).code, S_OK);
-    Ref again = CallForObject(model, "GetRoot");
-    EXPECT_EQ(again.get(), root.get()) << "the root keeps its object across a load";
-    Ref doc = CallForObject(root, "GetChild", {Int(0)});
+    LateBound model = NewModel();
+    LateBound root = CallForObject(model, "GetRoot");
+    EXPECT_EQ(Call(model, "LoadFromString", {TextArgument(kDocument)}).code, S_OK);
+    LateBound again = CallForObject(model, "GetRoot");
+    EXPECT_EQ(again.Get(), root.Get()) << "the root keeps its object across a load";
+    LateBound doc = CallForObject(root, "GetChild", {IntegerArgument(0)});
 
     EXPECT_EQ(Call(model, "Clear").code, S_OK);
     EXPECT_EQ(Call(doc, "GetName").code, E_FAIL) << "the element is gone";
     EXPECT_EQ(Call(root, "GetChildCount").value.lVal, 0) << "the root still works";
 
-    EXPECT_EQ(Call(model, "LoadFromString", {Str(kDocument)}).code, S_OK);
+    EXPECT_EQ(Call(model, "LoadFromString", {TextArgument(kDocument)}).code, S_OK);
     EXPECT_EQ(Call(doc, "GetChildCount").code, E_FAIL) << "a detached object stays detached";
 
-    Ref item = CallForObject(CallForObject(root, "GetChild", {Str("doc")}), "GetChild", {Int(1)});
+    LateBound item = CallForObject(CallForObject(root, "GetChild", {TextArgument("doc")}),
+                                   "GetChild", {IntegerArgument(1)});
     model.Reset();
     EXPECT_EQ(Call(item, "GetText").code, E_FAIL);
-    EXPECT_EQ(Call(root, "AddChild", {Str("x")}).code, E_FAIL) << "the root goes with its model";
+    EXPECT_EQ(Call(root, "AddChild", {TextArgument("x")}).code, E_FAIL)
+        << "the root goes with its model";
 }
 
 TEST_F(ModelObject, EachFailedLoadHandsOverItsOwnMessage) {
-    Ref model = NewModel();
-    ASSERT_EQ(Call(model, "LoadFromString", {Str(kDocument)}).code, S_OK);
+    LateBound model = NewModel();
+    ASSERT_EQ(Call(model, "LoadFromString", {TextArgument(kDocument)}).code, S_OK);
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const Outcome failed = Call(model, "LoadFromString", {Str("<doc><open></doc>")});
+        const Outcome failed = Call(model, "LoadFromString", {TextArgument("<doc><open></doc>")});
         EXPECT_EQ(failed.code, E_FAIL);
         EXPECT_EQ(failed.description.rfind("XML Parse failed: ", 0), 0u) << failed.description;
         EXPECT_NE(failed.description.find("(Line: 1, Column: "), std::string::npos);
@@ -73,30 +75,31 @@ TEST_F(ModelObject, EachFailedLoadHandsOverItsOwnMessage) {
             << "only this call's message: " << failed.description;
     }
 
-    ASSERT_EQ(Call(model, "LoadFromString", {Str(kDocument)}).code, S_OK);
+    ASSERT_EQ(Call(model, "LoadFromString", {TextArgument(kDocument)}).code, S_OK);
     const std::string before = SavedText(model);
     const std::string missing = scratch.Path() + "/missing.xml";
-    const Outcome load = Call(model, "Load", {Str(missing)});
+    const Outcome load = Call(model, "Load", {TextArgument(missing)});
     EXPECT_EQ(load.code, E_FAIL);
     EXPECT_EQ(load.description, "Failed to open file: " + missing);
     EXPECT_EQ(SavedText(model), before) << "a file that does not open leaves the document";
-    EXPECT_EQ(Call(model, "Save", {Str("")}).description, "Failed to create file: ");
+    EXPECT_EQ(Call(model, "Save", {TextArgument("")}).description, "Failed to create file: ");
 }
 
 // Container failures publish nothing themselves: a parse failure inside a sound container stays
 // pending and goes out with the next failure.
 TEST_F(ModelObject, TheCompressedPairPublishesNothing) {
-    Ref model = NewModel();
-    const Outcome missing = Call(model, "LoadCompressed", {Str(scratch.Path() + "/none.pxc")});
+    LateBound model = NewModel();
+    const Outcome missing =
+        Call(model, "LoadCompressed", {TextArgument(scratch.Path() + "/none.pxc")});
     EXPECT_EQ(missing.code, E_FAIL);
     EXPECT_EQ(missing.description, "");
-    EXPECT_EQ(Call(model, "SaveCompressed", {Str("")}).code, E_FAIL);
+    EXPECT_EQ(Call(model, "SaveCompressed", {TextArgument("")}).code, E_FAIL);
 
-    const Outcome cut = Call(model, "LoadCompressed", {Str(MalformedContainer())});
+    const Outcome cut = Call(model, "LoadCompressed", {TextArgument(MalformedContainer())});
     EXPECT_EQ(cut.code, E_FAIL);
     EXPECT_EQ(cut.description, "") << "the parse message stays pending";
     const std::string absent = scratch.Path() + "/absent.xml";
-    const Outcome next = Call(model, "Load", {Str(absent)});
+    const Outcome next = Call(model, "Load", {TextArgument(absent)});
     EXPECT_EQ(next.code, E_FAIL);
     const std::string tail = "Failed to open file: " + absent;
     EXPECT_EQ(next.description.rfind("XML Parse failed: ", 0), 0u) << next.description;
@@ -107,8 +110,8 @@ TEST_F(ModelObject, TheCompressedPairPublishesNothing) {
 // The model and its nodes offer error information for their own interface only, and refuse
 // null out parameters.
 TEST_F(ModelObject, ModelAndNodeOfferErrorInfoForTheirOwnInterface) {
-    Ref model = NewModel();
-    Ref root = CallForObject(model, "GetRoot");
+    LateBound model = NewModel();
+    LateBound root = CallForObject(model, "GetRoot");
     const struct {
         IDispatch* object;
         const IID& own;
@@ -123,8 +126,8 @@ TEST_F(ModelObject, ModelAndNodeOfferErrorInfoForTheirOwnInterface) {
         EXPECT_EQ(support->InterfaceSupportsErrorInfo(entry.other), S_FALSE);
         support->Release();
     }
-    EXPECT_EQ(model.As<IDispatchXMLModel>()->SaveToString(nullptr), E_FAIL);
-    EXPECT_EQ(model.As<IDispatchXMLModel>()->GetRoot(nullptr), E_FAIL);
+    EXPECT_EQ(As<IDispatchXMLModel>(model)->SaveToString(nullptr), E_FAIL);
+    EXPECT_EQ(As<IDispatchXMLModel>(model)->GetRoot(nullptr), E_FAIL);
 }
 
 } // namespace

@@ -19,9 +19,9 @@ protected:
     void SetUp() override {
         RegisteredTest::SetUp();
         model = NewModel();
-        ASSERT_EQ(Call(model, "LoadFromString", {Str(kDocument)}).code, S_OK);
+        ASSERT_EQ(Call(model, "LoadFromString", {TextArgument(kDocument)}).code, S_OK);
         root = CallForObject(model, "GetRoot");
-        doc = CallForObject(root, "GetChild", {Str("doc")});
+        doc = CallForObject(root, "GetChild", {TextArgument("doc")});
     }
     void TearDown() override {
         doc.Reset();
@@ -32,40 +32,40 @@ protected:
 
     // The text a fresh model saves for `xml`.
     static std::string SavedFrom(const std::string& xml) {
-        Ref other = NewModel();
-        EXPECT_EQ(Call(other, "LoadFromString", {Str(xml)}).code, S_OK);
+        LateBound other = NewModel();
+        EXPECT_EQ(Call(other, "LoadFromString", {TextArgument(xml)}).code, S_OK);
         return Call(other, "SaveToString").Text();
     }
 
-    Ref model;
-    Ref root;
-    Ref doc;
+    LateBound model;
+    LateBound root;
+    LateBound doc;
 };
 
 TEST_F(NodeObject, TheSameElementComesBackAsTheSameObject) {
-    Ref first = CallForObject(doc, "GetChild", {Int(0)});
-    Ref again = CallForObject(doc, "GetChild", {Str("ITEM")});
-    EXPECT_EQ(first.get(), again.get());
-    EXPECT_EQ(CallForObject(doc, "GetParent").get(), root.get());
-    EXPECT_EQ(CallForObject(first, "GetParent").get(), doc.get());
+    LateBound first = CallForObject(doc, "GetChild", {IntegerArgument(0)});
+    LateBound again = CallForObject(doc, "GetChild", {TextArgument("ITEM")});
+    EXPECT_EQ(first.Get(), again.Get());
+    EXPECT_EQ(CallForObject(doc, "GetParent").Get(), root.Get());
+    EXPECT_EQ(CallForObject(first, "GetParent").Get(), doc.Get());
 
     const Outcome parentOfRoot = Call(root, "GetParent");
     EXPECT_EQ(parentOfRoot.code, S_OK);
     EXPECT_TRUE(parentOfRoot.value.vt == VT_EMPTY ||
                 (parentOfRoot.value.vt == VT_DISPATCH && parentOfRoot.value.pdispVal == nullptr));
 
-    EXPECT_EQ(Call(first, "SetText", {Str("changed")}).code, S_OK);
+    EXPECT_EQ(Call(first, "SetText", {TextArgument("changed")}).code, S_OK);
     first.Reset();
     again.Reset();
     const LONG live = Ostrel::LiveObjectCount();
-    Ref fresh = CallForObject(doc, "GetChild", {Int(0)});
+    LateBound fresh = CallForObject(doc, "GetChild", {IntegerArgument(0)});
     EXPECT_EQ(Ostrel::LiveObjectCount(), live + 1) << "a new object for the element";
     EXPECT_EQ(Call(fresh, "GetText").Text(), "changed");
 }
 
 TEST_F(NodeObject, ChildKeysAreIntegersOrNamesOnly) {
-    IDispatchXMLModelNode* node = doc.As<IDispatchXMLModelNode>();
-    Ref numbered = CallForObject(doc, "AddChild", {Str("0")});
+    IDispatchXMLModelNode* node = As<IDispatchXMLModelNode>(doc);
+    LateBound numbered = CallForObject(doc, "AddChild", {TextArgument("0")});
     LONG two = 2;
     VARIANT byReference;
     VariantInit(&byReference);
@@ -77,8 +77,8 @@ TEST_F(NodeObject, ChildKeysAreIntegersOrNamesOnly) {
     const struct {
         VARIANT key;
         const char* text; // of the child found; nullptr: none
-    } cases[] = {{byReference, "two"},  {Byte(2), "two"},   {Str("0"), ""},
-                 {signedByte, nullptr}, {Real(0), nullptr}, {Int(6), nullptr}};
+    } cases[] = {{byReference, "two"},  {ByteArgument(2), "two"},   {TextArgument("0"), ""},
+                 {signedByte, nullptr}, {RealArgument(0), nullptr}, {IntegerArgument(6), nullptr}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.key.vt);
         IDispatchXMLModelNode* child = reinterpret_cast<IDispatchXMLModelNode*>(0x1);
@@ -87,28 +87,28 @@ TEST_F(NodeObject, ChildKeysAreIntegersOrNamesOnly) {
         if (c.text == nullptr) {
             EXPECT_EQ(child, nullptr);
         } else {
-            Ref found(child);
+            LateBound found(child);
             EXPECT_EQ(Call(found, "GetText").Text(), c.text);
         }
         VariantClear(&key);
     }
-    VARIANT zero = Int(0);
+    VARIANT zero = IntegerArgument(0);
     IDispatchXMLModelNode* child = nullptr;
     EXPECT_EQ(node->GetChild(nullptr, &child), E_FAIL);
     EXPECT_EQ(node->GetChild(&zero, nullptr), E_FAIL);
 }
 
 TEST_F(NodeObject, AttributeLookupsAnswerTheirOwnCodes) {
-    IDispatchXMLModelNode* node = doc.As<IDispatchXMLModelNode>();
+    IDispatchXMLModelNode* node = As<IDispatchXMLModelNode>(doc);
     const struct {
         VARIANT key;
         HRESULT answer;
         const char* value; // nullptr: the out is set to null; "": left alone
-    } cases[] = {{Short(0), S_OK, "7"},
-                 {Str("ID"), S_OK, "7"},
-                 {Str("none"), S_FALSE, nullptr},
-                 {Int(2), E_INVALIDARG, nullptr},
-                 {Real(0), E_INVALIDARG, ""}};
+    } cases[] = {{ShortArgument(0), S_OK, "7"},
+                 {TextArgument("ID"), S_OK, "7"},
+                 {TextArgument("none"), S_FALSE, nullptr},
+                 {IntegerArgument(2), E_INVALIDARG, nullptr},
+                 {RealArgument(0), E_INVALIDARG, ""}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.key.vt);
         BSTR value = reinterpret_cast<BSTR>(0x1);
@@ -147,7 +147,7 @@ VARIANT CopyOf(const VARIANT& value) {
 
 // Strings, however passed, are stored as they are; other values in their double form first.
 TEST_F(NodeObject, StringsAreStoredAsTheyAreOtherValuesInTheirDoubleForm) {
-    VARIANT variable = Str("00123");
+    VARIANT variable = TextArgument("00123");
     Bstr string("1e3");
     BSTR stringVariable = string;
     struct {
@@ -155,21 +155,21 @@ TEST_F(NodeObject, StringsAreStoredAsTheyAreOtherValuesInTheirDoubleForm) {
         const char* stored;
     } cases[] = {{Reference(VT_VARIANT, &variable), "00123"},
                  {Reference(VT_BSTR, &stringVariable), "1e3"},
-                 {Str("00123"), "00123"},
-                 {Str("1e3"), "1e3"},
-                 {Str(" 12 "), " 12 "},
-                 {Int(42), "42."},
-                 {Real(2.5), "2.5"},
-                 {Bool(true), "-1."}};
-    Ref leaf = CallForObject(doc, "GetChild", {Str("leaf")});
-    IDispatchXMLModelNode* early = leaf.As<IDispatchXMLModelNode>();
+                 {TextArgument("00123"), "00123"},
+                 {TextArgument("1e3"), "1e3"},
+                 {TextArgument(" 12 "), " 12 "},
+                 {IntegerArgument(42), "42."},
+                 {RealArgument(2.5), "2.5"},
+                 {BoolArgument(true), "-1."}};
+    LateBound leaf = CallForObject(doc, "GetChild", {TextArgument("leaf")});
+    IDispatchXMLModelNode* early = As<IDispatchXMLModelNode>(leaf);
     for (auto& entry : cases) {
         SCOPED_TRACE(entry.stored);
         EXPECT_EQ(Call(doc, "SetText", {CopyOf(entry.value)}).code, S_OK);
         EXPECT_EQ(Call(doc, "GetText").Text(), entry.stored);
         const std::string name = "n" + std::to_string(&entry - cases);
-        EXPECT_EQ(Call(leaf, "AddAttribute", {Str(name), CopyOf(entry.value)}).code, S_OK);
-        EXPECT_EQ(Call(leaf, "GetAttributeByName", {Str(name)}).Text(), entry.stored);
+        EXPECT_EQ(Call(leaf, "AddAttribute", {TextArgument(name), CopyOf(entry.value)}).code, S_OK);
+        EXPECT_EQ(Call(leaf, "GetAttributeByName", {TextArgument(name)}).Text(), entry.stored);
         // An early-bound caller may hand over the by-reference variant itself.
         EXPECT_EQ(early->SetText(&entry.value), S_OK);
         EXPECT_EQ(Call(leaf, "GetText").Text(), entry.stored);
@@ -177,21 +177,21 @@ TEST_F(NodeObject, StringsAreStoredAsTheyAreOtherValuesInTheirDoubleForm) {
     }
     VariantClear(&variable);
 
-    EXPECT_EQ(Call(leaf, "AddAttributeText", {Str("t"), Str("3")}).code, S_OK);
-    EXPECT_EQ(Call(leaf, "AddAttribute", {Int(5), Str("five")}).code, S_OK);
-    EXPECT_EQ(Call(leaf, "GetAttributeByName", {Str("t")}).Text(), "3");
-    EXPECT_EQ(Call(leaf, "GetAttributeByName", {Str("5")}).Text(), "five");
+    EXPECT_EQ(Call(leaf, "AddAttributeText", {TextArgument("t"), TextArgument("3")}).code, S_OK);
+    EXPECT_EQ(Call(leaf, "AddAttribute", {IntegerArgument(5), TextArgument("five")}).code, S_OK);
+    EXPECT_EQ(Call(leaf, "GetAttributeByName", {TextArgument("t")}).Text(), "3");
+    EXPECT_EQ(Call(leaf, "GetAttributeByName", {TextArgument("5")}).Text(), "five");
 
     SAFEARRAYBOUND bound = {2, 0};
     VARIANT array;
     VariantInit(&array);
     array.vt = VT_ARRAY | VT_I4;
     array.parray = SafeArrayCreate(VT_I4, 1, &bound);
-    VARIANT name = Str("a");
-    EXPECT_EQ(leaf.As<IDispatchXMLModelNode>()->SetText(&array), E_INVALIDARG)
+    VARIANT name = TextArgument("a");
+    EXPECT_EQ(As<IDispatchXMLModelNode>(leaf)->SetText(&array), E_INVALIDARG)
         << "converts to nothing";
-    EXPECT_EQ(leaf.As<IDispatchXMLModelNode>()->AddAttribute(&name, &array), E_INVALIDARG);
-    EXPECT_EQ(leaf.As<IDispatchXMLModelNode>()->AddAttribute(nullptr, &name), E_FAIL);
+    EXPECT_EQ(As<IDispatchXMLModelNode>(leaf)->AddAttribute(&name, &array), E_INVALIDARG);
+    EXPECT_EQ(As<IDispatchXMLModelNode>(leaf)->AddAttribute(nullptr, &name), E_FAIL);
     EXPECT_EQ(Call(leaf, "GetAttributeCount").value.lVal, 10) << "nothing added on failure";
     VariantClear(&array);
     VariantClear(&name);
@@ -200,40 +200,42 @@ TEST_F(NodeObject, StringsAreStoredAsTheyAreOtherValuesInTheirDoubleForm) {
 // Equal names are kept while the collection is unsorted and refused once it is sorted: S_FALSE
 // from AddAttribute, E_FAIL from AddAttributeText, and nothing added.
 TEST_F(NodeObject, AttributeCollectionsRefuseOnlyOnceSorted) {
-    EXPECT_EQ(Call(doc, "AddAttributeText", {Str("id"), Str("8")}).code, S_OK);
-    EXPECT_EQ(Call(doc, "GetAttributeByName", {Str("id")}).Text(), "7") << "the first entry";
-    EXPECT_EQ(Call(doc, "AddAttributeText", {Str("c"), Str("3")}).code, S_OK);
-    EXPECT_EQ(Call(doc, "AddAttributeText", {Str("d"), Str("4")}).code, S_OK);
-    VARIANT name = Str("b");
-    VARIANT value = Str("second");
-    EXPECT_EQ(doc.As<IDispatchXMLModelNode>()->AddAttribute(&name, &value), S_FALSE)
+    EXPECT_EQ(Call(doc, "AddAttributeText", {TextArgument("id"), TextArgument("8")}).code, S_OK);
+    EXPECT_EQ(Call(doc, "GetAttributeByName", {TextArgument("id")}).Text(), "7")
+        << "the first entry";
+    EXPECT_EQ(Call(doc, "AddAttributeText", {TextArgument("c"), TextArgument("3")}).code, S_OK);
+    EXPECT_EQ(Call(doc, "AddAttributeText", {TextArgument("d"), TextArgument("4")}).code, S_OK);
+    VARIANT name = TextArgument("b");
+    VARIANT value = TextArgument("second");
+    EXPECT_EQ(As<IDispatchXMLModelNode>(doc)->AddAttribute(&name, &value), S_FALSE)
         << "the sixth pair sorts the collection";
     const LONG count = Call(doc, "GetAttributeCount").value.lVal;
-    EXPECT_EQ(Call(doc, "AddAttributeText", {Str("C"), Str("again")}).code, E_FAIL);
+    EXPECT_EQ(Call(doc, "AddAttributeText", {TextArgument("C"), TextArgument("again")}).code,
+              E_FAIL);
     EXPECT_EQ(Call(doc, "GetAttributeCount").value.lVal, count);
-    EXPECT_EQ(Call(doc, "GetAttributeByName", {Str("b")}).Text(), "x");
-    EXPECT_EQ(Call(doc, "GetAttributeByName", {Str("c")}).Text(), "3");
+    EXPECT_EQ(Call(doc, "GetAttributeByName", {TextArgument("b")}).Text(), "x");
+    EXPECT_EQ(Call(doc, "GetAttributeByName", {TextArgument("c")}).Text(), "3");
     VariantClear(&name);
     VariantClear(&value);
 }
 
 TEST_F(NodeObject, NullOutsAndDetachedObjectsFailAndTouchNothing) {
-    IDispatchXMLModelNode* live = doc.As<IDispatchXMLModelNode>();
-    VARIANT zero = Int(0);
+    IDispatchXMLModelNode* live = As<IDispatchXMLModelNode>(doc);
+    VARIANT zero = IntegerArgument(0);
     EXPECT_EQ(live->GetText(nullptr), E_FAIL);
     EXPECT_EQ(live->AddChild(Bstr("x"), nullptr), E_FAIL);
     EXPECT_EQ(live->GetAttribute(&zero, nullptr), E_FAIL);
     EXPECT_EQ(Call(doc, "GetChildCount").value.lVal, 4) << "nothing was added";
 
-    Ref item = CallForObject(doc, "GetChild", {Int(0)});
+    LateBound item = CallForObject(doc, "GetChild", {IntegerArgument(0)});
     ASSERT_EQ(Call(model, "Clear").code, S_OK);
-    IDispatchXMLModelNode* node = item.As<IDispatchXMLModelNode>();
+    IDispatchXMLModelNode* node = As<IDispatchXMLModelNode>(item);
     BSTR text = reinterpret_cast<BSTR>(0x1);
     LONG count = -7;
     VARIANT_BOOL flag = 5;
     IDispatchXMLModelNode* other = reinterpret_cast<IDispatchXMLModelNode*>(0x1);
-    VARIANT key = Int(0);
-    VARIANT value = Str("v");
+    VARIANT key = IntegerArgument(0);
+    VARIANT value = TextArgument("v");
     BSTR name = SysAllocString(u"name");
     ScriptStream sink;
     EXPECT_EQ(node->AddAttribute(&value, &value), E_FAIL);
@@ -254,35 +256,37 @@ TEST_F(NodeObject, NullOutsAndDetachedObjectsFailAndTouchNothing) {
 }
 
 TEST_F(NodeObject, WriteToSendsTheSubtreeAsADocumentOfItsOwn) {
-    Ref other = NewModel();
+    LateBound other = NewModel();
     const std::string nested = "<a x=\"1\"><b>text &amp; more</b><!--note--><c/></a>";
-    ASSERT_EQ(
-        Call(other, "LoadFromString", {Str("<!DOCTYPE top><top><mid>" + nested + "</mid></top>")})
-            .code,
-        S_OK);
-    Ref a = CallForObject(
-        CallForObject(CallForObject(CallForObject(other, "GetRoot"), "GetChild", {Int(0)}),
-                      "GetChild", {Int(0)}),
-        "GetChild", {Int(0)});
+    ASSERT_EQ(Call(other, "LoadFromString",
+                   {TextArgument("<!DOCTYPE top><top><mid>" + nested + "</mid></top>")})
+                  .code,
+              S_OK);
+    LateBound a = CallForObject(CallForObject(CallForObject(CallForObject(other, "GetRoot"),
+                                                            "GetChild", {IntegerArgument(0)}),
+                                              "GetChild", {IntegerArgument(0)}),
+                                "GetChild", {IntegerArgument(0)});
     EarlyStream early;
     ScriptStream script;
-    EXPECT_EQ(Call(a, "WriteTo", {Obj(&early)}).code, S_OK);
-    EXPECT_EQ(Call(a, "WriteTo", {Obj(&script)}).code, S_OK);
+    EXPECT_EQ(Call(a, "WriteTo", {ObjectArgument(&early)}).code, S_OK);
+    EXPECT_EQ(Call(a, "WriteTo", {ObjectArgument(&script)}).code, S_OK);
     const std::string expected = SavedFrom(nested);
     EXPECT_EQ(expected.find("DOCTYPE"), std::string::npos);
     EXPECT_EQ(early.written, expected) << "declaration first, column 0, no document type";
     EXPECT_EQ(script.written, expected);
 
-    Ref otherRoot = CallForObject(other, "GetRoot");
-    EXPECT_EQ(Call(otherRoot, "WriteTo", {Obj(&early)}).code, E_FAIL) << "the root has no name";
+    LateBound otherRoot = CallForObject(other, "GetRoot");
+    EXPECT_EQ(Call(otherRoot, "WriteTo", {ObjectArgument(&early)}).code, E_FAIL)
+        << "the root has no name";
     ScriptStream unnamedSink;
-    EXPECT_EQ(Call(CallForObject(a, "AddChild", {Str("")}), "GetName").Text(), "");
-    EXPECT_EQ(Call(a, "WriteTo", {Obj(&unnamedSink)}).code, E_FAIL) << "nor may a descendant";
+    EXPECT_EQ(Call(CallForObject(a, "AddChild", {TextArgument("")}), "GetName").Text(), "");
+    EXPECT_EQ(Call(a, "WriteTo", {ObjectArgument(&unnamedSink)}).code, E_FAIL)
+        << "nor may a descendant";
 
     EarlyStream refusing;
     refusing.failWrites = true;
-    EXPECT_EQ(Call(a, "WriteTo", {Obj(&refusing)}).code, E_FAIL);
-    EXPECT_EQ(early.references + script.references + refusing.references, 3u);
+    EXPECT_EQ(Call(a, "WriteTo", {ObjectArgument(&refusing)}).code, E_FAIL);
+    EXPECT_EQ(early.References() + script.References() + refusing.References(), 3u);
 }
 
 } // namespace

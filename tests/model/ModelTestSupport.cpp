@@ -81,10 +81,10 @@ void ExpectReloadedTree(const XMLNode& saved, const XMLNode& reloaded) {
     }
 }
 
-Testing::Ref NewModel() {
+LateBound NewModel() {
     auto* model = new HExternalXMLModel();
     model->AddRef();
-    return Testing::Ref(model);
+    return LateBound(model);
 }
 
 } // namespace Ostrel

@@ -32,6 +32,12 @@ std::vector<std::string> DocumentOrder(const XMLNode& root);
 void ExpectReloadedTree(const XMLNode& saved, const XMLNode& reloaded);
 
 // A new model object as the factory hands it out, with its first reference.
-Testing::Ref NewModel();
+LateBound NewModel();
+
+// The object as one of its dual interfaces, for direct calls; not referenced.
+template <typename Interface>
+Interface* As(IDispatch* object) {
+    return static_cast<Interface*>(object);
+}
 
 } // namespace Ostrel

@@ -1,4 +1,5 @@
 #include "dispatch_test_idl.h"
+#include "host/HostObject.h"
 #include "platform/com.h"
 #include "support/CountingObject.h"
 #include "support/TestSupport.h"
@@ -14,22 +15,8 @@ namespace {
 
 // Records what each method received, in the slot order of the generated header, and answers
 // `answer`; a failing answer comes with error information, as the system's objects give it.
-class Recorder : public Ostrel::Testing::CountedDispatch<IDispatchRecorder> {
+class Recorder : public Ostrel::HostObject<IDispatchRecorder, IID_IDispatchRecorder> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IDispatchRecorder) {
-            *object = this;
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) override {
-        return E_NOTIMPL;
-    }
-
     HRESULT STDMETHODCALLTYPE TakeText(BSTR received) override {
         textPointer = received;
         text = BstrText(received);
@@ -338,13 +325,13 @@ TEST_F(Dispatch, InterfaceArgumentsKeepTheirReferencesBalanced) {
     direct.Object(&host);
     EXPECT_EQ(Call(u"TakeObject", direct), S_OK);
     EXPECT_EQ(recorder.object, &host);
-    EXPECT_EQ(host.references, 2u) << "the argument's own reference only";
+    EXPECT_EQ(host.References(), 2u) << "the argument's own reference only";
 
     Arguments asUnknown;
     asUnknown.Unknown(&host);
     EXPECT_EQ(Call(u"TakeObject", asUnknown), S_OK);
     EXPECT_EQ(recorder.object, &host);
-    EXPECT_EQ(host.references, 3u) << "the QueryInterface reference was released";
+    EXPECT_EQ(host.References(), 3u) << "the QueryInterface reference was released";
 
     Arguments null;
     null.Null();
@@ -356,7 +343,7 @@ TEST_F(Dispatch, InterfaceArgumentsKeepTheirReferencesBalanced) {
     unanswered.Unknown(&plain);
     EXPECT_EQ(Call(u"TakeObject", unanswered), DISP_E_TYPEMISMATCH);
     EXPECT_EQ(argumentError, 0u);
-    EXPECT_EQ(plain.references, 2u);
+    EXPECT_EQ(plain.References(), 2u);
 
     Arguments number;
     number.I4(1);
@@ -375,7 +362,7 @@ TEST_F(Dispatch, RetvalBecomesTheResultOfItsOwnType) {
     EXPECT_EQ(Call(u"GiveRecorder", none), S_OK);
     EXPECT_EQ(result.vt, VT_DISPATCH);
     EXPECT_EQ(result.pdispVal, static_cast<IDispatch*>(&child));
-    EXPECT_EQ(child.references, 2u) << "the result owns the reference";
+    EXPECT_EQ(child.References(), 2u) << "the result owns the reference";
     VariantClear(&result);
 
     EXPECT_EQ(Call(u"Ping", none), S_OK);
@@ -387,7 +374,7 @@ TEST_F(Dispatch, RetvalBecomesTheResultOfItsOwnType) {
     EXPECT_EQ(DispInvoke(&recorder, info, Id(u"GiveRecorder"), DISPATCH_METHOD, none.Params(),
                          nullptr, nullptr, nullptr),
               S_OK);
-    EXPECT_EQ(child.references, 1u);
+    EXPECT_EQ(child.References(), 1u);
     EXPECT_EQ(DispInvoke(&recorder, info, Id(u"GiveVariants"), DISPATCH_METHOD,
                          Arguments().Variable(&result).Params(), nullptr, nullptr, nullptr),
               S_OK);

@@ -179,12 +179,12 @@ TEST(SafeArray, StringInterfaceAndVariantElementsAreOwnedAndCopiedDeeply) {
     ASSERT_EQ(SafeArrayPutElement(objects, &index, static_cast<IUnknown*>(&object)), S_OK);
     SAFEARRAY* copy = nullptr;
     ASSERT_EQ(SafeArrayCopy(objects, &copy), S_OK);
-    EXPECT_EQ(object.references, 3u);
+    EXPECT_EQ(object.References(), 3u);
     ASSERT_EQ(SafeArrayPutElement(copy, &index, nullptr), S_OK);
-    EXPECT_EQ(object.references, 2u) << "replacing an element releases it";
+    EXPECT_EQ(object.References(), 2u) << "replacing an element releases it";
     EXPECT_EQ(SafeArrayDestroy(copy), S_OK);
     EXPECT_EQ(SafeArrayDestroy(objects), S_OK);
-    EXPECT_EQ(object.references, 1u);
+    EXPECT_EQ(object.References(), 1u);
 
     SAFEARRAY* variants = SafeArrayCreateVector(VT_VARIANT, 0, 2);
     index = 0;

@@ -471,7 +471,7 @@ TEST(VariantConversion, ObjectsGiveTheirDefaultValue) {
     ASSERT_EQ(Convert(&source, VT_BSTR, result), S_OK);
     EXPECT_EQ(BstrText(result.bstrVal), u"42");
     EXPECT_EQ(object.invocations, 1);
-    EXPECT_EQ(object.references, 2u);
+    EXPECT_EQ(object.References(), 2u);
 
     EXPECT_EQ(Convert(&source, VT_I4, result, VARIANT_NOVALUEPROP), DISP_E_TYPEMISMATCH);
     EXPECT_EQ(object.invocations, 1);
@@ -485,7 +485,7 @@ TEST(VariantConversion, ObjectsGiveTheirDefaultValue) {
     object.value.punkVal = &object;
     object.AddRef();
     EXPECT_EQ(Convert(&source, VT_I4, result), DISP_E_TYPEMISMATCH) << "no second default value";
-    EXPECT_EQ(object.references, 3u);
+    EXPECT_EQ(object.References(), 3u);
 
     Value nothing(VT_DISPATCH);
     EXPECT_EQ(Convert(&nothing, VT_I4, result), DISP_E_TYPEMISMATCH);
@@ -498,14 +498,14 @@ TEST(VariantConversion, InterfacesBetweenEachOther) {
     object.AddRef();
     ASSERT_EQ(VariantChangeType(&source, &source, 0, VT_DISPATCH), S_OK);
     EXPECT_EQ(source.pdispVal, &object);
-    EXPECT_EQ(object.references, 2u) << "the reference moves, none is added";
+    EXPECT_EQ(object.References(), 2u) << "the reference moves, none is added";
 
     Value result;
     ASSERT_EQ(Convert(&source, VT_UNKNOWN, result), S_OK);
     EXPECT_EQ(result.punkVal, &object);
-    EXPECT_EQ(object.references, 3u);
+    EXPECT_EQ(object.References(), 3u);
     ASSERT_EQ(Convert(&source, VT_EMPTY, result), S_OK);
-    EXPECT_EQ(object.references, 2u);
+    EXPECT_EQ(object.References(), 2u);
 
     Value unknown(VT_UNKNOWN);
     unknown.punkVal = &object;
@@ -518,7 +518,7 @@ TEST(VariantConversion, InterfacesBetweenEachOther) {
     plainSource.punkVal = &plain;
     plain.AddRef();
     EXPECT_EQ(Convert(&plainSource, VT_DISPATCH, result), E_NOINTERFACE);
-    EXPECT_EQ(plain.references, 2u);
+    EXPECT_EQ(plain.References(), 2u);
 
     Value none(VT_UNKNOWN);
     ASSERT_EQ(Convert(&none, VT_DISPATCH, result), S_OK);

@@ -24,7 +24,7 @@ TEST(Variant, ClearReleasesWhatTheVariantOwnsAndNothingElse) {
     VARIANT owned = Holding(VT_DISPATCH);
     owned.pdispVal = &object;
     EXPECT_EQ(VariantClear(&owned), S_OK);
-    EXPECT_EQ(object.references, 1u);
+    EXPECT_EQ(object.References(), 1u);
     VARIANT array = Holding(VT_ARRAY | VT_BSTR);
     array.parray = SafeArrayCreateVector(VT_BSTR, 0, 2);
     LONG index = 1;
@@ -39,7 +39,7 @@ TEST(Variant, ClearReleasesWhatTheVariantOwnsAndNothingElse) {
     VARIANT reference = Holding(VT_DISPATCH | VT_BYREF);
     reference.ppdispVal = &held;
     EXPECT_EQ(VariantClear(&reference), S_OK);
-    EXPECT_EQ(object.references, 1u);
+    EXPECT_EQ(object.References(), 1u);
     BSTR text = SysAllocString(OLESTR("not owned"));
     VARIANT textReference = Holding(VT_BSTR | VT_BYREF);
     textReference.pbstrVal = &text;
@@ -86,14 +86,14 @@ TEST(Variant, CopyMakesTheTargetAnOwnerOfItsOwn) {
     VARIANT unknown = Holding(VT_UNKNOWN);
     unknown.punkVal = &object;
     ASSERT_EQ(VariantCopy(&target, &unknown), S_OK);
-    EXPECT_EQ(object.references, 2u);
+    EXPECT_EQ(object.References(), 2u);
     VariantClear(&target);
     IUnknown* held = &object;
     VARIANT reference = Holding(VT_UNKNOWN | VT_BYREF);
     reference.ppunkVal = &held;
     ASSERT_EQ(VariantCopy(&target, &reference), S_OK);
     EXPECT_EQ(target.ppunkVal, &held) << "a reference copies as the pointer";
-    EXPECT_EQ(object.references, 1u);
+    EXPECT_EQ(object.References(), 1u);
 
     VARIANT array = Holding(VT_ARRAY | VT_BSTR);
     array.parray = SafeArrayCreateVector(VT_BSTR, 5, 1);
@@ -137,7 +137,7 @@ TEST(Variant, CopyIndirectFollowsOneReference) {
     source.ppdispVal = &held;
     ASSERT_EQ(VariantCopyInd(&source, &source), S_OK) << "in place";
     EXPECT_EQ(source.vt, VT_DISPATCH);
-    EXPECT_EQ(object.references, 2u);
+    EXPECT_EQ(object.References(), 2u);
     VariantClear(&source);
 
     BYTE byte = 0x88;

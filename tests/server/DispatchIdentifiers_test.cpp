@@ -55,7 +55,8 @@ class DispatchIdentifiers : public RegisteredTest {
 protected:
     // Runs every probe on a fresh object with the identifier the type library gives its name,
     // and fails for an operation without a probe or a probe without an operation.
-    void Walk(const std::string& library, REFIID interfaceId, const std::function<Ref()>& newObject,
+    void Walk(const std::string& library, REFIID interfaceId,
+              const std::function<LateBound()>& newObject,
               const std::map<std::string, Probe>& probes) {
         const std::map<std::string, DISPID> operations = OperationsOf(library, interfaceId);
         EXPECT_EQ(operations.size(), probes.size());
@@ -63,7 +64,7 @@ protected:
             SCOPED_TRACE(name);
             const auto probe = probes.find(name);
             ASSERT_NE(probe, probes.end()) << "no probe for this operation";
-            Ref object = newObject();
+            LateBound object = newObject();
             probe->second(object, id);
         }
     }
@@ -81,22 +82,22 @@ IDispatchXMLModel* ModelOf(IDispatch* object) {
 std::string FirstElementName(IDispatch* model) {
     IDispatchXMLModelNode* root = nullptr;
     ModelOf(model)->GetRoot(&root);
-    Ref held(root);
-    Outcome child = Call(held, "GetChild", {Int(0)});
+    LateBound held(root);
+    Outcome child = Call(held, "GetChild", {IntegerArgument(0)});
     return child.code == S_OK ? Call(child.Object(), "GetName").Text() : "";
 }
 
-Ref NewModel() {
+LateBound NewModel() {
     auto* model = new HExternalXMLModel();
     model->AddRef();
-    return Ref(model);
+    return LateBound(model);
 }
 
 TEST_F(DispatchIdentifiers, EveryModelOperation) {
     const std::string path = scratch.Path() + "/doc.xml";
     const std::string packed = scratch.Path() + "/doc.pxc";
     const auto loaded = [](const std::string& xml) {
-        Ref model = NewModel();
+        LateBound model = NewModel();
         EXPECT_EQ(ModelOf(model)->LoadFromString(Bstr(xml)), S_OK);
         return model;
     };
@@ -104,62 +105,62 @@ TEST_F(DispatchIdentifiers, EveryModelOperation) {
         {"Load",
          [&](IDispatch* model, DISPID id) {
              WriteWholeFile(path, "<fromFile/>");
-             EXPECT_EQ(Invoke(model, id, {Str(path)}).code, S_OK);
+             EXPECT_EQ(Invoke(model, id, {TextArgument(path)}).code, S_OK);
              EXPECT_EQ(FirstElementName(model), "fromFile");
          }},
         {"Save",
          [&](IDispatch*, DISPID id) {
-             Ref model = loaded("<saved/>");
-             EXPECT_EQ(Invoke(model, id, {Str(path)}).code, S_OK);
+             LateBound model = loaded("<saved/>");
+             EXPECT_EQ(Invoke(model, id, {TextArgument(path)}).code, S_OK);
              EXPECT_NE(ReadWholeFile(path).find("<saved/>"), std::string::npos);
          }},
         {"LoadFromString",
          [](IDispatch* model, DISPID id) {
-             EXPECT_EQ(Invoke(model, id, {Str("<fromString/>")}).code, S_OK);
+             EXPECT_EQ(Invoke(model, id, {TextArgument("<fromString/>")}).code, S_OK);
              EXPECT_EQ(FirstElementName(model), "fromString");
          }},
         {"SaveToString",
          [&](IDispatch*, DISPID id) {
-             Ref model = loaded("<toString/>");
+             LateBound model = loaded("<toString/>");
              EXPECT_NE(Invoke(model, id).Text().find("<toString/>"), std::string::npos);
          }},
         {"LoadFromTransfer",
          [](IDispatch* model, DISPID id) {
              EarlyStream source;
              source.source = "<fromTransfer/>";
-             EXPECT_EQ(Invoke(model, id, {Obj(&source)}).code, S_OK);
+             EXPECT_EQ(Invoke(model, id, {ObjectArgument(&source)}).code, S_OK);
              EXPECT_EQ(FirstElementName(model), "fromTransfer");
          }},
         {"SaveToTransfer",
          [&](IDispatch*, DISPID id) {
-             Ref model = loaded("<toTransfer/>");
+             LateBound model = loaded("<toTransfer/>");
              EarlyStream sink;
-             EXPECT_EQ(Invoke(model, id, {Obj(&sink)}).code, S_OK);
+             EXPECT_EQ(Invoke(model, id, {ObjectArgument(&sink)}).code, S_OK);
              EXPECT_NE(sink.written.find("<toTransfer/>"), std::string::npos);
          }},
         {"GetRoot",
          [](IDispatch* model, DISPID id) {
              IDispatchXMLModelNode* root = nullptr;
              ModelOf(model)->GetRoot(&root);
-             Ref direct(root);
-             EXPECT_EQ(Invoke(model, id).Object().get(), direct.get());
+             LateBound direct(root);
+             EXPECT_EQ(Invoke(model, id).Object().Get(), direct.Get());
          }},
         {"Clear",
          [&](IDispatch*, DISPID id) {
-             Ref model = loaded("<cleared/>");
+             LateBound model = loaded("<cleared/>");
              EXPECT_EQ(Invoke(model, id).code, S_OK);
              EXPECT_EQ(FirstElementName(model), "");
          }},
         {"LoadCompressed",
          [&](IDispatch* model, DISPID id) {
              ASSERT_EQ(ModelOf(loaded("<packed/>"))->SaveCompressed(Bstr(packed)), S_OK);
-             EXPECT_EQ(Invoke(model, id, {Str(packed)}).code, S_OK);
+             EXPECT_EQ(Invoke(model, id, {TextArgument(packed)}).code, S_OK);
              EXPECT_EQ(FirstElementName(model), "packed");
          }},
         {"SaveCompressed",
          [&](IDispatch* model, DISPID id) {
-             Ref source = loaded("<compressed/>");
-             EXPECT_EQ(Invoke(source, id, {Str(packed)}).code, S_OK);
+             LateBound source = loaded("<compressed/>");
+             EXPECT_EQ(Invoke(source, id, {TextArgument(packed)}).code, S_OK);
              EXPECT_EQ(ModelOf(model)->LoadCompressed(Bstr(packed)), S_OK);
              EXPECT_EQ(FirstElementName(model), "compressed");
          }},
@@ -175,12 +176,12 @@ public:
         EXPECT_EQ(ModelOf(model)->LoadFromString(Bstr(kDocument)), S_OK);
         IDispatchXMLModelNode* root = nullptr;
         ModelOf(model)->GetRoot(&root);
-        this->root = Ref(root);
-        node = CallForObject(root, "GetChild", {Int(0)});
+        this->root = LateBound(root);
+        node = CallForObject(root, "GetChild", {IntegerArgument(0)});
     }
-    Ref model;
-    Ref root;
-    Ref node;
+    LateBound model;
+    LateBound root;
+    LateBound node;
 };
 
 TEST_F(DispatchIdentifiers, EveryNodeOperation) {
@@ -188,7 +189,7 @@ TEST_F(DispatchIdentifiers, EveryNodeOperation) {
     const auto newNode = [&documents] {
         documents.push_back(std::make_unique<NodeOfDocument>());
         documents.back()->node->AddRef();
-        return Ref(documents.back()->node.get());
+        return LateBound(documents.back()->node.Get());
     };
     const auto attribute = [](IDispatch* node, const std::string& name) {
         BSTR value = nullptr;
@@ -201,31 +202,33 @@ TEST_F(DispatchIdentifiers, EveryNodeOperation) {
     const std::map<std::string, Probe> probes = {
         {"AddAttribute",
          [&](IDispatch* node, DISPID id) {
-             EXPECT_EQ(Invoke(node, id, {Str("n"), Str("v")}).code, S_OK);
+             EXPECT_EQ(Invoke(node, id, {TextArgument("n"), TextArgument("v")}).code, S_OK);
              EXPECT_EQ(attribute(node, "n"), "v");
          }},
         {"GetAttribute",
-         [](IDispatch* node, DISPID id) { EXPECT_EQ(Invoke(node, id, {Str("b")}).Text(), "2"); }},
+         [](IDispatch* node, DISPID id) {
+             EXPECT_EQ(Invoke(node, id, {TextArgument("b")}).Text(), "2");
+         }},
         {"AddAttributeText",
          [&](IDispatch* node, DISPID id) {
-             EXPECT_EQ(Invoke(node, id, {Str("m"), Str("w")}).code, S_OK);
+             EXPECT_EQ(Invoke(node, id, {TextArgument("m"), TextArgument("w")}).code, S_OK);
              EXPECT_EQ(attribute(node, "m"), "w");
          }},
         {"AddChild",
          [](IDispatch* node, DISPID id) {
-             Ref child = Invoke(node, id, {Str("kid")}).Object();
+             LateBound child = Invoke(node, id, {TextArgument("kid")}).Object();
              EXPECT_EQ(Call(child, "GetName").Text(), "kid");
              EXPECT_EQ(Call(node, "GetChildCount").value.lVal, 2);
          }},
         {"SetName",
          [&](IDispatch* node, DISPID id) {
-             EXPECT_EQ(Invoke(node, id, {Str("renamed")}).code, S_OK);
+             EXPECT_EQ(Invoke(node, id, {TextArgument("renamed")}).code, S_OK);
              EXPECT_EQ(direct(node, "GetName"), "renamed");
          }},
         {"GetName", [](IDispatch* node, DISPID id) { EXPECT_EQ(Invoke(node, id).Text(), "doc"); }},
         {"SetText",
          [&](IDispatch* node, DISPID id) {
-             EXPECT_EQ(Invoke(node, id, {Str("set")}).code, S_OK);
+             EXPECT_EQ(Invoke(node, id, {TextArgument("set")}).code, S_OK);
              EXPECT_EQ(direct(node, "GetText"), "set");
          }},
         {"GetText", [](IDispatch* node, DISPID id) { EXPECT_EQ(Invoke(node, id).Text(), "dt"); }},
@@ -233,34 +236,41 @@ TEST_F(DispatchIdentifiers, EveryNodeOperation) {
          [](IDispatch* node, DISPID id) { EXPECT_EQ(Invoke(node, id).value.lVal, 1); }},
         {"GetChild",
          [](IDispatch* node, DISPID id) {
-             EXPECT_EQ(Call(Invoke(node, id, {Int(0)}).Object(), "GetName").Text(), "c1");
+             EXPECT_EQ(Call(Invoke(node, id, {IntegerArgument(0)}).Object(), "GetName").Text(),
+                       "c1");
          }},
         {"GetAttributeValue",
-         [](IDispatch* node, DISPID id) { EXPECT_EQ(Invoke(node, id, {Int(0)}).Text(), "1"); }},
+         [](IDispatch* node, DISPID id) {
+             EXPECT_EQ(Invoke(node, id, {IntegerArgument(0)}).Text(), "1");
+         }},
         {"GetAttributeName",
-         [](IDispatch* node, DISPID id) { EXPECT_EQ(Invoke(node, id, {Int(1)}).Text(), "b"); }},
+         [](IDispatch* node, DISPID id) {
+             EXPECT_EQ(Invoke(node, id, {IntegerArgument(1)}).Text(), "b");
+         }},
         {"GetAttributeByName",
-         [](IDispatch* node, DISPID id) { EXPECT_EQ(Invoke(node, id, {Str("B")}).Text(), "2"); }},
+         [](IDispatch* node, DISPID id) {
+             EXPECT_EQ(Invoke(node, id, {TextArgument("B")}).Text(), "2");
+         }},
         {"GetAttributeCount",
          [](IDispatch* node, DISPID id) { EXPECT_EQ(Invoke(node, id).value.lVal, 2); }},
         {"WriteTo",
          [](IDispatch* node, DISPID id) {
              EarlyStream sink;
-             EXPECT_EQ(Invoke(node, id, {Obj(&sink)}).code, S_OK);
+             EXPECT_EQ(Invoke(node, id, {ObjectArgument(&sink)}).code, S_OK);
              EXPECT_NE(sink.written.find("<c1/>"), std::string::npos) << sink.written;
          }},
         {"GetParent",
          [&](IDispatch* node, DISPID id) {
-             EXPECT_EQ(Invoke(node, id).Object().get(), documents.back()->root.get());
+             EXPECT_EQ(Invoke(node, id).Object().Get(), documents.back()->root.Get());
          }},
         {"HasAttribute",
          [](IDispatch* node, DISPID id) {
-             EXPECT_EQ(Invoke(node, id, {Str("a")}).value.boolVal, VARIANT_TRUE);
-             EXPECT_EQ(Invoke(node, id, {Str("zz")}).value.boolVal, VARIANT_FALSE);
+             EXPECT_EQ(Invoke(node, id, {TextArgument("a")}).value.boolVal, VARIANT_TRUE);
+             EXPECT_EQ(Invoke(node, id, {TextArgument("zz")}).value.boolVal, VARIANT_FALSE);
          }},
         {"SetAttribute",
          [&](IDispatch* node, DISPID id) {
-             EXPECT_EQ(Invoke(node, id, {Str("a"), Str("9")}).code, S_OK);
+             EXPECT_EQ(Invoke(node, id, {TextArgument("a"), TextArgument("9")}).code, S_OK);
              EXPECT_EQ(attribute(node, "a"), "9");
          }},
     };
@@ -271,7 +281,7 @@ TEST_F(DispatchIdentifiers, EveryParserOperation) {
     const auto newParser = [] {
         auto* parser = new HExternalXMLParser;
         parser->AddRef();
-        return Ref(parser);
+        return LateBound(parser);
     };
     const auto parsed = [](const Outcome& outcome, const RecordingClient& client) {
         EXPECT_EQ(outcome.code, S_OK);
@@ -283,22 +293,27 @@ TEST_F(DispatchIdentifiers, EveryParserOperation) {
              const std::string path = scratch.Path() + "/parsed.xml";
              WriteWholeFile(path, "<file/>");
              RecordingClient client;
-             EXPECT_EQ(parsed(Invoke(parser, id, {Str(path), Obj(&client)}), client),
-                       "StartElement file []");
+             EXPECT_EQ(
+                 parsed(Invoke(parser, id, {TextArgument(path), ObjectArgument(&client)}), client),
+                 "StartElement file []");
          }},
         {"ParseString",
          [&](IDispatch* parser, DISPID id) {
              RecordingClient client;
-             EXPECT_EQ(parsed(Invoke(parser, id, {Str("<text/>"), Obj(&client)}), client),
-                       "StartElement text []");
+             EXPECT_EQ(
+                 parsed(Invoke(parser, id, {TextArgument("<text/>"), ObjectArgument(&client)}),
+                        client),
+                 "StartElement text []");
          }},
         {"ParseStream",
          [&](IDispatch* parser, DISPID id) {
              EarlyStream source;
              source.source = "<stream/>";
              RecordingClient client;
-             EXPECT_EQ(parsed(Invoke(parser, id, {Obj(&source), Obj(&client)}), client),
-                       "StartElement stream []");
+             EXPECT_EQ(
+                 parsed(Invoke(parser, id, {ObjectArgument(&source), ObjectArgument(&client)}),
+                        client),
+                 "StartElement stream []");
          }},
     };
     Walk("pravell", IID_IDispatchXMLParser, newParser, probes);
@@ -310,22 +325,26 @@ TEST_F(DispatchIdentifiers, EveryAttributesOperation) {
         attributes->AddRef();
         attributes->AddAttribute(Bstr("b"), Bstr("2"));
         attributes->AddAttribute(Bstr("a"), Bstr("1"));
-        return Ref(attributes);
+        return LateBound(attributes);
     };
     const std::map<std::string, Probe> probes = {
         {"AddAttribute",
          [](IDispatch* attributes, DISPID id) {
-             EXPECT_EQ(Invoke(attributes, id, {Str("c"), Str("3")}).code, S_OK);
+             EXPECT_EQ(Invoke(attributes, id, {TextArgument("c"), TextArgument("3")}).code, S_OK);
              EXPECT_EQ(DescribeAttributes(attributes), "[a=1,b=2,c=3]");
          }},
         {"AddAttributes",
          [](IDispatch* attributes, DISPID id) {
-             EXPECT_EQ(Invoke(attributes, id, {Strings({"d", "c"}), Strings({"4", "3"})}).code,
-                       S_OK);
+             EXPECT_EQ(
+                 Invoke(attributes, id, {StringsArgument({"d", "c"}), StringsArgument({"4", "3"})})
+                     .code,
+                 S_OK);
              EXPECT_EQ(DescribeAttributes(attributes), "[a=1,b=2,c=3,d=4]");
          }},
-        {"GetValue", [](IDispatch* attributes,
-                        DISPID id) { EXPECT_EQ(Invoke(attributes, id, {Str("B")}).Text(), "2"); }},
+        {"GetValue",
+         [](IDispatch* attributes, DISPID id) {
+             EXPECT_EQ(Invoke(attributes, id, {TextArgument("B")}).Text(), "2");
+         }},
         {"GetAttribute",
          [](IDispatch* attributes, DISPID id) {
              BSTR name = nullptr;
@@ -333,7 +352,7 @@ TEST_F(DispatchIdentifiers, EveryAttributesOperation) {
              VariantInit(&nameOut);
              nameOut.vt = VT_BYREF | VT_BSTR;
              nameOut.pbstrVal = &name;
-             EXPECT_EQ(Invoke(attributes, id, {Int(1), nameOut}).Text(), "2");
+             EXPECT_EQ(Invoke(attributes, id, {IntegerArgument(1), nameOut}).Text(), "2");
              EXPECT_EQ(TakeUtf8(name), "b");
          }},
         {"GetAttributes",

@@ -10,10 +10,10 @@
 
 namespace {
 
+using Ostrel::Bstr;
 using Ostrel::HDispatchTaggedAttributes;
-using Ostrel::Testing::Bstr;
 using ParserTest = Ostrel::Testing::AutomationTest;
-using Ostrel::Testing::Strings;
+using Ostrel::Testing::StringsArgument;
 using Ostrel::Testing::StringsOf;
 using Ostrel::Testing::TakeUtf8;
 
@@ -70,19 +70,19 @@ TEST_F(ParserTest, AddAttributesTakesEqualListsAndStopsAtTheFirstRefusal) {
     VariantClear(&names);
     VariantClear(&values);
 
-    names = Strings({"x", "y"});
-    values = Strings({"1", "2", "3"});
+    names = StringsArgument({"x", "y"});
+    values = StringsArgument({"1", "2", "3"});
     EXPECT_EQ(attributes->AddAttributes(names, values), E_FAIL);
     EXPECT_EQ(Pairs(attributes.object), "");
     VariantClear(&values);
-    values = Strings({"1", "2"});
+    values = StringsArgument({"1", "2"});
     EXPECT_EQ(attributes->AddAttributes(names, values), S_OK);
     EXPECT_EQ(Pairs(attributes.object), "x=1;y=2;");
     VariantClear(&names);
     VariantClear(&values);
 
-    names = Strings({"a", "X", "z"});
-    values = Strings({"first", "refused", "never"});
+    names = StringsArgument({"a", "X", "z"});
+    values = StringsArgument({"first", "refused", "never"});
     EXPECT_EQ(attributes->AddAttributes(names, values), E_FAIL);
     EXPECT_EQ(Pairs(attributes.object), "a=first;x=1;y=2;");
     VariantClear(&names);

@@ -15,8 +15,8 @@
 
 namespace {
 
+using Ostrel::Bstr;
 using Ostrel::HExternalXMLParser;
-using Ostrel::Testing::Bstr;
 using Ostrel::Testing::EarlyStream;
 using Ostrel::Testing::EventLog;
 using ParserTest = Ostrel::Testing::AutomationTest;
@@ -65,7 +65,7 @@ TEST_F(ParserTest, FilesGiveTheirGoldenEventLogs) {
         std::filesystem::path expected = entry.path();
         EXPECT_EQ(log, ReadWholeFile(expected.replace_extension(".events").string()));
         EXPECT_EQ(answer, log.find("\nParseError") == std::string::npos ? S_OK : E_FAIL);
-        EXPECT_EQ(client.references, 1u);
+        EXPECT_EQ(client.References(), 1u);
     }
     EXPECT_GE(documents, 4);
 }
@@ -80,7 +80,7 @@ TEST_F(ParserTest, ParsesReadTheirSourceForTheirOwnClient) {
     EXPECT_EQ(parser->ParseFile(nullptr, &nothing), E_FAIL);
     EXPECT_EQ(parser->ParseStream(nullptr, &nothing), E_FAIL);
     EXPECT_TRUE(nothing.events.empty());
-    EXPECT_EQ(nothing.references, 1u);
+    EXPECT_EQ(nothing.References(), 1u);
     EXPECT_EQ(parser->ParseString(Bstr("<s/>"), nullptr), E_FAIL);
 
     RecordingClient first;
@@ -97,7 +97,7 @@ TEST_F(ParserTest, ParsesReadTheirSourceForTheirOwnClient) {
     RecordingClient scriptReader;
     EXPECT_EQ(parser->ParseStream(&script, &scriptReader), S_OK);
     EXPECT_EQ(scriptReader.events, kSmallDocument);
-    EXPECT_EQ(script.references, 1u);
+    EXPECT_EQ(script.References(), 1u);
 
     EarlyStream failing;
     failing.source = std::string(30000, ' ');

@@ -21,10 +21,10 @@
 
 namespace {
 
+using Ostrel::Bstr;
 using Ostrel::IDataTransfer;
 using Ostrel::RunParse;
 using Ostrel::RunStringParse;
-using Ostrel::Testing::Bstr;
 using Ostrel::Testing::EventLog;
 using ParserTest = Ostrel::Testing::AutomationTest;
 using Ostrel::Testing::RecordingClient;
@@ -187,7 +187,7 @@ TEST_F(ParserTest, StreamedEventsMatchTheTokenizersOwnOverTheSamePieces) {
         EXPECT_EQ(client.events, expected);
         EXPECT_EQ(answer,
                   expected[expected.size() - 2].rfind("ParseError", 0) == 0 ? E_FAIL : S_OK);
-        EXPECT_EQ(client.references, 1u);
+        EXPECT_EQ(client.References(), 1u);
 
         RecordingClient whole;
         Bstr text(document);
@@ -274,7 +274,7 @@ TEST_F(ParserTest, ClientsListenOnTheirOwnTerms) {
     deaf.names = {"Unrelated"};
     EXPECT_EQ(RunStringParse(Bstr("<r/>"), &deaf), E_FAIL);
     EXPECT_TRUE(deaf.events.empty());
-    EXPECT_EQ(deaf.references, 1u);
+    EXPECT_EQ(deaf.References(), 1u);
 
     RecordingClient failing;
     failing.answer = E_FAIL;
@@ -303,7 +303,7 @@ TEST_F(ParserTest, AClientReleasingItselfDuringTheParseStaysAlive) {
     };
     EXPECT_EQ(RunStringParse(Bstr("<r><s/></r>"), &client), S_OK);
     EXPECT_EQ(client.events.size(), 6u);
-    EXPECT_EQ(client.references, 0u);
+    EXPECT_EQ(client.References(), 0u);
 }
 
 TEST_F(ParserTest, HostTextOutsideAsciiParsesAsUtf8) {
@@ -345,7 +345,7 @@ TEST_F(ParserTest, ScriptClientsHearTheEventsTheyName) {
     EXPECT_EQ(script.events,
               ExpatRecorder::Record(document, ExpatRecorder::PiecesOf(document.size())));
     EXPECT_EQ(script.lookups, 8);
-    EXPECT_EQ(script.references, 1u);
+    EXPECT_EQ(script.References(), 1u);
 
     ScriptClient partial;
     partial.names = {"startelement", "PARSEERROR"};

@@ -4,9 +4,9 @@
 // can be told to answer badly.
 #pragma once
 
+#include "host/HostObject.h"
 #include "platform/com.h"
 #include "pravell_idl.h"
-#include "support/CountingObject.h"
 
 #include <gtest/gtest.h>
 
@@ -124,23 +124,11 @@ private:
 };
 
 // A compiled host's stream: answers IDispatchDataTransfer and is called through its table.
-class EarlyStream final : public CountedDispatch<IDispatchDataTransfer>, public StreamState {
+class EarlyStream final : public HostObject<IDispatchDataTransfer, IID_IDispatchDataTransfer>,
+                          public StreamState {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IDispatchDataTransfer) {
-            *object = static_cast<IDispatchDataTransfer*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
         ADD_FAILURE() << "an object with the interface is not called by name";
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) override {
         return E_NOTIMPL;
     }
     HRESULT STDMETHODCALLTYPE Write(VARIANT data) override { return TakeWrite(data); }
@@ -150,32 +138,14 @@ public:
     HRESULT STDMETHODCALLTYPE Unread(LONG count) override { return TakeUnread(count); }
 };
 
-// A script's stream: only IDispatch, members Write (1), Read (2) and Unread (3) by name.
-// With `readIntoArgument` its Read takes a second, by-reference argument for the bytes and,
-// as a script engine does, refuses a call with any other number of arguments.
-class ScriptStream final : public CountedDispatch<IDispatch>, public StreamState {
+// A script's stream: only IDispatch, members Write (1), Read (2) and Unread (3) by name (none
+// once `names` is cleared). With `readIntoArgument` its Read takes a second, by-reference
+// argument for the bytes and, as a script engine does, refuses a call with any other number of
+// arguments.
+class ScriptStream final : public HostObject<IDispatch>, public StreamState {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (riid == IID_IUnknown || riid == IID_IDispatch) {
-            *object = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID,
-                                            DISPID* ids) override {
-        static const char16_t* const members[] = {u"write", u"read", u"unread"};
-        for (DISPID id = 1; id <= 3 && knowsNames; ++id) {
-            if (SameName(names[0], members[id - 1])) {
-                ids[0] = id;
-                return S_OK;
-            }
-        }
-        ids[0] = DISPID_UNKNOWN;
-        return DISP_E_UNKNOWNNAME;
-    }
+    ScriptStream() : HostObject({"write", "read", "unread"}) {}
+
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO*, UINT*) override {
         VARIANT* last = params->cArgs > 0 ? &params->rgvarg[0] : nullptr;
@@ -199,19 +169,8 @@ public:
         return result == nullptr ? E_INVALIDARG : ServeRead(maxLength.lVal, result);
     }
 
+    using HostObject::names;
     bool readIntoArgument = false;
-    bool knowsNames = true;
-
-private:
-    static bool SameName(const OLECHAR* name, const char16_t* lower) {
-        for (; *name != 0 && *lower != 0; ++name, ++lower) {
-            const OLECHAR folded = *name >= 'A' && *name <= 'Z' ? *name + 32 : *name;
-            if (folded != *lower) {
-                return false;
-            }
-        }
-        return *name == *lower;
-    }
 };
 
 } // namespace Ostrel::Testing

@@ -1,39 +1,17 @@
-// Calls by name exactly as a script host makes them (GetIDsOfNames, then Invoke as a method with
-// the arguments last first), the values they take and give, and owned automation strings.
+// Calls by name in the tests, made by the host library's LateBound exactly as hosts make them:
+// the outcome of one call kept whole for comparisons, the arguments that only tests pass, and
+// arrays of strings as scripts build them.
 #pragma once
 
+#include "host/Arguments.h"
+#include "host/AutomationText.h"
+#include "host/LateBound.h"
 #include "platform/com.h"
 
 #include <string>
 #include <vector>
 
 namespace Ostrel::Testing {
-
-// One reference on an automation object, released at the end of the scope.
-class Ref {
-public:
-    Ref() = default;
-    // Takes over a reference the caller holds.
-    explicit Ref(IDispatch* object) : object(object) {}
-    Ref(Ref&& other) noexcept : object(other.object) { other.object = nullptr; }
-    Ref& operator=(Ref&& other) noexcept;
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-    ~Ref() { Reset(); }
-
-    IDispatch* get() const { return object; }
-    IDispatch* operator->() const { return object; }
-    operator IDispatch*() const { return object; }
-    void Reset();
-    // The object as one of its dual interfaces, for direct calls; not referenced.
-    template <typename Interface>
-    Interface* As() const {
-        return static_cast<Interface*>(object);
-    }
-
-private:
-    IDispatch* object = nullptr;
-};
 
 // What one call by name came back with.
 struct Outcome {
@@ -52,49 +30,27 @@ struct Outcome {
     // The value as UTF-8; "<null>" for a null string, "<type N>" for another type.
     std::string Text() const;
     // The value's object with a reference of its own (empty for a null object).
-    Ref Object() const;
+    LateBound Object() const;
 };
 
-// Argument builders: the call takes them over and clears them.
-VARIANT Str(const std::string& utf8);
-VARIANT Int(LONG value);
-VARIANT Short(SHORT value);
-VARIANT Byte(BYTE value);
-VARIANT Real(double value);
-VARIANT Bool(bool value);
-// Adds a reference for the argument (null gives a null object).
-VARIANT Obj(IDispatch* object);
-
+// Arguments converted from a 4-byte integer, as script engines pass small numbers.
+VARIANT ShortArgument(SHORT value);
+VARIANT ByteArgument(BYTE value);
+VARIANT BoolArgument(bool value);
+VARIANT RealArgument(double value);
 // A one-dimensional array of strings from 0, as a script builds one.
-VARIANT Strings(const std::vector<std::string>& utf8);
+VARIANT StringsArgument(const std::vector<std::string>& utf8);
 // The strings of such an array (a test failure for anything else).
 std::vector<std::string> StringsOf(const VARIANT& array);
 
-// The dispatch identifier of `name`; DISPID_UNKNOWN when the object does not know it.
-DISPID IdOf(IDispatch* object, const std::string& name);
 // Invokes `id` as a method with the arguments in their natural order, and clears them.
 Outcome Invoke(IDispatch* object, DISPID id, std::vector<VARIANT> arguments = {});
 // Looks up `name` and invokes it.
 Outcome Call(IDispatch* object, const std::string& name, std::vector<VARIANT> arguments = {});
 // Call for an operation that must succeed and hand out an object.
-Ref CallForObject(IDispatch* object, const std::string& name, std::vector<VARIANT> arguments = {});
+LateBound CallForObject(IDispatch* object, const std::string& name,
+                        std::vector<VARIANT> arguments = {});
 
-// An automation string owned by the test.
-class Bstr {
-public:
-    explicit Bstr(const std::string& utf8);
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    ~Bstr() { SysFreeString(value); }
-    operator BSTR() const { return value; }
-
-private:
-    BSTR value;
-};
-
-// The UTF-8 reading of a string; null reads as "".
-std::string Utf8(const OLECHAR* text, UINT length);
-std::string Utf8(BSTR text);
 // Reads the string and frees it.
 std::string TakeUtf8(BSTR text);
 

@@ -1,5 +1,9 @@
 #include "support/ParserClients.h"
 
+#include "support/LateBinding.h"
+
+#include <gtest/gtest.h>
+
 #include <cctype>
 
 namespace Ostrel::Testing {
@@ -35,16 +39,6 @@ std::string DescribeAttributes(IDispatch* attributes) {
     return text + "]";
 }
 
-HRESULT RecordingClient::QueryInterface(REFIID riid, void** object) {
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IDispatchXMLParserClient) {
-        *object = static_cast<IDispatchXMLParserClient*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
 HRESULT RecordingClient::Log(const std::string& line) {
     events.push_back(line);
     if (afterEvent) {
@@ -54,7 +48,7 @@ HRESULT RecordingClient::Log(const std::string& line) {
 }
 
 HRESULT RecordingClient::Characters(BSTR text) {
-    return Log("Characters '" + Utf8(text) + "'");
+    return Log("Characters '" + ToUtf8(text) + "'");
 }
 
 HRESULT RecordingClient::StartElement(BSTR name, IDispatch* attributes) {
@@ -62,23 +56,23 @@ HRESULT RecordingClient::StartElement(BSTR name, IDispatch* attributes) {
         attributes->AddRef();
         kept.push_back(attributes);
     }
-    return Log("StartElement " + Utf8(name) + " " + DescribeAttributes(attributes));
+    return Log("StartElement " + ToUtf8(name) + " " + DescribeAttributes(attributes));
 }
 
 HRESULT RecordingClient::EndElement(BSTR name) {
-    return Log("EndElement " + Utf8(name));
+    return Log("EndElement " + ToUtf8(name));
 }
 
 HRESULT RecordingClient::Comment(BSTR text) {
-    return Log("Comment '" + Utf8(text) + "'");
+    return Log("Comment '" + ToUtf8(text) + "'");
 }
 
 HRESULT RecordingClient::DocumentType(BSTR name, IDispatch* attributes) {
-    return Log("DocumentType " + Utf8(name) + " " + DescribeAttributes(attributes));
+    return Log("DocumentType " + ToUtf8(name) + " " + DescribeAttributes(attributes));
 }
 
 HRESULT RecordingClient::ParseError(BSTR message) {
-    return Log("ParseError '" + Utf8(message) + "'");
+    return Log("ParseError '" + ToUtf8(message) + "'");
 }
 
 HRESULT RecordingClient::StartDocument() {
@@ -90,32 +84,14 @@ HRESULT RecordingClient::EndDocument() {
 }
 
 ScriptClient::ScriptClient()
-    : names{"Characters",   "StartElement", "EndElement",    "Comment",
-            "DocumentType", "ParseError",   "StartDocument", "EndDocument"} {}
+    : HostObject({"Characters", "StartElement", "EndElement", "Comment", "DocumentType",
+                  "ParseError", "StartDocument", "EndDocument"}) {}
 
-HRESULT ScriptClient::QueryInterface(REFIID riid, void** object) {
-    if (riid == IID_IUnknown || riid == IID_IDispatch) {
-        *object = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-HRESULT ScriptClient::GetIDsOfNames(REFIID, LPOLESTR* asked, UINT count, LCID, DISPID* ids) {
+HRESULT ScriptClient::GetIDsOfNames(REFIID riid, LPOLESTR* asked, UINT count, LCID locale,
+                                    DISPID* ids) {
     ++lookups;
     EXPECT_EQ(count, 1u);
-    const std::string wanted =
-        Lower(Utf8(asked[0], static_cast<UINT>(std::char_traits<OLECHAR>::length(asked[0]))));
-    for (size_t i = 0; i < names.size(); ++i) {
-        if (Lower(names[i]) == wanted) {
-            ids[0] = static_cast<DISPID>(i + 1);
-            return S_OK;
-        }
-    }
-    ids[0] = DISPID_UNKNOWN;
-    return DISP_E_UNKNOWNNAME;
+    return HostObject::GetIDsOfNames(riid, asked, count, locale, ids);
 }
 
 // Arguments arrive last first.
@@ -131,7 +107,7 @@ HRESULT ScriptClient::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
         if (argument.vt == VT_BSTR) {
             const bool quoted =
                 kind != "startelement" && kind != "endelement" && kind != "documenttype";
-            line += quoted ? " '" + Utf8(argument.bstrVal) + "'" : " " + Utf8(argument.bstrVal);
+            line += quoted ? " '" + ToUtf8(argument.bstrVal) + "'" : " " + ToUtf8(argument.bstrVal);
         } else if (argument.vt == VT_DISPATCH) {
             line += " " + DescribeAttributes(argument.pdispVal);
         } else {

@@ -5,11 +5,9 @@
 //     StartElement a [B=1,c=2]     Characters 'text'     ParseError 'message'
 #pragma once
 
+#include "host/HostObject.h"
 #include "platform/com.h"
 #include "pravell_idl.h"
-#include "support/AutomationTest.h"
-#include "support/CountingObject.h"
-#include "support/LateBinding.h"
 #include "utils_idl.h"
 
 #include <functional>
@@ -23,14 +21,8 @@ using EventLog = std::vector<std::string>;
 // "[name=value,...]" read from an attributes object by index.
 std::string DescribeAttributes(IDispatch* attributes);
 
-class RecordingClient final : public CountedDispatch<IDispatchXMLParserClient> {
+class RecordingClient : public HostObject<IDispatchXMLParserClient, IID_IDispatchXMLParserClient> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) override {
-        return E_NOTIMPL;
-    }
-
     HRESULT STDMETHODCALLTYPE Characters(BSTR text) override;
     HRESULT STDMETHODCALLTYPE StartElement(BSTR name, IDispatch* attributes) override;
     HRESULT STDMETHODCALLTYPE EndElement(BSTR name) override;
@@ -53,18 +45,18 @@ private:
     HRESULT Log(const std::string& line);
 };
 
-// Answers IDispatch only; knows the event names in `names` (any letter case).
-class ScriptClient final : public CountedDispatch<IDispatch> {
+// Answers IDispatch only; knows the event names in `names` (any letter case) and logs each
+// event under the name it knows it by.
+class ScriptClient final : public HostObject<IDispatch> {
 public:
     ScriptClient();
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* asked, UINT count, LCID locale,
                                             DISPID* ids) override;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO*, UINT*) override;
 
-    std::vector<std::string> names;
+    using HostObject::names;
     EventLog events;
     int lookups = 0;
 };

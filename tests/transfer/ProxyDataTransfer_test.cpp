@@ -95,7 +95,7 @@ TEST(ProxyDataTransfer, ScriptObjectsAreCalledByName) {
 
 TEST(ProxyDataTransfer, AnObjectWithoutTheInterfaceOrTheNamesFailsEverything) {
     ScriptStream stranger;
-    stranger.knowsNames = false;
+    stranger.names.clear();
     stranger.source = "abc";
     ProxyDataTransfer proxy(&stranger);
     EXPECT_EQ(ReadOnce(proxy, 3), "<false>");
@@ -115,16 +115,16 @@ TEST(ProxyDataTransfer, HoldsTheHostForItsLifeAndCountsItsOwnReferences) {
     {
         ProxyDataTransfer early(&host);
         ProxyDataTransfer named(&script);
-        EXPECT_GT(host.references, 1u);
-        EXPECT_GT(script.references, 1u);
+        EXPECT_GT(host.References(), 1u);
+        EXPECT_GT(script.References(), 1u);
     }
-    EXPECT_EQ(host.references, 1u);
-    EXPECT_EQ(script.references, 1u);
+    EXPECT_EQ(host.References(), 1u);
+    EXPECT_EQ(script.References(), 1u);
 
     auto* counted = new ProxyDataTransfer(&host);
     counted->AddRef();
     counted->Release();
-    EXPECT_EQ(host.references, 1u) << "the last Release destroys the proxy";
+    EXPECT_EQ(host.References(), 1u) << "the last Release destroys the proxy";
 }
 
 } // namespace

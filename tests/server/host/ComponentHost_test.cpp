@@ -1,21 +1,33 @@
 // The component library seen from outside: registered by an installer, activated by a host
 // through the platform, called by late binding, and unloaded when nothing holds it.
-#include "LoadedComponent.h"
+#include "host/Arguments.h"
+#include "host/AutomationText.h"
+#include "host/Component.h"
+#include "host/ComponentLibrary.h"
+#include "host/LateBound.h"
 #include "platform/com.h"
 #include "pravell_idl.h"
-#include "support/CountingObject.h"
+#include "support/ParserClients.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
-using Ostrel::Testing::CountedDispatch;
+using Ostrel::ComponentLibrary;
+using Ostrel::LateBound;
+using Ostrel::ObjectArgument;
+using Ostrel::TextArgument;
+using Ostrel::Testing::EventLog;
+using Ostrel::Testing::RecordingClient;
 using Keys = std::map<std::string, std::vector<std::string>>;
 
 const std::string parserKey = "CLSID\\{383E79E8-41E0-4C05-808E-7D9CEF73BF8C}";
@@ -23,6 +35,50 @@ const std::string modelKey = "CLSID\\{4F8D6B61-FE7A-4364-A002-4AC12BCD31B3}";
 const std::string mainLibraryKey = "TypeLib\\{61BF654C-EAE8-4700-9248-B1CCA0C792F8}";
 const std::string utilsLibraryKey = "TypeLib\\{4912BE5F-26CC-42B3-A464-43445DB0E09F}";
 const std::string mainLibraryValue = "@=\"{61BF654C-EAE8-4700-9248-B1CCA0C792F8}\"";
+
+// Whether a library of that file is loaded in the process.
+bool LibraryLoaded(const std::string& path) {
+    return GetModuleHandleA(path.c_str()) != nullptr;
+}
+
+// The keys of the registry file whose path starts with one of `prefixes`, each with the lines
+// of its values in the file's form (`@="text"` for a string default value).
+Keys RegistryKeys(const std::string& registryFile, const std::vector<std::string>& prefixes) {
+    Keys keys;
+    std::istringstream lines(ReadWholeFile(registryFile));
+    std::vector<std::string>* values = nullptr;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+            const std::string path = line.substr(1, line.size() - 2);
+            values = nullptr;
+            for (const std::string& prefix : prefixes) {
+                if (path.compare(0, prefix.size(), prefix) == 0) {
+                    values = &keys[path];
+                }
+            }
+        } else if (values != nullptr && line != "END") {
+            values->push_back(line);
+        }
+    }
+    return keys;
+}
+
+// Copies a file, keeping its executable bit.
+void CopyFile(const std::string& from, const std::string& to) {
+    WriteWholeFile(to, ReadWholeFile(from));
+    chmod(to.c_str(), 0755);
+}
+
+std::string RealPath(const std::string& path) {
+    char* resolved = realpath(path.c_str(), nullptr);
+    std::string result = resolved == nullptr ? std::string() : resolved;
+    std::free(resolved);
+    return result;
+}
+
+std::string DirectoryOf(const std::string& path) {
+    return path.substr(0, path.rfind('/') + 1);
+}
 
 std::string Quoted(const std::string& text) {
     return "@=\"" + text + "\"";
@@ -95,9 +151,9 @@ TEST_F(ComponentHost, RegistersTheClassKeysAndTypeLibrariesUnderAbsolutePaths) {
     char* previous = getcwd(nullptr, 0);
     ASSERT_EQ(chdir(scratch.Path().c_str()), 0);
     {
-        LoadedComponent component(RelativeName(scratch.Path(), modulePath));
+        ComponentLibrary component(RelativeName(scratch.Path(), modulePath));
         ASSERT_EQ(chdir(previous), 0);
-        ASSERT_TRUE(component.IsLoaded());
+        ASSERT_TRUE(component.IsLoaded()) << component.LoadFailure();
 
         ASSERT_EQ(component.Register(), S_OK);
         EXPECT_EQ(ClassKeys(), ExpectedClassKeys(modulePath));
@@ -129,8 +185,8 @@ TEST_F(ComponentHost, ModulePathsLongerThanTheClassicLimitAreRegisteredWhole) {
     const std::string directory = DeepDirectory(scratch.Path(), 300);
     const std::string copy = directory + "libpravell.so";
     CopyFile(PRAVELL_COMPONENT, copy);
-    LoadedComponent component(copy);
-    ASSERT_TRUE(component.IsLoaded());
+    ComponentLibrary component(copy);
+    ASSERT_TRUE(component.IsLoaded()) << component.LoadFailure();
 
     // The type libraries are looked for beside the copy, where there are none yet; the class
     // keys are written all the same.
@@ -154,11 +210,11 @@ TEST_F(ComponentHost, BracketedTemporaryNamesFindTheTypeLibrariesBesideTheNamedM
     CopyFile(binDirectory + "utils.tlb", otherDirectory + "utils.tlb");
     const std::string temporaryDirectory = RealPath(scratch.Path()) + "/";
     {
-        LoadedComponent otherModule(otherDirectory + "libother-module.so");
+        ComponentLibrary otherModule(otherDirectory + "libother-module.so");
         const std::string copy = temporaryDirectory + "libpravell[libother-module.so].tmp";
         CopyFile(PRAVELL_COMPONENT, copy);
-        LoadedComponent component(copy);
-        ASSERT_TRUE(component.IsLoaded());
+        ComponentLibrary component(copy);
+        ASSERT_TRUE(component.IsLoaded()) << component.LoadFailure();
         EXPECT_EQ(component.Register(), S_OK);
         EXPECT_EQ(ClassKeys(), ExpectedClassKeys(copy));
         EXPECT_EQ(TypeLibraryFile(mainLibraryKey), Quoted(otherDirectory + "pravell.tlb"));
@@ -168,7 +224,7 @@ TEST_F(ComponentHost, BracketedTemporaryNamesFindTheTypeLibrariesBesideTheNamedM
     {
         const std::string copy = temporaryDirectory + "libpravell[libnot-loaded.so].tmp";
         CopyFile(PRAVELL_COMPONENT, copy);
-        LoadedComponent component(copy);
+        ComponentLibrary component(copy);
         EXPECT_EQ(component.Register(), S_OK);
         EXPECT_EQ(TypeLibraryFile(mainLibraryKey),
                   Quoted(DirectoryOf(RealPath("/proc/self/exe")) + "pravell.tlb"));
@@ -176,125 +232,36 @@ TEST_F(ComponentHost, BracketedTemporaryNamesFindTheTypeLibrariesBesideTheNamedM
     }
 }
 
-// A streaming-parser client that writes down the events it receives.
-class RecordingClient final : public CountedDispatch<IDispatchXMLParserClient> {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        *object = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IDispatch && riid != IID_IDispatchXMLParserClient) {
-            return E_NOINTERFACE;
-        }
-        *object = this;
-        AddRef();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) override {
-        return E_NOTIMPL;
-    }
-
-    HRESULT STDMETHODCALLTYPE Characters(BSTR text) override { return Record("text", text); }
-    HRESULT STDMETHODCALLTYPE StartElement(BSTR name, IDispatch*) override {
-        return Record("start", name);
-    }
-    HRESULT STDMETHODCALLTYPE EndElement(BSTR name) override { return Record("end", name); }
-    HRESULT STDMETHODCALLTYPE Comment(BSTR text) override { return Record("comment", text); }
-    HRESULT STDMETHODCALLTYPE DocumentType(BSTR name, IDispatch*) override {
-        return Record("doctype", name);
-    }
-    HRESULT STDMETHODCALLTYPE ParseError(BSTR) override { return Record("error", nullptr); }
-    HRESULT STDMETHODCALLTYPE StartDocument() override { return Record("begin", nullptr); }
-    HRESULT STDMETHODCALLTYPE EndDocument() override { return Record("finish", nullptr); }
-
-    std::string events;
-
-private:
-    HRESULT Record(const char* event, BSTR text) {
-        events += event;
-        if (text != nullptr) {
-            events += ' ' + std::string(text, text + SysStringLen(text));
-        }
-        events += ';';
-        return S_OK;
-    }
-};
-
-// Calls a method by name with string and object arguments given in order; the result, if
-// any, lands in `result`.
-HRESULT CallByName(IDispatch* object, const char16_t* name, std::vector<VARIANT> arguments,
-                   VARIANT* result) {
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    DISPID id = 0;
-    HRESULT status = object->GetIDsOfNames(IID_NULL, names, 1, 0, &id);
-    if (FAILED(status)) {
-        return status;
-    }
-    std::vector<VARIANT> reversed(arguments.rbegin(), arguments.rend());
-    DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
-    return object->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, result, nullptr, nullptr);
-}
-
-VARIANT StringArgument(BSTR text) {
-    VARIANT argument;
-    VariantInit(&argument);
-    argument.vt = VT_BSTR;
-    argument.bstrVal = text;
-    return argument;
-}
-
-VARIANT ObjectArgument(IDispatch* object) {
-    VARIANT argument;
-    VariantInit(&argument);
-    argument.vt = VT_DISPATCH;
-    argument.pdispVal = object;
-    return argument;
-}
-
-IDispatch* CreateByProgId(const char16_t* progId) {
-    CLSID classId{};
-    EXPECT_EQ(CLSIDFromProgID(progId, &classId), S_OK);
-    IDispatch* object = nullptr;
-    EXPECT_EQ(CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                               reinterpret_cast<void**>(&object)),
-              S_OK);
-    return object;
-}
-
 TEST_F(ComponentHost, HostsCreateBothClassesByProgIdAndCallThemByName) {
     {
-        LoadedComponent installer(PRAVELL_COMPONENT);
+        ComponentLibrary installer(PRAVELL_COMPONENT);
         ASSERT_EQ(installer.Register(), S_OK);
     }
     ASSERT_FALSE(LibraryLoaded(PRAVELL_COMPONENT));
 
-    IDispatch* model = CreateByProgId(u"Corvantis.XMLModel");
-    ASSERT_NE(model, nullptr);
-    BSTR document = SysAllocString(u"<catalog><book id='b1'>Title</book></catalog>");
-    EXPECT_EQ(CallByName(model, u"LoadFromString", {StringArgument(document)}, nullptr), S_OK);
-    VARIANT saved;
-    VariantInit(&saved);
-    EXPECT_EQ(CallByName(model, u"SaveToString", {}, &saved), S_OK);
-    ASSERT_EQ(saved.vt, VT_BSTR);
-    const std::u16string text(saved.bstrVal, SysStringLen(saved.bstrVal));
-    EXPECT_NE(text.find(u"<book id=\"b1\">"), std::u16string::npos);
-    VariantClear(&saved);
-    model->Release();
+    const std::string document = "<catalog><book id='b1'>Title</book></catalog>";
+    LateBound model;
+    ASSERT_EQ(Ostrel::CreateComponent("Corvantis.XMLModel", model), S_OK);
+    EXPECT_TRUE(model.Do("LoadFromString", {TextArgument(document)})) << model.Failure();
+    std::string saved;
+    EXPECT_TRUE(model.CallForText("SaveToString", {}, saved));
+    EXPECT_NE(saved.find("<book id=\"b1\">"), std::string::npos) << saved;
+    model.Reset();
 
-    IDispatch* parser = CreateByProgId(u"Corvantis.StreamingXMLParser");
-    ASSERT_NE(parser, nullptr);
+    LateBound parser;
+    ASSERT_EQ(Ostrel::CreateComponent("Corvantis.StreamingXMLParser", parser), S_OK);
     RecordingClient client;
-    EXPECT_EQ(CallByName(parser, u"ParseString",
-                         {StringArgument(document), ObjectArgument(&client)}, nullptr),
-              S_OK);
-    EXPECT_EQ(client.events, "begin;start catalog;start book;text Title;end book;end catalog;"
-                             "finish;");
-    EXPECT_EQ(client.references, 1u);
-    parser->Release();
-    SysFreeString(document);
+    EXPECT_TRUE(parser.Do("ParseString", {TextArgument(document), ObjectArgument(&client)}));
+    const EventLog expected = {
+        "StartDocument",      "StartElement catalog []", "StartElement book [id=b1]",
+        "Characters 'Title'", "EndElement book",         "EndElement catalog",
+        "EndDocument"};
+    EXPECT_EQ(client.events, expected);
+    EXPECT_EQ(client.References(), 1u);
 }
 
 TEST_F(ComponentHost, CanUnloadOnlyWithoutLiveObjectsOrLocks) {
-    LoadedComponent component(PRAVELL_COMPONENT);
+    ComponentLibrary component(PRAVELL_COMPONENT);
     IClassFactory* parsers = nullptr;
     IClassFactory* models = nullptr;
     ASSERT_EQ(component.GetClassObject(CLSID_StreamingXMLParser, IID_IClassFactory,
@@ -319,9 +286,7 @@ TEST_F(ComponentHost, CanUnloadOnlyWithoutLiveObjectsOrLocks) {
         models->CreateInstance(nullptr, IID_IDispatchXMLModel, reinterpret_cast<void**>(&model)),
         S_OK);
     EXPECT_EQ(component.CanUnloadNow(), S_FALSE);
-    BSTR document = SysAllocString(u"<root/>");
-    EXPECT_EQ(model->LoadFromString(document), S_OK);
-    SysFreeString(document);
+    EXPECT_EQ(model->LoadFromString(Ostrel::Bstr("<root/>")), S_OK);
     IDispatchXMLModelNode* root = nullptr;
     ASSERT_EQ(model->GetRoot(&root), S_OK);
     EXPECT_EQ(model->Release(), 0u);
@@ -339,7 +304,7 @@ TEST_F(ComponentHost, CanUnloadOnlyWithoutLiveObjectsOrLocks) {
 }
 
 TEST_F(ComponentHost, FactoriesAreSharedAndRefuseWhatTheyCannotMake) {
-    LoadedComponent component(PRAVELL_COMPONENT);
+    ComponentLibrary component(PRAVELL_COMPONENT);
     IClassFactory* first = nullptr;
     IUnknown* second = nullptr;
     ASSERT_EQ(component.GetClassObject(CLSID_StreamingXMLParser, IID_IClassFactory,
@@ -366,7 +331,7 @@ TEST_F(ComponentHost, FactoriesAreSharedAndRefuseWhatTheyCannotMake) {
     void* object = &object;
     EXPECT_EQ(first->CreateInstance(&outer, IID_IUnknown, &object), CLASS_E_NOAGGREGATION);
     EXPECT_EQ(object, nullptr);
-    EXPECT_EQ(outer.references, 1u);
+    EXPECT_EQ(outer.References(), 1u);
 
     // An object without the interface asked for is destroyed at once; nothing stays live.
     object = &object;

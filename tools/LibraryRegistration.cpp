@@ -1,9 +1,7 @@
-#include "ServerLibrary.h"
+#include "LibraryRegistration.h"
 
 #include "FailureReport.h"
-#include "platform/com.h"
 
-#include <dlfcn.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -11,6 +9,10 @@
 #include <cerrno>
 
 namespace Ostrel {
+
+extern const RegistrationStep kRegisterStep = {"DllRegisterServer", &ComponentLibrary::Register};
+extern const RegistrationStep kUnregisterStep = {"DllUnregisterServer",
+                                                 &ComponentLibrary::Unregister};
 
 namespace {
 
@@ -35,17 +37,7 @@ bool Absolute(const std::string& candidate, std::string& resolved) {
     return true;
 }
 
-} // namespace
-
-ServerLibrary::ServerLibrary(const char* operand) : operand(operand) {}
-
-ServerLibrary::~ServerLibrary() {
-    if (handle != nullptr) {
-        dlclose(handle);
-    }
-}
-
-bool ServerLibrary::FindDefault() {
+bool FindDefault(std::string& path) {
     const std::string folder = OwnFolder();
     const std::string candidates[] = {
         folder + "/" + kLibraryName,
@@ -61,34 +53,35 @@ bool ServerLibrary::FindDefault() {
     return false;
 }
 
-bool ServerLibrary::Load() {
+bool FindLibrary(const char* operand, std::string& path) {
     if (operand == nullptr) {
-        if (!FindDefault()) {
-            return false;
-        }
-    } else if (!Absolute(operand, path)) {
-        ReportSystemFailure(std::string("cannot find the library ") + operand, errno);
-        return false;
+        return FindDefault(path);
     }
-    handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-        const char* reason = dlerror();
-        ReportFailure("cannot load " + path + ": " + (reason != nullptr ? reason : "unknown"));
+    if (!Absolute(operand, path)) {
+        ReportSystemFailure(std::string("cannot find the library ") + operand, errno);
         return false;
     }
     return true;
 }
 
-bool ServerLibrary::Call(const char* entryPoint) {
-    using EntryPoint = HRESULT (*)();
-    auto function = reinterpret_cast<EntryPoint>(dlsym(handle, entryPoint));
-    if (function == nullptr) {
-        ReportFailure(path + " exports no " + entryPoint + ": it is not a Pravell library");
+} // namespace
+
+bool RunRegistrationStep(const char* operand, const RegistrationStep& step, std::string& path) {
+    if (!FindLibrary(operand, path)) {
         return false;
     }
-    const HRESULT status = function();
+    const ComponentLibrary library(path);
+    if (!library.IsLoaded()) {
+        ReportFailure("cannot load " + path + ": " + library.LoadFailure());
+        return false;
+    }
+    if (!library.Exports(step.entryPoint)) {
+        ReportFailure(path + " exports no " + step.entryPoint + ": it is not a Pravell library");
+        return false;
+    }
+    const HRESULT status = (library.*step.call)();
     if (FAILED(status)) {
-        ReportFailure(HexStatus(std::string(entryPoint) + " of " + path + " failed", status));
+        ReportFailure(HexStatus(std::string(step.entryPoint) + " of " + path + " failed", status));
         return false;
     }
     return true;
