@@ -44,6 +44,7 @@ inline const std::pair<std::u16string, std::string> kUtf8Samples[] = {
     {u"\u20ac", "\xE2\x82\xAC"},
     {u"\U0001F600", "\xF0\x9F\x98\x80"}};
 
+// The values of the texts, so that a failed comparison shows them.
 inline std::vector<std::string> Strings(const GrowableArray<Text>& texts) {
     std::vector<std::string> strings;
     for (const Text& text : texts) {
