@@ -75,12 +75,6 @@ public:
     PoolChunk* FindChunk(const void* address) const;
 
     bool IsStable() const { return stable != 0; }
-    LONG ChunkCount() const { return chunks.Count(); }
-    PoolChunk* Chunk(LONG index) const { return chunks[index]; }
-    PoolChunk* Current() const { return current; }
-    PoolChunk* FreeChunk() const { return freeChunk; }
-
-    static uint16_t Word(const void* record, int word);
 
 private:
     RecordPool(size_t size, int16_t recordsPerChunk, bool isStable);
@@ -98,6 +92,7 @@ private:
     // Frees `current` when nothing in it is in use; answers whether the whole pool went with it.
     bool ReleaseIdleCurrent();
 
+    static uint16_t Word(const void* record, int word);
     static void SetWord(void* record, int word, uint16_t value);
 
     int32_t stable;

@@ -94,10 +94,6 @@ int Text::CompareNoCase(const char* other) const {
     return FoldCase(*a) - FoldCase(*b);
 }
 
-LONG Text::ShareCount() const {
-    return header == TextHeader::Empty() ? 0 : header->count;
-}
-
 void Text::ReleaseHeader() {
     if (!header->IsPrivate()) {
         ReleaseBorrowed();

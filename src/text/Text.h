@@ -75,8 +75,6 @@ public:
     // As Compare, with A to Z folded onto a to z.
     int CompareNoCase(const char* other) const;
     bool SharesHeaderWith(const Text& other) const { return header == other.header; }
-    // Texts sharing this one's header (0 for the shared empty header).
-    LONG ShareCount() const;
 
     // Adds the characters at the end; null adds nothing.
     void Append(const char* chars);

@@ -75,7 +75,6 @@ public:
     }
 
     LONG Length() const { return length; }
-    LONG Capacity() const { return capacity; }
 
     // These would change the storage behind the cache.
     void SetInteger(LONG, int) = delete;

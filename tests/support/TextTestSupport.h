@@ -3,12 +3,15 @@
 
 #include "platform/com.h"
 #include "text/BlockMemory.h"
+#include "text/GrowableArray.h"
 #include "text/Text.h"
 
 #include <cstdint>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace Ostrel {
 
@@ -57,6 +60,22 @@ using BstrPtr = std::unique_ptr<OLECHAR, BstrDeleter>;
 
 inline BstrPtr MakeBstr(const std::u16string& text) {
     return BstrPtr(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
+}
+
+// One character of every UTF-8 length class, as UTF-16 and as the bytes it must become.
+inline const std::pair<std::u16string, std::string> kUtf8Samples[] = {
+    {u"a", "a"},
+    {u"\u00e9", "\xC3\xA9"},
+    {u"\u20ac", "\xE2\x82\xAC"},
+    {u"\U0001F600", "\xF0\x9F\x98\x80"}};
+
+// The values of the texts, so that a failed comparison shows them.
+inline std::vector<std::string> Strings(const GrowableArray<Text>& texts) {
+    std::vector<std::string> strings;
+    for (const Text& text : texts) {
+        strings.emplace_back(text.c_str());
+    }
+    return strings;
 }
 
 // An IText that is not a Text: it hands out plain narrow characters, as a caller's own string
