@@ -2,29 +2,19 @@
 #include "pravell_idl.h"
 #include "support/TypeLibSupport.h"
 #include "typelib_test_idl.h"
+#include "typenames.h"
 #include "utils_idl.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <type_traits>
 
 namespace {
 
 using Chain = std::vector<VARTYPE>;
-
-const Chain bstr{VT_BSTR};
-const Chain bstrOut{VT_PTR, VT_BSTR};
-const Chain variant{VT_VARIANT};
-const Chain variantRef{VT_PTR, VT_VARIANT};
-const Chain i4{VT_I4};
-const Chain i4Out{VT_PTR, VT_I4};
-const Chain boolOut{VT_PTR, VT_BOOL};
-const Chain dispatch{VT_DISPATCH};
-const Chain nodeOut{VT_PTR, VT_PTR, VT_USERDEFINED};
-
-constexpr USHORT in = PARAMFLAG_FIN;
-constexpr USHORT out = PARAMFLAG_FOUT;
-constexpr USHORT retval = PARAMFLAG_FOUT | PARAMFLAG_FRETVAL;
 
 std::vector<std::string> NamesOf(ITypeInfo* info, MEMBERID id) {
     BSTR names[8] = {};
@@ -151,36 +141,20 @@ TEST(TypeLib, DescriptionsKeepTheirLibraryAlive) {
     EXPECT_EQ(NamesOf(interfaceHalf, function->memid),
               (std::vector<std::string>{"GetCount", "count"}));
     interfaceHalf->ReleaseFuncDesc(function);
+    // Members that only modules have answer not applicable and clear their outputs.
+    PVOID address = &function;
+    EXPECT_EQ(interfaceHalf->AddressOfMember(1, INVOKE_FUNC, &address), TYPE_E_BADMODULEKIND);
+    EXPECT_EQ(address, nullptr);
+    UINT count = 7;
+    BSTR names[2] = {};
+    EXPECT_EQ(interfaceHalf->GetNames(12345, names, 2, &count), TYPE_E_ELEMENTNOTFOUND);
+    EXPECT_EQ(count, 0u);
     ITypeLib* containing = nullptr;
     UINT index = 99;
     ASSERT_EQ(interfaceHalf->GetContainingTypeLib(&containing, &index), S_OK);
     EXPECT_EQ(index, 0u) << "both halves stand at the position of their type";
     EXPECT_EQ(interfaceHalf->Release(), 0u);
     EXPECT_EQ(containing->Release(), 0u) << "the last reference frees the library";
-}
-
-TEST(TypeLib, MembersThatOnlyModulesHaveAnswerNotApplicableAndClearTheirOutputs) {
-    ITypeLib* library = LoadBuiltLibrary("utils");
-    ASSERT_NE(library, nullptr);
-    ITypeInfo* info = nullptr;
-    ASSERT_EQ(library->GetTypeInfo(0, &info), S_OK);
-    ITypeComp* comp = nullptr;
-    EXPECT_EQ(info->GetTypeComp(&comp), E_NOTIMPL);
-    WORD ordinal = 0;
-    PVOID address = &ordinal;
-    EXPECT_EQ(info->AddressOfMember(1, INVOKE_FUNC, &address), TYPE_E_BADMODULEKIND);
-    EXPECT_EQ(address, nullptr);
-    UINT count = 7;
-    BSTR names[2] = {};
-    EXPECT_EQ(info->GetNames(12345, names, 2, &count), TYPE_E_ELEMENTNOTFOUND);
-    EXPECT_EQ(count, 0u);
-    ITypeInfo* none = nullptr;
-    EXPECT_EQ(info->GetRefTypeInfo(0x7FFFFFF0u, &none), TYPE_E_ELEMENTNOTFOUND);
-    void* other = nullptr;
-    EXPECT_EQ(info->QueryInterface(IID_ITypeLib, &other), E_NOINTERFACE);
-    EXPECT_EQ(library->QueryInterface(IID_ITypeInfo, &other), E_NOINTERFACE);
-    info->Release();
-    library->Release();
 }
 
 static_assert(std::is_same_v<decltype(&IEveryKind::Numbers),
@@ -196,80 +170,55 @@ static_assert(std::is_same_v<decltype(&IEveryKind::Own),
                              HRESULT (IEveryKind::*)(IEveryKind*, IPlain*, IEveryKind**)>);
 static_assert(std::is_base_of_v<IEveryKind, IDerived> && std::is_base_of_v<IUnknown, IPlain>);
 
-struct Function {
-    const char* name;
-    MEMBERID id;
-    INVOKEKIND invoke;
-    std::vector<std::pair<Chain, USHORT>> params;
-};
-
-const std::vector<Function>& EveryKind() {
-    static const std::vector<Function> functions = {
-        {"Numbers",
-         1,
-         INVOKE_FUNC,
-         {{i4, in},
-          {{VT_I2}, in},
-          {{VT_INT}, in},
-          {{VT_UI1}, in},
-          {{VT_UI1}, in},
-          {{VT_R8}, in},
-          {{VT_R4}, in}}},
-        {"Unsigned", 2, INVOKE_FUNC, {{{VT_UI4}, in}, {{VT_UI2}, in}, {{VT_UINT}, in}}},
-        {"Texts", 3, INVOKE_FUNC, {{bstr, in}, {bstrOut, in | out}, {bstrOut, retval}}},
-        {"Variants", 4, INVOKE_FUNC, {{variant, in}, {variantRef, in}, {variantRef, out}}},
-        {"Flags", 5, INVOKE_FUNC, {{{VT_BOOL}, in}, {boolOut, retval}}},
-        {"Arrays",
-         6,
-         INVOKE_FUNC,
-         {{{VT_SAFEARRAY, VT_BSTR}, in},
-          {{VT_PTR, VT_SAFEARRAY, VT_VARIANT}, in | out},
-          {{VT_PTR, VT_SAFEARRAY, VT_DISPATCH}, retval}}},
-        {"Objects",
-         7,
-         INVOKE_FUNC,
-         {{dispatch, in},
-          {{VT_UNKNOWN}, in},
-          {{VT_PTR, VT_DISPATCH}, out},
-          {{VT_PTR, VT_UNKNOWN}, retval}}},
-        {"Own",
-         8,
-         INVOKE_FUNC,
-         {{{VT_PTR, VT_USERDEFINED}, in}, {{VT_PTR, VT_USERDEFINED}, in}, {nodeOut, retval}}},
-        {"Nothing", 9, INVOKE_FUNC, {}},
-        {"Size", 10, INVOKE_PROPERTYGET, {{i4Out, retval}}},
-        {"Size", 10, INVOKE_PROPERTYPUT, {{i4, in}}},
-        {"Unnumbered", 0x6002000B, INVOKE_FUNC, {}},
-    };
-    return functions;
-}
-
+// every-kind.txt: IEveryKind's functions in order, "NAME MEMBERID INVOKEKIND FLAGS:TYPE...".
 TEST(TypeLib, EveryParameterKindKeepsItsExactType) {
+    const std::map<std::string, INVOKEKIND> invokeKinds = {{"FUNC", INVOKE_FUNC},
+                                                           {"PROPERTYGET", INVOKE_PROPERTYGET},
+                                                           {"PROPERTYPUT", INVOKE_PROPERTYPUT}};
+    const std::map<std::string, USHORT> flagNames = {
+        {"in", PARAMFLAG_FIN}, {"out", PARAMFLAG_FOUT}, {"retval", PARAMFLAG_FRETVAL}};
     ITypeLib* library = LoadBuiltLibrary("typelib_test");
     ASSERT_NE(library, nullptr);
     ITypeInfo* dispatchHalf = nullptr;
     ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IEveryKind, &dispatchHalf), S_OK);
     ITypeInfo* info = InterfaceHalfOf(dispatchHalf);
     ASSERT_NE(info, nullptr);
-    TYPEATTR* attributes = nullptr;
-    ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
-    EXPECT_EQ(attributes->cFuncs, EveryKind().size());
-    EXPECT_EQ(attributes->lcid, 0x409u);
-    info->ReleaseTypeAttr(attributes);
-    for (size_t i = 0; i < EveryKind().size(); ++i) {
-        const Function& expected = EveryKind()[i];
-        FUNCDESC* function = nullptr;
-        ASSERT_EQ(info->GetFuncDesc(static_cast<UINT>(i), &function), S_OK);
-        EXPECT_EQ(function->memid, expected.id) << expected.name;
-        EXPECT_EQ(function->invkind, expected.invoke) << expected.name;
-        ASSERT_EQ(function->cParams, static_cast<SHORT>(expected.params.size())) << expected.name;
-        for (size_t p = 0; p < expected.params.size(); ++p) {
-            const ELEMDESC& element = function->lprgelemdescParam[p];
-            EXPECT_EQ(ChainOf(element.tdesc), expected.params[p].first) << expected.name << p;
-            EXPECT_EQ(element.paramdesc.wParamFlags, expected.params[p].second) << expected.name;
+    std::ifstream table(PRAVELL_TEST_DATA "/typelibs/every-kind.txt");
+    UINT index = 0;
+    for (std::string line; std::getline(table, line);) {
+        std::istringstream words(line);
+        std::string name, id, invoke;
+        if (line[0] == '#' || !(words >> name >> id >> invoke)) {
+            continue;
         }
+        SCOPED_TRACE(line);
+        FUNCDESC* function = nullptr;
+        ASSERT_EQ(info->GetFuncDesc(index++, &function), S_OK);
+        EXPECT_EQ(NamesOf(info, function->memid).at(0), name);
+        EXPECT_EQ(function->memid, std::stol(id, nullptr, 0));
+        EXPECT_EQ(function->invkind, invokeKinds.at(invoke));
+        SHORT count = 0;
+        for (std::string parameter; words >> parameter; ++count) {
+            ASSERT_LT(count, function->cParams);
+            const ELEMDESC& element = function->lprgelemdescParam[count];
+            const size_t colon = parameter.find(':');
+            EXPECT_EQ(ChainOf(element.tdesc), VarTypeChain(parameter.substr(colon + 1)));
+            USHORT flags = 0;
+            std::istringstream flagWords(parameter.substr(0, colon));
+            for (std::string flag; std::getline(flagWords, flag, '|');) {
+                flags |= flagNames.at(flag);
+            }
+            EXPECT_EQ(element.paramdesc.wParamFlags, flags) << parameter;
+        }
+        EXPECT_EQ(function->cParams, count);
         info->ReleaseFuncDesc(function);
     }
+    TYPEATTR* attributes = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
+    EXPECT_EQ(attributes->cFuncs, index);
+    EXPECT_EQ(attributes->lcid, 0x409u);
+    info->ReleaseTypeAttr(attributes);
+
     FUNCDESC* own = nullptr;
     ASSERT_EQ(info->GetFuncDesc(7, &own), S_OK);
     TYPEKIND kind = TKIND_MAX;

@@ -1,16 +1,15 @@
 #include "platform/com.h"
 #include "support/CountingObject.h"
 #include "support/TestSupport.h"
+#include "typenames.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -38,12 +37,6 @@ HRESULT Convert(VARIANT* source, VARTYPE vt, VARIANT& result, USHORT flags = 0) 
     return VariantChangeType(&result, source, flags, vt);
 }
 
-// The automation types in the order of their numbers, from VT_EMPTY to VT_SAFEARRAY.
-const std::vector<std::string> typeNames = {
-    "EMPTY",   "NULL", "I2",       "I4",    "R4",      "R8",      "CY",
-    "DATE",    "BSTR", "DISPATCH", "ERROR", "BOOL",    "VARIANT", "UNKNOWN",
-    "DECIMAL", "",     "I1",       "UI1",   "UI2",     "UI4",     "I8",
-    "UI8",     "INT",  "UINT",     "VOID",  "HRESULT", "PTR",     "SAFEARRAY"};
 const std::map<std::string, USHORT> flagNames = {{"ALPHABOOL", VARIANT_ALPHABOOL},
                                                  {"LOCALBOOL", VARIANT_LOCALBOOL}};
 const std::map<std::string, HRESULT> resultNames = {{"S_OK", S_OK},
@@ -62,20 +55,6 @@ std::vector<std::string> Words(const std::string& line) {
         at = end;
     }
     return words;
-}
-
-// "I4", "BYREF|I4", "ARRAY|EMPTY" or a bare number.
-VARTYPE TypeNamed(const std::string& word) {
-    VARTYPE vt = 0;
-    std::istringstream parts(word);
-    for (std::string part; std::getline(parts, part, '|');) {
-        const auto name = std::find(typeNames.begin(), typeNames.end(), part);
-        vt |= part == "ARRAY"           ? VT_ARRAY
-              : part == "BYREF"         ? VT_BYREF
-              : name != typeNames.end() ? static_cast<VARTYPE>(name - typeNames.begin())
-                                        : std::stoi(part);
-    }
-    return vt;
 }
 
 // Fills `value` of type `vt` from its table form.
@@ -125,8 +104,8 @@ void ExpectSame(const VARIANT& actual, const VARIANT& expected) {
 // One row: "FROM VALUE -> TO [FLAG...] RESULT [EXPECTED]".
 void ExpectConversion(const std::vector<std::string>& words) {
     Value source;
-    Parse(TypeNamed(words[0]), words[1], source);
-    const VARTYPE to = TypeNamed(words[3]);
+    Parse(VarTypeNamed(words[0]), words[1], source);
+    const VARTYPE to = VarTypeNamed(words[3]);
     USHORT flags = 0;
     size_t at = 4;
     for (; flagNames.count(words.at(at)) != 0; ++at) {
