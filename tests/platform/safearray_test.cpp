@@ -107,33 +107,6 @@ TEST(SafeArray, BoundsAndIndicesWithTheFirstDimensionVaryingFastest) {
     SafeArrayDestroy(empty);
 }
 
-TEST(SafeArray, ElementsComeBackWhereTheyWerePut) {
-    SAFEARRAYBOUND bounds[4];
-    int total = 1;
-    for (int i = 0; i < 4; ++i) {
-        bounds[i] = {static_cast<ULONG>(i * 3 + 1), i * 2 + 1};
-        total *= i * 3 + 1;
-    }
-    SAFEARRAY* array = SafeArrayCreate(VT_INT, 4, bounds);
-    LONG indices[4];
-    auto indicesOf = [&](int n) {
-        for (int i = 3; i >= 0; --i) {
-            indices[i] = bounds[i].lLbound + n % static_cast<int>(bounds[i].cElements);
-            n /= static_cast<int>(bounds[i].cElements);
-        }
-        return indices;
-    };
-    for (int n = 0; n < total; ++n) {
-        ASSERT_EQ(SafeArrayPutElement(array, indicesOf(n), &n), S_OK);
-    }
-    for (int n = 0; n < total; ++n) {
-        int stored = -1;
-        ASSERT_EQ(SafeArrayGetElement(array, indicesOf(n), &stored), S_OK);
-        EXPECT_EQ(stored, n);
-    }
-    SafeArrayDestroy(array);
-}
-
 TEST(SafeArray, ALockedArrayIsNotDestroyedAndLocksAreCountedUpToALimit) {
     SAFEARRAY* array = SafeArrayCreateVector(VT_BSTR, 0, 2);
     EXPECT_EQ(SafeArrayUnlock(array), E_UNEXPECTED);

@@ -118,6 +118,9 @@ TEST(Variant, CopyMakesTheTargetAnOwnerOfItsOwn) {
     target = Holding(VT_EMPTY);
     EXPECT_EQ(VariantCopy(&target, &badSource), DISP_E_BADVARTYPE);
     EXPECT_EQ(target.vt, VT_EMPTY);
+    VARIANT record = Holding(VT_RECORD);
+    EXPECT_TRUE(FAILED(VariantCopy(&target, &record))) << "a record is never copied bitwise";
+    EXPECT_EQ(target.vt, VT_EMPTY);
 }
 
 TEST(Variant, CopyIndirectFollowsOneReference) {
