@@ -223,20 +223,16 @@ TEST_F(Dispatch, VBScriptVariablesArriveThroughTheirReferences) {
     small.vt = VT_I2;
     small.iVal = -7;
 
-    Arguments one;
-    one.Variable(&text);
-    EXPECT_EQ(Call(u"TakeText", one), S_OK);
+    EXPECT_EQ(Call(u"TakeText", Arguments().Variable(&text)), S_OK);
     EXPECT_EQ(recorder.textPointer, text.bstrVal) << "a string variable is passed, not copied";
 
-    Arguments two;
-    two.Variable(&small);
-    EXPECT_EQ(Call(u"TakeNumber", two), S_OK);
+    EXPECT_EQ(Call(u"TakeNumber", Arguments().Variable(&small)), S_OK);
     EXPECT_EQ(recorder.number, -7);
     EXPECT_EQ(small.vt, VT_I2) << "the variable is not changed by the coercion";
 
-    Arguments three;
-    three.Variable(&text).I2(3).Variable(&small);
-    EXPECT_EQ(Call(u"TakeMixed", three, DISPATCH_METHOD | DISPATCH_PROPERTYGET), S_OK);
+    EXPECT_EQ(Call(u"TakeMixed", Arguments().Variable(&text).I2(3).Variable(&small),
+                   DISPATCH_METHOD | DISPATCH_PROPERTYGET),
+              S_OK);
     EXPECT_EQ(recorder.text, u"from a variable");
     EXPECT_EQ(recorder.number, 3);
     EXPECT_EQ(recorder.variantPointer, &small) << "VARIANT* receives the variable itself";
@@ -247,23 +243,17 @@ TEST_F(Dispatch, VBScriptVariablesArriveThroughTheirReferences) {
     EXPECT_EQ(recorder.variantPointer, &literal[0]);
     EXPECT_EQ(recorder.variantType, VT_BSTR);
 
-    Arguments byValue;
-    byValue.Variable(&text);
-    EXPECT_EQ(Call(u"TakeVariant", byValue), S_OK);
+    EXPECT_EQ(Call(u"TakeVariant", Arguments().Variable(&text)), S_OK);
     EXPECT_EQ(recorder.variantValue.vt, VT_BYREF | VT_VARIANT) << "a VARIANT comes as it came";
     EXPECT_EQ(recorder.variantValue.pvarVal, &text);
     VariantClear(&text);
 }
 
 TEST_F(Dispatch, JScriptValuesAreCoercedOrRefusedNamingTheArgument) {
-    Arguments real;
-    real.R8(3.5);
-    EXPECT_EQ(Call(u"TakeNumber", real), S_OK);
+    EXPECT_EQ(Call(u"TakeNumber", Arguments().R8(3.5)), S_OK);
     EXPECT_EQ(recorder.number, 4) << "rounded as VariantChangeType rounds";
 
-    Arguments number;
-    number.I4(56);
-    EXPECT_EQ(Call(u"TakeText", number), S_OK);
+    EXPECT_EQ(Call(u"TakeText", Arguments().I4(56)), S_OK);
     EXPECT_EQ(recorder.text, u"56") << "a temporary string, freed after the call";
 
     Arguments mixed;
@@ -276,54 +266,38 @@ TEST_F(Dispatch, JScriptValuesAreCoercedOrRefusedNamingTheArgument) {
 
     // A failed coercion names the argument and calls nothing.
     recorder.calls.clear();
-    Arguments letters;
-    letters.Text(u"abc");
-    EXPECT_EQ(Call(u"TakeNumber", letters), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(Call(u"TakeNumber", Arguments().Text(u"abc")), DISP_E_TYPEMISMATCH);
     EXPECT_EQ(argumentError, 0u);
 
     // The string made for the first argument is freed when the second fails.
-    Arguments middle;
-    middle.I4(5).Text(u"abc").I4(1);
     argumentError = 99;
-    EXPECT_EQ(Call(u"TakeMixed", middle), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(Call(u"TakeMixed", Arguments().I4(5).Text(u"abc").I4(1)), DISP_E_TYPEMISMATCH);
     EXPECT_EQ(argumentError, 1u) << "index in rgvarg, which holds the last argument first";
 
-    Arguments notByReference;
-    notByReference.Text(u"x");
-    EXPECT_EQ(Call(u"GivePair", notByReference), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(Call(u"GivePair", Arguments().Text(u"x")), DISP_E_TYPEMISMATCH);
     EXPECT_EQ(argumentError, 0u);
     EXPECT_TRUE(recorder.calls.empty());
 }
 
 TEST_F(Dispatch, InterfaceArgumentsKeepTheirReferencesBalanced) {
     Ostrel::Testing::CountingObject host;
-    Arguments direct;
-    direct.Object(&host);
-    EXPECT_EQ(Call(u"TakeObject", direct), S_OK);
+    EXPECT_EQ(Call(u"TakeObject", Arguments().Object(&host)), S_OK);
     EXPECT_EQ(recorder.object, &host);
-    EXPECT_EQ(host.References(), 2u) << "the argument's own reference only";
+    EXPECT_EQ(host.References(), 1u) << "every reference the call took is given back";
 
-    Arguments asUnknown;
-    asUnknown.Unknown(&host);
-    EXPECT_EQ(Call(u"TakeObject", asUnknown), S_OK);
+    EXPECT_EQ(Call(u"TakeObject", Arguments().Unknown(&host)), S_OK);
     EXPECT_EQ(recorder.object, &host);
-    EXPECT_EQ(host.References(), 3u) << "the QueryInterface reference was released";
+    EXPECT_EQ(host.References(), 1u) << "the QueryInterface reference was released";
 
-    Arguments null;
-    null.Null();
-    EXPECT_EQ(Call(u"TakeObject", null), S_OK);
+    EXPECT_EQ(Call(u"TakeObject", Arguments().Null()), S_OK);
     EXPECT_EQ(recorder.object, nullptr);
 
     Ostrel::Testing::CountingObject plain(false);
-    Arguments unanswered;
-    unanswered.Unknown(&plain);
-    EXPECT_EQ(Call(u"TakeObject", unanswered), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(Call(u"TakeObject", Arguments().Unknown(&plain)), DISP_E_TYPEMISMATCH);
     EXPECT_EQ(argumentError, 0u);
-    EXPECT_EQ(plain.References(), 2u);
+    EXPECT_EQ(plain.References(), 1u);
 
-    Arguments number;
-    number.I4(1);
-    EXPECT_EQ(Call(u"TakeObject", number), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(Call(u"TakeObject", Arguments().I4(1)), DISP_E_TYPEMISMATCH);
     EXPECT_EQ(recorder.objectCalls, 3);
 }
 
@@ -359,40 +333,30 @@ TEST_F(Dispatch, RetvalBecomesTheResultOfItsOwnType) {
 
 TEST_F(Dispatch, OutValuesReplaceWhatTheReferencesHeld) {
     BSTR name = SysAllocString(u"old name");
-    Arguments typed;
-    typed.Reference(VT_BSTR, &name);
-    EXPECT_EQ(Call(u"GivePair", typed), S_OK);
+    EXPECT_EQ(Call(u"GivePair", Arguments().Reference(VT_BSTR, &name)), S_OK);
     EXPECT_EQ(BstrText(name), u"name") << "the old string was freed, the new one stored";
     EXPECT_EQ(BstrText(result.bstrVal), u"value");
 
     VARIANT variable{};
     variable.vt = VT_BSTR;
     variable.bstrVal = SysAllocString(u"old");
-    Arguments script;
-    script.Variable(&variable);
-    EXPECT_EQ(Call(u"GivePair", script), S_OK);
+    EXPECT_EQ(Call(u"GivePair", Arguments().Variable(&variable)), S_OK);
     EXPECT_EQ(variable.vt, VT_BSTR);
     EXPECT_EQ(BstrText(variable.bstrVal), u"name");
 
     LONG count = 5;
     recorder.pairName = u"17";
-    Arguments coerced;
-    coerced.Reference(VT_I4, &count);
-    EXPECT_EQ(Call(u"GivePair", coerced), S_OK);
+    EXPECT_EQ(Call(u"GivePair", Arguments().Reference(VT_I4, &count)), S_OK);
     EXPECT_EQ(count, 17) << "coerced back to the reference's own type";
 
     recorder.pairName = u"not a number";
-    Arguments uncoercible;
-    uncoercible.Reference(VT_I4, &count);
-    EXPECT_EQ(Call(u"GivePair", uncoercible), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(Call(u"GivePair", Arguments().Reference(VT_I4, &count)), DISP_E_TYPEMISMATCH);
     EXPECT_EQ(argumentError, 0u);
     EXPECT_EQ(count, 17);
 
     VARIANT names{};
     names.vt = VT_I4;
-    Arguments arrays;
-    arrays.Variable(&names);
-    EXPECT_EQ(Call(u"GiveVariants", arrays), S_OK);
+    EXPECT_EQ(Call(u"GiveVariants", Arguments().Variable(&names)), S_OK);
     EXPECT_EQ(names.vt, VT_ARRAY | VT_BSTR) << "the variable's number was replaced";
     EXPECT_EQ(BstrText(result.bstrVal), u"values");
 
@@ -437,12 +401,8 @@ TEST_F(Dispatch, FailuresBecomeExceptionsFromTheErrorInformation) {
 TEST_F(Dispatch, MalformedCallsAreRejectedBeforeTheMethodRuns) {
     Arguments none;
     EXPECT_EQ(Call(u"TakeText", none), DISP_E_BADPARAMCOUNT);
-    Arguments surplus;
-    surplus.Text(u"a").Text(u"b");
-    EXPECT_EQ(Call(u"TakeText", surplus), DISP_E_BADPARAMCOUNT);
-    Arguments forRetval;
-    forRetval.I4(1);
-    EXPECT_EQ(Call(u"GiveText", forRetval), DISP_E_BADPARAMCOUNT);
+    EXPECT_EQ(Call(u"TakeText", Arguments().Text(u"a").Text(u"b")), DISP_E_BADPARAMCOUNT);
+    EXPECT_EQ(Call(u"GiveText", Arguments().I4(1)), DISP_E_BADPARAMCOUNT);
 
     Arguments named;
     named.Text(u"a");
@@ -466,18 +426,15 @@ TEST_F(Dispatch, MalformedCallsAreRejectedBeforeTheMethodRuns) {
 
 TEST_F(Dispatch, NumbersOfEveryWidthAndStackArgumentsArriveInOrder) {
     DOUBLE total = 0.5;
-    Arguments direct;
-    direct.I2(-2).R4(0.25f).R8(1e10).I4(7).Reference(VT_R8, &total);
-    EXPECT_EQ(Call(u"AddUp", direct), S_OK);
+    EXPECT_EQ(Call(u"AddUp", Arguments().I2(-2).R4(0.25f).R8(1e10).I4(7).Reference(VT_R8, &total)),
+              S_OK);
     EXPECT_EQ(total, 0.5 - 2 + 0.25 + 1e10 + 7) << "updated in place";
 
     // An in-out value of another type is coerced in and written back in that type.
     VARIANT variable{};
     variable.vt = VT_I4;
     variable.lVal = 10;
-    Arguments script;
-    script.I4(1).I4(2).Text(u"3").R8(4).Variable(&variable);
-    EXPECT_EQ(Call(u"AddUp", script), S_OK);
+    EXPECT_EQ(Call(u"AddUp", Arguments().I4(1).I4(2).Text(u"3").R8(4).Variable(&variable)), S_OK);
     EXPECT_EQ(variable.vt, VT_R8) << "the variable takes the parameter's type";
     EXPECT_EQ(variable.dblVal, 20.0);
 
