@@ -3,7 +3,6 @@
 #include "platform/com.h"
 #include "support/CountingObject.h"
 #include "support/TestSupport.h"
-#include "support/TypeLibSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -451,43 +450,6 @@ TEST_F(Dispatch, NumbersOfEveryWidthAndStackArgumentsArriveInOrder) {
     EXPECT_EQ(recorder.text, u"last");
     EXPECT_EQ(result.vt, VT_I4);
     EXPECT_EQ(result.lVal, 12);
-}
-
-// Every member of the system's own type libraries has a signature that the call can make: with
-// a wrong argument count each is refused for the count alone, and the object is never reached.
-// The inherited IUnknown and IDispatch members that the dispatch half lists are restricted and
-// cannot be called by late binding.
-TEST(DispatchLibraries, EveryMemberOfTheSystemsInterfacesCanBeCalled) {
-    for (const char* file : {"pravell", "utils"}) {
-        ITypeLib* library = LoadBuiltLibrary(file);
-        ASSERT_NE(library, nullptr);
-        int members = 0;
-        for (UINT t = 0; t < library->GetTypeInfoCount(); ++t) {
-            ITypeInfo* info = nullptr;
-            ASSERT_EQ(library->GetTypeInfo(t, &info), S_OK);
-            TYPEATTR* attributes = nullptr;
-            ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
-            for (UINT f = 0; attributes->typekind == TKIND_DISPATCH && f < attributes->cFuncs;
-                 ++f) {
-                FUNCDESC* function = nullptr;
-                ASSERT_EQ(info->GetFuncDesc(f, &function), S_OK);
-                const bool restricted = (function->wFuncFlags & FUNCFLAG_FRESTRICTED) != 0;
-                VARIANT surplus[9] = {};
-                DISPPARAMS params{surplus, nullptr, 9, 0};
-                void* neverCalled = reinterpret_cast<void*>(0x10);
-                EXPECT_EQ(DispInvoke(neverCalled, info, function->memid, DISPATCH_METHOD, &params,
-                                     nullptr, nullptr, nullptr),
-                          restricted ? DISP_E_MEMBERNOTFOUND : DISP_E_BADPARAMCOUNT)
-                    << file << " interface " << t << " member " << function->memid;
-                members += restricted ? 0 : 1;
-                info->ReleaseFuncDesc(function);
-            }
-            info->ReleaseTypeAttr(attributes);
-            info->Release();
-        }
-        EXPECT_GT(members, 5) << file;
-        library->Release();
-    }
 }
 
 } // namespace

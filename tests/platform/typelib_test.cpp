@@ -164,17 +164,34 @@ static_assert(std::is_same_v<decltype(&IEveryKind::Own),
                              HRESULT (IEveryKind::*)(IEveryKind*, IPlain*, IEveryKind**)>);
 static_assert(std::is_base_of_v<IEveryKind, IDerived> && std::is_base_of_v<IUnknown, IPlain>);
 
+// The test library's IEveryKind, its dispatch half as the library hands it out.
+class EveryKind : public ::testing::Test {
+protected:
+    void SetUp() override {
+        library = LoadBuiltLibrary("typelib_test");
+        ASSERT_NE(library, nullptr);
+        ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IEveryKind, &dispatchHalf), S_OK);
+    }
+    void TearDown() override {
+        if (dispatchHalf != nullptr) {
+            dispatchHalf->Release();
+        }
+        if (library != nullptr) {
+            library->Release();
+        }
+    }
+
+    ITypeLib* library = nullptr;
+    ITypeInfo* dispatchHalf = nullptr;
+};
+
 // every-kind.txt: IEveryKind's functions in order, "NAME MEMBERID INVOKEKIND FLAGS:TYPE...".
-TEST(TypeLib, EveryParameterKindKeepsItsExactType) {
+TEST_F(EveryKind, EveryParameterKindKeepsItsExactType) {
     const std::map<std::string, INVOKEKIND> invokeKinds = {{"FUNC", INVOKE_FUNC},
                                                            {"PROPERTYGET", INVOKE_PROPERTYGET},
                                                            {"PROPERTYPUT", INVOKE_PROPERTYPUT}};
     const std::map<std::string, USHORT> flagNames = {
         {"in", PARAMFLAG_FIN}, {"out", PARAMFLAG_FOUT}, {"retval", PARAMFLAG_FRETVAL}};
-    ITypeLib* library = LoadBuiltLibrary("typelib_test");
-    ASSERT_NE(library, nullptr);
-    ITypeInfo* dispatchHalf = nullptr;
-    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IEveryKind, &dispatchHalf), S_OK);
     ITypeInfo* info = InterfaceHalfOf(dispatchHalf);
     ASSERT_NE(info, nullptr);
     std::ifstream table(PRAVELL_TEST_DATA "/typelibs/every-kind.txt");
@@ -224,16 +241,11 @@ TEST(TypeLib, EveryParameterKindKeepsItsExactType) {
     EXPECT_EQ(kind, TKIND_INTERFACE);
     info->ReleaseFuncDesc(own);
     info->Release();
-    dispatchHalf->Release();
-    library->Release();
 }
 
 // every-kind-dispatch.txt: "INDEX MEMBERID RESULT PARAMETERS FLAGS" for some of the functions.
-TEST(TypeLib, DispatchFormsReturnTheirRetvalAndListInheritedFunctionsFirst) {
-    ITypeLib* library = LoadBuiltLibrary("typelib_test");
-    ASSERT_NE(library, nullptr);
-    ITypeInfo* info = nullptr;
-    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IEveryKind, &info), S_OK);
+TEST_F(EveryKind, DispatchFormsReturnTheirRetvalAndListInheritedFunctionsFirst) {
+    ITypeInfo* info = dispatchHalf;
     std::ifstream table(PRAVELL_TEST_DATA "/typelibs/every-kind-dispatch.txt");
     for (std::string line; std::getline(table, line);) {
         std::istringstream words(line);
@@ -254,13 +266,9 @@ TEST(TypeLib, DispatchFormsReturnTheirRetvalAndListInheritedFunctionsFirst) {
         EXPECT_EQ(function->wFuncFlags, flags == "restricted" ? FUNCFLAG_FRESTRICTED : 0);
         info->ReleaseFuncDesc(function);
     }
-    info->Release();
-    library->Release();
 }
 
-TEST(TypeLib, InterfacesDeriveFromOneAnother) {
-    ITypeLib* library = LoadBuiltLibrary("typelib_test");
-    ASSERT_NE(library, nullptr);
+TEST_F(EveryKind, InterfacesDeriveFromOneAnother) {
     ITypeInfo* plain = nullptr;
     ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IPlain, &plain), S_OK);
     TYPEATTR* attributes = nullptr;
@@ -321,7 +329,6 @@ TEST(TypeLib, InterfacesDeriveFromOneAnother) {
         EXPECT_EQ(implFlags, flags[i]);
     }
     coclass->Release();
-    library->Release();
 }
 
 } // namespace

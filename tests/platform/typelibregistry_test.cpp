@@ -126,10 +126,6 @@ TEST_F(TypeLibRegistry, UnregistrationRemovesWhatRegistrationWrote) {
     EXPECT_EQ(UnRegisterTypeLib(LIBID_Pravell, 1, 0, 0, SYS_WIN32), S_OK);
     EXPECT_FALSE(RegistryKeyExists(pravellKey));
     EXPECT_FALSE(RegistryKeyExists(modelKey));
-    for (const IID* iid : {&IID_IDispatchXMLModelNode, &IID_IDispatchXMLParser,
-                           &IID_IDispatchXMLParserClient, &IID_IDispatchDataTransfer}) {
-        EXPECT_FALSE(RegistryKeyExists("Interface\\" + GuidString(*iid)));
-    }
     EXPECT_TRUE(RegistryKeyExists(std::string(utilsKey) + "\\1.0\\0\\win32"));
     EXPECT_EQ(RegistryString(attributesKey), "IDispatchTaggedAttributes");
     EXPECT_EQ(Found(LIBID_Pravell, 1, 0, 0), "not registered");
