@@ -144,14 +144,9 @@ TEST_F(Registry, HandlesFailCleanly) {
     EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "Kept\\Missing", 0, KEY_READ, &child),
               ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(child, nullptr);
-    EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "\\Kept", 0, KEY_READ, &child), ERROR_BAD_PATHNAME);
     ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "Kept\\\\", 0, KEY_READ, &key), ERROR_SUCCESS);
     EXPECT_EQ(SetString(key, nullptr, "read only"), ERROR_ACCESS_DENIED);
     RegCloseKey(key);
-
-    EXPECT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, "Kept", 0, nullptr, REG_OPTION_NON_VOLATILE,
-                              KEY_READ, nullptr, nullptr, nullptr),
-              ERROR_BADKEY);
 }
 
 TEST_F(Registry, DamagedFileIsReportedAndLeftAsItIs) {
@@ -249,29 +244,17 @@ TEST_F(Registry, ConcurrentAndKilledWritersLeaveAWholeFile) {
     EXPECT_EQ(CreateKey("AfterTheCrash"), ERROR_SUCCESS);
 }
 
-TEST_F(Registry, FileLocationFollowsTheEnvironment) {
-    const std::string savedHome = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
-    unsetenv("PRAVELL_REGISTRY");
-    struct stat status {};
-    setenv("XDG_DATA_HOME", (registry.Directory() + "/data").c_str(), 1);
-    ASSERT_EQ(CreateKey("InDataHome"), ERROR_SUCCESS);
-    EXPECT_EQ(stat((registry.Directory() + "/data/pravell/registry").c_str(), &status), 0);
-    setenv("XDG_DATA_HOME", "relative/paths/are/ignored", 1);
-    setenv("HOME", (registry.Directory() + "/home").c_str(), 1);
-    ASSERT_EQ(CreateKey("InHome"), ERROR_SUCCESS);
-    EXPECT_EQ(stat((registry.Directory() + "/home/.local/share/pravell/registry").c_str(), &status),
-              0);
-    unsetenv("XDG_DATA_HOME");
-    setenv("HOME", savedHome.c_str(), 1);
-
+// The file is replaced by renaming a new one over it: a symbolic link to it stays a link.
+TEST_F(Registry, ALinkToTheFileStaysALink) {
     const std::string target = registry.Directory() + "/target";
     const std::string link = registry.Directory() + "/link";
     WriteWholeFile(target, "PRAVELL-REGISTRY 1\nEND\n");
     ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
     setenv("PRAVELL_REGISTRY", link.c_str(), 1);
     ASSERT_EQ(CreateKey("ThroughTheLink"), ERROR_SUCCESS);
+    struct stat status {};
     ASSERT_EQ(lstat(link.c_str(), &status), 0);
-    EXPECT_TRUE(S_ISLNK(status.st_mode)) << "the link stays a link";
+    EXPECT_TRUE(S_ISLNK(status.st_mode));
     EXPECT_EQ(ReadWholeFile(target), "PRAVELL-REGISTRY 1\n[ThroughTheLink]\nEND\n");
 }
 

@@ -84,31 +84,26 @@ TEST(TypeLib, NamesMatchWithoutRegardToCaseOnBothHalves) {
     ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IDispatchXMLModelNode, &dispatchHalf), S_OK);
     ITypeInfo* interfaceHalf = InterfaceHalfOf(dispatchHalf);
     ASSERT_NE(interfaceHalf, nullptr);
+    auto name = [](const char16_t* text) { return const_cast<LPOLESTR>(text); };
     for (ITypeInfo* info : {dispatchHalf, interfaceHalf}) {
-        OLECHAR lower[] = u"setattribute";
-        OLECHAR method[] = u"GetAttributeValue";
-        OLECHAR index[] = u"INDEX";
-        OLECHAR value[] = u"value";
-        OLECHAR unknown[] = u"NoSuchMember";
-        OLECHAR inherited[] = u"queryinterface";
         MEMBERID ids[3] = {};
-        LPOLESTR one[] = {lower};
+        LPOLESTR one[] = {name(u"setattribute")};
         EXPECT_EQ(info->GetIDsOfNames(one, 1, ids), S_OK);
         EXPECT_EQ(ids[0], 18);
-        LPOLESTR withParams[] = {method, value, index};
+        LPOLESTR withParams[] = {name(u"GetAttributeValue"), name(u"value"), name(u"INDEX")};
         EXPECT_EQ(info->GetIDsOfNames(withParams, 3, ids), S_OK);
         EXPECT_EQ(ids[0], 11);
         EXPECT_EQ(ids[1], 1);
         EXPECT_EQ(ids[2], 0);
-        LPOLESTR badParam[] = {method, unknown};
+        LPOLESTR badParam[] = {name(u"GetAttributeValue"), name(u"NoSuchMember")};
         EXPECT_EQ(info->GetIDsOfNames(badParam, 2, ids), DISP_E_UNKNOWNNAME);
         EXPECT_EQ(ids[0], 11);
         EXPECT_EQ(ids[1], DISPID_UNKNOWN);
-        LPOLESTR badMember[] = {unknown, index};
+        LPOLESTR badMember[] = {name(u"NoSuchMember"), name(u"INDEX")};
         EXPECT_EQ(info->GetIDsOfNames(badMember, 2, ids), DISP_E_UNKNOWNNAME);
         EXPECT_EQ(ids[0], DISPID_UNKNOWN);
         EXPECT_EQ(ids[1], DISPID_UNKNOWN);
-        one[0] = inherited;
+        one[0] = name(u"queryinterface");
         EXPECT_EQ(info->GetIDsOfNames(one, 1, ids), S_OK);
         EXPECT_EQ(ids[0], 0x60000000);
         EXPECT_EQ(info->GetIDsOfNames(nullptr, 1, ids), E_INVALIDARG);
@@ -245,7 +240,6 @@ TEST_F(EveryKind, EveryParameterKindKeepsItsExactType) {
 
 // every-kind-dispatch.txt: "INDEX MEMBERID RESULT PARAMETERS FLAGS" for some of the functions.
 TEST_F(EveryKind, DispatchFormsReturnTheirRetvalAndListInheritedFunctionsFirst) {
-    ITypeInfo* info = dispatchHalf;
     std::ifstream table(PRAVELL_TEST_DATA "/typelibs/every-kind-dispatch.txt");
     for (std::string line; std::getline(table, line);) {
         std::istringstream words(line);
@@ -257,14 +251,14 @@ TEST_F(EveryKind, DispatchFormsReturnTheirRetvalAndListInheritedFunctionsFirst) 
         }
         SCOPED_TRACE(line);
         FUNCDESC* function = nullptr;
-        ASSERT_EQ(info->GetFuncDesc(index, &function), S_OK);
+        ASSERT_EQ(dispatchHalf->GetFuncDesc(index, &function), S_OK);
         EXPECT_EQ(function->memid, std::stol(id, nullptr, 0));
         EXPECT_EQ(function->funckind, FUNC_DISPATCH);
         EXPECT_EQ(function->oVft, static_cast<SHORT>(index * sizeof(void*)));
         EXPECT_EQ(ChainOf(function->elemdescFunc.tdesc), VarTypeChain(resultType));
         EXPECT_EQ(function->cParams, params);
         EXPECT_EQ(function->wFuncFlags, flags == "restricted" ? FUNCFLAG_FRESTRICTED : 0);
-        info->ReleaseFuncDesc(function);
+        dispatchHalf->ReleaseFuncDesc(function);
     }
 }
 
