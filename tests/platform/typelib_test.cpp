@@ -2,29 +2,17 @@
 #include "pravell_idl.h"
 #include "support/TypeLibSupport.h"
 #include "typelib_test_idl.h"
+#include "typenames.h"
 #include "utils_idl.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <type_traits>
 
 namespace {
-
-using Chain = std::vector<VARTYPE>;
-
-const Chain bstr{VT_BSTR};
-const Chain bstrOut{VT_PTR, VT_BSTR};
-const Chain variant{VT_VARIANT};
-const Chain variantRef{VT_PTR, VT_VARIANT};
-const Chain i4{VT_I4};
-const Chain i4Out{VT_PTR, VT_I4};
-const Chain boolOut{VT_PTR, VT_BOOL};
-const Chain dispatch{VT_DISPATCH};
-const Chain nodeOut{VT_PTR, VT_PTR, VT_USERDEFINED};
-
-constexpr USHORT in = PARAMFLAG_FIN;
-constexpr USHORT out = PARAMFLAG_FOUT;
-constexpr USHORT retval = PARAMFLAG_FOUT | PARAMFLAG_FRETVAL;
 
 std::vector<std::string> NamesOf(ITypeInfo* info, MEMBERID id) {
     BSTR names[8] = {};
@@ -48,44 +36,21 @@ TEST(TypeLib, LibrariesNameThemselvesAndListTheirTypesInOrder) {
     EXPECT_EQ(attributes->wMinorVerNum, 0);
     library->ReleaseTLibAttr(attributes);
     BSTR name = nullptr;
-    const char* expected[] = {"IDispatchXMLModelNode",
-                              "IDispatchXMLModel",
-                              "IDispatchXMLParser",
-                              "IDispatchXMLParserClient",
-                              "IDispatchDataTransfer",
-                              "StreamingXMLParser",
-                              "XMLModel"};
+    std::string names;
     ASSERT_EQ(library->GetTypeInfoCount(), 7u);
     for (UINT i = 0; i < 7; ++i) {
         ASSERT_EQ(library->GetDocumentation(static_cast<INT>(i), &name, nullptr, nullptr, nullptr),
                   S_OK);
-        EXPECT_EQ(TakeNarrow(name), expected[i]);
+        names += TakeNarrow(name) + " ";
         TYPEKIND kind = TKIND_MAX;
         ASSERT_EQ(library->GetTypeInfoType(i, &kind), S_OK);
         EXPECT_EQ(kind, i < 5 ? TKIND_DISPATCH : TKIND_COCLASS);
     }
+    EXPECT_EQ(names, "IDispatchXMLModelNode IDispatchXMLModel IDispatchXMLParser "
+                     "IDispatchXMLParserClient IDispatchDataTransfer StreamingXMLParser XMLModel ");
     EXPECT_EQ(library->GetDocumentation(7, &name, nullptr, nullptr, nullptr),
               TYPE_E_ELEMENTNOTFOUND);
 
-    for (const auto& [clsid, iid] : {std::pair{&CLSID_StreamingXMLParser, &IID_IDispatchXMLParser},
-                                     std::pair{&CLSID_XMLModel, &IID_IDispatchXMLModel}}) {
-        ITypeInfo* coclass = nullptr;
-        ASSERT_EQ(library->GetTypeInfoOfGuid(*clsid, &coclass), S_OK);
-        TYPEATTR* type = nullptr;
-        ASSERT_EQ(coclass->GetTypeAttr(&type), S_OK);
-        EXPECT_EQ(type->wTypeFlags, TYPEFLAG_FCANCREATE);
-        coclass->ReleaseTypeAttr(type);
-        HREFTYPE reference = 0;
-        INT flags = 0;
-        ASSERT_EQ(coclass->GetRefTypeOfImplType(0, &reference), S_OK);
-        TYPEKIND kind = TKIND_MAX;
-        EXPECT_EQ(ReferencedGuid(coclass, reference, &kind), GuidString(*iid));
-        EXPECT_EQ(kind, TKIND_DISPATCH);
-        ASSERT_EQ(coclass->GetImplTypeFlags(0, &flags), S_OK);
-        EXPECT_EQ(flags, IMPLTYPEFLAG_FDEFAULT);
-        EXPECT_EQ(coclass->GetRefTypeOfImplType(1, &reference), TYPE_E_ELEMENTNOTFOUND);
-        coclass->Release();
-    }
     ITypeInfo* none = reinterpret_cast<ITypeInfo*>(library);
     EXPECT_EQ(library->GetTypeInfoOfGuid(IID_IDispatchTaggedAttributes, &none),
               TYPE_E_ELEMENTNOTFOUND);
@@ -100,31 +65,26 @@ TEST(TypeLib, NamesMatchWithoutRegardToCaseOnBothHalves) {
     ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IDispatchXMLModelNode, &dispatchHalf), S_OK);
     ITypeInfo* interfaceHalf = InterfaceHalfOf(dispatchHalf);
     ASSERT_NE(interfaceHalf, nullptr);
+    auto name = [](const char16_t* text) { return const_cast<LPOLESTR>(text); };
     for (ITypeInfo* info : {dispatchHalf, interfaceHalf}) {
-        OLECHAR lower[] = u"setattribute";
-        OLECHAR method[] = u"GetAttributeValue";
-        OLECHAR index[] = u"INDEX";
-        OLECHAR value[] = u"value";
-        OLECHAR unknown[] = u"NoSuchMember";
-        OLECHAR inherited[] = u"queryinterface";
         MEMBERID ids[3] = {};
-        LPOLESTR one[] = {lower};
+        LPOLESTR one[] = {name(u"setattribute")};
         EXPECT_EQ(info->GetIDsOfNames(one, 1, ids), S_OK);
         EXPECT_EQ(ids[0], 18);
-        LPOLESTR withParams[] = {method, value, index};
+        LPOLESTR withParams[] = {name(u"GetAttributeValue"), name(u"value"), name(u"INDEX")};
         EXPECT_EQ(info->GetIDsOfNames(withParams, 3, ids), S_OK);
         EXPECT_EQ(ids[0], 11);
         EXPECT_EQ(ids[1], 1);
         EXPECT_EQ(ids[2], 0);
-        LPOLESTR badParam[] = {method, unknown};
+        LPOLESTR badParam[] = {name(u"GetAttributeValue"), name(u"NoSuchMember")};
         EXPECT_EQ(info->GetIDsOfNames(badParam, 2, ids), DISP_E_UNKNOWNNAME);
         EXPECT_EQ(ids[0], 11);
         EXPECT_EQ(ids[1], DISPID_UNKNOWN);
-        LPOLESTR badMember[] = {unknown, index};
+        LPOLESTR badMember[] = {name(u"NoSuchMember"), name(u"INDEX")};
         EXPECT_EQ(info->GetIDsOfNames(badMember, 2, ids), DISP_E_UNKNOWNNAME);
         EXPECT_EQ(ids[0], DISPID_UNKNOWN);
         EXPECT_EQ(ids[1], DISPID_UNKNOWN);
-        one[0] = inherited;
+        one[0] = name(u"queryinterface");
         EXPECT_EQ(info->GetIDsOfNames(one, 1, ids), S_OK);
         EXPECT_EQ(ids[0], 0x60000000);
         EXPECT_EQ(info->GetIDsOfNames(nullptr, 1, ids), E_INVALIDARG);
@@ -151,36 +111,20 @@ TEST(TypeLib, DescriptionsKeepTheirLibraryAlive) {
     EXPECT_EQ(NamesOf(interfaceHalf, function->memid),
               (std::vector<std::string>{"GetCount", "count"}));
     interfaceHalf->ReleaseFuncDesc(function);
+    // Members that only modules have answer not applicable and clear their outputs.
+    PVOID address = &function;
+    EXPECT_EQ(interfaceHalf->AddressOfMember(1, INVOKE_FUNC, &address), TYPE_E_BADMODULEKIND);
+    EXPECT_EQ(address, nullptr);
+    UINT count = 7;
+    BSTR names[2] = {};
+    EXPECT_EQ(interfaceHalf->GetNames(12345, names, 2, &count), TYPE_E_ELEMENTNOTFOUND);
+    EXPECT_EQ(count, 0u);
     ITypeLib* containing = nullptr;
     UINT index = 99;
     ASSERT_EQ(interfaceHalf->GetContainingTypeLib(&containing, &index), S_OK);
     EXPECT_EQ(index, 0u) << "both halves stand at the position of their type";
     EXPECT_EQ(interfaceHalf->Release(), 0u);
     EXPECT_EQ(containing->Release(), 0u) << "the last reference frees the library";
-}
-
-TEST(TypeLib, MembersThatOnlyModulesHaveAnswerNotApplicableAndClearTheirOutputs) {
-    ITypeLib* library = LoadBuiltLibrary("utils");
-    ASSERT_NE(library, nullptr);
-    ITypeInfo* info = nullptr;
-    ASSERT_EQ(library->GetTypeInfo(0, &info), S_OK);
-    ITypeComp* comp = nullptr;
-    EXPECT_EQ(info->GetTypeComp(&comp), E_NOTIMPL);
-    WORD ordinal = 0;
-    PVOID address = &ordinal;
-    EXPECT_EQ(info->AddressOfMember(1, INVOKE_FUNC, &address), TYPE_E_BADMODULEKIND);
-    EXPECT_EQ(address, nullptr);
-    UINT count = 7;
-    BSTR names[2] = {};
-    EXPECT_EQ(info->GetNames(12345, names, 2, &count), TYPE_E_ELEMENTNOTFOUND);
-    EXPECT_EQ(count, 0u);
-    ITypeInfo* none = nullptr;
-    EXPECT_EQ(info->GetRefTypeInfo(0x7FFFFFF0u, &none), TYPE_E_ELEMENTNOTFOUND);
-    void* other = nullptr;
-    EXPECT_EQ(info->QueryInterface(IID_ITypeLib, &other), E_NOINTERFACE);
-    EXPECT_EQ(library->QueryInterface(IID_ITypeInfo, &other), E_NOINTERFACE);
-    info->Release();
-    library->Release();
 }
 
 static_assert(std::is_same_v<decltype(&IEveryKind::Numbers),
@@ -196,80 +140,72 @@ static_assert(std::is_same_v<decltype(&IEveryKind::Own),
                              HRESULT (IEveryKind::*)(IEveryKind*, IPlain*, IEveryKind**)>);
 static_assert(std::is_base_of_v<IEveryKind, IDerived> && std::is_base_of_v<IUnknown, IPlain>);
 
-struct Function {
-    const char* name;
-    MEMBERID id;
-    INVOKEKIND invoke;
-    std::vector<std::pair<Chain, USHORT>> params;
+// The test library's IEveryKind, its dispatch half as the library hands it out.
+class EveryKind : public ::testing::Test {
+protected:
+    void SetUp() override {
+        library = LoadBuiltLibrary("typelib_test");
+        ASSERT_NE(library, nullptr);
+        ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IEveryKind, &dispatchHalf), S_OK);
+    }
+    void TearDown() override {
+        if (dispatchHalf != nullptr) {
+            dispatchHalf->Release();
+        }
+        if (library != nullptr) {
+            library->Release();
+        }
+    }
+
+    ITypeLib* library = nullptr;
+    ITypeInfo* dispatchHalf = nullptr;
 };
 
-const std::vector<Function>& EveryKind() {
-    static const std::vector<Function> functions = {
-        {"Numbers",
-         1,
-         INVOKE_FUNC,
-         {{i4, in},
-          {{VT_I2}, in},
-          {{VT_INT}, in},
-          {{VT_UI1}, in},
-          {{VT_UI1}, in},
-          {{VT_R8}, in},
-          {{VT_R4}, in}}},
-        {"Unsigned", 2, INVOKE_FUNC, {{{VT_UI4}, in}, {{VT_UI2}, in}, {{VT_UINT}, in}}},
-        {"Texts", 3, INVOKE_FUNC, {{bstr, in}, {bstrOut, in | out}, {bstrOut, retval}}},
-        {"Variants", 4, INVOKE_FUNC, {{variant, in}, {variantRef, in}, {variantRef, out}}},
-        {"Flags", 5, INVOKE_FUNC, {{{VT_BOOL}, in}, {boolOut, retval}}},
-        {"Arrays",
-         6,
-         INVOKE_FUNC,
-         {{{VT_SAFEARRAY, VT_BSTR}, in},
-          {{VT_PTR, VT_SAFEARRAY, VT_VARIANT}, in | out},
-          {{VT_PTR, VT_SAFEARRAY, VT_DISPATCH}, retval}}},
-        {"Objects",
-         7,
-         INVOKE_FUNC,
-         {{dispatch, in},
-          {{VT_UNKNOWN}, in},
-          {{VT_PTR, VT_DISPATCH}, out},
-          {{VT_PTR, VT_UNKNOWN}, retval}}},
-        {"Own",
-         8,
-         INVOKE_FUNC,
-         {{{VT_PTR, VT_USERDEFINED}, in}, {{VT_PTR, VT_USERDEFINED}, in}, {nodeOut, retval}}},
-        {"Nothing", 9, INVOKE_FUNC, {}},
-        {"Size", 10, INVOKE_PROPERTYGET, {{i4Out, retval}}},
-        {"Size", 10, INVOKE_PROPERTYPUT, {{i4, in}}},
-        {"Unnumbered", 0x6002000B, INVOKE_FUNC, {}},
-    };
-    return functions;
-}
-
-TEST(TypeLib, EveryParameterKindKeepsItsExactType) {
-    ITypeLib* library = LoadBuiltLibrary("typelib_test");
-    ASSERT_NE(library, nullptr);
-    ITypeInfo* dispatchHalf = nullptr;
-    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IEveryKind, &dispatchHalf), S_OK);
+// every-kind.txt: IEveryKind's functions in order, "NAME MEMBERID INVOKEKIND FLAGS:TYPE...".
+TEST_F(EveryKind, EveryParameterKindKeepsItsExactType) {
+    const std::map<std::string, INVOKEKIND> invokeKinds = {{"FUNC", INVOKE_FUNC},
+                                                           {"PROPERTYGET", INVOKE_PROPERTYGET},
+                                                           {"PROPERTYPUT", INVOKE_PROPERTYPUT}};
+    const std::map<std::string, USHORT> flagNames = {
+        {"in", PARAMFLAG_FIN}, {"out", PARAMFLAG_FOUT}, {"retval", PARAMFLAG_FRETVAL}};
     ITypeInfo* info = InterfaceHalfOf(dispatchHalf);
     ASSERT_NE(info, nullptr);
-    TYPEATTR* attributes = nullptr;
-    ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
-    EXPECT_EQ(attributes->cFuncs, EveryKind().size());
-    EXPECT_EQ(attributes->lcid, 0x409u);
-    info->ReleaseTypeAttr(attributes);
-    for (size_t i = 0; i < EveryKind().size(); ++i) {
-        const Function& expected = EveryKind()[i];
-        FUNCDESC* function = nullptr;
-        ASSERT_EQ(info->GetFuncDesc(static_cast<UINT>(i), &function), S_OK);
-        EXPECT_EQ(function->memid, expected.id) << expected.name;
-        EXPECT_EQ(function->invkind, expected.invoke) << expected.name;
-        ASSERT_EQ(function->cParams, static_cast<SHORT>(expected.params.size())) << expected.name;
-        for (size_t p = 0; p < expected.params.size(); ++p) {
-            const ELEMDESC& element = function->lprgelemdescParam[p];
-            EXPECT_EQ(ChainOf(element.tdesc), expected.params[p].first) << expected.name << p;
-            EXPECT_EQ(element.paramdesc.wParamFlags, expected.params[p].second) << expected.name;
+    std::ifstream table(PRAVELL_TEST_DATA "/typelibs/every-kind.txt");
+    UINT index = 0;
+    for (std::string line; std::getline(table, line);) {
+        std::istringstream words(line);
+        std::string name, id, invoke;
+        if (line[0] == '#' || !(words >> name >> id >> invoke)) {
+            continue;
         }
+        SCOPED_TRACE(line);
+        FUNCDESC* function = nullptr;
+        ASSERT_EQ(info->GetFuncDesc(index++, &function), S_OK);
+        EXPECT_EQ(NamesOf(info, function->memid).at(0), name);
+        EXPECT_EQ(function->memid, std::stol(id, nullptr, 0));
+        EXPECT_EQ(function->invkind, invokeKinds.at(invoke));
+        SHORT count = 0;
+        for (std::string parameter; words >> parameter; ++count) {
+            ASSERT_LT(count, function->cParams);
+            const ELEMDESC& element = function->lprgelemdescParam[count];
+            const size_t colon = parameter.find(':');
+            EXPECT_EQ(ChainOf(element.tdesc), VarTypeChain(parameter.substr(colon + 1)));
+            USHORT flags = 0;
+            std::istringstream flagWords(parameter.substr(0, colon));
+            for (std::string flag; std::getline(flagWords, flag, '|');) {
+                flags |= flagNames.at(flag);
+            }
+            EXPECT_EQ(element.paramdesc.wParamFlags, flags) << parameter;
+        }
+        EXPECT_EQ(function->cParams, count);
         info->ReleaseFuncDesc(function);
     }
+    TYPEATTR* attributes = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
+    EXPECT_EQ(attributes->cFuncs, index);
+    EXPECT_EQ(attributes->lcid, 0x409u);
+    info->ReleaseTypeAttr(attributes);
+
     FUNCDESC* own = nullptr;
     ASSERT_EQ(info->GetFuncDesc(7, &own), S_OK);
     TYPEKIND kind = TKIND_MAX;
@@ -281,50 +217,33 @@ TEST(TypeLib, EveryParameterKindKeepsItsExactType) {
     EXPECT_EQ(kind, TKIND_INTERFACE);
     info->ReleaseFuncDesc(own);
     info->Release();
-    dispatchHalf->Release();
-    library->Release();
 }
 
-TEST(TypeLib, DispatchFormsReturnTheirRetvalAndListInheritedFunctionsFirst) {
-    ITypeLib* library = LoadBuiltLibrary("typelib_test");
-    ASSERT_NE(library, nullptr);
-    ITypeInfo* info = nullptr;
-    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IEveryKind, &info), S_OK);
-    struct Expected {
-        UINT index;
-        MEMBERID id;
-        Chain result;
-        SHORT params;
-        WORD flags;
-    };
-    const Expected expected[] = {
-        {0, 0x60000000, {VT_VOID}, 2, FUNCFLAG_FRESTRICTED},
-        {1, 0x60000001, {VT_UI4}, 0, FUNCFLAG_FRESTRICTED},
-        {6, 0x60010003, {VT_VOID}, 8, FUNCFLAG_FRESTRICTED},
-        {7 + 2, 3, {VT_BSTR}, 2, 0},
-        {7 + 5, 6, {VT_SAFEARRAY, VT_DISPATCH}, 2, 0},
-        {7 + 7, 8, {VT_PTR, VT_USERDEFINED}, 2, 0},
-        {7 + 8, 9, {VT_VOID}, 0, 0},
-        {7 + 9, 10, {VT_I4}, 0, 0},
-    };
-    for (const Expected& item : expected) {
+// every-kind-dispatch.txt: "INDEX MEMBERID RESULT PARAMETERS FLAGS" for some of the functions.
+TEST_F(EveryKind, DispatchFormsReturnTheirRetvalAndListInheritedFunctionsFirst) {
+    std::ifstream table(PRAVELL_TEST_DATA "/typelibs/every-kind-dispatch.txt");
+    for (std::string line; std::getline(table, line);) {
+        std::istringstream words(line);
+        UINT index = 0;
+        SHORT params = 0;
+        std::string id, resultType, flags;
+        if (line[0] == '#' || !(words >> index >> id >> resultType >> params >> flags)) {
+            continue;
+        }
+        SCOPED_TRACE(line);
         FUNCDESC* function = nullptr;
-        ASSERT_EQ(info->GetFuncDesc(item.index, &function), S_OK);
-        EXPECT_EQ(function->memid, item.id) << item.index;
+        ASSERT_EQ(dispatchHalf->GetFuncDesc(index, &function), S_OK);
+        EXPECT_EQ(function->memid, std::stol(id, nullptr, 0));
         EXPECT_EQ(function->funckind, FUNC_DISPATCH);
-        EXPECT_EQ(function->oVft, static_cast<SHORT>(item.index * sizeof(void*)));
-        EXPECT_EQ(ChainOf(function->elemdescFunc.tdesc), item.result) << item.index;
-        EXPECT_EQ(function->cParams, item.params) << item.index;
-        EXPECT_EQ(function->wFuncFlags, item.flags) << item.index;
-        info->ReleaseFuncDesc(function);
+        EXPECT_EQ(function->oVft, static_cast<SHORT>(index * sizeof(void*)));
+        EXPECT_EQ(ChainOf(function->elemdescFunc.tdesc), VarTypeChain(resultType));
+        EXPECT_EQ(function->cParams, params);
+        EXPECT_EQ(function->wFuncFlags, flags == "restricted" ? FUNCFLAG_FRESTRICTED : 0);
+        dispatchHalf->ReleaseFuncDesc(function);
     }
-    info->Release();
-    library->Release();
 }
 
-TEST(TypeLib, InterfacesDeriveFromOneAnother) {
-    ITypeLib* library = LoadBuiltLibrary("typelib_test");
-    ASSERT_NE(library, nullptr);
+TEST_F(EveryKind, InterfacesDeriveFromOneAnother) {
     ITypeInfo* plain = nullptr;
     ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IPlain, &plain), S_OK);
     TYPEATTR* attributes = nullptr;
@@ -384,8 +303,11 @@ TEST(TypeLib, InterfacesDeriveFromOneAnother) {
         ASSERT_EQ(coclass->GetImplTypeFlags(i, &implFlags), S_OK);
         EXPECT_EQ(implFlags, flags[i]);
     }
+    ASSERT_EQ(coclass->GetRefTypeOfImplType(0, &reference), S_OK);
+    EXPECT_EQ(ReferencedGuid(coclass, reference, &kind), GuidString(IID_IEveryKind));
+    EXPECT_EQ(kind, TKIND_DISPATCH) << "a class implements a dual interface's dispatch half";
+    EXPECT_EQ(coclass->GetRefTypeOfImplType(3, &reference), TYPE_E_ELEMENTNOTFOUND);
     coclass->Release();
-    library->Release();
 }
 
 } // namespace
