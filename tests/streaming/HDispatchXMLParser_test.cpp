@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
+#include <vector>
 
 namespace Ostrel::Testing {
 namespace {
@@ -34,17 +34,13 @@ std::string Log(const RecordingClient& client) {
 TEST_F(ParserTest, DocumentsGiveTheirGoldenEventLogs) {
     auto* parser = new HExternalXMLParser;
     parser->AddRef();
-    int documents = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(PRAVELL_TEST_DATA "/events")) {
-        std::filesystem::path path = entry.path();
-        if (path.extension() != ".xml") {
-            continue;
-        }
-        SCOPED_TRACE(path.filename().string());
-        ++documents;
-        const Bstr file(path.string());
-        const std::string xml = ReadWholeFile(path.string());
-        const std::string expected = ReadWholeFile(path.replace_extension(".events").string());
+    const std::vector<std::string> documents = CasesIn(PRAVELL_TEST_DATA "/events", ".xml");
+    EXPECT_GE(documents.size(), 19u);
+    for (const std::string& document : documents) {
+        SCOPED_TRACE(document);
+        const Bstr file(document + ".xml");
+        const std::string xml = ReadWholeFile(document + ".xml");
+        const std::string expected = ReadWholeFile(document + ".events");
         const HRESULT answer = expected.find("\nParseError") == std::string::npos ? S_OK : E_FAIL;
 
         RecordingClient fromFile;
@@ -64,7 +60,6 @@ TEST_F(ParserTest, DocumentsGiveTheirGoldenEventLogs) {
         }
         EXPECT_EQ(fromFile.References() + fromStream.References() + fromString.References(), 3u);
     }
-    EXPECT_GE(documents, 19);
 
     ScratchDirectory directory;
     RecordingClient client;

@@ -1,6 +1,5 @@
 #include "support/FileTestSupport.h"
 #include "support/TestSupport.h"
-#include "transfer/DataFile.h"
 #include "transfer/TextFile.h"
 
 #include <fcntl.h>
@@ -132,10 +131,7 @@ TEST_F(SaveTest, PipesAndDevicesAreWrittenInPlace) {
     EXPECT_EQ(std::string(buffer, got > 0 ? static_cast<size_t>(got) : 0), "<piped/>\r\n");
     EXPECT_EQ(ListDirectory(scratch.Path()), (std::vector<std::string>{"doc.xml", "pipe"}));
 
-    DataFile device("/dev/null");
-    ASSERT_TRUE(device.Create());
-    EXPECT_TRUE(device.Write("x", 1));
-    EXPECT_TRUE(device.Commit());
+    EXPECT_TRUE(SaveText("/dev/null", "x\n"));
 }
 
 TEST_F(SaveTest, PermissionsDecideBetweenInPlaceAndRefused) {

@@ -93,17 +93,13 @@ TEST(StreamCompression, ExactBytesAndBlocksOfExactlyTheBlockSize) {
 // its first read for good, and nothing is read past the fault. A failed source read fails too.
 TEST(StreamCompression, ContainersLoadAsTheirDocumentOrFailForGood) {
     const std::string header = Save("").substr(0, 50);
-    int cases = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(PRAVELL_TEST_DATA "/container")) {
-        std::filesystem::path path = entry.path();
-        if (path.extension() != ".pxc") {
-            continue;
-        }
-        SCOPED_TRACE(path.filename().string());
-        ++cases;
-        MemoryTransfer source(ReadWholeFile(path.string()));
-        if (std::filesystem::exists(path.replace_extension(".xml"))) {
-            const std::string document = ReadWholeFile(path.string());
+    const std::vector<std::string> cases = CasesIn(PRAVELL_TEST_DATA "/container", ".pxc");
+    EXPECT_GE(cases.size(), 12u);
+    for (const std::string& name : cases) {
+        SCOPED_TRACE(name);
+        MemoryTransfer source(ReadWholeFile(name + ".pxc"));
+        if (std::filesystem::exists(name + ".xml")) {
+            const std::string document = ReadWholeFile(name + ".xml");
             for (LONG piece : {1, 999, 10000}) {
                 std::string loaded;
                 EXPECT_TRUE(Load(source.bytes, &loaded, kBlock, piece));
@@ -123,7 +119,6 @@ TEST(StreamCompression, ContainersLoadAsTheirDocumentOrFailForGood) {
         EXPECT_FALSE(stream.Read(buffer, 4, &got));
         EXPECT_EQ(source.reads, readsAtFault) << "nothing is read past the fault";
     }
-    EXPECT_GE(cases, 12);
     MemoryTransfer failing(Save("<a/>"));
     failing.failReads = true;
     StreamCompression stream(&failing, kBlock);

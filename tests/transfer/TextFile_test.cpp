@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
+#include <vector>
 
 namespace Ostrel {
 namespace {
@@ -17,16 +17,12 @@ namespace {
 TEST(TextFile, FilesDeliverTheirTextAndTextsAreStoredWithTheirLineEnds) {
     ScratchDirectory scratch;
     const std::string path = scratch.Path() + "/text.xml";
-    int cases = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(PRAVELL_TEST_DATA "/textfile")) {
-        std::filesystem::path name = entry.path();
-        if (name.extension() != ".file") {
-            continue;
-        }
-        SCOPED_TRACE(name.filename().string());
-        ++cases;
-        const std::string file = ReadWholeFile(name.string());
-        const std::string text = ReadWholeFile(name.replace_extension(".text").string());
+    const std::vector<std::string> cases = CasesIn(PRAVELL_TEST_DATA "/textfile", ".file");
+    EXPECT_GE(cases.size(), 5u);
+    for (const std::string& name : cases) {
+        SCOPED_TRACE(name);
+        const std::string file = ReadWholeFile(name + ".file");
+        const std::string text = ReadWholeFile(name + ".text");
         const bool small = file.size() < 64;
         WriteWholeFile(path, file);
         for (LONG piece = 1; piece <= static_cast<LONG>(file.size()) + 2;
@@ -56,7 +52,6 @@ TEST(TextFile, FilesDeliverTheirTextAndTextsAreStoredWithTheirLineEnds) {
             EXPECT_EQ(ReadWholeFile(path), OnDisk(text)) << "piece " << piece;
         }
     }
-    EXPECT_GE(cases, 5);
 }
 
 // Lines held back for the file reach it before a read, a step back or a commit.
