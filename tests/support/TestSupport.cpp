@@ -7,7 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -58,6 +60,18 @@ std::string ReadWholeFile(const std::string& path) {
 void WriteWholeFile(const std::string& path, const std::string& text) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file << text;
+}
+
+std::vector<std::string> CasesIn(const std::string& directory, const std::string& extension) {
+    std::vector<std::string> cases;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+        std::filesystem::path path = entry.path();
+        if (path.extension() == extension) {
+            cases.push_back(path.replace_extension().string());
+        }
+    }
+    std::sort(cases.begin(), cases.end());
+    return cases;
 }
 
 long SetRegistryString(const std::string& path, const std::string& text, const char* name) {

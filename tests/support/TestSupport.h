@@ -1,6 +1,6 @@
 // Files and directories of a test's own: a scratch directory removed with everything in it, a
-// registry file in one that PRAVELL_REGISTRY names while the test runs, whole-file helpers, and
-// reading and writing keys below HKEY_CLASSES_ROOT.
+// registry file in one that PRAVELL_REGISTRY names while the test runs, whole-file helpers, the
+// case files of a data folder, and reading and writing keys below HKEY_CLASSES_ROOT.
 #pragma once
 
 #include "platform/com.h"
@@ -38,6 +38,10 @@ private:
 
 std::string ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& text);
+
+// The cases a data-driven runner walks: the paths of the files in `directory` whose names end
+// in `extension` (".xml"), without it, in name order.
+std::vector<std::string> CasesIn(const std::string& directory, const std::string& extension);
 
 // Creates the key and sets a string value (the default value when `name` is null).
 long SetRegistryString(const std::string& path, const std::string& text,

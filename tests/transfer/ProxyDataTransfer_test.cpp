@@ -5,12 +5,8 @@
 
 #include <string>
 
+namespace Ostrel::Testing {
 namespace {
-
-using Ostrel::ProxyDataTransfer;
-using Ostrel::Testing::EarlyStream;
-using Ostrel::Testing::ReadShape;
-using Ostrel::Testing::ScriptStream;
 
 // Reads once into a buffer of `maxLength` bytes followed by guard bytes; answers the bytes
 // read, or "<false>" when the read failed. The guard must never be touched.
@@ -26,12 +22,73 @@ std::string ReadOnce(ProxyDataTransfer& proxy, LONG maxLength) {
     return buffer.substr(0, count);
 }
 
+// What a Read may hand back, by the shapes of ReadShape in their order: a compiled host signed
+// bytes or a reference to them; a script also unsigned bytes, as the call's value or in the
+// by-reference argument its Read takes. More bytes than asked for fail the read, as do two
+// dimensions, a string and elements that are not bytes.
+TEST(ProxyDataTransfer, ReadsTakeOneDimensionOfBytesNoMoreThanAsked) {
+    const ReadShape shapes[] = {ReadShape::SignedBytes,   ReadShape::UnsignedBytes,
+                                ReadShape::ByReference,   ReadShape::Oversized,
+                                ReadShape::TwoDimensions, ReadShape::NotAnArray,
+                                ReadShape::WrongElements};
+    const std::string compiled = "y-y----";
+    const std::string script = "yyy----";
+    for (size_t i = 0; i < std::size(shapes); ++i) {
+        SCOPED_TRACE(i);
+        EarlyStream host;
+        host.source = "abcdefgh";
+        host.shape = shapes[i];
+        ProxyDataTransfer early(&host);
+        EXPECT_EQ(ReadOnce(early, 4), compiled[i] == 'y' ? "abcd" : "<false>");
+        for (bool intoArgument : {false, true}) {
+            ScriptStream named;
+            named.readIntoArgument = intoArgument;
+            named.source = "abcdefgh";
+            named.shape = shapes[i];
+            ProxyDataTransfer proxy(&named);
+            EXPECT_EQ(ReadOnce(proxy, 4), script[i] == 'y' ? "abcd" : "<false>") << intoArgument;
+            EXPECT_EQ(named.reads, 1) << "a refused argument count does not run the read";
+        }
+    }
+}
+
+// An empty array is the end of the data; a host's failure, a negative length or count, and a
+// host with neither the interface nor the names (or none at all) fail without reaching it.
+TEST(ProxyDataTransfer, FailuresAndTheEndOfTheData) {
+    EarlyStream host;
+    host.source = "ab";
+    ProxyDataTransfer proxy(&host);
+    EXPECT_EQ(ReadOnce(proxy, 4), "ab");
+    EXPECT_EQ(ReadOnce(proxy, 4), "");
+    host.failAtRead = host.reads + 1;
+    EXPECT_EQ(ReadOnce(proxy, 4), "<false>");
+    uint32_t count = 0;
+    EXPECT_FALSE(proxy.Read(&count, -1, &count));
+    EXPECT_TRUE(proxy.Unread(2));
+    EXPECT_EQ(host.unread, 2);
+    EXPECT_FALSE(proxy.Unread(-1));
+
+    ScriptStream stranger;
+    stranger.names.clear();
+    stranger.source = "abc";
+    for (IDispatch* object :
+         {static_cast<IDispatch*>(&stranger), static_cast<IDispatch*>(nullptr)}) {
+        ProxyDataTransfer unusable(object);
+        EXPECT_EQ(ReadOnce(unusable, 3), "<false>");
+        EXPECT_FALSE(unusable.Write("abc", 3));
+        EXPECT_FALSE(unusable.Unread(1));
+    }
+    EXPECT_EQ(stranger.reads + stranger.writes, 0);
+}
+
+// One array of signed bytes, lower bound 0, per Write, through the interface or by name.
 TEST(ProxyDataTransfer, WritesOneSignedByteArrayPerCall) {
     EarlyStream host;
+    ScriptStream script;
     {
         ProxyDataTransfer proxy(&host);
+        ProxyDataTransfer named(&script);
         EXPECT_TRUE(proxy.Write("hello", 5));
-        EXPECT_EQ(host.writes, 1);
         EXPECT_EQ(host.writeType, VT_ARRAY | VT_I1);
         EXPECT_EQ(host.lastLower, 0);
         EXPECT_EQ(host.lastUpper, 4);
@@ -41,86 +98,13 @@ TEST(ProxyDataTransfer, WritesOneSignedByteArrayPerCall) {
         EXPECT_EQ(host.writes, 2) << "a negative length never reaches the host";
         host.failWrites = true;
         EXPECT_FALSE(proxy.Write("world", 5));
+        EXPECT_TRUE(named.Write("xyz", 3));
+        EXPECT_EQ(script.writeType, VT_ARRAY | VT_I1);
+        EXPECT_GT(host.References() + script.References(), 2u);
     }
     EXPECT_EQ(host.written, "hello");
-}
-
-TEST(ProxyDataTransfer, EarlyReadTakesOnlySignedByteArraysOrAReferenceToOne) {
-    EarlyStream host;
-    host.source = "abcdefghij";
-    ProxyDataTransfer proxy(&host);
-    EXPECT_EQ(ReadOnce(proxy, 4), "abcd");
-    host.shape = ReadShape::ByReference;
-    EXPECT_EQ(ReadOnce(proxy, 4), "efgh") << "a reference to a variant holding bytes";
-    for (ReadShape refused :
-         {ReadShape::UnsignedBytes, ReadShape::Oversized, ReadShape::TwoDimensions,
-          ReadShape::NotAnArray, ReadShape::WrongElements}) {
-        host.shape = refused;
-        host.position = 0;
-        EXPECT_EQ(ReadOnce(proxy, 4), "<false>") << static_cast<int>(refused);
-    }
-    host.shape = ReadShape::SignedBytes;
-    host.position = host.source.size();
-    EXPECT_EQ(ReadOnce(proxy, 4), "") << "an empty array is the end of the data";
-    host.failAtRead = host.reads + 1;
-    EXPECT_EQ(ReadOnce(proxy, 4), "<false>");
-    uint32_t count = 0;
-    char buffer[4];
-    EXPECT_FALSE(proxy.Read(buffer, -1, &count));
-    EXPECT_TRUE(proxy.Unread(2));
-    EXPECT_EQ(host.unread, 2);
-    EXPECT_FALSE(proxy.Unread(-1));
-}
-
-TEST(ProxyDataTransfer, ScriptObjectsAreCalledByName) {
-    for (bool intoArgument : {false, true}) {
-        ScriptStream script;
-        script.readIntoArgument = intoArgument;
-        script.source = "0123456789";
-        script.shape = ReadShape::UnsignedBytes;
-        ProxyDataTransfer proxy(&script);
-        EXPECT_EQ(ReadOnce(proxy, 3), "012") << intoArgument;
-        script.shape = ReadShape::SignedBytes;
-        EXPECT_EQ(ReadOnce(proxy, 3), "345");
-        EXPECT_EQ(script.reads, 2) << "a refused argument count does not run the read";
-        script.shape = ReadShape::Oversized;
-        EXPECT_EQ(ReadOnce(proxy, 3), "<false>") << "more than asked for";
-        script.shape = ReadShape::NotAnArray;
-        EXPECT_EQ(ReadOnce(proxy, 3), "<false>");
-        EXPECT_TRUE(proxy.Write("xyz", 3));
-        EXPECT_EQ(script.written, "xyz");
-        EXPECT_EQ(script.writeType, VT_ARRAY | VT_I1);
-    }
-}
-
-TEST(ProxyDataTransfer, AnObjectWithoutTheInterfaceOrTheNamesFailsEverything) {
-    ScriptStream stranger;
-    stranger.names.clear();
-    stranger.source = "abc";
-    ProxyDataTransfer proxy(&stranger);
-    EXPECT_EQ(ReadOnce(proxy, 3), "<false>");
-    EXPECT_FALSE(proxy.Write("abc", 3));
-    EXPECT_FALSE(proxy.Unread(1));
-    EXPECT_EQ(stranger.reads + stranger.writes, 0);
-
-    ProxyDataTransfer none(nullptr);
-    EXPECT_EQ(ReadOnce(none, 3), "<false>");
-    EXPECT_FALSE(none.Write("abc", 3));
-    EXPECT_FALSE(none.Unread(1));
-}
-
-TEST(ProxyDataTransfer, HoldsTheHostForItsLifeAndCountsItsOwnReferences) {
-    EarlyStream host;
-    ScriptStream script;
-    {
-        ProxyDataTransfer early(&host);
-        ProxyDataTransfer named(&script);
-        EXPECT_GT(host.References(), 1u);
-        EXPECT_GT(script.References(), 1u);
-    }
-    EXPECT_EQ(host.References(), 1u);
-    EXPECT_EQ(script.References(), 1u);
-
+    EXPECT_EQ(script.written, "xyz");
+    EXPECT_EQ(host.References() + script.References(), 2u);
     auto* counted = new ProxyDataTransfer(&host);
     counted->AddRef();
     counted->Release();
@@ -128,3 +112,4 @@ TEST(ProxyDataTransfer, HoldsTheHostForItsLifeAndCountsItsOwnReferences) {
 }
 
 } // namespace
+} // namespace Ostrel::Testing
