@@ -10,6 +10,7 @@
 
 #include <new>
 #include <stdexcept>
+#include <vector>
 
 namespace Ostrel::Testing {
 namespace {
@@ -32,10 +33,12 @@ using DispatchObjectTest = RegisteredTest;
 TEST_F(DispatchObjectTest, AnswersOnlyItsOwnInterfacesAndTheNullInterfaceId) {
     auto* parser = new TestParser;
     IDispatchXMLParser* const self = parser;
+    std::vector<LateBound> handedOut;
     for (const IID* riid : {&IID_IUnknown, &IID_IDispatch, &IID_IDispatchXMLParser}) {
         void* object = nullptr;
         EXPECT_EQ(parser->QueryInterface(*riid, &object), S_OK);
         EXPECT_EQ(object, self);
+        handedOut.emplace_back(static_cast<IDispatch*>(object));
     }
     for (const IID* riid : {&IID_ISupportErrorInfo, &IID_IDispatchXMLModel}) {
         void* object = self;
@@ -56,9 +59,8 @@ TEST_F(DispatchObjectTest, AnswersOnlyItsOwnInterfacesAndTheNullInterfaceId) {
     EXPECT_EQ(Call(parser, "ParseString", {TextArgument("<a/>"), ObjectArgument(nullptr)}).code,
               S_OK);
 
-    EXPECT_EQ(parser->Release(), 2u) << "one reference per interface handed out, none on failure";
-    parser->Release();
-    parser->Release();
+    EXPECT_EQ(parser->AddRef(), 4u) << "one reference per interface handed out, none on failure";
+    handedOut.emplace_back(parser);
 }
 
 TEST(GuardCall, ExceptionsBecomeStatusCodes) {
