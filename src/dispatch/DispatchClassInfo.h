@@ -38,7 +38,6 @@ public:
 
     const char* ClassName() const { return className; }
     REFIID InterfaceId() const { return *interfaceId; }
-    REFGUID LibraryId() const { return library; }
     // Null until a load succeeds; not referenced for the caller.
     ITypeInfo* TypeInfo() const { return typeInfo; }
     // The result of the last load; E_FAIL before the first and after Release.

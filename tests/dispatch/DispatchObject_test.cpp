@@ -1,5 +1,6 @@
-#include "DispatchTestSupport.h"
 #include "dispatch/CountedObject.h"
+#include "dispatch/DispatchClassInfo.h"
+#include "dispatch/DispatchObject.h"
 #include "dispatch/GuardCall.h"
 #include "pravell_idl.h"
 #include "support/AutomationTest.h"
@@ -9,67 +10,35 @@
 
 #include <new>
 #include <stdexcept>
+#include <vector>
 
 namespace Ostrel::Testing {
 namespace {
 
-// Holds the one reference of an object made for the test.
-template <typename Object>
-struct Held {
-    Held() : object(new Object) { object->AddRef(); }
-    ~Held() { object->Release(); }
-    Object* operator->() const { return object; }
-    Object* object;
+// A parser object whose one working operation is ParseString.
+class TestParser final : public DispatchObject<TestParser, IDispatchXMLParser>,
+                         private CountedObject {
+public:
+    static DispatchClassInfo& ClassInfo() { return DispatchClassInfo::XMLParser(); }
+
+    HRESULT STDMETHODCALLTYPE ParseFile(BSTR, IDispatch*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE ParseString(BSTR, IDispatch*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE ParseStream(IDispatch*, IDispatch*) override { return E_NOTIMPL; }
 };
 
-using DispatchObjectTest = AutomationTest;
+using DispatchObjectTest = RegisteredTest;
 
-TEST_F(DispatchObjectTest, DispatchCallsAnswerTheLoadFailureUntilRegisteredAndRefuseOtherIids) {
-    Held<TestParser> parser;
-    ITypeLib* none = nullptr;
-    const HRESULT notRegistered = LoadRegTypeLib(LIBID_Pravell, 1, 0, 0x400, &none);
-    ASSERT_TRUE(FAILED(notRegistered));
-    ITypeInfo* info = nullptr;
-    EXPECT_EQ(parser->GetTypeInfo(0, 0, &info), notRegistered);
-    EXPECT_EQ(info, nullptr);
-    OLECHAR name[] = u"ParseString";
-    LPOLESTR names[] = {name};
-    DISPID id = DISPID_UNKNOWN;
-    EXPECT_EQ(parser->GetIDsOfNames(IID_NULL, names, 1, 0, &id), notRegistered);
-    EXPECT_EQ(Invoke(parser.object, 2, {TextArgument("<a/>"), ObjectArgument(nullptr)}).code,
-              notRegistered);
-
-    Register("pravell");
-    id = 12345;
-    EXPECT_EQ(parser->GetIDsOfNames(IID_IDispatchXMLParser, names, 1, 0, &id),
-              DISP_E_UNKNOWNINTERFACE);
-    EXPECT_EQ(id, 12345) << "nothing looked up";
-    EXPECT_EQ(
-        parser->Invoke(2, IID_IDispatch, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr),
-        DISP_E_UNKNOWNINTERFACE);
-    EXPECT_EQ(parser->calls, "");
-
-    DISPID found = DISPID_UNKNOWN;
-    EXPECT_EQ(LateBound::Share(parser.object).FindMember("parsestring", found), S_OK);
-    EXPECT_EQ(found, 2) << "names match without regard to case";
-    EXPECT_EQ(
-        Call(parser.object, "ParseString", {TextArgument("<a/>"), ObjectArgument(nullptr)}).code,
-        S_OK);
-    EXPECT_EQ(parser->lastText, "<a/>");
-    parser->answer = E_FAIL;
-    EXPECT_EQ(Call(parser.object, "ParseFile", {TextArgument("f"), ObjectArgument(nullptr)}).code,
-              E_FAIL)
-        << "the operation's failure reaches the caller";
-    EXPECT_EQ(parser->calls, "ParseString;ParseFile;");
-}
-
-TEST_F(DispatchObjectTest, QueryInterfaceAnswersOwnInterfacesAndFailsOthers) {
-    Held<TestParser> parser;
-    IDispatchXMLParser* const self = parser.object;
+// Dispatch calls for any interface but IID_NULL are refused; the object answers its own interfaces
+// with a reference each and anything else with E_FAIL.
+TEST_F(DispatchObjectTest, AnswersOnlyItsOwnInterfacesAndTheNullInterfaceId) {
+    auto* parser = new TestParser;
+    IDispatchXMLParser* const self = parser;
+    std::vector<LateBound> handedOut;
     for (const IID* riid : {&IID_IUnknown, &IID_IDispatch, &IID_IDispatchXMLParser}) {
         void* object = nullptr;
         EXPECT_EQ(parser->QueryInterface(*riid, &object), S_OK);
         EXPECT_EQ(object, self);
+        handedOut.emplace_back(static_cast<IDispatch*>(object));
     }
     for (const IID* riid : {&IID_ISupportErrorInfo, &IID_IDispatchXMLModel}) {
         void* object = self;
@@ -77,9 +46,21 @@ TEST_F(DispatchObjectTest, QueryInterfaceAnswersOwnInterfacesAndFailsOthers) {
         EXPECT_EQ(object, nullptr);
     }
     EXPECT_EQ(parser->QueryInterface(IID_IUnknown, nullptr), E_FAIL);
-    EXPECT_EQ(parser->Release(), 3u) << "one reference per interface handed out, none on failure";
-    parser->Release();
-    parser->Release();
+
+    OLECHAR name[] = u"ParseString";
+    LPOLESTR names[] = {name};
+    DISPID id = 12345;
+    EXPECT_EQ(parser->GetIDsOfNames(IID_IDispatchXMLParser, names, 1, 0, &id),
+              DISP_E_UNKNOWNINTERFACE);
+    EXPECT_EQ(id, 12345) << "nothing looked up";
+    EXPECT_EQ(
+        parser->Invoke(2, IID_IDispatch, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr),
+        DISP_E_UNKNOWNINTERFACE);
+    EXPECT_EQ(Call(parser, "ParseString", {TextArgument("<a/>"), ObjectArgument(nullptr)}).code,
+              S_OK);
+
+    EXPECT_EQ(parser->AddRef(), 4u) << "one reference per interface handed out, none on failure";
+    handedOut.emplace_back(parser);
 }
 
 TEST(GuardCall, ExceptionsBecomeStatusCodes) {

@@ -1,6 +1,7 @@
 // Every dispatch identifier that the type libraries describe, invoked through IDispatch::Invoke
 // on a real object, must land on the operation of the same name: a wrong order in the type
-// information or a misplaced vtable slot sends a host's call to a neighbour.
+// information or a misplaced vtable slot sends a host's call to a neighbour. The probes are the
+// lines of data/server/probes.txt, which says how to read them.
 #include "model/HExternalXMLModel.h"
 #include "pravell_idl.h"
 #include "streaming/HDispatchTaggedAttributes.h"
@@ -14,14 +15,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 #include <map>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace Ostrel::Testing {
 namespace {
-
-using Probe = std::function<void(IDispatch* object, DISPID id)>;
 
 // The operation names and dispatch identifiers the type library gives the interface, read from
 // its interface half, which lists only the interface's own operations.
@@ -31,10 +33,7 @@ std::map<std::string, DISPID> OperationsOf(const std::string& library, REFIID in
     ITypeInfo* dispatchHalf = nullptr;
     EXPECT_EQ(types->GetTypeInfoOfGuid(interfaceId, &dispatchHalf), S_OK);
     types->Release();
-    HREFTYPE interfaceHalf = 0;
-    EXPECT_EQ(dispatchHalf->GetRefTypeOfImplType(static_cast<UINT>(-1), &interfaceHalf), S_OK);
-    ITypeInfo* info = nullptr;
-    EXPECT_EQ(dispatchHalf->GetRefTypeInfo(interfaceHalf, &info), S_OK);
+    ITypeInfo* info = InterfaceHalfOf(dispatchHalf);
     dispatchHalf->Release();
     TYPEATTR* attributes = nullptr;
     EXPECT_EQ(info->GetTypeAttr(&attributes), S_OK);
@@ -51,327 +50,197 @@ std::map<std::string, DISPID> OperationsOf(const std::string& library, REFIID in
     return operations;
 }
 
-class DispatchIdentifiers : public RegisteredTest {
-protected:
-    // Runs every probe on a fresh object with the identifier the type library gives its name,
-    // and fails for an operation without a probe or a probe without an operation.
-    void Walk(const std::string& library, REFIID interfaceId,
-              const std::function<LateBound()>& newObject,
-              const std::map<std::string, Probe>& probes) {
-        const std::map<std::string, DISPID> operations = OperationsOf(library, interfaceId);
-        EXPECT_EQ(operations.size(), probes.size());
-        for (const auto& [name, id] : operations) {
-            SCOPED_TRACE(name);
-            const auto probe = probes.find(name);
-            ASSERT_NE(probe, probes.end()) << "no probe for this operation";
-            LateBound object = newObject();
-            probe->second(object, id);
-        }
-    }
+template <typename Object>
+LateBound Fresh() {
+    auto* object = new Object;
+    object->AddRef();
+    return LateBound(object);
+}
 
-    ScratchDirectory scratch;
-};
-
-const char kDocument[] = "<doc a=\"1\" b=\"2\">dt<c1/></doc>";
-
-IDispatchXMLModel* ModelOf(IDispatch* object) {
+IDispatchXMLModel* AsModel(IDispatch* object) {
     return static_cast<IDispatchXMLModel*>(object);
 }
 
-// The name of the model's first element, read by direct calls ("" when there is none).
-std::string FirstElementName(IDispatch* model) {
-    IDispatchXMLModelNode* root = nullptr;
-    ModelOf(model)->GetRoot(&root);
-    LateBound held(root);
-    Outcome child = Call(held, "GetChild", {IntegerArgument(0)});
-    return child.code == S_OK ? Call(child.Object(), "GetName").Text() : "";
+std::string Saved(IDispatch* model) {
+    BSTR xml = nullptr;
+    EXPECT_EQ(AsModel(model)->SaveToString(&xml), S_OK);
+    return TakeUtf8(xml);
 }
 
-LateBound NewModel() {
-    auto* model = new HExternalXMLModel();
-    model->AddRef();
-    return LateBound(model);
-}
-
-TEST_F(DispatchIdentifiers, EveryModelOperation) {
-    const std::string path = scratch.Path() + "/doc.xml";
-    const std::string packed = scratch.Path() + "/doc.pxc";
-    const auto loaded = [](const std::string& xml) {
-        LateBound model = NewModel();
-        EXPECT_EQ(ModelOf(model)->LoadFromString(Bstr(xml)), S_OK);
-        return model;
-    };
-    const std::map<std::string, Probe> probes = {
-        {"Load",
-         [&](IDispatch* model, DISPID id) {
-             WriteWholeFile(path, "<fromFile/>");
-             EXPECT_EQ(Invoke(model, id, {TextArgument(path)}).code, S_OK);
-             EXPECT_EQ(FirstElementName(model), "fromFile");
-         }},
-        {"Save",
-         [&](IDispatch*, DISPID id) {
-             LateBound model = loaded("<saved/>");
-             EXPECT_EQ(Invoke(model, id, {TextArgument(path)}).code, S_OK);
-             EXPECT_NE(ReadWholeFile(path).find("<saved/>"), std::string::npos);
-         }},
-        {"LoadFromString",
-         [](IDispatch* model, DISPID id) {
-             EXPECT_EQ(Invoke(model, id, {TextArgument("<fromString/>")}).code, S_OK);
-             EXPECT_EQ(FirstElementName(model), "fromString");
-         }},
-        {"SaveToString",
-         [&](IDispatch*, DISPID id) {
-             LateBound model = loaded("<toString/>");
-             EXPECT_NE(Invoke(model, id).Text().find("<toString/>"), std::string::npos);
-         }},
-        {"LoadFromTransfer",
-         [](IDispatch* model, DISPID id) {
-             EarlyStream source;
-             source.source = "<fromTransfer/>";
-             EXPECT_EQ(Invoke(model, id, {ObjectArgument(&source)}).code, S_OK);
-             EXPECT_EQ(FirstElementName(model), "fromTransfer");
-         }},
-        {"SaveToTransfer",
-         [&](IDispatch*, DISPID id) {
-             LateBound model = loaded("<toTransfer/>");
-             EarlyStream sink;
-             EXPECT_EQ(Invoke(model, id, {ObjectArgument(&sink)}).code, S_OK);
-             EXPECT_NE(sink.written.find("<toTransfer/>"), std::string::npos);
-         }},
-        {"GetRoot",
-         [](IDispatch* model, DISPID id) {
-             IDispatchXMLModelNode* root = nullptr;
-             ModelOf(model)->GetRoot(&root);
-             LateBound direct(root);
-             EXPECT_EQ(Invoke(model, id).Object().Get(), direct.Get());
-         }},
-        {"Clear",
-         [&](IDispatch*, DISPID id) {
-             LateBound model = loaded("<cleared/>");
-             EXPECT_EQ(Invoke(model, id).code, S_OK);
-             EXPECT_EQ(FirstElementName(model), "");
-         }},
-        {"LoadCompressed",
-         [&](IDispatch* model, DISPID id) {
-             ASSERT_EQ(ModelOf(loaded("<packed/>"))->SaveCompressed(Bstr(packed)), S_OK);
-             EXPECT_EQ(Invoke(model, id, {TextArgument(packed)}).code, S_OK);
-             EXPECT_EQ(FirstElementName(model), "packed");
-         }},
-        {"SaveCompressed",
-         [&](IDispatch* model, DISPID id) {
-             LateBound source = loaded("<compressed/>");
-             EXPECT_EQ(Invoke(source, id, {TextArgument(packed)}).code, S_OK);
-             EXPECT_EQ(ModelOf(model)->LoadCompressed(Bstr(packed)), S_OK);
-             EXPECT_EQ(FirstElementName(model), "compressed");
-         }},
-    };
-    Walk("pravell", IID_IDispatchXMLModel, NewModel, probes);
-}
-
-// The document's element `doc` as a node object, through direct calls; the model stays alive
-// as long as the test's references on the node are what hold the element.
-class NodeOfDocument {
-public:
-    NodeOfDocument() : model(NewModel()) {
-        EXPECT_EQ(ModelOf(model)->LoadFromString(Bstr(kDocument)), S_OK);
-        IDispatchXMLModelNode* root = nullptr;
-        ModelOf(model)->GetRoot(&root);
-        this->root = LateBound(root);
-        node = CallForObject(root, "GetChild", {IntegerArgument(0)});
+std::string Joined(const std::vector<std::string>& parts, const char* separator) {
+    std::string joined;
+    for (const std::string& part : parts) {
+        joined += (joined.empty() ? "" : separator) + part;
     }
+    return joined;
+}
+
+std::string Describe(const VARIANT& value) {
+    switch (value.vt) {
+    case VT_BSTR:
+        return "\"" + ToUtf8(value.bstrVal) + "\"";
+    case VT_I4:
+        return std::to_string(value.lVal);
+    case VT_BOOL:
+        return value.boolVal == VARIANT_FALSE ? "false" : "true";
+    case VT_ARRAY | VT_BSTR:
+        return "{" + Joined(StringsOf(value), ",") + "}";
+    case VT_DISPATCH:
+        return "node " + Describe(Call(value.pdispVal, "GetName").value);
+    default:
+        return "<type " + std::to_string(value.vt) + ">";
+    }
+}
+
+// One probe's object, the model it belongs to (none for the parser and attributes), and what
+// its arguments refer to.
+struct ProbeRun {
+    explicit ProbeRun(const std::string& kind) {
+        if (kind == "parser") {
+            object = Fresh<HExternalXMLParser>();
+        } else if (kind == "attributes") {
+            object = Fresh<HDispatchTaggedAttributes>();
+            auto* attributes = static_cast<HDispatchTaggedAttributes*>(object.Get());
+            attributes->AddAttribute(Bstr("b"), Bstr("2"));
+            attributes->AddAttribute(Bstr("a"), Bstr("1"));
+        } else {
+            model = Fresh<HExternalXMLModel>();
+            EXPECT_EQ(AsModel(model)->LoadFromString(Bstr("<doc a='1' b='2'>dt<c1/></doc>")), S_OK);
+            IDispatchXMLModelNode* root = nullptr;
+            AsModel(model)->GetRoot(&root);
+            const LateBound held(root);
+            object = kind == "node" ? CallForObject(root, "GetChild", {IntegerArgument(0)})
+                                    : LateBound::Share(model);
+        }
+    }
+    ~ProbeRun() { VariantClear(&received); }
+
+    VARIANT Argument(const std::string& word) {
+        const size_t colon = word.find(':');
+        const std::string kind = word.substr(0, colon);
+        const std::string payload = colon == std::string::npos ? "" : word.substr(colon + 1);
+        if (word.front() == '"') {
+            return TextArgument(word.substr(1, word.size() - 2));
+        }
+        if (word.find_first_not_of("0123456789") == std::string::npos) {
+            return IntegerArgument(std::stol(word));
+        }
+        if (kind == "source" || kind == "sink") {
+            stream.source = payload;
+            return ObjectArgument(&stream);
+        }
+        if (kind == "client") {
+            return ObjectArgument(&client);
+        }
+        if (kind == "array") {
+            std::vector<std::string> items;
+            std::istringstream list(payload);
+            for (std::string item; std::getline(list, item, ',');) {
+                items.push_back(item);
+            }
+            return StringsArgument(items);
+        }
+        if (kind == "out" || kind == "outvar") {
+            VARIANT reference{};
+            reference.vt = VT_BYREF | (kind == "out" ? VT_BSTR : VT_VARIANT);
+            received.vt = kind == "out" ? VT_BSTR : VT_EMPTY;
+            reference.byref = kind == "out" ? static_cast<void*>(&received.bstrVal) : &received;
+            return reference;
+        }
+        if (kind == "packed") {
+            LateBound packed = Fresh<HExternalXMLModel>();
+            EXPECT_EQ(AsModel(packed)->LoadFromString(Bstr(payload)), S_OK);
+            EXPECT_EQ(AsModel(packed)->SaveCompressed(Bstr(file)), S_OK);
+        } else if (colon != std::string::npos) {
+            WriteWholeFile(file, payload);
+        }
+        EXPECT_TRUE(kind == "file" || kind == "packed") << "unknown argument " << word;
+        return TextArgument(file);
+    }
+
+    std::string Observe(const std::string& observation, const VARIANT& result) {
+        if (observation == "unpacked") {
+            LateBound unpacked = Fresh<HExternalXMLModel>();
+            EXPECT_EQ(AsModel(unpacked)->LoadCompressed(Bstr(file)), S_OK);
+            return Saved(unpacked);
+        }
+        const std::map<std::string, std::function<std::string()>> observers = {
+            {"result", [&] { return Describe(result); }},
+            {"out", [&] { return Describe(received); }},
+            {"document", [&] { return Saved(model); }},
+            {"file", [&] { return ReadWholeFile(file); }},
+            {"sink", [&] { return stream.written; }},
+            {"events", [&] { return Joined(client.events, " | "); }},
+            {"attributes", [&] { return DescribeAttributes(object); }},
+        };
+        const auto observer = observers.find(observation);
+        return observer == observers.end() ? "unknown observation" : observer->second();
+    }
+
     LateBound model;
-    LateBound root;
-    LateBound node;
+    LateBound object;
+    ScratchDirectory scratch;
+    const std::string file = scratch.Path() + "/probe";
+    EarlyStream stream;
+    RecordingClient client;
+    VARIANT received{};
 };
 
-TEST_F(DispatchIdentifiers, EveryNodeOperation) {
-    std::vector<std::unique_ptr<NodeOfDocument>> documents;
-    const auto newNode = [&documents] {
-        documents.push_back(std::make_unique<NodeOfDocument>());
-        documents.back()->node->AddRef();
-        return LateBound(documents.back()->node.Get());
-    };
-    const auto attribute = [](IDispatch* node, const std::string& name) {
-        BSTR value = nullptr;
-        static_cast<IDispatchXMLModelNode*>(node)->GetAttributeByName(Bstr(name), &value);
-        return TakeUtf8(value);
-    };
-    const auto direct = [](IDispatch* node, const std::string& name) {
-        return Call(node, name).Text();
-    };
-    const std::map<std::string, Probe> probes = {
-        {"AddAttribute",
-         [&](IDispatch* node, DISPID id) {
-             EXPECT_EQ(Invoke(node, id, {TextArgument("n"), TextArgument("v")}).code, S_OK);
-             EXPECT_EQ(attribute(node, "n"), "v");
-         }},
-        {"GetAttribute",
-         [](IDispatch* node, DISPID id) {
-             EXPECT_EQ(Invoke(node, id, {TextArgument("b")}).Text(), "2");
-         }},
-        {"AddAttributeText",
-         [&](IDispatch* node, DISPID id) {
-             EXPECT_EQ(Invoke(node, id, {TextArgument("m"), TextArgument("w")}).code, S_OK);
-             EXPECT_EQ(attribute(node, "m"), "w");
-         }},
-        {"AddChild",
-         [](IDispatch* node, DISPID id) {
-             LateBound child = Invoke(node, id, {TextArgument("kid")}).Object();
-             EXPECT_EQ(Call(child, "GetName").Text(), "kid");
-             EXPECT_EQ(Call(node, "GetChildCount").value.lVal, 2);
-         }},
-        {"SetName",
-         [&](IDispatch* node, DISPID id) {
-             EXPECT_EQ(Invoke(node, id, {TextArgument("renamed")}).code, S_OK);
-             EXPECT_EQ(direct(node, "GetName"), "renamed");
-         }},
-        {"GetName", [](IDispatch* node, DISPID id) { EXPECT_EQ(Invoke(node, id).Text(), "doc"); }},
-        {"SetText",
-         [&](IDispatch* node, DISPID id) {
-             EXPECT_EQ(Invoke(node, id, {TextArgument("set")}).code, S_OK);
-             EXPECT_EQ(direct(node, "GetText"), "set");
-         }},
-        {"GetText", [](IDispatch* node, DISPID id) { EXPECT_EQ(Invoke(node, id).Text(), "dt"); }},
-        {"GetChildCount",
-         [](IDispatch* node, DISPID id) { EXPECT_EQ(Invoke(node, id).value.lVal, 1); }},
-        {"GetChild",
-         [](IDispatch* node, DISPID id) {
-             EXPECT_EQ(Call(Invoke(node, id, {IntegerArgument(0)}).Object(), "GetName").Text(),
-                       "c1");
-         }},
-        {"GetAttributeValue",
-         [](IDispatch* node, DISPID id) {
-             EXPECT_EQ(Invoke(node, id, {IntegerArgument(0)}).Text(), "1");
-         }},
-        {"GetAttributeName",
-         [](IDispatch* node, DISPID id) {
-             EXPECT_EQ(Invoke(node, id, {IntegerArgument(1)}).Text(), "b");
-         }},
-        {"GetAttributeByName",
-         [](IDispatch* node, DISPID id) {
-             EXPECT_EQ(Invoke(node, id, {TextArgument("B")}).Text(), "2");
-         }},
-        {"GetAttributeCount",
-         [](IDispatch* node, DISPID id) { EXPECT_EQ(Invoke(node, id).value.lVal, 2); }},
-        {"WriteTo",
-         [](IDispatch* node, DISPID id) {
-             EarlyStream sink;
-             EXPECT_EQ(Invoke(node, id, {ObjectArgument(&sink)}).code, S_OK);
-             EXPECT_NE(sink.written.find("<c1/>"), std::string::npos) << sink.written;
-         }},
-        {"GetParent",
-         [&](IDispatch* node, DISPID id) {
-             EXPECT_EQ(Invoke(node, id).Object().Get(), documents.back()->root.Get());
-         }},
-        {"HasAttribute",
-         [](IDispatch* node, DISPID id) {
-             EXPECT_EQ(Invoke(node, id, {TextArgument("a")}).value.boolVal, VARIANT_TRUE);
-             EXPECT_EQ(Invoke(node, id, {TextArgument("zz")}).value.boolVal, VARIANT_FALSE);
-         }},
-        {"SetAttribute",
-         [&](IDispatch* node, DISPID id) {
-             EXPECT_EQ(Invoke(node, id, {TextArgument("a"), TextArgument("9")}).code, S_OK);
-             EXPECT_EQ(attribute(node, "a"), "9");
-         }},
-    };
-    Walk("pravell", IID_IDispatchXMLModelNode, newNode, probes);
+// Runs the probe that `words` hold after its object and operation.
+void Check(const std::string& kind, DISPID id, std::istringstream& words) {
+    ProbeRun run(kind);
+    std::vector<VARIANT> arguments;
+    for (std::string word; words >> word && word != "->";) {
+        arguments.push_back(run.Argument(word));
+    }
+    std::string observation;
+    std::string expected;
+    words >> observation >> std::ws;
+    std::getline(words, expected);
+    const Outcome outcome = Invoke(run.object, id, std::move(arguments));
+    EXPECT_EQ(outcome.code, S_OK) << outcome.description;
+    const std::string observed = run.Observe(observation, outcome.value);
+    if (expected[0] == '~' || expected[0] == '!') {
+        const bool contained = observed.find(expected.substr(1)) != std::string::npos;
+        EXPECT_EQ(contained, expected[0] == '~') << observed;
+    } else {
+        EXPECT_EQ(observed, expected);
+    }
 }
 
-TEST_F(DispatchIdentifiers, EveryParserOperation) {
-    const auto newParser = [] {
-        auto* parser = new HExternalXMLParser;
-        parser->AddRef();
-        return LateBound(parser);
-    };
-    const auto parsed = [](const Outcome& outcome, const RecordingClient& client) {
-        EXPECT_EQ(outcome.code, S_OK);
-        return client.events.size() > 1 ? client.events[1] : "";
-    };
-    const std::map<std::string, Probe> probes = {
-        {"ParseFile",
-         [&](IDispatch* parser, DISPID id) {
-             const std::string path = scratch.Path() + "/parsed.xml";
-             WriteWholeFile(path, "<file/>");
-             RecordingClient client;
-             EXPECT_EQ(
-                 parsed(Invoke(parser, id, {TextArgument(path), ObjectArgument(&client)}), client),
-                 "StartElement file []");
-         }},
-        {"ParseString",
-         [&](IDispatch* parser, DISPID id) {
-             RecordingClient client;
-             EXPECT_EQ(
-                 parsed(Invoke(parser, id, {TextArgument("<text/>"), ObjectArgument(&client)}),
-                        client),
-                 "StartElement text []");
-         }},
-        {"ParseStream",
-         [&](IDispatch* parser, DISPID id) {
-             EarlyStream source;
-             source.source = "<stream/>";
-             RecordingClient client;
-             EXPECT_EQ(
-                 parsed(Invoke(parser, id, {ObjectArgument(&source), ObjectArgument(&client)}),
-                        client),
-                 "StartElement stream []");
-         }},
-    };
-    Walk("pravell", IID_IDispatchXMLParser, newParser, probes);
-}
+using DispatchIdentifiers = RegisteredTest;
 
-TEST_F(DispatchIdentifiers, EveryAttributesOperation) {
-    const auto newAttributes = [] {
-        auto* attributes = new HDispatchTaggedAttributes;
-        attributes->AddRef();
-        attributes->AddAttribute(Bstr("b"), Bstr("2"));
-        attributes->AddAttribute(Bstr("a"), Bstr("1"));
-        return LateBound(attributes);
+TEST_F(DispatchIdentifiers, EveryOperationOfBothTypeLibrariesLandsOnItsNamesake) {
+    std::map<std::string, std::map<std::string, DISPID>> unprobed = {
+        {"model", OperationsOf("pravell", IID_IDispatchXMLModel)},
+        {"node", OperationsOf("pravell", IID_IDispatchXMLModelNode)},
+        {"parser", OperationsOf("pravell", IID_IDispatchXMLParser)},
+        {"attributes", OperationsOf("utils", IID_IDispatchTaggedAttributes)},
     };
-    const std::map<std::string, Probe> probes = {
-        {"AddAttribute",
-         [](IDispatch* attributes, DISPID id) {
-             EXPECT_EQ(Invoke(attributes, id, {TextArgument("c"), TextArgument("3")}).code, S_OK);
-             EXPECT_EQ(DescribeAttributes(attributes), "[a=1,b=2,c=3]");
-         }},
-        {"AddAttributes",
-         [](IDispatch* attributes, DISPID id) {
-             EXPECT_EQ(
-                 Invoke(attributes, id, {StringsArgument({"d", "c"}), StringsArgument({"4", "3"})})
-                     .code,
-                 S_OK);
-             EXPECT_EQ(DescribeAttributes(attributes), "[a=1,b=2,c=3,d=4]");
-         }},
-        {"GetValue",
-         [](IDispatch* attributes, DISPID id) {
-             EXPECT_EQ(Invoke(attributes, id, {TextArgument("B")}).Text(), "2");
-         }},
-        {"GetAttribute",
-         [](IDispatch* attributes, DISPID id) {
-             BSTR name = nullptr;
-             VARIANT nameOut;
-             VariantInit(&nameOut);
-             nameOut.vt = VT_BYREF | VT_BSTR;
-             nameOut.pbstrVal = &name;
-             EXPECT_EQ(Invoke(attributes, id, {IntegerArgument(1), nameOut}).Text(), "2");
-             EXPECT_EQ(TakeUtf8(name), "b");
-         }},
-        {"GetAttributes",
-         [](IDispatch* attributes, DISPID id) {
-             VARIANT names;
-             VariantInit(&names);
-             VARIANT namesOut;
-             VariantInit(&namesOut);
-             namesOut.vt = VT_BYREF | VT_VARIANT;
-             namesOut.pvarVal = &names;
-             const Outcome values = Invoke(attributes, id, {namesOut});
-             EXPECT_EQ(StringsOf(names), (std::vector<std::string>{"a", "b"}));
-             EXPECT_EQ(StringsOf(values.value), (std::vector<std::string>{"1", "2"}));
-             VariantClear(&names);
-         }},
-        {"GetCount",
-         [](IDispatch* attributes, DISPID id) { EXPECT_EQ(Invoke(attributes, id).value.lVal, 2); }},
-    };
-    Walk("utils", IID_IDispatchTaggedAttributes, newAttributes, probes);
+    const auto operations = unprobed;
+    std::ifstream probes(std::string(PRAVELL_TEST_DATA) + "/server/probes.txt");
+    int number = 0;
+    for (std::string line; std::getline(probes, line);) {
+        ++number;
+        std::istringstream words(line);
+        std::string kind;
+        std::string operation;
+        if (!(words >> kind >> operation) || kind[0] == '#') {
+            continue;
+        }
+        SCOPED_TRACE("probes.txt:" + std::to_string(number));
+        const auto object = operations.find(kind);
+        ASSERT_NE(object, operations.end()) << "no such object";
+        const auto id = object->second.find(operation);
+        ASSERT_NE(id, object->second.end()) << "no such operation";
+        unprobed[kind].erase(operation);
+        Check(kind, id->second, words);
+    }
+    for (const auto& [kind, left] : unprobed) {
+        for (const auto& [operation, id] : left) {
+            ADD_FAILURE() << "no probe for " << kind << " " << operation;
+        }
+    }
 }
 
 } // namespace

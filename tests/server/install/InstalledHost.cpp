@@ -10,23 +10,24 @@
 
 namespace {
 
-typedef HRESULT (*RegistrationEntry)();
-
+// Whether the step succeeded; says which failed and how.
 bool Check(const char* step, HRESULT result) {
     if (FAILED(result)) {
         std::fprintf(stderr, "%s failed: 0x%08X\n", step, static_cast<unsigned>(result));
-        return false;
     }
-    return true;
+    return SUCCEEDED(result);
+}
+
+bool Call(void* library, const char* entryPoint) {
+    auto entry = reinterpret_cast<HRESULT (*)()>(dlsym(library, entryPoint));
+    return Check(entryPoint, entry == nullptr ? E_NOTIMPL : entry());
 }
 
 bool CreateAndLoad() {
     CLSID classId{};
-    if (!Check("CLSIDFromProgID", CLSIDFromProgID(OLESTR("Corvantis.XMLModel"), &classId))) {
-        return false;
-    }
     IDispatchXMLModel* model = nullptr;
-    if (!Check("CoCreateInstance",
+    if (!Check("CLSIDFromProgID", CLSIDFromProgID(OLESTR("Corvantis.XMLModel"), &classId)) ||
+        !Check("CoCreateInstance",
                CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatchXMLModel,
                                 reinterpret_cast<void**>(&model)))) {
         return false;
@@ -41,21 +42,13 @@ bool CreateAndLoad() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s LIBRARY\n", argv[0]);
-        return 2;
-    }
-    void* library = dlopen(argv[1], RTLD_NOW);
+    void* library = argc == 2 ? dlopen(argv[1], RTLD_NOW) : nullptr;
     if (library == nullptr) {
-        std::fprintf(stderr, "%s\n", dlerror());
+        std::fprintf(stderr, "%s: %s\n", argv[0], argc == 2 ? dlerror() : "usage: host LIBRARY");
         return 1;
     }
-    auto registerServer = reinterpret_cast<RegistrationEntry>(dlsym(library, "DllRegisterServer"));
-    auto unregisterServer =
-        reinterpret_cast<RegistrationEntry>(dlsym(library, "DllUnregisterServer"));
-    const bool ok = registerServer != nullptr && unregisterServer != nullptr &&
-                    Check("DllRegisterServer", registerServer()) && CreateAndLoad() &&
-                    Check("DllUnregisterServer", unregisterServer());
+    const bool ok = Call(library, "DllRegisterServer") && CreateAndLoad() &&
+                    Call(library, "DllUnregisterServer");
     CoFreeUnusedLibraries();
     dlclose(library);
     return ok ? 0 : 1;
