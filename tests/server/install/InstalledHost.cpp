@@ -1,10 +1,10 @@
-// A host built against an installed tree with nothing but pkg-config's flags: it registers the
-// installed library in the registry PRAVELL_REGISTRY names, creates a model by programmatic
-// identifier, loads a document into it and unregisters the library again.
-#include "platform/com.h"
-#include "pravell_idl.h"
-
-#include <dlfcn.h>
+// A host built against an installed tree with nothing but pkg-config's flags: through the
+// installed host library it registers the installed library in the registry PRAVELL_REGISTRY
+// names, creates a model by programmatic identifier, loads a document into it by name and
+// unregisters the library again.
+#include "host/Arguments.h"
+#include "host/Component.h"
+#include "host/ComponentLibrary.h"
 
 #include <cstdio>
 
@@ -18,38 +18,32 @@ bool Check(const char* step, HRESULT result) {
     return SUCCEEDED(result);
 }
 
-bool Call(void* library, const char* entryPoint) {
-    auto entry = reinterpret_cast<HRESULT (*)()>(dlsym(library, entryPoint));
-    return Check(entryPoint, entry == nullptr ? E_NOTIMPL : entry());
-}
-
 bool CreateAndLoad() {
-    CLSID classId{};
-    IDispatchXMLModel* model = nullptr;
-    if (!Check("CLSIDFromProgID", CLSIDFromProgID(OLESTR("Corvantis.XMLModel"), &classId)) ||
-        !Check("CoCreateInstance",
-               CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatchXMLModel,
-                                reinterpret_cast<void**>(&model)))) {
+    Ostrel::LateBound model;
+    if (!Check("CreateComponent", Ostrel::CreateComponent("Corvantis.XMLModel", model))) {
         return false;
     }
-    BSTR document = SysAllocString(OLESTR("<installed/>"));
-    const bool loaded = Check("LoadFromString", model->LoadFromString(document));
-    SysFreeString(document);
-    model->Release();
-    return loaded;
+    return model.Do("LoadFromString", {Ostrel::TextArgument("<installed/>")}) ||
+           Check(model.Failure().c_str(), model.Status());
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    void* library = argc == 2 ? dlopen(argv[1], RTLD_NOW) : nullptr;
-    if (library == nullptr) {
-        std::fprintf(stderr, "%s: %s\n", argv[0], argc == 2 ? dlerror() : "usage: host LIBRARY");
-        return 1;
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s LIBRARY\n", argv[0]);
+        return 2;
     }
-    const bool ok = Call(library, "DllRegisterServer") && CreateAndLoad() &&
-                    Call(library, "DllUnregisterServer");
+    bool ok = false;
+    {
+        Ostrel::ComponentLibrary library(argv[1]);
+        if (!library.IsLoaded()) {
+            std::fprintf(stderr, "%s: %s\n", argv[0], library.LoadFailure().c_str());
+            return 1;
+        }
+        ok = Check("DllRegisterServer", library.Register()) && CreateAndLoad() &&
+             Check("DllUnregisterServer", library.Unregister());
+    }
     CoFreeUnusedLibraries();
-    dlclose(library);
     return ok ? 0 : 1;
 }

@@ -16,7 +16,8 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 
 for file in "$libdir/libpravell.so" "$libdir/pravell.tlb" "$libdir/utils.tlb" \
     "$libdir/libpravell-platform.so" "$libdir/libpravell_idl.a" "$libdir/libutils_idl.a" \
-    "$libdir/pkgconfig/pravell.pc" "$includedir/pravell/platform/com.h" \
+    "$libdir/libpravell-host.a" "$libdir/pkgconfig/pravell.pc" \
+    "$includedir/pravell/platform/com.h" "$includedir/pravell/host/LateBound.h" \
     "$includedir/pravell/pravell_idl.h" "$includedir/pravell/utils_idl.h"; do
     if [[ ! -f "$prefix/$file" ]]; then
         echo "not installed: $file" >&2
@@ -37,7 +38,7 @@ mv "$prefix" "$moved"
 export PKG_CONFIG_PATH="$moved/$libdir/pkgconfig"
 # shellcheck disable=SC2046 # pkg-config's flags are meant to split
 "$compiler" -std=c++17 "$@" "$host_source" -o "$moved/host" \
-    $(pkg-config --cflags --libs pravell) -ldl
+    $(pkg-config --cflags --libs pravell)
 PRAVELL_REGISTRY="$moved/registry" LD_LIBRARY_PATH="$moved/$libdir" \
     "$moved/host" "$moved/$libdir/libpravell.so"
 echo "installed tree works"
