@@ -10,44 +10,19 @@
 namespace Ostrel::Testing {
 namespace {
 
-const std::string kDocument = "<doc a=\"1\"><item>one</item><item>two</item></doc>";
-
-class ModelObject : public RegisteredTest {
-protected:
-    ScratchDirectory scratch;
-};
-
-TEST_F(ModelObject, RootObjectStaysWhileLoadsClearAndReleaseDetachTheElements) {
-    LateBound model = NewModel();
-    LateBound root = CallForObject(model, "GetRoot");
-    EXPECT_EQ(Call(model, "LoadFromString", {TextArgument(kDocument)}).code, S_OK);
-    EXPECT_EQ(CallForObject(model, "GetRoot").Get(), root.Get()) << "the same across a load";
-    LateBound doc = CallForObject(root, "GetChild", {IntegerArgument(0)});
-
-    EXPECT_EQ(Call(model, "Clear").code, S_OK);
-    EXPECT_EQ(Call(doc, "GetName").code, E_FAIL) << "the element is gone";
-    EXPECT_EQ(Call(root, "GetChildCount").value.lVal, 0) << "the root still works";
-    EXPECT_EQ(Call(model, "LoadFromString", {TextArgument(kDocument)}).code, S_OK);
-    EXPECT_EQ(Call(doc, "GetChildCount").code, E_FAIL) << "a detached object stays detached";
-
-    LateBound item = CallForObject(CallForObject(root, "GetChild", {TextArgument("doc")}),
-                                   "GetChild", {IntegerArgument(1)});
-    model.Reset();
-    EXPECT_EQ(Call(item, "GetText").code, E_FAIL);
-    EXPECT_EQ(Call(root, "AddChild", {TextArgument("x")}).code, E_FAIL)
-        << "the root goes with its model";
-}
+using ModelObject = RegisteredTest;
 
 // Every failure hands over its own message once; the compressed pair publishes nothing itself,
 // so that a parse failure inside a container stays pending and goes out with the next failure.
 TEST_F(ModelObject, FailuresHandOverTheirMessagesOnce) {
+    ScratchDirectory scratch;
     LateBound model = NewModel();
     for (int attempt = 0; attempt < 2; ++attempt) {
         const Outcome failed = Call(model, "LoadFromString", {TextArgument("<doc><open></doc>")});
         EXPECT_EQ(failed.code, E_FAIL);
         EXPECT_EQ(failed.description, "XML Parse failed: mismatched tag (Line: 1, Column: 13)");
     }
-    ASSERT_EQ(Call(model, "LoadFromString", {TextArgument(kDocument)}).code, S_OK);
+    ASSERT_EQ(Call(model, "LoadFromString", {TextArgument("<doc/>")}).code, S_OK);
     const std::string before = Call(model, "SaveToString").Text();
     const std::string missing = scratch.Path() + "/missing.xml";
     const Outcome load = Call(model, "Load", {TextArgument(missing)});

@@ -119,8 +119,12 @@ TEST_F(NodeObject, NullOutsAndDetachedObjectsFailAndTouchNothing) {
     EXPECT_EQ(live->GetAttribute(nullptr, nullptr), E_FAIL);
     EXPECT_EQ(Call(doc, "GetChildCount").value.lVal, 4) << "nothing was added";
 
+    // Clear and the next load leave the root's object working and detach the elements' for good.
     LateBound item = CallForObject(doc, "GetChild", {IntegerArgument(0)});
     ASSERT_EQ(Call(model, "Clear").code, S_OK);
+    ASSERT_EQ(Call(model, "LoadFromString", {TextArgument("<doc><item/></doc>")}).code, S_OK);
+    EXPECT_EQ(CallForObject(model, "GetRoot").Get(), root.Get());
+    EXPECT_EQ(Call(root, "GetChildCount").value.lVal, 1);
     IDispatchXMLModelNode* node = As<IDispatchXMLModelNode>(item);
     BSTR text = reinterpret_cast<BSTR>(0x1);
     LONG count = -7;
@@ -133,6 +137,12 @@ TEST_F(NodeObject, NullOutsAndDetachedObjectsFailAndTouchNothing) {
     EXPECT_EQ(text, reinterpret_cast<BSTR>(0x1));
     EXPECT_EQ(count, -7);
     EXPECT_EQ(sink.writes, 0);
+
+    // Releasing the model detaches every object, the root's too.
+    LateBound element = CallForObject(root, "GetChild", {IntegerArgument(0)});
+    model.Reset();
+    EXPECT_EQ(Call(element, "GetName").code, E_FAIL);
+    EXPECT_EQ(Call(root, "AddChild", {TextArgument("x")}).code, E_FAIL);
 }
 
 TEST_F(NodeObject, WriteToSendsTheSubtreeAsADocumentOfItsOwn) {

@@ -33,7 +33,7 @@ public:
     bool overclaims;
 };
 
-TEST(XMLModelLoad, ASourceThatFailsAfterAnyByteLeavesWhatWasBuilt) {
+TEST(XMLModelLoad, ASourceThatFailsOrOverclaimsAfterAnyByteLeavesWhatWasBuilt) {
     const std::string document = "<doc a='1' b=\"two\"><item>x&amp;y</item><!--c--><list><i n='1'/>"
                                  "<i n='2'>t\xC3\xA9xt</i></list><![CDATA[<raw>]]>tail</doc>";
     XMLModel complete;
