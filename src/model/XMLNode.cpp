@@ -43,9 +43,14 @@ XMLNode::~XMLNode() {
 }
 
 XMLNode* XMLNode::CreateChild(Text childName) {
-    void* record = nodePool.Allocate();
-    XMLNode* child = new (record) XMLNode(std::move(childName), this);
-    AppendNode(children, child);
+    XMLNode* child = new (nodePool.Allocate()) XMLNode(std::move(childName), this);
+    try {
+        AppendNode(children, child);
+    } catch (...) {
+        // A child its parent cannot hold is reached by no walk: its record would never return.
+        child->DestroyNode();
+        throw;
+    }
     return child;
 }
 

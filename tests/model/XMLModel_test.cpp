@@ -18,11 +18,6 @@ std::string Siblings(int count, const char* child = "<e/>") {
     return document + "</e>";
 }
 
-uint64_t LiveBlocks() {
-    const BlockMemory::Counters& counters = BlockMemory::GetCounters();
-    return counters.allocations - counters.releases;
-}
-
 TEST(XMLModel, ClearEmptiesTheTreeAndForgetsTheDocumentTypeButKeepsMessages) {
     XMLModel model;
     EXPECT_EQ(model.Root().Name(), "Root");
@@ -65,10 +60,10 @@ TEST(XMLModel, ReloadsHoldNoMoreBlocksThanTheFirstLoad) {
     const Text document(Siblings(2000, "<e a='some value'>and some text</e>").c_str());
     XMLModel model;
     ASSERT_TRUE(model.LoadString(document));
-    const uint64_t blocks = LiveBlocks();
+    const uint64_t blocks = Testing::LiveBlocks();
     for (int i = 0; i < 3; ++i) {
         ASSERT_TRUE(model.LoadString(document));
-        EXPECT_EQ(LiveBlocks(), blocks);
+        EXPECT_EQ(Testing::LiveBlocks(), blocks);
     }
 }
 

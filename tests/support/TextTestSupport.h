@@ -28,6 +28,12 @@ inline uint64_t HeapCalls() {
     return counters.allocations + counters.reallocations;
 }
 
+// The blocks taken from the heap and not yet given back.
+inline uint64_t LiveBlocks() {
+    const auto& counters = BlockMemory::GetCounters();
+    return counters.allocations - counters.releases;
+}
+
 // Refuses one heap call per round: the first after Arm() in round 1, the second in round 2, and
 // so on, until a round meets no refusal (it made fewer calls), which is the last.
 class HeapRefusalRounds {
