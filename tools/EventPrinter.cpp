@@ -54,7 +54,7 @@ bool AppendAttributes(std::string& line, IDispatch* collection) {
         BSTR name = nullptr;
         std::string value;
         const bool read = attributes.CallForText(
-            "GetAttribute", {IntegerArgument(i), TextOutArgument(&name)}, value);
+            "GetAttribute", {IntegerArgument(i), ReferenceArgument(VT_BSTR, &name)}, value);
         line += ' ';
         line += ToUtf8(name);
         line += '=';

@@ -36,9 +36,9 @@ VARIANT ObjectArgument(IDispatch* object) {
     return argument;
 }
 
-VARIANT TextOutArgument(BSTR* text) {
-    VARIANT argument = Typed(VT_BYREF | VT_BSTR);
-    argument.pbstrVal = text;
+VARIANT ReferenceArgument(VARTYPE type, void* target) {
+    VARIANT argument = Typed(VT_BYREF | type);
+    argument.byref = target;
     return argument;
 }
 

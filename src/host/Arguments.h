@@ -13,7 +13,8 @@ VARIANT TextArgument(const std::string& utf8);
 VARIANT IntegerArgument(LONG value);
 // Takes a reference of its own on `object` (which may be null).
 VARIANT ObjectArgument(IDispatch* object);
-// A string the call fills in by reference; the caller frees it.
-VARIANT TextOutArgument(BSTR* text);
+// An argument by reference to storage the caller keeps and clears: a string the call fills in
+// (VT_BSTR), a script's variable (VT_VARIANT).
+VARIANT ReferenceArgument(VARTYPE type, void* target);
 
 } // namespace Ostrel

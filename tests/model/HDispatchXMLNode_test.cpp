@@ -36,14 +36,6 @@ protected:
     LateBound doc;
 };
 
-VARIANT Reference(VARTYPE type, void* target) {
-    VARIANT reference;
-    VariantInit(&reference);
-    reference.vt = VT_BYREF | type;
-    reference.byref = target;
-    return reference;
-}
-
 TEST_F(NodeObject, TheSameElementComesBackAsTheSameObject) {
     LateBound first = CallForObject(doc, "GetChild", {IntegerArgument(0)});
     EXPECT_EQ(CallForObject(doc, "GetChild", {TextArgument("ITEM")}).Get(), first.Get());
@@ -62,7 +54,7 @@ TEST_F(NodeObject, TheSameElementComesBackAsTheSameObject) {
 // Keys are integers (VT_UI1, VT_I2, VT_I4, also by reference) or names, letter case ignored.
 TEST_F(NodeObject, KeysAreIntegersOrNames) {
     LONG two = 2;
-    for (const VARIANT& key : {ByteArgument(2), ShortArgument(2), Reference(VT_I4, &two)}) {
+    for (const VARIANT& key : {ByteArgument(2), ShortArgument(2), ReferenceArgument(VT_I4, &two)}) {
         EXPECT_EQ(Call(CallForObject(doc, "GetChild", {key}), "GetText").Text(), "two");
     }
     for (const VARIANT& key : {RealArgument(0), IntegerArgument(4), TextArgument("none")}) {
@@ -88,8 +80,8 @@ TEST_F(NodeObject, StringsAreStoredAsTheyAreOtherValuesInTheirDoubleForm) {
     struct {
         VARIANT value;
         const char* stored;
-    } cases[] = {{Reference(VT_VARIANT, &variable), "00123"},
-                 {Reference(VT_BSTR, &stringVariable), "1e3"},
+    } cases[] = {{ReferenceArgument(VT_VARIANT, &variable), "00123"},
+                 {ReferenceArgument(VT_BSTR, &stringVariable), "1e3"},
                  {TextArgument(" 12 "), " 12 "},
                  {IntegerArgument(42), "42."},
                  {RealArgument(2.5), "2.5"},

@@ -1,3 +1,4 @@
+#include "host/Arguments.h"
 #include "support/TextTestSupport.h"
 #include "text/GrowableArray.h"
 #include "text/TextList.h"
@@ -10,6 +11,7 @@
 namespace {
 
 using Ostrel::GrowableArray;
+using Ostrel::ReferenceArgument;
 using Ostrel::Text;
 using Ostrel::TextArrayFromVariant;
 using Ostrel::VariantFromTextArray;
@@ -24,14 +26,6 @@ struct OwnedVariant {
     VARIANT value;
 };
 
-VARIANT ReferenceTo(VARIANT* target) {
-    VARIANT reference;
-    VariantInit(&reference);
-    reference.vt = VT_BYREF | VT_VARIANT;
-    reference.pvarVal = target;
-    return reference;
-}
-
 TEST(TextList, TextsRoundTripThroughStringArraysInIndexOrder) {
     const Text texts[] = {Text("first"), Text(""), Text("caf\xC3\xA9")};
     OwnedVariant out;
@@ -42,7 +36,7 @@ TEST(TextList, TextsRoundTripThroughStringArraysInIndexOrder) {
     // Six references to variants are followed; the seventh is not.
     std::vector<VARIANT> chain(8, out.value);
     for (size_t i = 1; i < chain.size(); ++i) {
-        chain[i] = ReferenceTo(&chain[i - 1]);
+        chain[i] = ReferenceArgument(VT_VARIANT, &chain[i - 1]);
     }
     GrowableArray<Text> back;
     back.Append(Text("stale"));
@@ -83,7 +77,7 @@ TEST(TextList, AnythingButOneDimensionOfRealStringsIsRefusedWithAnEmptyTarget) {
     mislabelled.value.parray = SafeArrayCreateVector(VT_I8, 0, 2);
     VARIANT claimed = mislabelled.value;
     claimed.vt = VT_ARRAY | VT_BSTR;
-    VARIANT dangling = ReferenceTo(nullptr);
+    VARIANT dangling = ReferenceArgument(VT_VARIANT, nullptr);
 
     for (const VARIANT* refused : {&integers.value, &square.value, &claimed, &dangling}) {
         GrowableArray<Text> texts;
