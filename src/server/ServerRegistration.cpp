@@ -4,6 +4,11 @@ namespace Ostrel {
 
 namespace {
 
+// The system kind RegisterTypeLib files the type libraries under: the one their compiler
+// wrote, for the pointer width of this build. Unregistering under another kind would find no
+// keys and fail.
+const SYSKIND kRegisteredSystemKind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+
 // Creates or opens the key under HKEY_CLASSES_ROOT and sets its default value to `value`.
 bool WriteKey(const Text& path, const Text& value) {
     HKEY key = nullptr;
@@ -98,7 +103,8 @@ HRESULT UnregisterServer(const COMServer& server) {
         if (record->path.IsEmpty()) {
             continue;
         }
-        result = UnRegisterTypeLib(record->library, record->major, record->minor, 0, SYS_WIN32);
+        result = UnRegisterTypeLib(record->library, record->major, record->minor, 0,
+                                   kRegisteredSystemKind);
         if (FAILED(result)) {
             return result;
         }

@@ -2,20 +2,22 @@
 // replaces.
 //
 // Open writes a fresh file beside the target (created exclusively under an unused name, like
-// mkstemp) and Commit renames it over the target once every byte is safely written; Discard
-// removes it and leaves the target untouched. Symbolic links are followed: the file a link
-// points to is replaced and the link stays. A replaced file keeps its mode (and, where the
-// process may set them, its owner and group); a new file gets 0666 less the umask.
+// mkstemp) and Commit puts it in place of the target once every byte is safely on the disk;
+// Discard removes it and leaves the target untouched. A target that is not a regular file (a
+// pipe, a device) and a target in a directory where no new file can be made (a writable file in
+// a read-only directory) are written in place instead, because nothing can be put beside them.
+// A target the process may not write is refused, as opening it would be. An empty path makes a
+// new file in the temporary directory that Commit keeps and Discard removes.
 //
-// Two targets are written in place instead, because nothing can be put beside them: a target
-// that is not a regular file (a pipe, a device), and a target in a directory where no new file
-// can be made (a writable file in a read-only directory). A target the process may not write
-// is refused, as opening it would be. An empty path makes a new file in the
-// temporary directory ($TMPDIR, else /tmp) that Commit keeps and Discard removes.
+// On POSIX systems (ReplacementFilePosix.cpp) symbolic links are followed, so the file a link
+// points to is replaced and the link stays; a replaced file keeps its mode (and, where the
+// process may set them, its owner and group); a new file gets 0666 less the umask; the
+// temporary directory is $TMPDIR, else /tmp. On Windows (ReplacementFileWindows.cpp) a replaced
+// file keeps its attributes (hidden, system, archive, ...) and the new file is moved over it
+// with write-through; the temporary directory is the system's.
 #pragma once
 
-#include <sys/types.h>
-
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -36,10 +38,11 @@ public:
     // Closes the stream and removes the new file.
     void Discard(FILE* stream);
 
+    // `prefix` followed by six letters or digits, a different choice at every call: the name
+    // of a new file that is then created exclusively.
+    static std::string UnusedNameCandidate(const std::string& prefix);
+
 private:
-    // Null with errno set when no file can be made there.
-    FILE* OpenNew(const std::string& prefix, mode_t permissions);
-    void KeepAttributes(int descriptor) const;
     void Forget();
 
     // The file being written; empty when writing in place.
@@ -47,9 +50,11 @@ private:
     // The file that Commit replaces; empty when there is none.
     std::string targetPath;
     bool replacesExisting = false;
-    mode_t targetMode = 0;
-    uid_t targetOwner = 0;
-    gid_t targetGroup = 0;
+    // What the new file takes over from the one it replaces: the mode, owner and group on POSIX
+    // systems, the file attributes on Windows.
+    uint32_t keptMode = 0;
+    uint32_t keptOwner = 0;
+    uint32_t keptGroup = 0;
 };
 
 } // namespace Ostrel

@@ -39,7 +39,7 @@ bool TextBufferDataTransfer::Unread(LONG count) {
     if (count < 0) {
         return false;
     }
-    position = std::max(position - count, 0);
+    position = std::max<LONG>(position - count, 0);
     return true;
 }
 

@@ -60,7 +60,7 @@ TEST_F(TypeLibRegistry, RegistrationWritesTheKeysWindowsWrites) {
     ASSERT_EQ(Register("pravell"), S_OK);
     std::string version = std::string(pravellKey) + "\\1.0";
     EXPECT_EQ(RegistryString(version), "Pravell XML Model and Streaming Parser");
-    EXPECT_EQ(RegistryString(version + "\\0\\win32"), BuiltLibraryPath("pravell"));
+    EXPECT_EQ(RegistryString(version + "\\0\\win64"), BuiltLibraryPath("pravell"));
     EXPECT_EQ(RegistryString(version + "\\FLAGS"), "0");
     EXPECT_EQ(RegistryString(version + "\\HELPDIR"), PRAVELL_BIN_DIR);
     EXPECT_EQ(RegistryString(modelKey), "IDispatchXMLModel");
@@ -74,7 +74,7 @@ TEST_F(TypeLibRegistry, RegistrationWritesTheKeysWindowsWrites) {
     // Registering again changes nothing; a help directory replaces the default.
     ASSERT_EQ(Register("pravell", OLESTR("/usr/share/doc/pravell")), S_OK);
     EXPECT_EQ(RegistryString(version + "\\HELPDIR"), "/usr/share/doc/pravell");
-    EXPECT_EQ(RegistryString(version + "\\0\\win32"), BuiltLibraryPath("pravell"));
+    EXPECT_EQ(RegistryString(version + "\\0\\win64"), BuiltLibraryPath("pravell"));
 }
 
 TEST_F(TypeLibRegistry, RegisteredLibrariesAreFoundByIdentifierVersionAndLocale) {
@@ -117,31 +117,31 @@ TEST_F(TypeLibRegistry, UnregistrationRemovesWhatRegistrationWrote) {
               S_OK);
     library->Release();
     ASSERT_EQ(Register("utils"), S_OK);
-    EXPECT_EQ(UnRegisterTypeLib(LIBID_Pravell, 1, 0, 0, SYS_WIN64), TYPE_E_REGISTRYACCESS)
-        << "registered for win32 only";
-    EXPECT_EQ(UnRegisterTypeLib(LIBID_Pravell, 1, 0, 0, SYS_WIN32), S_OK);
+    EXPECT_EQ(UnRegisterTypeLib(LIBID_Pravell, 1, 0, 0, SYS_WIN32), TYPE_E_REGISTRYACCESS)
+        << "registered for win64 only";
+    EXPECT_EQ(UnRegisterTypeLib(LIBID_Pravell, 1, 0, 0, SYS_WIN64), S_OK);
     EXPECT_FALSE(RegistryKeyExists(pravellKey));
     EXPECT_FALSE(RegistryKeyExists(modelKey));
-    EXPECT_TRUE(RegistryKeyExists(std::string(utilsKey) + "\\1.0\\0\\win32"));
+    EXPECT_TRUE(RegistryKeyExists(std::string(utilsKey) + "\\1.0\\0\\win64"));
     EXPECT_EQ(RegistryString(attributesKey), "IDispatchTaggedAttributes");
     EXPECT_EQ(Found(LIBID_Pravell, 1, 0, 0), "not registered");
-    EXPECT_EQ(UnRegisterTypeLib(LIBID_Pravell, 1, 0, 0, SYS_WIN32), TYPE_E_REGISTRYACCESS)
+    EXPECT_EQ(UnRegisterTypeLib(LIBID_Pravell, 1, 0, 0, SYS_WIN64), TYPE_E_REGISTRYACCESS)
         << "nothing left to unregister";
     EXPECT_EQ(Found(LIBID_PravellUtils, 1, 0, 0), "PravellUtils");
 }
 
 TEST_F(TypeLibRegistry, UnregisteringOneVersionKeepsTheOthers) {
     ASSERT_EQ(Register("utils"), S_OK);
-    std::string other = std::string(utilsKey) + "\\1.1\\0\\win32";
+    std::string other = std::string(utilsKey) + "\\1.1\\0\\win64";
     ASSERT_EQ(SetRegistryString(other, BuiltLibraryPath("utils")), ERROR_SUCCESS);
     ASSERT_EQ(
-        SetRegistryString(std::string(utilsKey) + "\\1.0\\409\\win32", BuiltLibraryPath("utils")),
+        SetRegistryString(std::string(utilsKey) + "\\1.0\\409\\win64", BuiltLibraryPath("utils")),
         ERROR_SUCCESS);
-    ASSERT_EQ(UnRegisterTypeLib(LIBID_PravellUtils, 1, 0, 0, SYS_WIN32), S_OK);
-    EXPECT_TRUE(RegistryKeyExists(std::string(utilsKey) + "\\1.0\\409\\win32"))
+    ASSERT_EQ(UnRegisterTypeLib(LIBID_PravellUtils, 1, 0, 0, SYS_WIN64), S_OK);
+    EXPECT_TRUE(RegistryKeyExists(std::string(utilsKey) + "\\1.0\\409\\win64"))
         << "another locale of the version stays";
     EXPECT_FALSE(RegistryKeyExists(std::string(utilsKey) + "\\1.0\\0"));
-    ASSERT_EQ(UnRegisterTypeLib(LIBID_PravellUtils, 1, 0, 0x409, SYS_WIN32), S_OK);
+    ASSERT_EQ(UnRegisterTypeLib(LIBID_PravellUtils, 1, 0, 0x409, SYS_WIN64), S_OK);
     EXPECT_FALSE(RegistryKeyExists(std::string(utilsKey) + "\\1.0"));
     EXPECT_TRUE(RegistryKeyExists(other)) << "another version stays, and with it the library key";
 }
