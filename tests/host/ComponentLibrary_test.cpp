@@ -61,7 +61,7 @@ TEST(ComponentLibrary, SaysWhyALibraryDoesNotServe) {
         << unloadable.LoadFailure();
     EXPECT_EQ(unloadable.Register(), CO_E_DLLNOTFOUND);
 
-    const ComponentLibrary plain(std::string(PRAVELL_BIN_DIR) + "/libpravell-platform.so");
+    const ComponentLibrary plain(PRAVELL_PLAIN_LIBRARY);
     ASSERT_TRUE(plain.IsLoaded()) << plain.LoadFailure();
     EXPECT_FALSE(plain.Exports("DllRegisterServer"));
     EXPECT_EQ(plain.Register(), CO_E_ERRORINDLL);

@@ -68,7 +68,7 @@ struct Driver {
             InsertConversion();
             break;
         case 7:
-            Insert(Text::Format("%s:%d", value.c_str(), length),
+            Insert(Text::Format("%s:%d", value.c_str(), static_cast<int>(length)),
                    value + ":" + std::to_string(length));
             break;
         case 8:
