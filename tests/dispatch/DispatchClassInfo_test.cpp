@@ -24,7 +24,7 @@ TEST_F(DispatchClassInfoTest, LoadsWhenFirstNeededAndTriesAgainAfterAFailure) {
     ITypeInfo* info = reinterpret_cast<ITypeInfo*>(0x1);
     EXPECT_EQ(parser.GetTypeInfo(&info), notRegistered);
     EXPECT_EQ(info, nullptr) << "a failure leaves no stale pointer for the caller to release";
-    OLECHAR name[] = u"ParseString";
+    OLECHAR name[] = OLESTR("ParseString");
     LPOLESTR names[] = {name};
     DISPID id = DISPID_UNKNOWN;
     EXPECT_EQ(parser.GetIDsOfNames(IID_NULL, names, 1, &id), notRegistered);

@@ -47,7 +47,7 @@ TEST_F(DispatchObjectTest, AnswersOnlyItsOwnInterfacesAndTheNullInterfaceId) {
     }
     EXPECT_EQ(parser->QueryInterface(IID_IUnknown, nullptr), E_FAIL);
 
-    OLECHAR name[] = u"ParseString";
+    OLECHAR name[] = OLESTR("ParseString");
     LPOLESTR names[] = {name};
     DISPID id = 12345;
     EXPECT_EQ(parser->GetIDsOfNames(IID_IDispatchXMLParser, names, 1, 0, &id),

@@ -33,7 +33,7 @@ public:
         if (!raise) {
             return S_OK;
         }
-        exception->bstrDescription = SysAllocString(u"it threw");
+        exception->bstrDescription = SysAllocString(OLESTR("it threw"));
         return DISP_E_EXCEPTION;
     }
 

@@ -1,6 +1,7 @@
 #include "errors/ErrorProvider.h"
 #include "errors/RaiseErrorInfo.h"
 #include "platform/com.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -24,14 +25,15 @@ TEST(RaiseErrorInfo, APendingFailureGoesOutOnceAndStaysPendingWhenTheHandOverFai
     EXPECT_TRUE(unreadable.HasError());
 
     ErrorProvider provider;
-    provider.SetErrorText("caf\xC3\xA9");
+    // The message is narrow text in the ANSI code page, which holds this accent on every system.
+    provider.SetErrorText(ToAnsi(OLESTR("caf\u00e9")).c_str());
     EXPECT_EQ(RaiseErrorInfo(provider), S_OK);
     EXPECT_EQ(RaiseErrorInfo(provider), E_NOINTERFACE) << "nothing is pending any more";
     IErrorInfo* info = nullptr;
     ASSERT_EQ(GetErrorInfo(0, &info), S_OK) << "and the thread's error information stays";
     BSTR description = nullptr;
     EXPECT_EQ(info->GetDescription(&description), S_OK);
-    EXPECT_EQ(std::u16string(description, SysStringLen(description)), u"caf\u00e9");
+    EXPECT_EQ(OleString(description, SysStringLen(description)), OLESTR("caf\u00e9"));
     SysFreeString(description);
     info->Release();
 }

@@ -5,7 +5,7 @@
 #include "host/HeldException.h"
 #include "pravell_idl.h"
 #include "support/ParserClients.h"
-#include "support/TestSupport.h"
+#include "support/PrivateRegistry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
 #include "ModelTestSupport.h"
 #include "model/XMLModel.h"
+#include "support/FileLimits.h"
 #include "support/FileTestSupport.h"
 #include "support/TestSupport.h"
 

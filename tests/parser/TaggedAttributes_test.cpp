@@ -1,5 +1,6 @@
 #include "parser/TaggedAttributes.h"
 #include "platform/com.h"
+#include "support/TestSupport.h"
 #include "text/ScratchBuffers.h"
 #include "text/Text.h"
 
@@ -31,7 +32,7 @@ bool Add(TaggedAttributes& attributes, const std::string& name, const char* valu
 
 // A text as a host argument arrives: converted from an automation string, borrowing a scratch
 // buffer while one is free.
-Text FromHost(const std::u16string& wide) {
+Text FromHost(const OleString& wide) {
     BSTR host = SysAllocStringLen(wide.c_str(), static_cast<UINT>(wide.size()));
     Text text(host, true);
     SysFreeString(host);
@@ -134,9 +135,9 @@ TEST(TaggedAttributes, BorrowedScratchTextsSurviveInsertsSortsAndTheirOwnersGoin
     ASSERT_EQ(ScratchBuffers::FreeCount(), ScratchBuffers::kCount);
     TaggedAttributes attributes(1, 1, 4);
     {
-        Text first = FromHost(u"delta");
-        Text second = FromHost(u"charlie");
-        Text third = FromHost(u"bravo-value");
+        Text first = FromHost(OLESTR("delta"));
+        Text second = FromHost(OLESTR("charlie"));
+        Text third = FromHost(OLESTR("bravo-value"));
         ASSERT_EQ(ScratchBuffers::FreeCount(), 0) << "all three borrow";
         Add(attributes, "zulu", "z");
         attributes.Add(first, third);
@@ -152,8 +153,9 @@ TEST(TaggedAttributes, BorrowedScratchTextsSurviveInsertsSortsAndTheirOwnersGoin
     }
     EXPECT_EQ(ScratchBuffers::FreeCount(), ScratchBuffers::kCount);
     // Reuse overwrites the scratch buffers.
-    const Text reuse[] = {FromHost(u"XXXXXXXXXXXXXXXXXXXXXXXX"), FromHost(u"YYYYYYYYYYYYYYYYYYYY"),
-                          FromHost(u"ZZZZZZZZZZZZZZZZZZZZZZZZ")};
+    const Text reuse[] = {FromHost(OLESTR("XXXXXXXXXXXXXXXXXXXXXXXX")),
+                          FromHost(OLESTR("YYYYYYYYYYYYYYYYYYYY")),
+                          FromHost(OLESTR("ZZZZZZZZZZZZZZZZZZZZZZZZ"))};
     std::string expected = "alpha=a,bravo-value=charlie,charlie=delta,delta=bravo-value";
     for (int i = 0; i < 9; ++i) {
         expected += ",m" + std::to_string(i) + "=bravo-value";

@@ -1,5 +1,5 @@
 #include "platform/com.h"
-#include "support/TestSupport.h"
+#include "support/PrivateRegistry.h"
 #include "testserver.h"
 
 #include <dlfcn.h>
@@ -59,10 +59,10 @@ protected:
 
 TEST_F(Activation, CreatesByClassAndByProgrammaticIdentifier) {
     CLSID clsid{};
-    ASSERT_EQ(CLSIDFromProgID(u"Pravell.TestServerObject", &clsid), S_OK);
+    ASSERT_EQ(CLSIDFromProgID(OLESTR("Pravell.TestServerObject"), &clsid), S_OK);
     EXPECT_EQ(clsid, CLSID_TestServerObject);
     clsid = GUID_NULL;
-    EXPECT_EQ(CLSIDFromString(u"pravell.testserverobject", &clsid), S_OK);
+    EXPECT_EQ(CLSIDFromString(OLESTR("pravell.testserverobject"), &clsid), S_OK);
     EXPECT_EQ(clsid, CLSID_TestServerObject);
 
     const int loadsBefore = Loads();
@@ -85,8 +85,8 @@ TEST_F(Activation, CreatesByClassAndByProgrammaticIdentifier) {
 
 TEST_F(Activation, UnknownClassesFailWithTheWindowsCodes) {
     CLSID clsid = CLSID_TestServerObject;
-    EXPECT_EQ(CLSIDFromProgID(u"No.Such.Class", &clsid), CO_E_CLASSSTRING);
-    EXPECT_EQ(CLSIDFromString(u"No.Such.Class", &clsid), CO_E_CLASSSTRING);
+    EXPECT_EQ(CLSIDFromProgID(OLESTR("No.Such.Class"), &clsid), CO_E_CLASSSTRING);
+    EXPECT_EQ(CLSIDFromString(OLESTR("No.Such.Class"), &clsid), CO_E_CLASSSTRING);
     EXPECT_EQ(clsid, CLSID_TestServerObject) << "untouched on failure";
     EXPECT_EQ(CLSIDFromString(nullptr, &clsid), S_OK);
     EXPECT_EQ(clsid, GUID_NULL);
@@ -110,10 +110,10 @@ TEST_F(Activation, UnknownClassesFailWithTheWindowsCodes) {
     EXPECT_EQ(object, nullptr);
 
     ASSERT_EQ(SetRegistryString("Broken.ProgID\\CLSID", "not a class identifier"), ERROR_SUCCESS);
-    EXPECT_EQ(CLSIDFromProgID(u"Broken.ProgID", &clsid), CO_E_CLASSSTRING);
+    EXPECT_EQ(CLSIDFromProgID(OLESTR("Broken.ProgID"), &clsid), CO_E_CLASSSTRING);
 
     WriteWholeFile(registry.Path(), "PRAVELL-REGISTRY 1\n[Pravell.TestServerObject]\n");
-    EXPECT_EQ(CLSIDFromProgID(u"Pravell.TestServerObject", &clsid), REGDB_E_READREGDB);
+    EXPECT_EQ(CLSIDFromProgID(OLESTR("Pravell.TestServerObject"), &clsid), REGDB_E_READREGDB);
     EXPECT_EQ(Create(CLSID_TestServerObject, &object), REGDB_E_READREGDB)
         << "a damaged registry is not mistaken for a missing class";
 }

@@ -5,13 +5,13 @@
 namespace {
 
 TEST(Bstr, LengthsAreStoredAndEmbeddedNulsSurvive) {
-    const OLECHAR text[] = {u'a', 0, u'b', u'c'};
+    const OLECHAR text[] = {OLESTR('a'), 0, OLESTR('b'), OLESTR('c')};
     BSTR s = SysAllocStringLen(text, 4);
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(SysStringLen(s), 4u);
     EXPECT_EQ(SysStringByteLen(s), 8u);
     EXPECT_EQ(s[1], 0);
-    EXPECT_EQ(s[3], u'c');
+    EXPECT_EQ(s[3], OLESTR('c'));
     EXPECT_EQ(s[4], 0) << "always terminated";
     SysFreeString(s);
     EXPECT_EQ(SysStringLen(nullptr), 0u);

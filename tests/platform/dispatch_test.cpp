@@ -3,6 +3,7 @@
 #include "platform/com.h"
 #include "support/CountingObject.h"
 #include "support/TestSupport.h"
+#include "support/TypeLibSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +24,7 @@ public:
         return Answer("TakeText");
     }
     HRESULT STDMETHODCALLTYPE GiveText(BSTR* given) override {
-        *given = SUCCEEDED(answer) ? SysAllocString(u"given") : nullptr;
+        *given = SUCCEEDED(answer) ? SysAllocString(OLESTR("given")) : nullptr;
         return Answer("GiveText");
     }
     HRESULT STDMETHODCALLTYPE TakeVariant(VARIANT value) override {
@@ -45,14 +46,14 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GivePair(BSTR* name, BSTR* value) override {
         *name = SysAllocString(pairName.c_str());
-        *value = SysAllocString(u"value");
+        *value = SysAllocString(OLESTR("value"));
         return Answer("GivePair");
     }
     HRESULT STDMETHODCALLTYPE GiveVariants(VARIANT* names, VARIANT* values) override {
         names->vt = VT_ARRAY | VT_BSTR;
         names->parray = SafeArrayCreateVector(VT_BSTR, 0, 2);
         values->vt = VT_BSTR;
-        values->bstrVal = SysAllocString(u"values");
+        values->bstrVal = SysAllocString(OLESTR("values"));
         return Answer("GiveVariants");
     }
     HRESULT STDMETHODCALLTYPE Ping() override { return Answer("Ping"); }
@@ -80,7 +81,7 @@ public:
     std::vector<std::string> calls;
     HRESULT answer = S_OK;
     bool raisesErrorInfo = true;
-    std::u16string text;
+    OleString text;
     BSTR textPointer = nullptr;
     LONG number = 0;
     VARIANT* variantPointer = nullptr;
@@ -88,7 +89,7 @@ public:
     VARIANT variantValue{};
     IDispatch* object = nullptr;
     Recorder* child = nullptr;
-    std::u16string pairName = u"name";
+    OleString pairName = OLESTR("name");
     std::vector<LONG> many;
 
 private:
@@ -97,8 +98,8 @@ private:
         if (FAILED(answer) && raisesErrorInfo) {
             ICreateErrorInfo* creator = nullptr;
             CreateErrorInfo(&creator);
-            creator->SetDescription(const_cast<LPOLESTR>(u"Recorder failed"));
-            creator->SetSource(const_cast<LPOLESTR>(u"Pravell.Recorder"));
+            creator->SetDescription(const_cast<LPOLESTR>(OLESTR("Recorder failed")));
+            creator->SetSource(const_cast<LPOLESTR>(OLESTR("Pravell.Recorder")));
             IErrorInfo* info = nullptr;
             creator->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info));
             SetErrorInfo(0, info);
@@ -126,7 +127,7 @@ public:
         items.insert(items.begin(), argument);
         return *this;
     }
-    Arguments& Text(const char16_t* text) { return Add(Value(VT_BSTR, SysAllocString(text))); }
+    Arguments& Text(const OLECHAR* text) { return Add(Value(VT_BSTR, SysAllocString(text))); }
     Arguments& I2(SHORT value) { return Add(Value(VT_I2, value)); }
     Arguments& I4(LONG value) { return Add(Value(VT_I4, value)); }
     Arguments& R4(FLOAT value) { return Add(Value(VT_R4, value)); }
@@ -167,7 +168,7 @@ private:
 class Dispatch : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(LoadTypeLib(PRAVELL_DISPATCH_TEST_TLB, &library), S_OK);
+        ASSERT_EQ(LoadTypeLib(Wide(PRAVELL_DISPATCH_TEST_TLB).c_str(), &library), S_OK);
         ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IDispatchRecorder, &info), S_OK);
     }
     void TearDown() override {
@@ -187,14 +188,14 @@ protected:
         exception = EXCEPINFO{};
     }
 
-    DISPID Id(const char16_t* name) {
+    DISPID Id(const OLECHAR* name) {
         LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
         DISPID id = 0;
         EXPECT_EQ(DispGetIDsOfNames(info, names, 1, &id), S_OK) << "no member";
         return id;
     }
 
-    HRESULT Call(const char16_t* name, Arguments& arguments, WORD flags = DISPATCH_METHOD) {
+    HRESULT Call(const OLECHAR* name, Arguments& arguments, WORD flags = DISPATCH_METHOD) {
         VariantClear(&result);
         return DispInvoke(&recorder, info, Id(name), flags, arguments.Params(), &result, &exception,
                           &argumentError);
@@ -211,41 +212,41 @@ protected:
 TEST_F(Dispatch, VBScriptVariablesArriveThroughTheirReferences) {
     VARIANT text{};
     text.vt = VT_BSTR;
-    text.bstrVal = SysAllocString(u"from a variable");
+    text.bstrVal = SysAllocString(OLESTR("from a variable"));
     VARIANT small{};
     small.vt = VT_I2;
     small.iVal = -7;
 
-    EXPECT_EQ(Call(u"TakeText", Arguments().Variable(&text)), S_OK);
+    EXPECT_EQ(Call(OLESTR("TakeText"), Arguments().Variable(&text)), S_OK);
     EXPECT_EQ(recorder.textPointer, text.bstrVal) << "a string variable is passed, not copied";
 
-    EXPECT_EQ(Call(u"TakeNumber", Arguments().Variable(&small)), S_OK);
+    EXPECT_EQ(Call(OLESTR("TakeNumber"), Arguments().Variable(&small)), S_OK);
     EXPECT_EQ(recorder.number, -7);
     EXPECT_EQ(small.vt, VT_I2) << "the variable is not changed by the coercion";
 
-    EXPECT_EQ(Call(u"TakeMixed", Arguments().Variable(&text).I2(3).Variable(&small),
+    EXPECT_EQ(Call(OLESTR("TakeMixed"), Arguments().Variable(&text).I2(3).Variable(&small),
                    DISPATCH_METHOD | DISPATCH_PROPERTYGET),
               S_OK);
-    EXPECT_EQ(recorder.text, u"from a variable");
+    EXPECT_EQ(recorder.text, OLESTR("from a variable"));
     EXPECT_EQ(recorder.number, 3);
     EXPECT_EQ(recorder.variantPointer, &small) << "VARIANT* receives the variable itself";
 
-    EXPECT_EQ(Call(u"TakeVariant", Arguments().Variable(&text)), S_OK);
+    EXPECT_EQ(Call(OLESTR("TakeVariant"), Arguments().Variable(&text)), S_OK);
     EXPECT_EQ(recorder.variantValue.vt, VT_BYREF | VT_VARIANT) << "a VARIANT comes as it came";
     EXPECT_EQ(recorder.variantValue.pvarVal, &text);
     VariantClear(&text);
 }
 
 TEST_F(Dispatch, JScriptValuesAreCoercedOrRefusedNamingTheArgument) {
-    EXPECT_EQ(Call(u"TakeNumber", Arguments().R8(3.5)), S_OK);
+    EXPECT_EQ(Call(OLESTR("TakeNumber"), Arguments().R8(3.5)), S_OK);
     EXPECT_EQ(recorder.number, 4) << "rounded as VariantChangeType rounds";
 
-    EXPECT_EQ(Call(u"TakeText", Arguments().I4(56)), S_OK);
-    EXPECT_EQ(recorder.text, u"56") << "a temporary string, freed after the call";
+    EXPECT_EQ(Call(OLESTR("TakeText"), Arguments().I4(56)), S_OK);
+    EXPECT_EQ(recorder.text, OLESTR("56")) << "a temporary string, freed after the call";
 
     Arguments mixed;
-    mixed.Text(u"n").R8(2.0).I4(9);
-    EXPECT_EQ(Call(u"TakeMixed", mixed), S_OK);
+    mixed.Text(OLESTR("n")).R8(2.0).I4(9);
+    EXPECT_EQ(Call(OLESTR("TakeMixed"), mixed), S_OK);
     EXPECT_EQ(recorder.number, 2);
     EXPECT_EQ(recorder.variantPointer, &mixed[0]) << "VARIANT* receives the argument itself";
     EXPECT_EQ(recorder.variantType, VT_I4);
@@ -254,38 +255,39 @@ TEST_F(Dispatch, JScriptValuesAreCoercedOrRefusedNamingTheArgument) {
 
     // A failed coercion names the argument and calls nothing.
     recorder.calls.clear();
-    EXPECT_EQ(Call(u"TakeNumber", Arguments().Text(u"abc")), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(Call(OLESTR("TakeNumber"), Arguments().Text(OLESTR("abc"))), DISP_E_TYPEMISMATCH);
     EXPECT_EQ(argumentError, 0u);
 
     // The string made for the first argument is freed when the second fails.
     argumentError = 99;
-    EXPECT_EQ(Call(u"TakeMixed", Arguments().I4(5).Text(u"abc").I4(1)), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(Call(OLESTR("TakeMixed"), Arguments().I4(5).Text(OLESTR("abc")).I4(1)),
+              DISP_E_TYPEMISMATCH);
     EXPECT_EQ(argumentError, 1u) << "index in rgvarg, which holds the last argument first";
 
-    EXPECT_EQ(Call(u"GivePair", Arguments().Text(u"x")), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(Call(OLESTR("GivePair"), Arguments().Text(OLESTR("x"))), DISP_E_TYPEMISMATCH);
     EXPECT_EQ(argumentError, 0u);
     EXPECT_TRUE(recorder.calls.empty());
 }
 
 TEST_F(Dispatch, InterfaceArgumentsKeepTheirReferencesBalanced) {
     Ostrel::Testing::CountingObject host;
-    EXPECT_EQ(Call(u"TakeObject", Arguments().Object(&host)), S_OK);
+    EXPECT_EQ(Call(OLESTR("TakeObject"), Arguments().Object(&host)), S_OK);
     EXPECT_EQ(recorder.object, &host);
     EXPECT_EQ(host.References(), 1u) << "every reference the call took is given back";
 
-    EXPECT_EQ(Call(u"TakeObject", Arguments().Unknown(&host)), S_OK);
+    EXPECT_EQ(Call(OLESTR("TakeObject"), Arguments().Unknown(&host)), S_OK);
     EXPECT_EQ(recorder.object, &host);
     EXPECT_EQ(host.References(), 1u) << "the QueryInterface reference was released";
 
-    EXPECT_EQ(Call(u"TakeObject", Arguments().Null()), S_OK);
+    EXPECT_EQ(Call(OLESTR("TakeObject"), Arguments().Null()), S_OK);
     EXPECT_EQ(recorder.object, nullptr);
 
     Ostrel::Testing::CountingObject plain(false);
-    EXPECT_EQ(Call(u"TakeObject", Arguments().Unknown(&plain)), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(Call(OLESTR("TakeObject"), Arguments().Unknown(&plain)), DISP_E_TYPEMISMATCH);
     EXPECT_EQ(argumentError, 0u);
     EXPECT_EQ(plain.References(), 1u);
 
-    EXPECT_EQ(Call(u"TakeObject", Arguments().I4(1)), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(Call(OLESTR("TakeObject"), Arguments().I4(1)), DISP_E_TYPEMISMATCH);
     EXPECT_EQ(std::count(recorder.calls.begin(), recorder.calls.end(), "TakeObject"), 3);
 }
 
@@ -293,60 +295,60 @@ TEST_F(Dispatch, RetvalBecomesTheResultOfItsOwnType) {
     Recorder child;
     recorder.child = &child;
     Arguments none;
-    EXPECT_EQ(Call(u"GiveText", none), S_OK);
+    EXPECT_EQ(Call(OLESTR("GiveText"), none), S_OK);
     EXPECT_EQ(result.vt, VT_BSTR);
-    EXPECT_EQ(BstrText(result.bstrVal), u"given");
+    EXPECT_EQ(BstrText(result.bstrVal), OLESTR("given"));
 
-    EXPECT_EQ(Call(u"GiveRecorder", none), S_OK);
+    EXPECT_EQ(Call(OLESTR("GiveRecorder"), none), S_OK);
     EXPECT_EQ(result.vt, VT_DISPATCH);
     EXPECT_EQ(result.pdispVal, static_cast<IDispatch*>(&child));
     EXPECT_EQ(child.References(), 2u) << "the result owns the reference";
     VariantClear(&result);
 
-    EXPECT_EQ(Call(u"Ping", none), S_OK);
+    EXPECT_EQ(Call(OLESTR("Ping"), none), S_OK);
     EXPECT_EQ(result.vt, VT_EMPTY);
-    EXPECT_EQ(Call(u"OutOfSequence", none), S_OK) << "found by its identifier, not its slot";
+    EXPECT_EQ(Call(OLESTR("OutOfSequence"), none), S_OK) << "found by its identifier, not its slot";
     EXPECT_EQ(recorder.calls.back(), "OutOfSequence");
 
     // Without a result variant every returned value is released.
-    EXPECT_EQ(DispInvoke(&recorder, info, Id(u"GiveRecorder"), DISPATCH_METHOD, none.Params(),
-                         nullptr, nullptr, nullptr),
+    EXPECT_EQ(DispInvoke(&recorder, info, Id(OLESTR("GiveRecorder")), DISPATCH_METHOD,
+                         none.Params(), nullptr, nullptr, nullptr),
               S_OK);
     EXPECT_EQ(child.References(), 1u);
-    EXPECT_EQ(DispInvoke(&recorder, info, Id(u"GiveVariants"), DISPATCH_METHOD,
+    EXPECT_EQ(DispInvoke(&recorder, info, Id(OLESTR("GiveVariants")), DISPATCH_METHOD,
                          Arguments().Variable(&result).Params(), nullptr, nullptr, nullptr),
               S_OK);
     EXPECT_EQ(result.vt, VT_ARRAY | VT_BSTR);
 }
 
 TEST_F(Dispatch, OutValuesReplaceWhatTheReferencesHeld) {
-    BSTR name = SysAllocString(u"old name");
-    EXPECT_EQ(Call(u"GivePair", Arguments().Reference(VT_BSTR, &name)), S_OK);
-    EXPECT_EQ(BstrText(name), u"name") << "the old string was freed, the new one stored";
-    EXPECT_EQ(BstrText(result.bstrVal), u"value");
+    BSTR name = SysAllocString(OLESTR("old name"));
+    EXPECT_EQ(Call(OLESTR("GivePair"), Arguments().Reference(VT_BSTR, &name)), S_OK);
+    EXPECT_EQ(BstrText(name), OLESTR("name")) << "the old string was freed, the new one stored";
+    EXPECT_EQ(BstrText(result.bstrVal), OLESTR("value"));
 
     VARIANT variable{};
     variable.vt = VT_BSTR;
-    variable.bstrVal = SysAllocString(u"old");
-    EXPECT_EQ(Call(u"GivePair", Arguments().Variable(&variable)), S_OK);
+    variable.bstrVal = SysAllocString(OLESTR("old"));
+    EXPECT_EQ(Call(OLESTR("GivePair"), Arguments().Variable(&variable)), S_OK);
     EXPECT_EQ(variable.vt, VT_BSTR);
-    EXPECT_EQ(BstrText(variable.bstrVal), u"name");
+    EXPECT_EQ(BstrText(variable.bstrVal), OLESTR("name"));
 
     LONG count = 5;
-    recorder.pairName = u"17";
-    EXPECT_EQ(Call(u"GivePair", Arguments().Reference(VT_I4, &count)), S_OK);
+    recorder.pairName = OLESTR("17");
+    EXPECT_EQ(Call(OLESTR("GivePair"), Arguments().Reference(VT_I4, &count)), S_OK);
     EXPECT_EQ(count, 17) << "coerced back to the reference's own type";
 
-    recorder.pairName = u"not a number";
-    EXPECT_EQ(Call(u"GivePair", Arguments().Reference(VT_I4, &count)), DISP_E_TYPEMISMATCH);
+    recorder.pairName = OLESTR("not a number");
+    EXPECT_EQ(Call(OLESTR("GivePair"), Arguments().Reference(VT_I4, &count)), DISP_E_TYPEMISMATCH);
     EXPECT_EQ(argumentError, 0u);
     EXPECT_EQ(count, 17);
 
     VARIANT names{};
     names.vt = VT_I4;
-    EXPECT_EQ(Call(u"GiveVariants", Arguments().Variable(&names)), S_OK);
+    EXPECT_EQ(Call(OLESTR("GiveVariants"), Arguments().Variable(&names)), S_OK);
     EXPECT_EQ(names.vt, VT_ARRAY | VT_BSTR) << "the variable's number was replaced";
-    EXPECT_EQ(BstrText(result.bstrVal), u"values");
+    EXPECT_EQ(BstrText(result.bstrVal), OLESTR("values"));
 
     SysFreeString(name);
     VariantClear(&variable);
@@ -356,11 +358,11 @@ TEST_F(Dispatch, OutValuesReplaceWhatTheReferencesHeld) {
 TEST_F(Dispatch, FailuresBecomeExceptionsFromTheErrorInformation) {
     recorder.answer = E_FAIL;
     Arguments none;
-    EXPECT_EQ(Call(u"GiveText", none), DISP_E_EXCEPTION);
+    EXPECT_EQ(Call(OLESTR("GiveText"), none), DISP_E_EXCEPTION);
     EXPECT_EQ(exception.scode, E_FAIL);
     EXPECT_EQ(exception.wCode, 0);
-    EXPECT_EQ(BstrText(exception.bstrDescription), u"Recorder failed");
-    EXPECT_EQ(BstrText(exception.bstrSource), u"Pravell.Recorder");
+    EXPECT_EQ(BstrText(exception.bstrDescription), OLESTR("Recorder failed"));
+    EXPECT_EQ(BstrText(exception.bstrSource), OLESTR("Pravell.Recorder"));
     EXPECT_EQ(result.vt, VT_EMPTY);
     IErrorInfo* left = nullptr;
     EXPECT_EQ(GetErrorInfo(0, &left), S_FALSE) << "the thread's slot was consumed";
@@ -368,8 +370,8 @@ TEST_F(Dispatch, FailuresBecomeExceptionsFromTheErrorInformation) {
 
     // Without EXCEPINFO the call still fails with DISP_E_EXCEPTION, and the information stays
     // for the caller to read.
-    EXPECT_EQ(DispInvoke(&recorder, info, Id(u"Ping"), DISPATCH_METHOD, none.Params(), nullptr,
-                         nullptr, nullptr),
+    EXPECT_EQ(DispInvoke(&recorder, info, Id(OLESTR("Ping")), DISPATCH_METHOD, none.Params(),
+                         nullptr, nullptr, nullptr),
               DISP_E_EXCEPTION);
     ASSERT_EQ(GetErrorInfo(0, &left), S_OK);
     left->Release();
@@ -378,27 +380,28 @@ TEST_F(Dispatch, FailuresBecomeExceptionsFromTheErrorInformation) {
     recorder.Ping();
     recorder.raisesErrorInfo = false;
     recorder.answer = E_INVALIDARG;
-    EXPECT_EQ(Call(u"Ping", none), DISP_E_EXCEPTION);
+    EXPECT_EQ(Call(OLESTR("Ping"), none), DISP_E_EXCEPTION);
     EXPECT_EQ(exception.scode, E_INVALIDARG);
     EXPECT_EQ(exception.bstrDescription, nullptr);
     EXPECT_EQ(GetErrorInfo(0, &left), S_FALSE);
     recorder.answer = S_FALSE;
-    EXPECT_EQ(Call(u"Ping", none), S_OK) << "S_FALSE is a success";
+    EXPECT_EQ(Call(OLESTR("Ping"), none), S_OK) << "S_FALSE is a success";
 }
 
 TEST_F(Dispatch, MalformedCallsAreRejectedBeforeTheMethodRuns) {
     Arguments none;
-    EXPECT_EQ(Call(u"TakeText", none), DISP_E_BADPARAMCOUNT);
-    EXPECT_EQ(Call(u"TakeText", Arguments().Text(u"a").Text(u"b")), DISP_E_BADPARAMCOUNT);
-    EXPECT_EQ(Call(u"GiveText", Arguments().I4(1)), DISP_E_BADPARAMCOUNT);
+    EXPECT_EQ(Call(OLESTR("TakeText"), none), DISP_E_BADPARAMCOUNT);
+    EXPECT_EQ(Call(OLESTR("TakeText"), Arguments().Text(OLESTR("a")).Text(OLESTR("b"))),
+              DISP_E_BADPARAMCOUNT);
+    EXPECT_EQ(Call(OLESTR("GiveText"), Arguments().I4(1)), DISP_E_BADPARAMCOUNT);
 
     Arguments named;
-    named.Text(u"a");
+    named.Text(OLESTR("a"));
     DISPID parameter = 0;
     DISPPARAMS* params = named.Params();
     params->rgdispidNamedArgs = &parameter;
     params->cNamedArgs = 1;
-    EXPECT_EQ(DispInvoke(&recorder, info, Id(u"TakeText"), DISPATCH_METHOD, params, &result,
+    EXPECT_EQ(DispInvoke(&recorder, info, Id(OLESTR("TakeText")), DISPATCH_METHOD, params, &result,
                          &exception, &argumentError),
               DISP_E_NONAMEDARGS);
 
@@ -408,21 +411,24 @@ TEST_F(Dispatch, MalformedCallsAreRejectedBeforeTheMethodRuns) {
     EXPECT_EQ(DispInvoke(&recorder, info, DISPID_VALUE, DISPATCH_METHOD, none.Params(), &result,
                          &exception, &argumentError),
               DISP_E_MEMBERNOTFOUND);
-    EXPECT_EQ(Call(u"Ping", none, DISPATCH_PROPERTYPUT), DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(Call(OLESTR("Ping"), none, DISPATCH_PROPERTYPUT), DISP_E_MEMBERNOTFOUND);
     EXPECT_TRUE(recorder.calls.empty());
 }
 
 TEST_F(Dispatch, NumbersOfEveryWidthAndStackArgumentsArriveInOrder) {
     DOUBLE total = 0.5;
-    EXPECT_EQ(Call(u"AddUp", Arguments().I2(-2).R4(0.25f).R8(1e10).I4(7).Reference(VT_R8, &total)),
-              S_OK);
+    EXPECT_EQ(
+        Call(OLESTR("AddUp"), Arguments().I2(-2).R4(0.25f).R8(1e10).I4(7).Reference(VT_R8, &total)),
+        S_OK);
     EXPECT_EQ(total, 0.5 - 2 + 0.25 + 1e10 + 7) << "updated in place";
 
     // An in-out value of another type is coerced in and written back in that type.
     VARIANT variable{};
     variable.vt = VT_I4;
     variable.lVal = 10;
-    EXPECT_EQ(Call(u"AddUp", Arguments().I4(1).I4(2).Text(u"3").R8(4).Variable(&variable)), S_OK);
+    EXPECT_EQ(
+        Call(OLESTR("AddUp"), Arguments().I4(1).I4(2).Text(OLESTR("3")).R8(4).Variable(&variable)),
+        S_OK);
     EXPECT_EQ(variable.vt, VT_R8) << "the variable takes the parameter's type";
     EXPECT_EQ(variable.dblVal, 20.0);
 
@@ -430,13 +436,13 @@ TEST_F(Dispatch, NumbersOfEveryWidthAndStackArgumentsArriveInOrder) {
     for (LONG i = 0; i < 12; ++i) {
         many.I4(100 + i);
     }
-    many.Text(u"last");
-    EXPECT_EQ(Call(u"TakeMany", many), S_OK);
+    many.Text(OLESTR("last"));
+    EXPECT_EQ(Call(OLESTR("TakeMany"), many), S_OK);
     ASSERT_EQ(recorder.many.size(), 12u);
     for (LONG i = 0; i < 12; ++i) {
         EXPECT_EQ(recorder.many[i], 100 + i);
     }
-    EXPECT_EQ(recorder.text, u"last");
+    EXPECT_EQ(recorder.text, OLESTR("last"));
     EXPECT_EQ(result.vt, VT_I4);
     EXPECT_EQ(result.lVal, 12);
 }

@@ -1,5 +1,5 @@
 #include "platform/com.h"
-#include "support/TestSupport.h"
+#include "support/PrivateRegistry.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@ namespace {
 
 const GUID sample = {0x4F8D6B61, 0xFE7A, 0x4364, {0xA0, 0x02, 0x4A, 0xC1, 0x2B, 0xCD, 0x31, 0xB3}};
 
-std::u16string Owned(LPOLESTR text) {
-    std::u16string copy(text);
+OleString Owned(LPOLESTR text) {
+    OleString copy(text);
     CoTaskMemFree(text);
     return copy;
 }
@@ -18,7 +18,7 @@ std::u16string Owned(LPOLESTR text) {
 TEST(Guid, RegistryFormIsUpperCaseWithBraces) {
     LPOLESTR text = nullptr;
     ASSERT_EQ(StringFromCLSID(sample, &text), S_OK);
-    EXPECT_EQ(Owned(text), u"{4F8D6B61-FE7A-4364-A002-4AC12BCD31B3}");
+    EXPECT_EQ(Owned(text), OLESTR("{4F8D6B61-FE7A-4364-A002-4AC12BCD31B3}"));
 
     OLECHAR small[38];
     EXPECT_EQ(StringFromGUID2(sample, small, 38), 0) << "no room for the terminator";
@@ -31,12 +31,13 @@ TEST(Guid, RegistryFormIsUpperCaseWithBraces) {
 TEST(Guid, ParsesWhatItWritesAndRejectsMalformedText) {
     PrivateRegistry registry;
     GUID parsed{};
-    ASSERT_EQ(CLSIDFromString(u"{4f8d6b61-fe7a-4364-a002-4ac12bcd31b3}", &parsed), S_OK);
+    ASSERT_EQ(CLSIDFromString(OLESTR("{4f8d6b61-fe7a-4364-a002-4ac12bcd31b3}"), &parsed), S_OK);
     EXPECT_EQ(parsed, sample);
-    for (const char16_t* bad :
-         {u"", u"{4F8D6B61-FE7A-4364-A002-4AC12BCD31B}", u"{4F8D6B61-FE7A-4364-A002-4AC12BCD31B3}x",
-          u"4F8D6B61-FE7A-4364-A002-4AC12BCD31B3", u"{4F8D6B61+FE7A-4364-A002-4AC12BCD31B3}",
-          u"{4F8D6B6G-FE7A-4364-A002-4AC12BCD31B3}"}) {
+    for (const OLECHAR* bad : {OLESTR(""), OLESTR("{4F8D6B61-FE7A-4364-A002-4AC12BCD31B}"),
+                               OLESTR("{4F8D6B61-FE7A-4364-A002-4AC12BCD31B3}x"),
+                               OLESTR("4F8D6B61-FE7A-4364-A002-4AC12BCD31B3"),
+                               OLESTR("{4F8D6B61+FE7A-4364-A002-4AC12BCD31B3}"),
+                               OLESTR("{4F8D6B6G-FE7A-4364-A002-4AC12BCD31B3}")}) {
         EXPECT_EQ(CLSIDFromString(bad, &parsed), CO_E_CLASSSTRING);
         EXPECT_EQ(parsed, sample) << "untouched on failure";
     }

@@ -1,5 +1,5 @@
 #include "platform/com.h"
-#include "support/TestSupport.h"
+#include "support/PrivateRegistry.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -131,7 +131,7 @@ TEST(SafeArray, StringInterfaceAndVariantElementsAreOwnedAndCopiedDeeply) {
     BSTR got = nullptr;
     ASSERT_EQ(SafeArrayGetElement(strings, &index, &got), S_OK);
     EXPECT_NE(got, value);
-    EXPECT_EQ(BstrText(got), u"second");
+    EXPECT_EQ(BstrText(got), OLESTR("second"));
     SysFreeString(got);
     SysFreeString(value);
     index = 2;
@@ -164,7 +164,7 @@ TEST(SafeArray, StringInterfaceAndVariantElementsAreOwnedAndCopiedDeeply) {
     element.vt = 0xDEAD;
     ASSERT_EQ(SafeArrayGetElement(copy, &index, &element), S_OK)
         << "the target is taken as uninitialised";
-    EXPECT_EQ(BstrText(element.bstrVal), u"inside");
+    EXPECT_EQ(BstrText(element.bstrVal), OLESTR("inside"));
     VariantClear(&element);
     EXPECT_EQ(SafeArrayDestroy(copy), S_OK);
 }

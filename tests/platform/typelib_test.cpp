@@ -65,26 +65,27 @@ TEST(TypeLib, NamesMatchWithoutRegardToCaseOnBothHalves) {
     ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IDispatchXMLModelNode, &dispatchHalf), S_OK);
     ITypeInfo* interfaceHalf = InterfaceHalfOf(dispatchHalf);
     ASSERT_NE(interfaceHalf, nullptr);
-    auto name = [](const char16_t* text) { return const_cast<LPOLESTR>(text); };
+    auto name = [](const OLECHAR* text) { return const_cast<LPOLESTR>(text); };
     for (ITypeInfo* info : {dispatchHalf, interfaceHalf}) {
         MEMBERID ids[3] = {};
-        LPOLESTR one[] = {name(u"setattribute")};
+        LPOLESTR one[] = {name(OLESTR("setattribute"))};
         EXPECT_EQ(info->GetIDsOfNames(one, 1, ids), S_OK);
         EXPECT_EQ(ids[0], 18);
-        LPOLESTR withParams[] = {name(u"GetAttributeValue"), name(u"value"), name(u"INDEX")};
+        LPOLESTR withParams[] = {name(OLESTR("GetAttributeValue")), name(OLESTR("value")),
+                                 name(OLESTR("INDEX"))};
         EXPECT_EQ(info->GetIDsOfNames(withParams, 3, ids), S_OK);
         EXPECT_EQ(ids[0], 11);
         EXPECT_EQ(ids[1], 1);
         EXPECT_EQ(ids[2], 0);
-        LPOLESTR badParam[] = {name(u"GetAttributeValue"), name(u"NoSuchMember")};
+        LPOLESTR badParam[] = {name(OLESTR("GetAttributeValue")), name(OLESTR("NoSuchMember"))};
         EXPECT_EQ(info->GetIDsOfNames(badParam, 2, ids), DISP_E_UNKNOWNNAME);
         EXPECT_EQ(ids[0], 11);
         EXPECT_EQ(ids[1], DISPID_UNKNOWN);
-        LPOLESTR badMember[] = {name(u"NoSuchMember"), name(u"INDEX")};
+        LPOLESTR badMember[] = {name(OLESTR("NoSuchMember")), name(OLESTR("INDEX"))};
         EXPECT_EQ(info->GetIDsOfNames(badMember, 2, ids), DISP_E_UNKNOWNNAME);
         EXPECT_EQ(ids[0], DISPID_UNKNOWN);
         EXPECT_EQ(ids[1], DISPID_UNKNOWN);
-        one[0] = name(u"queryinterface");
+        one[0] = name(OLESTR("queryinterface"));
         EXPECT_EQ(info->GetIDsOfNames(one, 1, ids), S_OK);
         EXPECT_EQ(ids[0], 0x60000000);
         EXPECT_EQ(info->GetIDsOfNames(nullptr, 1, ids), E_INVALIDARG);
@@ -286,7 +287,7 @@ TEST_F(EveryKind, InterfacesDeriveFromOneAnother) {
     ASSERT_EQ(half->GetRefTypeOfImplType(0, &reference), S_OK);
     EXPECT_EQ(ReferencedGuid(half, reference, &kind), GuidString(IID_IEveryKind));
     EXPECT_EQ(kind, TKIND_INTERFACE) << "an interface derives from the interface half";
-    OLECHAR inherited[] = u"numbers";
+    OLECHAR inherited[] = OLESTR("numbers");
     LPOLESTR names[] = {inherited};
     MEMBERID id = 0;
     EXPECT_EQ(half->GetIDsOfNames(names, 1, &id), S_OK);

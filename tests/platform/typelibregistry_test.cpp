@@ -1,6 +1,6 @@
 #include "platform/com.h"
 #include "pravell_idl.h"
-#include "support/TestSupport.h"
+#include "support/PrivateRegistry.h"
 #include "support/TypeLibSupport.h"
 #include "utils_idl.h"
 

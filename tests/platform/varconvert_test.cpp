@@ -21,7 +21,7 @@ using Ostrel::Testing::CountingObject;
 struct Value : VARIANT {
     Value() { VariantInit(this); }
     explicit Value(VARTYPE type) { Become(type); }
-    explicit Value(const char16_t* text) : Value(VT_BSTR) { bstrVal = SysAllocString(text); }
+    explicit Value(const OLECHAR* text) : Value(VT_BSTR) { bstrVal = SysAllocString(text); }
     ~Value() { VariantClear(this); }
     Value(const Value&) = delete;
     Value& operator=(const Value&) = delete;
@@ -62,7 +62,7 @@ void Parse(VARTYPE vt, const std::string& word, Value& value) {
     value.Become(vt);
     if (vt == VT_BSTR) {
         const std::string text = word.substr(1, word.size() - 2);
-        value.bstrVal = SysAllocStringLen(std::u16string(text.begin(), text.end()).c_str(),
+        value.bstrVal = SysAllocStringLen(OleString(text.begin(), text.end()).c_str(),
                                           static_cast<UINT>(text.size()));
     } else if (vt == VT_R8) {
         value.dblVal = std::strtod(word.c_str(), nullptr);
@@ -146,11 +146,11 @@ TEST(VariantConversion, AsTheTableSays) {
 }
 
 TEST(VariantConversion, InPlaceAndFailures) {
-    Value value(u"42");
+    Value value(OLESTR("42"));
     ASSERT_EQ(VariantChangeType(&value, &value, 0, VT_I4), S_OK) << "the string is freed";
     EXPECT_EQ(value.lVal, 42);
 
-    Value word(u"test");
+    Value word(OLESTR("test"));
     BSTR original = word.bstrVal;
     EXPECT_EQ(VariantChangeType(&word, &word, 0, VT_INT), DISP_E_TYPEMISMATCH);
     EXPECT_EQ(word.bstrVal, original) << "a failed conversion leaves the variant alone";
@@ -161,11 +161,11 @@ TEST(VariantConversion, InPlaceAndFailures) {
     EXPECT_EQ(target.vt, VT_INT);
     EXPECT_EQ(target.intVal, 4);
 
-    Value text(u"3.5");
-    Value replaced(u"replaced");
+    Value text(OLESTR("3.5"));
+    Value replaced(OLESTR("replaced"));
     ASSERT_EQ(VariantChangeType(&replaced, &text, 0, VT_R8), S_OK) << "the old string is freed";
     EXPECT_EQ(replaced.dblVal, 3.5);
-    EXPECT_EQ(BstrText(text.bstrVal), u"3.5");
+    EXPECT_EQ(BstrText(text.bstrVal), OLESTR("3.5"));
 }
 
 TEST(VariantConversion, ReferencedSources) {
@@ -174,7 +174,7 @@ TEST(VariantConversion, ReferencedSources) {
     source.plVal = &number;
     Value result;
     ASSERT_EQ(Convert(&source, VT_BSTR, result), S_OK);
-    EXPECT_EQ(BstrText(result.bstrVal), u"-7");
+    EXPECT_EQ(BstrText(result.bstrVal), OLESTR("-7"));
 
     BSTR text = SysAllocString(OLESTR("2.5"));
     source.Become(VT_BSTR | VT_BYREF);
@@ -183,10 +183,10 @@ TEST(VariantConversion, ReferencedSources) {
     EXPECT_NE(result.bstrVal, text) << "the string is copied, the reference left alone";
     ASSERT_EQ(VariantChangeType(&source, &source, 0, VT_I2), S_OK);
     EXPECT_EQ(source.iVal, 2);
-    EXPECT_EQ(BstrText(text), u"2.5");
+    EXPECT_EQ(BstrText(text), OLESTR("2.5"));
     SysFreeString(text);
 
-    Value inner(u"12");
+    Value inner(OLESTR("12"));
     Value outer(VT_VARIANT | VT_BYREF);
     outer.pvarVal = &inner;
     ASSERT_EQ(Convert(&outer, VT_I4, result), S_OK);
@@ -207,7 +207,7 @@ TEST(VariantConversion, ObjectsGiveTheirDefaultValue) {
     object.AddRef();
     Value result;
     ASSERT_EQ(Convert(&source, VT_BSTR, result), S_OK);
-    EXPECT_EQ(BstrText(result.bstrVal), u"42");
+    EXPECT_EQ(BstrText(result.bstrVal), OLESTR("42"));
     EXPECT_EQ(object.invocations, 1);
     EXPECT_EQ(object.References(), 2u);
 

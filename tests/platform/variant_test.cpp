@@ -37,7 +37,7 @@ TEST(Variant, ClearReleasesWhatTheVariantOwnsAndNothingElse) {
     VARIANT textReference = Holding(VT_BSTR | VT_BYREF);
     textReference.pbstrVal = &text;
     EXPECT_EQ(VariantClear(&textReference), S_OK);
-    EXPECT_EQ(BstrText(text), u"not owned");
+    EXPECT_EQ(BstrText(text), OLESTR("not owned"));
     SysFreeString(text);
 }
 
@@ -97,7 +97,7 @@ TEST(Variant, CopyMakesTheTargetAnOwnerOfItsOwn) {
     ASSERT_EQ(VariantCopy(&target, &array), S_OK);
     VariantClear(&array);
     ASSERT_EQ(SafeArrayGetElement(target.parray, &index, &element), S_OK);
-    EXPECT_EQ(BstrText(element), u"deep");
+    EXPECT_EQ(BstrText(element), OLESTR("deep"));
     SysFreeString(element);
     VariantClear(&target);
 
@@ -123,7 +123,7 @@ TEST(Variant, CopyIndirectFollowsOneReference) {
     VARIANT target = Holding(VT_EMPTY);
     ASSERT_EQ(VariantCopyInd(&target, &source), S_OK);
     EXPECT_NE(target.bstrVal, text);
-    EXPECT_EQ(BstrText(target.bstrVal), u"pointee");
+    EXPECT_EQ(BstrText(target.bstrVal), OLESTR("pointee"));
     VariantClear(&target);
     SysFreeString(text);
 

@@ -1,6 +1,6 @@
 #include "pravell_idl.h"
 #include "server/ServerRegistration.h"
-#include "support/TestSupport.h"
+#include "support/PrivateRegistry.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/com.h"
-#include "support/TestSupport.h"
+#include "support/PrivateRegistry.h"
 
 #include <gtest/gtest.h>
 

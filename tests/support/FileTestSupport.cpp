@@ -1,14 +1,8 @@
 #include "support/FileTestSupport.h"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
-#include <linux/capability.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstring>
 
 namespace Ostrel {
@@ -76,62 +70,6 @@ std::string OnDisk(const std::string& text) {
         stored += c == '\n' ? std::string("\r\n") : std::string(1, c);
     }
     return stored;
-}
-
-FileSizeLimit::FileSizeLimit(rlim_t bytes) {
-    previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &previous);
-    struct rlimit limited = previous;
-    limited.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limited);
-}
-
-FileSizeLimit::~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, previousHandler);
-}
-
-namespace {
-
-// Takes the capabilities that bypass permission bits out of the effective set.
-void DropPermissionOverrides() {
-    __user_cap_header_struct header = {_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct data[2] = {};
-    if (syscall(SYS_capget, &header, data) != 0) {
-        return;
-    }
-    for (int capability : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER}) {
-        data[capability / 32].effective &= ~(1u << (capability % 32));
-    }
-    syscall(SYS_capset, &header, data);
-}
-
-} // namespace
-
-bool RunObeyingPermissions(const std::function<bool()>& check) {
-    const pid_t child = fork();
-    if (child == 0) {
-        DropPermissionOverrides();
-        _exit(check() ? 0 : 1);
-    }
-    int status = 0;
-    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
-           WEXITSTATUS(status) == 0;
-}
-
-std::vector<std::string> ListDirectory(const std::string& path) {
-    std::vector<std::string> names;
-    if (DIR* directory = opendir(path.c_str())) {
-        while (const dirent* entry = readdir(directory)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..") {
-                names.push_back(name);
-            }
-        }
-        closedir(directory);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 } // namespace Ostrel

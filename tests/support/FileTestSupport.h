@@ -1,16 +1,11 @@
-// Helpers for the transfer tests: a transfer over memory, piece readers, a limit on the size of
-// files this process writes, running a check without the power to override file permissions,
-// and directory listings.
+// Helpers for the transfer tests: a transfer over memory, piece readers and the bytes of a text
+// file.
 #pragma once
 
 #include "transfer/BaseDataTransfer.h"
 
-#include <sys/resource.h>
-
 #include <cstdint>
-#include <functional>
 #include <string>
-#include <vector>
 
 namespace Ostrel {
 
@@ -44,26 +39,5 @@ bool ReadInPieces(IDataTransfer& transfer, LONG piece, std::string* all);
 
 // What a text file holds for written text: each line feed preceded by a carriage return.
 std::string OnDisk(const std::string& text);
-
-// While it lives, every file this process writes stops growing at `bytes`: further writes
-// fail (as on a full disk) instead of raising a signal.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes);
-    ~FileSizeLimit();
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    struct rlimit previous;
-    void (*previousHandler)(int);
-};
-
-// Runs `check` in a child process that obeys file permissions even when the tests run as root;
-// true when it answered true.
-bool RunObeyingPermissions(const std::function<bool()>& check);
-
-// The names in a directory, sorted, without "." and "..".
-std::vector<std::string> ListDirectory(const std::string& path);
 
 } // namespace Ostrel

@@ -1,55 +1,68 @@
 #include "support/TestSupport.h"
 
-#include "platform/com.h"
-
-#include <ftw.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
+#include <system_error>
+
+namespace fs = std::filesystem;
 
 namespace {
 
-int RemoveEntry(const char* path, const struct stat*, int, FTW*) {
-    return remove(path);
+fs::path TemporaryRoot() {
+    const char* root = std::getenv("PRAVELL_TEST_ROOT");
+    if (root != nullptr && *root != '\0') {
+        std::error_code ignored;
+        fs::create_directories(root, ignored);
+        return root;
+    }
+    return fs::temp_directory_path();
 }
 
-std::string TemporaryRoot() {
-    const char* root = std::getenv("PRAVELL_TEST_ROOT");
-    std::string base = root != nullptr && *root != '\0' ? root : "/tmp";
-    for (size_t at = 1; at <= base.size(); ++at) {
-        if (at == base.size() || base[at] == '/') {
-            mkdir(base.substr(0, at).c_str(), 0700);
-        }
-    }
-    return base;
+std::string ToCodePage(UINT codePage, const OleString& wide) {
+    const int length = static_cast<int>(wide.size());
+    const int bytes =
+        WideCharToMultiByte(codePage, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
+    WideCharToMultiByte(codePage, 0, wide.data(), length, &narrow[0], bytes, nullptr, nullptr);
+    return narrow;
 }
 
 } // namespace
 
 ScratchDirectory::ScratchDirectory() {
-    std::string pattern = TemporaryRoot() + "/scratch-XXXXXX";
-    if (mkdtemp(&pattern[0]) == nullptr) {
-        ADD_FAILURE() << "cannot create a scratch directory: " << pattern;
+    const fs::path root = TemporaryRoot();
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device seed;
+    std::mt19937 random(seed());
+    std::uniform_int_distribution<size_t> letter(0, sizeof letters - 2);
+    // create_directory answers false for a name that exists, so a name taken by a test running
+    // in another process is never shared: the next attempt draws another.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = "scratch-";
+        for (int at = 0; at < 8; ++at) {
+            name += letters[letter(random)];
+        }
+        std::error_code error;
+        if (fs::create_directory(root / name, error)) {
+            fs::permissions(root / name, fs::perms::owner_all, error);
+            path = (root / name).string();
+            return;
+        }
     }
-    path = pattern;
+    ADD_FAILURE() << "cannot create a scratch directory in " << root.string();
 }
 
 ScratchDirectory::~ScratchDirectory() {
-    nftw(path.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
-}
-
-PrivateRegistry::PrivateRegistry() : path(directory.Path() + "/registry") {
-    setenv("PRAVELL_REGISTRY", path.c_str(), 1);
-}
-
-PrivateRegistry::~PrivateRegistry() {
-    unsetenv("PRAVELL_REGISTRY");
+    std::error_code ignored;
+    if (!path.empty()) {
+        fs::remove_all(path, ignored);
+    }
 }
 
 std::string ReadWholeFile(const std::string& path) {
@@ -64,8 +77,8 @@ void WriteWholeFile(const std::string& path, const std::string& text) {
 
 std::vector<std::string> CasesIn(const std::string& directory, const std::string& extension) {
     std::vector<std::string> cases;
-    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
-        std::filesystem::path path = entry.path();
+    for (const auto& entry : fs::directory_iterator(directory)) {
+        fs::path path = entry.path();
         if (path.extension() == extension) {
             cases.push_back(path.replace_extension().string());
         }
@@ -74,53 +87,29 @@ std::vector<std::string> CasesIn(const std::string& directory, const std::string
     return cases;
 }
 
-long SetRegistryString(const std::string& path, const std::string& text, const char* name) {
-    HKEY key = nullptr;
-    LONG status = RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr,
-                                  REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &key, nullptr);
-    if (status == ERROR_SUCCESS) {
-        status = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                                static_cast<DWORD>(text.size() + 1));
-        RegCloseKey(key);
-    }
-    return status;
+std::string ToAnsi(const OleString& wide) {
+    return ToCodePage(CP_ACP, wide);
 }
 
-bool RegistryKeyExists(const std::string& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    RegCloseKey(key);
-    return true;
+OleString FromAnsi(const std::string& narrow) {
+    const int length = static_cast<int>(narrow.size());
+    const int units = MultiByteToWideChar(CP_ACP, 0, narrow.data(), length, nullptr, 0);
+    OleString wide(static_cast<size_t>(units > 0 ? units : 0), 0);
+    MultiByteToWideChar(CP_ACP, 0, narrow.data(), length, &wide[0], units);
+    return wide;
 }
 
-std::string RegistryString(const std::string& path, const char* name) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return "<missing>";
-    }
-    char data[1024] = {};
-    DWORD size = sizeof data - 1;
-    DWORD type = 0;
-    LONG status = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS && type == REG_SZ ? std::string(data) : "<missing>";
+std::string AnsiAsUtf8(const std::string& text) {
+    return ToCodePage(CP_UTF8, FromAnsi(text));
 }
 
-std::vector<std::string> RegistrySubkeys(const std::string& path) {
+std::vector<std::string> ListDirectory(const std::string& path) {
     std::vector<std::string> names;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return names;
+    std::error_code error;
+    for (fs::directory_iterator entry(path, error), end; !error && entry != end;
+         entry.increment(error)) {
+        names.push_back(entry->path().filename().string());
     }
-    char name[256];
-    DWORD length = sizeof name;
-    while (RegEnumKeyExA(key, static_cast<DWORD>(names.size()), name, &length, nullptr, nullptr,
-                         nullptr, nullptr) == ERROR_SUCCESS) {
-        names.emplace_back(name, length);
-        length = sizeof name;
-    }
-    RegCloseKey(key);
+    std::sort(names.begin(), names.end());
     return names;
 }

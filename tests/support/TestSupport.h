@@ -1,6 +1,6 @@
-// Files and directories of a test's own: a scratch directory removed with everything in it, a
-// registry file in one that PRAVELL_REGISTRY names while the test runs, whole-file helpers, the
-// case files of a data folder, and reading and writing keys below HKEY_CLASSES_ROOT.
+// Files and directories of a test's own, on every system: a scratch directory removed with
+// everything in it, whole-file helpers, the case files of a data folder, and automation strings
+// as values that tests can build and compare.
 #pragma once
 
 #include "platform/com.h"
@@ -8,6 +8,11 @@
 #include <string>
 #include <vector>
 
+// The characters of an automation string: wchar_t on Windows, char16_t elsewhere. Tests write
+// their literals with OLESTR("...") so that they have this character type on both.
+using OleString = std::basic_string<OLECHAR>;
+
+// A directory of its own below the system's temporary directory (or PRAVELL_TEST_ROOT).
 class ScratchDirectory {
 public:
     ScratchDirectory();
@@ -21,21 +26,6 @@ private:
     std::string path;
 };
 
-class PrivateRegistry {
-public:
-    PrivateRegistry();
-    PrivateRegistry(const PrivateRegistry&) = delete;
-    PrivateRegistry& operator=(const PrivateRegistry&) = delete;
-    ~PrivateRegistry();
-
-    const std::string& Directory() const { return directory.Path(); }
-    const std::string& Path() const { return path; }
-
-private:
-    ScratchDirectory directory;
-    std::string path;
-};
-
 std::string ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& text);
 
@@ -43,16 +33,19 @@ void WriteWholeFile(const std::string& path, const std::string& text);
 // in `extension` (".xml"), without it, in name order.
 std::vector<std::string> CasesIn(const std::string& directory, const std::string& extension);
 
-// Creates the key and sets a string value (the default value when `name` is null).
-long SetRegistryString(const std::string& path, const std::string& text,
-                       const char* name = nullptr);
-bool RegistryKeyExists(const std::string& path);
-// A string value without its terminator, or "<missing>".
-std::string RegistryString(const std::string& path, const char* name = nullptr);
-// The names of the key's subkeys in the registry's order.
-std::vector<std::string> RegistrySubkeys(const std::string& path);
+// The names in a directory, sorted, without "." and "..".
+std::vector<std::string> ListDirectory(const std::string& path);
+
+// The component keeps its texts as narrow bytes and converts them to and from automation strings
+// through the ANSI code page: UTF-8 on Linux, a single-byte page (1252 under Wine) on Windows. A
+// test whose text goes beyond ASCII derives its expectation with these, so that it states what
+// holds on both systems instead of what holds where that page is UTF-8.
+std::string ToAnsi(const OleString& wide);
+OleString FromAnsi(const std::string& narrow);
+// How a host that reads automation strings as UTF-8 sees the component's narrow `text`.
+std::string AnsiAsUtf8(const std::string& text);
 
 // An automation string's characters, embedded NULs included; a null string is empty.
-inline std::u16string BstrText(BSTR text) {
-    return text == nullptr ? std::u16string() : std::u16string(text, SysStringLen(text));
+inline OleString BstrText(BSTR text) {
+    return text == nullptr ? OleString() : OleString(text, SysStringLen(text));
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/com.h"
+#include "support/TestSupport.h"
 #include "text/BlockMemory.h"
 #include "text/GrowableArray.h"
 #include "text/Text.h"
@@ -64,16 +65,27 @@ struct BstrDeleter {
 };
 using BstrPtr = std::unique_ptr<OLECHAR, BstrDeleter>;
 
-inline BstrPtr MakeBstr(const std::u16string& text) {
+inline BstrPtr MakeBstr(const OleString& text) {
     return BstrPtr(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
 }
 
-// One character of every UTF-8 length class, as UTF-16 and as the bytes it must become.
-inline const std::pair<std::u16string, std::string> kUtf8Samples[] = {
-    {u"a", "a"},
-    {u"\u00e9", "\xC3\xA9"},
-    {u"\u20ac", "\xE2\x82\xAC"},
-    {u"\U0001F600", "\xF0\x9F\x98\x80"}};
+// One character of every UTF-8 length class, as UTF-16 and as the bytes the ANSI code page makes
+// of it. Where that page is UTF-8 (Linux) all four are kept, with the one to four bytes that size
+// the conversion buffers; a single-byte page (Windows) keeps only the characters it holds.
+inline const std::vector<std::pair<OleString, std::string>>& AnsiSamples() {
+    static const std::vector<std::pair<OleString, std::string>> samples = [] {
+        std::vector<std::pair<OleString, std::string>> kept;
+        for (const OleString wide :
+             {OLESTR("a"), OLESTR("\u00e9"), OLESTR("\u20ac"), OLESTR("\U0001F600")}) {
+            const std::string narrow = ToAnsi(wide);
+            if (FromAnsi(narrow) == wide) {
+                kept.emplace_back(wide, narrow);
+            }
+        }
+        return kept;
+    }();
+    return samples;
+}
 
 // The values of the texts, so that a failed comparison shows them.
 inline std::vector<std::string> Strings(const GrowableArray<Text>& texts) {

@@ -3,16 +3,15 @@
 #pragma once
 
 #include "platform/com.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-using OleText = std::basic_string<OLECHAR>;
-
-inline OleText Wide(const std::string& text) {
-    OleText wide(text.size(), 0);
+inline OleString Wide(const std::string& text) {
+    OleString wide(text.size(), 0);
     int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
                                      &wide[0], static_cast<int>(wide.size()));
     wide.resize(static_cast<size_t>(length > 0 ? length : 0));

@@ -19,7 +19,7 @@ namespace {
 using Ostrel::GrowableArray;
 using Ostrel::ScratchBuffers;
 using Ostrel::Text;
-using Ostrel::Testing::kUtf8Samples;
+using Ostrel::Testing::AnsiSamples;
 using Ostrel::Testing::MakeBstr;
 using Ostrel::Testing::Strings;
 
@@ -108,10 +108,10 @@ struct Driver {
     }
 
     void InsertConversion() {
-        std::u16string wide;
+        OleString wide;
         std::string narrow;
         for (LONG n = 1 + Pick(Pick(8) == 0 ? 300 : 20); n > 0; --n) {
-            const auto& piece = kUtf8Samples[Pick(4)];
+            const auto& piece = AnsiSamples()[Pick(AnsiSamples().size())];
             wide += piece.first;
             narrow += piece.second;
         }

@@ -1,3 +1,4 @@
+#include "support/FileLimits.h"
 #include "support/FileTestSupport.h"
 #include "support/TestSupport.h"
 #include "transfer/TextFile.h"

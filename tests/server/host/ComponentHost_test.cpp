@@ -7,7 +7,7 @@
 #include "platform/com.h"
 #include "pravell_idl.h"
 #include "support/ParserClients.h"
-#include "support/TestSupport.h"
+#include "support/PrivateRegistry.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

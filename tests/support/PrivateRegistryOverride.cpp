@@ -1,0 +1,30 @@
+// On Windows HKEY_CLASSES_ROOT is redirected, for this process, to a fresh key of the current
+// user: registering needs no administrator, and nothing the test writes reaches the machine's
+// classes. The key is named after the scratch directory, which no other live test shares.
+#include "platform/com.h"
+#include "support/PrivateRegistry.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+PrivateRegistry::PrivateRegistry()
+    : path("Software\\Pravell test registry " +
+           std::filesystem::path(directory.Path()).filename().string()) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        ADD_FAILURE() << "cannot create the registry key " << path;
+        return;
+    }
+    // The system keeps a handle of its own to the key it redirects to.
+    if (RegOverridePredefKey(HKEY_CLASSES_ROOT, key) != ERROR_SUCCESS) {
+        ADD_FAILURE() << "cannot redirect HKEY_CLASSES_ROOT to " << path;
+    }
+    RegCloseKey(key);
+}
+
+PrivateRegistry::~PrivateRegistry() {
+    RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+    RegDeleteTreeA(HKEY_CURRENT_USER, path.c_str());
+}
