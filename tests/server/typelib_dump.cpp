@@ -58,14 +58,12 @@ std::string GuidText(REFGUID guid) {
 std::string Quoted(const std::string& text) {
     std::string quoted = "\"";
     for (char c : text) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            quoted += "\\" + Hex(static_cast<unsigned char>(c), 2);
-        } else {
-            quoted += c;
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20) {
+            quoted += "\\" + Hex(byte, 2);
+            continue;
         }
+        quoted += std::string(c == '"' || c == '\\' ? 1 : 0, '\\') + c;
     }
     return quoted + "\"";
 }

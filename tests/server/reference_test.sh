@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # docs/reference.md against the type libraries: every operation that the canonical texts of the
-# type libraries list (typelib_dump's, held to the built libraries by tools.typelibs) has a
+# type libraries list (typelib_dump's, held to the built libraries by server.typelibs) has a
 # heading in the reference and every heading an operation, with the same parameters in the same
 # order. A heading is "### Name(a, [out] b) → c" under "## Interface": the parameters a caller
 # passes, [out] for one the operation fills in, and after the arrow the [out, retval] parameter.
