@@ -148,7 +148,7 @@ TEST_F(TypeLibRegistry, UnregisteringOneVersionKeepsTheOthers) {
 
 // A host that only reads a library loads it without registering; one that asks registers it.
 TEST_F(TypeLibRegistry, LoadingRegistersOnlyWhenAsked) {
-    const OleText path = Wide(BuiltLibraryPath("utils"));
+    const OleString path = Wide(BuiltLibraryPath("utils"));
     for (REGKIND kind : {REGKIND_NONE, REGKIND_DEFAULT, REGKIND_REGISTER}) {
         ITypeLib* library = nullptr;
         ASSERT_EQ(LoadTypeLibEx(path.c_str(), kind, &library), S_OK);
