@@ -3,6 +3,7 @@
 #include "support/AutomationTest.h"
 #include "support/HostStreams.h"
 #include "support/LateBinding.h"
+#include "support/ScriptByteStream.h"
 
 #include <gtest/gtest.h>
 
@@ -214,7 +215,8 @@ TEST_F(NodeObject, WriteToSendsTheSubtreeAsADocumentOfItsOwn) {
         CallForObject(CallForObject(other, "GetRoot"), "GetChild", {IntegerArgument(0)});
     LateBound a = CallForObject(top, "GetChild", {IntegerArgument(0)});
     EarlyStream early;
-    ScriptStream script;
+    ScriptByteStream script;
+    script.lookup = NameLookup::DispIdOnly;
     EXPECT_EQ(Call(a, "WriteTo", {ObjectArgument(&early)}).code, S_OK);
     EXPECT_EQ(Call(a, "WriteTo", {ObjectArgument(&script)}).code, S_OK);
     const std::string expected =
