@@ -16,17 +16,64 @@ void FreeException(EXCEPINFO& exception) {
     SysFreeString(exception.bstrHelpFile);
 }
 
+// Looks names up through IDispatchEx, which script class objects answer where they do not
+// answer GetIDsOfNames. The interface is asked for once, at the first name that needs it, and
+// held until the lookup is over.
+class ExtendedLookup {
+public:
+    explicit ExtendedLookup(IDispatch* target) : target(target) {}
+    ExtendedLookup(const ExtendedLookup&) = delete;
+    ExtendedLookup& operator=(const ExtendedLookup&) = delete;
+    ~ExtendedLookup() {
+        if (extended != nullptr) {
+            extended->Release();
+        }
+    }
+
+    // Script engines compare names without regard to case (VBScript) or exactly (JScript);
+    // asking without regard to case finds the member in both. The name must be a real
+    // automation string: engines read its length.
+    DISPID IdOf(const OLECHAR* name) {
+        if (!asked) {
+            asked = true;
+            void* found = nullptr;
+            if (SUCCEEDED(target->QueryInterface(IID_IDispatchEx, &found))) {
+                extended = static_cast<IDispatchEx*>(found);
+            }
+        }
+        if (extended == nullptr) {
+            return DISPID_UNKNOWN;
+        }
+        BSTR string = SysAllocString(name);
+        if (string == nullptr) {
+            throw std::bad_alloc();
+        }
+        DISPID id = DISPID_UNKNOWN;
+        if (FAILED(extended->GetDispID(string, fdexNameCaseInsensitive, &id))) {
+            id = DISPID_UNKNOWN;
+        }
+        SysFreeString(string);
+        return id;
+    }
+
+private:
+    IDispatch* target;
+    IDispatchEx* extended = nullptr;
+    bool asked = false;
+};
+
 } // namespace
 
 NamedDispatch::NamedDispatch(IDispatch* target, const OLECHAR* const* names, UINT count)
     : target(target) {
     ids.Resize(static_cast<LONG>(count));
+    ExtendedLookup extended(target);
     for (UINT i = 0; i < count; ++i) {
         DISPID id = DISPID_UNKNOWN;
         LPOLESTR name = const_cast<LPOLESTR>(names[i]);
-        if (target == nullptr || name == nullptr ||
+        if (target != nullptr && name != nullptr &&
             FAILED(target->GetIDsOfNames(IID_NULL, &name, 1, 0, &id))) {
-            id = DISPID_UNKNOWN;
+            id = extended.IdOf(name);
         }
         ids[static_cast<LONG>(i)] = id;
     }

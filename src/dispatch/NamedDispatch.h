@@ -1,10 +1,12 @@
 // Calls a host object's members by name, for objects that lack the system's own interface
-// (script objects, which only answer IDispatch): the streaming parser delivers its events to
-// such clients this way, and the host transfer proxy reads and writes through it.
+// (script objects, which only answer IDispatch or IDispatchEx): the streaming parser delivers
+// its events to such clients this way, and the host transfer proxy reads and writes through it.
 //
 // The names are looked up once, at construction, one GetIDsOfNames call per name (IID_NULL,
 // locale 0), so a name the object does not know leaves the others usable; it is remembered as
-// absent. Members are then called by their position in the name list.
+// absent. Where GetIDsOfNames fails, the name is asked of IDispatchEx::GetDispID without regard
+// to case: script class objects answer only that. Members are then called by their position in
+// the name list, through IDispatch::Invoke either way.
 //
 // Hosts call by name through the host library's LateBound, which the component never links;
 // this is the component's own, resolving every name once per parse and never throwing.
@@ -23,7 +25,7 @@ class NamedDispatch {
 public:
     // Holds a reference on `target` (which may be null: then every member is absent) until
     // destroyed. The names need to live only for the construction. Throws std::bad_alloc when
-    // the list of identifiers cannot be allocated.
+    // the list of identifiers, or a name for GetDispID, cannot be allocated.
     NamedDispatch(IDispatch* target, const OLECHAR* const* names, UINT count);
     NamedDispatch(const NamedDispatch&) = delete;
     NamedDispatch& operator=(const NamedDispatch&) = delete;

@@ -4,6 +4,7 @@
 #include "model/XMLModel.h"
 #include "model/XMLNode.h"
 #include "output/XMLWriter.h"
+#include "text/FollowReferences.h"
 #include "text/Text.h"
 #include "transfer/ProxyDataTransfer.h"
 
@@ -21,41 +22,41 @@ struct ScopedVariant {
 };
 
 // An integer key: VT_UI1 (zero-extended), VT_I2 (sign-extended), VT_I4, or a reference to one.
-bool IntegerKey(const VARIANT& key, LONG& index) {
-    const bool byReference = (key.vt & VT_BYREF) != 0;
-    if (byReference && key.byref == nullptr) {
+// Keys are what the arguments stand for (FollowReferences); a null key is neither kind.
+bool IntegerKey(const VARIANT* key, LONG& index) {
+    if (key == nullptr) {
         return false;
     }
-    switch (key.vt & ~VT_BYREF) {
+    const bool byReference = (key->vt & VT_BYREF) != 0;
+    if (byReference && key->byref == nullptr) {
+        return false;
+    }
+    switch (key->vt & ~VT_BYREF) {
     case VT_UI1:
-        index = byReference ? *key.pbVal : key.bVal;
+        index = byReference ? *key->pbVal : key->bVal;
         return true;
     case VT_I2:
-        index = byReference ? *key.piVal : key.iVal;
+        index = byReference ? *key->piVal : key->iVal;
         return true;
     case VT_I4:
-        index = byReference ? *key.plVal : key.lVal;
+        index = byReference ? *key->plVal : key->lVal;
         return true;
     default:
         return false;
     }
 }
 
-bool NameKey(const VARIANT& key) {
-    return key.vt == VT_BSTR;
+bool NameKey(const VARIANT* key) {
+    return key != nullptr && key->vt == VT_BSTR;
 }
 
-// The string a value holds: VT_BSTR or a reference to one, directly or behind the by-reference
-// variant through which script hosts pass their variables; null for any other value.
-const BSTR* StringIn(const VARIANT* value) {
-    if (value->vt == (VT_BYREF | VT_VARIANT) && value->pvarVal != nullptr) {
-        value = value->pvarVal;
+// The string a value holds: VT_BSTR or a reference to one; null for any other value.
+const BSTR* StringIn(const VARIANT& value) {
+    if (value.vt == VT_BSTR) {
+        return &value.bstrVal;
     }
-    if (value->vt == VT_BSTR) {
-        return &value->bstrVal;
-    }
-    if (value->vt == (VT_BYREF | VT_BSTR) && value->pbstrVal != nullptr) {
-        return value->pbstrVal;
+    if (value.vt == (VT_BYREF | VT_BSTR) && value.pbstrVal != nullptr) {
+        return value.pbstrVal;
     }
     return nullptr;
 }
@@ -64,11 +65,12 @@ const BSTR* StringIn(const VARIANT* value) {
 // and its reading would depend on the locale. Any other value is tried as a double, then an
 // integer, then a string, and the first that converts is stored; E_INVALIDARG when none does.
 template <typename Real, typename Integer, typename String>
-HRESULT StoreValue(VARIANT* value, Real storeReal, Integer storeInteger, String storeText) {
+HRESULT StoreValue(VARIANT* argument, Real storeReal, Integer storeInteger, String storeText) {
+    VARIANT* value = FollowReferences(argument);
     if (value == nullptr) {
         return E_INVALIDARG;
     }
-    if (const BSTR* string = StringIn(value)) {
+    if (const BSTR* string = StringIn(*value)) {
         return storeText(Text(*string, false));
     }
     ScopedVariant converted;
@@ -133,8 +135,9 @@ HRESULT HDispatchXMLNode::AddAttribute(VARIANT* name, VARIANT* value) {
         if (node == nullptr || name == nullptr) {
             return E_FAIL;
         }
+        VARIANT* nameValue = FollowReferences(name);
         ScopedVariant nameText;
-        if (VariantChangeType(&nameText.value, name, 0, VT_BSTR) < 0) {
+        if (nameValue == nullptr || VariantChangeType(&nameText.value, nameValue, 0, VT_BSTR) < 0) {
             return E_INVALIDARG;
         }
         const Text attributeName(nameText.value.bstrVal, false);
@@ -157,19 +160,20 @@ HRESULT HDispatchXMLNode::GetAttribute(VARIANT* key, BSTR* value) {
         if (node == nullptr || key == nullptr || value == nullptr) {
             return E_FAIL;
         }
+        const VARIANT* keyValue = FollowReferences(key);
         const TaggedAttributes& attributes = node->Attributes();
         LONG index = 0;
-        if (IntegerKey(*key, index)) {
+        if (IntegerKey(keyValue, index)) {
             if (index < 0 || index >= attributes.Count()) {
                 *value = nullptr;
                 return E_INVALIDARG;
             }
             return HandOut(attributes.ValueAt(index), value);
         }
-        if (!NameKey(*key)) {
+        if (!NameKey(keyValue)) {
             return E_INVALIDARG;
         }
-        if (!node->FindAttribute(Text(key->bstrVal), &index)) {
+        if (!node->FindAttribute(Text(keyValue->bstrVal), &index)) {
             *value = nullptr;
             return S_FALSE;
         }
@@ -258,12 +262,13 @@ HRESULT HDispatchXMLNode::GetChild(VARIANT* key, IDispatchXMLModelNode** child) 
         if (node == nullptr || key == nullptr || child == nullptr) {
             return E_FAIL;
         }
+        const VARIANT* keyValue = FollowReferences(key);
         XMLNode* found = nullptr;
         LONG index = 0;
-        if (IntegerKey(*key, index)) {
+        if (IntegerKey(keyValue, index)) {
             found = node->ChildAt(index);
-        } else if (NameKey(*key)) {
-            found = node->FindChild(Text(key->bstrVal));
+        } else if (NameKey(keyValue)) {
+            found = node->FindChild(Text(keyValue->bstrVal));
         }
         HandOut(found, child);
         return found != nullptr ? S_OK : E_FAIL;

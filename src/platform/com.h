@@ -9,6 +9,7 @@
 #include <ole2.h>
 #include <oleauto.h>
 #include <olectl.h>
+#include <dispex.h>
 // clang-format on
 
 // Separates the directories of a module's file name.
@@ -18,6 +19,7 @@ constexpr char PATH_SEPARATOR_CHAR = '\\';
 #include "platform/bstr.h"
 #include "platform/codepage.h"
 #include "platform/dispatch.h"
+#include "platform/dispex.h"
 #include "platform/errorinfo.h"
 #include "platform/guid.h"
 #include "platform/interfaces.h"

@@ -1,5 +1,6 @@
 // The standard interface identifiers, with the values that every implementation of the
 // component object model uses.
+#include "platform/dispex.h"
 #include "platform/interfaces.h"
 
 extern "C" {
@@ -15,4 +16,6 @@ const IID IID_ICreateErrorInfo = {
     0x22F03340, 0x547D, 0x101B, {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}};
 const IID IID_ITypeInfo = {0x00020401, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 const IID IID_ITypeLib = {0x00020402, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const IID IID_IDispatchEx = {
+    0xA6EF9860, 0xC720, 0x11D0, {0x93, 0x37, 0x00, 0xA0, 0xC9, 0x0D, 0xCA, 0xA9}};
 }

@@ -86,14 +86,15 @@ HRESULT TypeInfo::GetTypeAttr(TYPEATTR** attributes) {
     attr->lcid = library.Data().lcid;
     attr->memidConstructor = MEMBERID_NIL;
     attr->memidDestructor = MEMBERID_NIL;
-    attr->cbSizeInstance = sizeof(void*);
+    const bool record = kind == TKIND_RECORD;
+    attr->cbSizeInstance = record ? data.instanceSize : sizeof(void*);
     attr->typekind = kind;
     attr->cFuncs = static_cast<WORD>(members.size());
     attr->cImplTypes = ImplTypeCount();
     attr->cbSizeVft = kind == TKIND_DISPATCH    ? dispatchVtableSize
                       : kind == TKIND_INTERFACE ? static_cast<WORD>(vtableSlots * sizeof(void*))
                                                 : 0;
-    attr->cbAlignment = alignof(void*);
+    attr->cbAlignment = record ? data.alignment : alignof(void*);
     attr->wTypeFlags = TypeFlags();
     attr->wMajorVerNum = data.majorVersion;
     attr->wMinorVerNum = data.minorVersion;
@@ -114,7 +115,7 @@ HRESULT TypeInfo::GetFuncDesc(UINT at, FUNCDESC** function) {
         return TYPE_E_ELEMENTNOTFOUND;
     }
     const MemberView& member = members[at];
-    *function = NewFuncDesc(*member.function, member.vtableOffset, kind == TKIND_DISPATCH);
+    *function = NewFuncDesc(member, kind == TKIND_DISPATCH);
     return *function != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 

@@ -18,6 +18,7 @@ constexpr size_t RoundUp(size_t size) {
 struct ChainPart {
     const TypeSpec* type;
     size_t from;
+    HREFTYPE importedBits;
 
     size_t ExtraNodes() const {
         size_t nodes = 0;
@@ -36,7 +37,7 @@ struct ChainPart {
                 current->lptdesc = spare++;
                 current = current->lptdesc;
             } else if (vt == VT_USERDEFINED) {
-                current->hreftype = type->reference;
+                current->hreftype = type->reference | importedBits;
             }
         }
     }
@@ -54,22 +55,24 @@ const TypeSpec& VoidType() {
 
 } // namespace
 
-FUNCDESC* NewFuncDesc(const FuncData& function, SHORT vtableOffset, bool dispatchForm) {
+FUNCDESC* NewFuncDesc(const MemberView& member, bool dispatchForm) {
+    const FuncData& function = *member.function;
+    const HREFTYPE bits = member.importedBits;
     size_t params = function.params.size();
-    ChainPart result{&function.result, 0};
+    ChainPart result{&function.result, 0, bits};
     // In its dispatch form an HRESULT function returns its [retval] parameter, or nothing.
     if (dispatchForm && function.result.chain.size() == 1 &&
         function.result.chain[0] == VT_HRESULT) {
         if (params > 0 && IsRetval(function.params.back())) {
-            result = ChainPart{&function.params.back().type, 1};
+            result = ChainPart{&function.params.back().type, 1, bits};
             --params;
         } else {
-            result = ChainPart{&VoidType(), 0};
+            result = ChainPart{&VoidType(), 0, bits};
         }
     }
     size_t nodes = result.ExtraNodes();
     for (size_t i = 0; i < params; ++i) {
-        nodes += ChainPart{&function.params[i].type, 0}.ExtraNodes();
+        nodes += ChainPart{&function.params[i].type, 0, bits}.ExtraNodes();
     }
     size_t elementsAt = RoundUp(sizeof(FUNCDESC));
     size_t nodesAt = RoundUp(elementsAt + params * sizeof(ELEMDESC));
@@ -88,11 +91,11 @@ FUNCDESC* NewFuncDesc(const FuncData& function, SHORT vtableOffset, bool dispatc
     desc->invkind = function.invoke;
     desc->callconv = CC_STDCALL;
     desc->cParams = static_cast<SHORT>(params);
-    desc->oVft = vtableOffset;
+    desc->oVft = member.vtableOffset;
     desc->wFuncFlags = function.flags;
     result.Fill(desc->elemdescFunc.tdesc, spare);
     for (size_t i = 0; i < params; ++i) {
-        ChainPart{&function.params[i].type, 0}.Fill(elements[i].tdesc, spare);
+        ChainPart{&function.params[i].type, 0, bits}.Fill(elements[i].tdesc, spare);
         elements[i].paramdesc.wParamFlags = function.params[i].flags;
     }
     return desc;

@@ -16,6 +16,11 @@ constexpr HREFTYPE interfaceHalfBit = 0x1u;
 // Virtual table offsets are SHORTs: no interface may have more slots than this.
 constexpr int mostVtableSlots = 0x7FFF / static_cast<int>(sizeof(void*));
 
+// What an interface may derive from and a class may implement.
+bool IsInterface(const TypeInfo* type) {
+    return type->Kind() == TKIND_INTERFACE || type->Kind() == TKIND_DISPATCH;
+}
+
 HRESULT ReadWholeFile(const std::string& path, std::string& text) {
     FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
@@ -138,7 +143,7 @@ bool TypeLib::ResolveReferences() {
         }
         for (ImplData& impl : type.impls) {
             NamedType found{};
-            if (!FindType(impl.name, found) || found.listed->Kind() == TKIND_COCLASS) {
+            if (!FindType(impl.name, found) || !IsInterface(found.listed)) {
                 return false;
             }
             impl.reference = found.reference;
@@ -152,7 +157,7 @@ bool TypeLib::ResolveBase(UINT index) {
     TypeInfo* own = interfaceHalves[index] ? interfaceHalves[index].get() : listed[index].get();
     if (!type.baseName.empty()) {
         NamedType found{};
-        if (!FindType(type.baseName, found) || found.listed->Kind() == TKIND_COCLASS) {
+        if (!FindType(type.baseName, found) || !IsInterface(found.listed)) {
             return false;
         }
         // An interface derives from the interface half of a dual base.
@@ -175,17 +180,17 @@ bool TypeLib::ResolveBase(UINT index) {
 
 bool TypeLib::BuildMembers(UINT index) {
     TypeInfo* own = interfaceHalves[index] ? interfaceHalves[index].get() : listed[index].get();
-    std::vector<const TypeData*> chain;
+    std::vector<const TypeInfo*> chain;
     size_t longestChain = data.types.size() + (imports ? imports->data.types.size() : 0);
     for (TypeInfo* at = own; at != nullptr; at = at->Base()) {
         if (chain.size() > longestChain) {
             return false;
         }
-        chain.push_back(&at->Data());
+        chain.push_back(at);
     }
     size_t slots = 0;
-    for (const TypeData* type : chain) {
-        slots += type->functions.size();
+    for (const TypeInfo* type : chain) {
+        slots += type->Data().functions.size();
     }
     if (slots > static_cast<size_t>(mostVtableSlots)) {
         return false;
@@ -196,15 +201,16 @@ bool TypeLib::BuildMembers(UINT index) {
     std::vector<MemberView> ownMembers;
     for (size_t i = 0; i < functions.size(); ++i) {
         ownMembers.push_back(
-            MemberView{&functions[i], static_cast<SHORT>((baseSlots + i) * pointerSize)});
+            MemberView{&functions[i], static_cast<SHORT>((baseSlots + i) * pointerSize), 0});
     }
     own->SetMembers(std::move(ownMembers), static_cast<int>(slots));
     if (own != listed[index].get()) {
         std::vector<MemberView> all;
         for (auto type = chain.rbegin(); type != chain.rend(); ++type) {
-            for (const FuncData& function : (*type)->functions) {
+            HREFTYPE bits = (*type)->BelongsTo(*this) ? 0 : importedReference;
+            for (const FuncData& function : (*type)->Data().functions) {
                 SHORT offset = static_cast<SHORT>(all.size() * pointerSize);
-                all.push_back(MemberView{&function, offset});
+                all.push_back(MemberView{&function, offset, bits});
             }
         }
         listed[index]->SetMembers(std::move(all), static_cast<int>(slots));
@@ -363,7 +369,7 @@ HRESULT LoadTypeLibFile(const std::string& path, ITypeLib** library) {
 
 } // namespace Ostrel
 
-extern "C" HRESULT LoadTypeLib(LPCOLESTR path, ITypeLib** library) {
+extern "C" HRESULT LoadTypeLibEx(LPCOLESTR path, REGKIND kind, ITypeLib** library) {
     if (library == nullptr) {
         return E_INVALIDARG;
     }
@@ -376,8 +382,20 @@ extern "C" HRESULT LoadTypeLib(LPCOLESTR path, ITypeLib** library) {
         if (!Ostrel::OleToUtf8(path, narrow) || narrow.empty()) {
             return TYPE_E_CANTLOADLIBRARY;
         }
-        return Ostrel::LoadTypeLibFile(narrow, library);
+        HRESULT result = Ostrel::LoadTypeLibFile(narrow, library);
+        if (SUCCEEDED(result) && kind == REGKIND_REGISTER) {
+            result = RegisterTypeLib(*library, path, nullptr);
+            if (FAILED(result)) {
+                (*library)->Release();
+                *library = nullptr;
+            }
+        }
+        return result;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
+}
+
+extern "C" HRESULT LoadTypeLib(LPCOLESTR path, ITypeLib** library) {
+    return LoadTypeLibEx(path, REGKIND_NONE, library);
 }

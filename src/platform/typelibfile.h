@@ -12,6 +12,7 @@
 //   param NAME FLAGS TYPE
 //   coclass NAME GUID VERSION FLAGS COUNT "DOC"        then COUNT implements records
 //   implements NAME FLAGS
+//   struct NAME GUID VERSION SIZE ALIGNMENT "DOC"      a record (TKIND_RECORD): size, alignment
 //   end                                                nothing but comments may follow
 //
 // GUID is the registry form {8-4-4-4-12}; VERSION is MAJOR.MINOR; numbers are decimal or 0x
@@ -20,7 +21,9 @@
 // for params in, out, retval, lcid, opt; for coclasses cancreate, hidden; for implements
 // default, source. INVOKE is func, propget, propput or propputref. BASE names the base
 // interface (`-` for none). Names that the library does not define are looked up in the
-// standard OLE library (IUnknown, IDispatch).
+// standard OLE library (IUnknown, IDispatch and the structures their functions take). A struct
+// may be pointed at by a parameter; nothing derives from it or implements it, and its fields are
+// not described.
 //
 // TYPE is a base with one `*` per VT_PTR: void, hresult, bstr, i1, i2, i4, int, ui1, ui2,
 // ui4, uint, r4, r8, bool, variant, dispatch, unknown, `@NAME` (VT_USERDEFINED naming an
@@ -77,6 +80,9 @@ struct TypeData {
     WORD flags = 0;
     OleString doc;
     OleString baseName;
+    // Of a struct: its size and alignment in bytes.
+    ULONG instanceSize = 0;
+    WORD alignment = 0;
     std::vector<FuncData> functions;
     std::vector<ImplData> impls;
 };

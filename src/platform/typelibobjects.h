@@ -25,10 +25,13 @@ namespace Ostrel {
 class TypeLib;
 
 // One function as a description lists it: the dispatch half of a dual interface lists the
-// inherited functions too, and describes every function in its dispatch form.
+// inherited functions too, and describes every function in its dispatch form. The references
+// that a function inherited from the imported library makes are that library's own, and are
+// handed out with `importedBits` set so that the description of this library resolves them there.
 struct MemberView {
     const FuncData* function;
     SHORT vtableOffset;
+    HREFTYPE importedBits;
 };
 
 class TypeInfo final : public ITypeInfo {
@@ -75,6 +78,7 @@ public:
     const TypeData& Data() const { return data; }
     TYPEKIND Kind() const { return kind; }
     TypeInfo* Base() const { return base; }
+    bool BelongsTo(const TypeLib& owner) const { return &library == &owner; }
 
 private:
     const MemberView* FindMember(MEMBERID id) const;
@@ -161,7 +165,7 @@ HRESULT LoadTypeLibFile(const std::string& path, ITypeLib** library);
 
 // Descriptions handed to callers live in one allocation each, so that one release frees them
 // and nothing in them points into a library that may be gone by then.
-FUNCDESC* NewFuncDesc(const FuncData& function, SHORT vtableOffset, bool dispatchForm);
+FUNCDESC* NewFuncDesc(const MemberView& member, bool dispatchForm);
 void DeleteFuncDesc(FUNCDESC* function);
 
 } // namespace Ostrel

@@ -350,7 +350,24 @@ private:
         if (IsRecord(fields, "coclass", 7)) {
             return ReadCoclass(type);
         }
+        if (IsRecord(fields, "struct", 7)) {
+            return ReadStructure(type);
+        }
         return false;
+    }
+
+    bool ReadStructure(TypeData& type) {
+        uint64_t size = 0;
+        uint64_t alignment = 0;
+        type.kind = TKIND_RECORD;
+        if (!ReadTypeHeader(type) || !ReadUnsigned(fields[4], 0x7FFFFFFF, size) ||
+            !ReadUnsigned(fields[5], 16, alignment) || alignment == 0 ||
+            (alignment & (alignment - 1)) != 0) {
+            return false;
+        }
+        type.instanceSize = static_cast<ULONG>(size);
+        type.alignment = static_cast<WORD>(alignment);
+        return true;
     }
 
     bool ReadTypeHeader(TypeData& type) {

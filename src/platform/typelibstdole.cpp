@@ -1,18 +1,15 @@
 #include "platform/typelibobjects.h"
 
+#include <string>
+
 namespace Ostrel {
 
 namespace {
 
-// IUnknown and IDispatch as the standard OLE library describes them, so that the base of every
-// automation interface can be followed like any other type. The structures that the real
-// library describes as records (GUID, DISPPARAMS, EXCEPINFO) appear as untyped pointers.
-const char standardOleText[] = R"(pravell-typelib 1
-library stdole {00020430-0000-0000-C000-000000000046} 2.0 0 win32 "OLE Automation"
-types 2
-interface IUnknown {00000000-0000-0000-C000-000000000046} 0.0 hidden - 3 ""
+const char standardOleInterfaces[] =
+    R"(interface IUnknown {00000000-0000-0000-C000-000000000046} 0.0 hidden - 3 ""
   function QueryInterface 0x60000000 func restricted hresult 2 ""
-    param riid in void*
+    param riid in @GUID*
     param ppvObj out void**
   function AddRef 0x60000001 func restricted ui4 0 ""
   function Release 0x60000002 func restricted ui4 0 ""
@@ -24,27 +21,44 @@ interface IDispatch {00020400-0000-0000-C000-000000000046} 0.0 - IUnknown 4 ""
     param lcid in ui4
     param pptinfo out void**
   function GetIDsOfNames 0x60010002 func restricted hresult 5 ""
-    param riid in void*
+    param riid in @GUID*
     param rgszNames in i1**
     param cNames in uint
     param lcid in ui4
     param rgdispid out i4*
   function Invoke 0x60010003 func restricted hresult 8 ""
     param dispidMember in i4
-    param riid in void*
+    param riid in @GUID*
     param lcid in ui4
     param wFlags in ui2
-    param pdispparams in void*
+    param pdispparams in @DISPPARAMS*
     param pvarResult out variant*
-    param pexcepinfo out void*
+    param pexcepinfo out @EXCEPINFO*
     param puArgErr out uint*
 end
 )";
 
+template <typename T>
+std::string StructRecord(const char* name) {
+    return std::string("struct ") + name + " {00000000-0000-0000-0000-000000000000} 0.0 " +
+           std::to_string(sizeof(T)) + " " + std::to_string(alignof(T)) + " \"\"\n";
+}
+
+// IUnknown and IDispatch as the standard OLE library describes them, so that the base of every
+// automation interface can be followed like any other type, with the structures that their
+// functions take (GUID, DISPPARAMS, EXCEPINFO) as records of this system's layout.
+std::string StandardOleText() {
+    return "pravell-typelib 1\n"
+           "library stdole {00020430-0000-0000-C000-000000000046} 2.0 0 win32 \"OLE Automation\"\n"
+           "types 5\n" +
+           StructRecord<GUID>("GUID") + StructRecord<DISPPARAMS>("DISPPARAMS") +
+           StructRecord<EXCEPINFO>("EXCEPINFO") + standardOleInterfaces;
+}
+
 TypeLib* LoadStandardOleLibrary() {
     LibraryData data;
     TypeLib* library = nullptr;
-    if (FAILED(ReadTypeLibText(standardOleText, data)) ||
+    if (FAILED(ReadTypeLibText(StandardOleText(), data)) ||
         FAILED(TypeLib::Create(std::move(data), nullptr, &library))) {
         return nullptr;
     }

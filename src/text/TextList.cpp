@@ -1,5 +1,7 @@
 #include "text/TextList.h"
 
+#include "text/FollowReferences.h"
+
 #include <cstdint>
 #include <new>
 
@@ -8,15 +10,9 @@ namespace Ostrel {
 namespace {
 
 constexpr VARTYPE kElementTypeMask = 0x0FFF;
-constexpr int kLongestReferenceChain = 6;
 
 VARTYPE ElementType(const VARIANT& variant) {
     return static_cast<VARTYPE>(variant.vt & kElementTypeMask);
-}
-
-bool IsReferenceToVariant(const VARIANT& variant) {
-    return (variant.vt & VT_BYREF) != 0 && (variant.vt & VT_ARRAY) == 0 &&
-           ElementType(variant) == VT_VARIANT;
 }
 
 // The variant's element type is the host's word only: an array whose own elements are not
@@ -53,13 +49,11 @@ HRESULT StoreStrings(const Text* texts, LONG count, BSTR* strings) {
 } // namespace
 
 SAFEARRAY* ResolveVariant(VARIANT& variant) {
-    for (int followed = 0; followed < kLongestReferenceChain && IsReferenceToVariant(variant);
-         ++followed) {
-        if (variant.pvarVal == nullptr) {
-            return nullptr;
-        }
-        variant = *variant.pvarVal;
+    VARIANT* value = FollowReferences(&variant);
+    if (value == nullptr) {
+        return nullptr;
     }
+    variant = *value;
     if ((variant.vt & VT_ARRAY) == 0) {
         return nullptr;
     }

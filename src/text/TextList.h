@@ -11,9 +11,9 @@
 
 namespace Ostrel {
 
-// The safe array a variant designates, or null. References to variants are followed, at most
-// six deep, by replacing `variant` with the variant referred to; then an array held by value or
-// by reference is the answer. A null reference on the way answers null.
+// The safe array a variant designates, or null. References to variants are followed
+// (FollowReferences) by replacing `variant` with the variant referred to; then an array held by
+// value or by reference is the answer. A null reference on the way answers null.
 SAFEARRAY* ResolveVariant(VARIANT& variant);
 
 // Clears `target`, then fills it with the strings of the array that `variant` (the caller's own

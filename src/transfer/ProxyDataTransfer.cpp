@@ -1,5 +1,6 @@
 #include "transfer/ProxyDataTransfer.h"
 
+#include "text/FollowReferences.h"
 #include "text/TextList.h"
 
 #include <cstring>
@@ -61,14 +62,17 @@ bool ProxyDataTransfer::Write(const void* data, LONG length) {
     if (length < 0 || (early == nullptr && !named.Has(kWrite))) {
         return false;
     }
+    // Scripts read bytes only from arrays of VT_UI1 (VBScript's MidB, a stream object's Write);
+    // the interface's callers were promised VT_I1.
+    const VARTYPE elementType = early != nullptr ? VT_I1 : VT_UI1;
     SAFEARRAYBOUND bound = {static_cast<ULONG>(length), 0};
-    SAFEARRAY* array = SafeArrayCreate(VT_I1, 1, &bound);
+    SAFEARRAY* array = SafeArrayCreate(elementType, 1, &bound);
     if (array == nullptr) {
         return false;
     }
     VARIANT bytes;
     VariantInit(&bytes);
-    bytes.vt = VT_ARRAY | VT_I1;
+    bytes.vt = VT_ARRAY | elementType;
     bytes.parray = array;
     bool written = false;
     void* elements = nullptr;
@@ -95,8 +99,7 @@ bool ProxyDataTransfer::Read(void* buffer, LONG maxLength, uint32_t* bytesRead) 
     VariantInit(&byReference);
     bool read = false;
     if (CallRead(maxLength, data, byReference) >= 0) {
-        read = TakeBytes(data, buffer, maxLength, bytesRead) ||
-               (early == nullptr && TakeBytes(byReference, buffer, maxLength, bytesRead));
+        read = TakeBytes(ReadAnswer(data, byReference), buffer, maxLength, bytesRead);
     }
     VariantClear(&data);
     VariantClear(&byReference);
@@ -126,8 +129,26 @@ HRESULT ProxyDataTransfer::CallReadByName(LONG maxLength, VARIANT& data, VARIANT
     return named.Call(kRead, arguments, 2, &data);
 }
 
-bool ProxyDataTransfer::TakeBytes(VARIANT data, void* buffer, LONG maxLength,
+VARIANT* ProxyDataTransfer::ReadAnswer(VARIANT& data, VARIANT& byReference) const {
+    VARIANT* value = FollowReferences(&data);
+    // A script's Read that fills the argument returns nothing.
+    if (early == nullptr && value != nullptr && value->vt == VT_EMPTY) {
+        return FollowReferences(&byReference);
+    }
+    return value;
+}
+
+bool ProxyDataTransfer::TakeBytes(const VARIANT* answer, void* buffer, LONG maxLength,
                                   uint32_t* bytesRead) const {
+    if (answer == nullptr) {
+        return false;
+    }
+    // A script's stream answers Null (or nothing) once its data is used up.
+    if (early == nullptr && (answer->vt == VT_NULL || answer->vt == VT_EMPTY)) {
+        *bytesRead = 0;
+        return true;
+    }
+    VARIANT data = *answer;
     SAFEARRAY* array = ResolveVariant(data);
     // The element size guards against a variant that names bytes over an array of other things.
     if (array == nullptr || SafeArrayGetDim(array) != 1 || array->cbElements != 1) {

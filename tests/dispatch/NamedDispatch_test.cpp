@@ -1,6 +1,7 @@
 #include "dispatch/NamedDispatch.h"
-#include "host/HostObject.h"
+#include "host/AutomationText.h"
 #include "support/LateBinding.h"
+#include "support/ScriptObject.h"
 
 #include <gtest/gtest.h>
 
@@ -11,15 +12,9 @@ namespace {
 
 // An object that knows members only by name, as a script object does (Alpha is 1, Gamma 2), and
 // records the calls reaching it; with `raise` it answers with an exception.
-class ScriptObject final : public Ostrel::HostObject<IDispatch> {
+class Recorder final : public Ostrel::Testing::ScriptObject {
 public:
-    ScriptObject() : HostObject({"Alpha", "Gamma"}) {}
-
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID locale,
-                                            DISPID* ids) override {
-        ++lookups;
-        return HostObject::GetIDsOfNames(riid, names, count, locale, ids);
-    }
+    Recorder() : ScriptObject({"Alpha", "Gamma"}) {}
 
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID, WORD, DISPPARAMS* params,
                                      VARIANT*, EXCEPINFO* exception, UINT*) override {
@@ -37,7 +32,6 @@ public:
         return DISP_E_EXCEPTION;
     }
 
-    int lookups = 0;
     std::vector<std::string> calls;
     bool raise = false;
 };
@@ -45,7 +39,7 @@ public:
 // Names are looked up once, absent members are never called, arguments arrive in natural order
 // (also more than fit inline), and the object is held only while in use.
 TEST(NamedDispatch, CallsReachOnlyTheMembersFoundByName) {
-    ScriptObject script;
+    Recorder script;
     {
         const OLECHAR* const names[] = {OLESTR("Alpha"), OLESTR("Beta"), OLESTR("Gamma")};
         Ostrel::NamedDispatch named(&script, names, 3);
@@ -63,7 +57,33 @@ TEST(NamedDispatch, CallsReachOnlyTheMembersFoundByName) {
             << "the object's answer; the exception's strings are freed";
         EXPECT_EQ(script.calls,
                   (std::vector<std::string>{"2: 0 1 2 3 4 5 6 7 8 9 10 11", "1: 0 1", "1:"}));
-        EXPECT_EQ(script.lookups, 3) << "one lookup per name, none per call";
+        EXPECT_EQ(script.lookups, 4)
+            << "one lookup per name (Beta again through GetDispID), none per call";
+    }
+    EXPECT_EQ(script.References(), 1u);
+}
+
+// A script class object answers names only through IDispatchEx::GetDispID: each name that
+// GetIDsOfNames does not find is asked there, without regard to case, and the member is then
+// called through Invoke. The extended interface is given back once the names are known.
+TEST(NamedDispatch, ClassObjectsAnswerNamesThroughGetDispId) {
+    Recorder script;
+    script.lookup = Ostrel::Testing::NameLookup::DispIdOnly;
+    {
+        const Ostrel::Bstr alpha("ALPHA");
+        const Ostrel::Bstr beta("Beta");
+        const Ostrel::Bstr gamma("gamma");
+        const OLECHAR* const names[] = {alpha, beta, gamma};
+        Ostrel::NamedDispatch named(&script, names, 3);
+        EXPECT_EQ(script.lookups, 6) << "GetIDsOfNames, then GetDispID, once per name";
+        EXPECT_EQ(script.dispIdFlags, fdexNameCaseInsensitive);
+        EXPECT_EQ(named.IdOf(0), 1);
+        EXPECT_FALSE(named.Has(1));
+        EXPECT_EQ(named.IdOf(2), 2);
+        EXPECT_EQ(script.References(), 2u);
+        VARIANT argument = Ostrel::IntegerArgument(5);
+        EXPECT_EQ(named.Call(2, &argument, 1), S_OK);
+        EXPECT_EQ(script.calls, std::vector<std::string>{"2: 5"});
     }
     EXPECT_EQ(script.References(), 1u);
 }

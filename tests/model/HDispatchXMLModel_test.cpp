@@ -2,9 +2,12 @@
 #include "pravell_idl.h"
 #include "support/AutomationTest.h"
 #include "support/LateBinding.h"
+#include "support/ScriptByteStream.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 
 namespace Ostrel::Testing {
@@ -63,6 +66,41 @@ TEST_F(ModelObject, ModelAndNodeOfferErrorInfoForTheirOwnInterface) {
     }
     EXPECT_EQ(As<IDispatchXMLModel>(model)->SaveToString(nullptr), E_FAIL);
     EXPECT_EQ(As<IDispatchXMLModel>(model)->GetRoot(nullptr), E_FAIL);
+}
+
+// A script's byte stream carries every document of documents/ in and out byte for byte: each
+// NAME.xml that loads saves as exactly NAME.saved, whether the stream is found by GetIDsOfNames
+// or only by GetDispID. A document that ends with a whole piece ends at the stream's Null.
+TEST_F(ModelObject, ScriptStreamsCarryDocumentsByteForByte) {
+    const std::string directory = PRAVELL_TEST_DATA "/documents/";
+    std::vector<std::string> documents;
+    for (const std::string& document : CasesIn(directory, ".xml")) {
+        if (!std::ifstream(document + ".error") && std::ifstream(document + ".saved")) {
+            documents.push_back(document);
+        }
+    }
+    EXPECT_GE(documents.size(), 15u);
+    const std::string whole = "<r>" + std::string(19993, 'x') + "</r>";
+    documents.push_back("");
+    for (const std::string& document : documents) {
+        SCOPED_TRACE(document);
+        const bool made = document.empty();
+        const std::string xml = made ? whole : ReadWholeFile(document + ".xml");
+        const std::string saved =
+            made ? kDeclaration + whole + "\n" : ReadWholeFile(document + ".saved");
+        for (NameLookup lookup : {NameLookup::IDsOfNames, NameLookup::DispIdOnly}) {
+            LateBound model = NewModel();
+            ScriptByteStream source(xml);
+            ScriptByteStream target;
+            source.lookup = lookup;
+            target.lookup = lookup;
+            EXPECT_EQ(Call(model, "LoadFromTransfer", {ObjectArgument(&source)}).code, S_OK);
+            EXPECT_EQ(source.nulls, made ? 1 : 0);
+            EXPECT_EQ(Call(model, "SaveToTransfer", {ObjectArgument(&target)}).code, S_OK);
+            EXPECT_EQ(target.written, saved);
+            EXPECT_EQ(source.References() + target.References(), 2u);
+        }
+    }
 }
 
 } // namespace

@@ -3,10 +3,12 @@
 #include "support/AutomationTest.h"
 #include "support/HostStreams.h"
 #include "support/LateBinding.h"
+#include "support/ScriptByteStream.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace Ostrel::Testing {
 namespace {
@@ -102,6 +104,71 @@ TEST_F(NodeObject, StringsAreStoredAsTheyAreOtherValuesInTheirDoubleForm) {
     VariantClear(&variable);
 }
 
+// A script's variable behind `depth` references to variants, as engines nest them.
+class ReferenceChain {
+public:
+    ReferenceChain(VARIANT* value, int depth) : links(static_cast<size_t>(depth)) {
+        for (VARIANT& link : links) {
+            link = ReferenceArgument(VT_VARIANT, value);
+            value = &link;
+        }
+        outer = value;
+    }
+    operator VARIANT*() const { return outer; }
+
+private:
+    std::vector<VARIANT> links;
+    VARIANT* outer;
+};
+
+// Script variables arrive as references to variants, one or more deep, and late binding may
+// hand them on unchanged: keys, names and values are read through them, as far as six deep.
+TEST_F(NodeObject, VariantArgumentsAreReadThroughReferences) {
+    IDispatchXMLModelNode* node = As<IDispatchXMLModelNode>(doc);
+    VARIANT index = ShortArgument(2);
+    VARIANT childName = TextArgument("Other");
+    VARIANT position = ByteArgument(0);
+    VARIANT attributeName = TextArgument("B");
+    VARIANT number = IntegerArgument(42);
+    VARIANT text = TextArgument("00123");
+    for (int depth : {1, 2, 6, 7}) {
+        SCOPED_TRACE(depth);
+        const bool followed = depth <= 6;
+        IDispatchXMLModelNode* found = nullptr;
+        EXPECT_EQ(node->GetChild(ReferenceChain(&index, depth), &found), followed ? S_OK : E_FAIL);
+        LateBound second(found);
+        EXPECT_EQ(node->GetChild(ReferenceChain(&childName, depth), &found),
+                  followed ? S_OK : E_FAIL);
+        LateBound other(found);
+        EXPECT_EQ(second.Get() != nullptr && other.Get() != nullptr, followed);
+        BSTR value = nullptr;
+        EXPECT_EQ(node->GetAttribute(ReferenceChain(&position, depth), &value),
+                  followed ? S_OK : E_INVALIDARG);
+        EXPECT_EQ(TakeUtf8(value), followed ? "7" : "");
+        EXPECT_EQ(node->GetAttribute(ReferenceChain(&attributeName, depth), &value),
+                  followed ? S_OK : E_INVALIDARG);
+        EXPECT_EQ(TakeUtf8(value), followed ? "x" : "");
+
+        const std::string added = "added" + std::to_string(depth);
+        VARIANT newName = TextArgument(added);
+        EXPECT_EQ(
+            node->AddAttribute(ReferenceChain(&newName, depth), ReferenceChain(&number, depth)),
+            followed ? S_OK : E_INVALIDARG);
+        VariantClear(&newName);
+        EXPECT_EQ(node->SetText(ReferenceChain(&text, depth)), followed ? S_OK : E_INVALIDARG);
+        if (followed) {
+            EXPECT_EQ(Call(second, "GetText").Text(), "two");
+            EXPECT_EQ(Call(other, "GetName").Text(), "Other");
+            EXPECT_EQ(Call(doc, "GetAttribute", {TextArgument(added)}).Text(), "42.");
+            EXPECT_EQ(Call(doc, "GetText").Text(), "00123") << "a string stays text";
+            EXPECT_EQ(Call(doc, "SetText", {TextArgument("")}).code, S_OK);
+        }
+    }
+    for (VARIANT* argument : {&childName, &attributeName, &text}) {
+        VariantClear(argument);
+    }
+}
+
 TEST_F(NodeObject, NullOutsAndDetachedObjectsFailAndTouchNothing) {
     IDispatchXMLModelNode* live = As<IDispatchXMLModelNode>(doc);
     VARIANT zero = IntegerArgument(0);
@@ -148,7 +215,8 @@ TEST_F(NodeObject, WriteToSendsTheSubtreeAsADocumentOfItsOwn) {
         CallForObject(CallForObject(other, "GetRoot"), "GetChild", {IntegerArgument(0)});
     LateBound a = CallForObject(top, "GetChild", {IntegerArgument(0)});
     EarlyStream early;
-    ScriptStream script;
+    ScriptByteStream script;
+    script.lookup = NameLookup::DispIdOnly;
     EXPECT_EQ(Call(a, "WriteTo", {ObjectArgument(&early)}).code, S_OK);
     EXPECT_EQ(Call(a, "WriteTo", {ObjectArgument(&script)}).code, S_OK);
     const std::string expected =

@@ -242,6 +242,55 @@ TEST_F(EveryKind, DispatchFormsReturnTheirRetvalAndListInheritedFunctionsFirst) 
         EXPECT_EQ(function->wFuncFlags, flags == "restricted" ? FUNCFLAG_FRESTRICTED : 0);
         dispatchHalf->ReleaseFuncDesc(function);
     }
+    // An inherited function's references name the standard library's structures, not a type of
+    // the library that inherits it.
+    FUNCDESC* invoke = nullptr;
+    ASSERT_EQ(dispatchHalf->GetFuncDesc(6, &invoke), S_OK);
+    ASSERT_EQ(ChainOf(invoke->lprgelemdescParam[4].tdesc), VarTypeChain("PTR,USERDEFINED"));
+    ITypeInfo* record = nullptr;
+    ASSERT_EQ(
+        dispatchHalf->GetRefTypeInfo(invoke->lprgelemdescParam[4].tdesc.lptdesc->hreftype, &record),
+        S_OK);
+    dispatchHalf->ReleaseFuncDesc(invoke);
+    TYPEATTR* attributes = nullptr;
+    ASSERT_EQ(record->GetTypeAttr(&attributes), S_OK);
+    EXPECT_EQ(attributes->typekind, TKIND_RECORD);
+    EXPECT_EQ(attributes->cbSizeInstance, sizeof(DISPPARAMS));
+    EXPECT_EQ(attributes->cbAlignment, alignof(DISPPARAMS));
+    record->ReleaseTypeAttr(attributes);
+    BSTR name = nullptr;
+    ASSERT_EQ(record->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr), S_OK);
+    EXPECT_EQ(TakeNarrow(name), "DISPPARAMS");
+    record->Release();
+}
+
+// Object browsers show the help strings of a type and of its members, on either half.
+TEST_F(EveryKind, HelpStringsOfTheTypeAndItsMembersOnBothHalves) {
+    ITypeInfo* interfaceHalf = InterfaceHalfOf(dispatchHalf);
+    ASSERT_NE(interfaceHalf, nullptr);
+    OLECHAR stale[] = OLESTR("stale");
+    for (ITypeInfo* info : {dispatchHalf, interfaceHalf}) {
+        BSTR name = nullptr;
+        BSTR help = nullptr;
+        DWORD context = 7;
+        BSTR file = stale;
+        ASSERT_EQ(info->GetDocumentation(MEMBERID_NIL, &name, &help, &context, &file), S_OK);
+        EXPECT_EQ(TakeNarrow(name), "IEveryKind");
+        EXPECT_EQ(TakeNarrow(help), "Every parameter kind");
+        EXPECT_EQ(context, 0u);
+        EXPECT_EQ(file, nullptr);
+        ASSERT_EQ(info->GetDocumentation(1, &name, &help, nullptr, nullptr), S_OK);
+        EXPECT_EQ(TakeNarrow(name), "Numbers");
+        EXPECT_EQ(TakeNarrow(help), "One of each number type");
+        help = stale;
+        ASSERT_EQ(info->GetDocumentation(2, nullptr, &help, nullptr, nullptr), S_OK);
+        EXPECT_EQ(help, nullptr) << "a member without a help string has none";
+        ASSERT_EQ(info->GetDocumentation(0x60010003, &name, nullptr, nullptr, nullptr), S_OK);
+        EXPECT_EQ(TakeNarrow(name), "Invoke") << "inherited members are documented too";
+        EXPECT_EQ(info->GetDocumentation(12345, &name, &help, nullptr, nullptr),
+                  TYPE_E_ELEMENTNOTFOUND);
+    }
+    interfaceHalf->Release();
 }
 
 TEST_F(EveryKind, InterfacesDeriveFromOneAnother) {
@@ -298,7 +347,8 @@ TEST_F(EveryKind, InterfacesDeriveFromOneAnother) {
 
     ITypeInfo* coclass = nullptr;
     ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_EveryKind, &coclass), S_OK);
-    const INT flags[] = {IMPLTYPEFLAG_FDEFAULT, 0, IMPLTYPEFLAG_FSOURCE};
+    // The first source is the default source, marked or not.
+    const INT flags[] = {IMPLTYPEFLAG_FDEFAULT, 0, IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE};
     for (UINT i = 0; i < 3; ++i) {
         INT implFlags = -1;
         ASSERT_EQ(coclass->GetImplTypeFlags(i, &implFlags), S_OK);

@@ -146,4 +146,20 @@ TEST_F(TypeLibRegistry, UnregisteringOneVersionKeepsTheOthers) {
     EXPECT_TRUE(RegistryKeyExists(other)) << "another version stays, and with it the library key";
 }
 
+// A host that only reads a library loads it without registering; one that asks registers it.
+TEST_F(TypeLibRegistry, LoadingRegistersOnlyWhenAsked) {
+    const OleString path = Wide(BuiltLibraryPath("utils"));
+    for (REGKIND kind : {REGKIND_NONE, REGKIND_DEFAULT, REGKIND_REGISTER}) {
+        ITypeLib* library = nullptr;
+        ASSERT_EQ(LoadTypeLibEx(path.c_str(), kind, &library), S_OK);
+        library->Release();
+        EXPECT_EQ(Found(LIBID_PravellUtils, 1, 0, 0),
+                  kind == REGKIND_REGISTER ? "PravellUtils" : "not registered");
+    }
+    ITypeLib* library = reinterpret_cast<ITypeLib*>(1);
+    EXPECT_EQ(LoadTypeLibEx(Wide(BuiltLibraryPath("missing")).c_str(), REGKIND_REGISTER, &library),
+              TYPE_E_CANTLOADLIBRARY);
+    EXPECT_EQ(library, nullptr);
+}
+
 } // namespace

@@ -41,7 +41,16 @@ TEST_F(ParserTest, AttributesAreSortedWithoutCaseAndRefuseAnEqualName) {
         VariantClear(&names);
         VariantClear(&values);
     }
-    EXPECT_EQ(DescribeAttributes(attributes), "[=empty,A=2,b=1,c=3,z\xC3\xA9=\xE2\x82\xAC]");
+    // Script variables arrive as references to variants, one or more deep.
+    VARIANT nameVariable = StringsArgument({"r"});
+    VARIANT valueVariable = StringsArgument({"5"});
+    VARIANT inner = ReferenceArgument(VT_VARIANT, &valueVariable);
+    EXPECT_EQ(attributes->AddAttributes(ReferenceArgument(VT_VARIANT, &nameVariable),
+                                        ReferenceArgument(VT_VARIANT, &inner)),
+              S_OK);
+    VariantClear(&nameVariable);
+    VariantClear(&valueVariable);
+    EXPECT_EQ(DescribeAttributes(attributes), "[=empty,A=2,b=1,c=3,r=5,z\xC3\xA9=\xE2\x82\xAC]");
 
     BSTR value = reinterpret_cast<BSTR>(0x1);
     EXPECT_EQ(attributes->GetValue(Bstr("Z\xC3\xA9"), &value), S_OK);

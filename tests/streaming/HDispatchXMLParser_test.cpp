@@ -1,8 +1,8 @@
 #include "host/AutomationText.h"
 #include "streaming/HExternalXMLParser.h"
 #include "support/AutomationTest.h"
-#include "support/HostStreams.h"
 #include "support/ParserClients.h"
+#include "support/ScriptByteStream.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -28,9 +28,10 @@ std::string Log(const RecordingClient& client) {
 }
 
 // Each events/NAME.xml gives exactly the events of events/NAME.events, whether the parser reads
-// the file (in 10000-byte pieces, line ends as the text file delivers them), a script's stream of
-// its bytes or, when it is one piece that reaches the parser as the same bytes, a host's string.
-// A source that cannot be read or a missing client: E_FAIL and not a single event.
+// the file (in 10000-byte pieces, line ends as the text file delivers them), a script class's
+// stream of its bytes (which answers Null after the last piece) or, when it is one piece that
+// reaches the parser as the same bytes, a host's string. A source that cannot be read or a
+// missing client: E_FAIL and not a single event.
 // The logs hold the document's UTF-8; the client receives it through the ANSI code page, which
 // is UTF-8 only on Linux, and a host's string reaches the parser through the same page.
 TEST_F(ParserTest, DocumentsGiveTheirGoldenEventLogs) {
@@ -48,12 +49,15 @@ TEST_F(ParserTest, DocumentsGiveTheirGoldenEventLogs) {
         RecordingClient fromFile;
         EXPECT_EQ(parser->ParseFile(file, &fromFile), answer);
         EXPECT_EQ(Log(fromFile), expected);
-        ScriptStream stream;
-        stream.source = xml;
-        stream.shape = ReadShape::UnsignedBytes;
+        ScriptByteStream stream(xml);
+        stream.lookup = NameLookup::DispIdOnly;
         RecordingClient fromStream;
         EXPECT_EQ(parser->ParseStream(&stream, &fromStream), answer);
         EXPECT_EQ(Log(fromStream), expected);
+        if (answer == S_OK) {
+            EXPECT_EQ(stream.nulls, xml.size() % 10000 == 0 ? 1 : 0)
+                << "a short piece is the end; after a whole one, Null is";
+        }
         const Bstr text(xml);
         RecordingClient fromString;
         if (xml.size() < 10000 && ToAnsi(BstrText(text)) == xml) {

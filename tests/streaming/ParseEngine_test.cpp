@@ -126,28 +126,37 @@ TEST_F(ParserTest, ClientsCannotDisturbTheParse) {
     }
 }
 
-// A client known only by names has them looked up once per parse and hears only the events it
-// names; one that knows none of them gets nothing.
+// A client known only by names has them looked up once per parse (through GetIDsOfNames, or
+// GetDispID without regard to case where that fails, as script class objects need) and hears
+// only the events it names; one that knows none of them gets nothing.
 TEST_F(ParserTest, ScriptClientsHearTheEventsTheyName) {
-    PieceSource source(kDocument);
-    ScriptClient script;
-    EXPECT_EQ(RunParse(source, &script), S_OK);
-    EXPECT_EQ(script.events, Parsed(kDocument));
-    EXPECT_EQ(script.lookups, 8);
-    EXPECT_EQ(script.References(), 1u);
+    for (NameLookup lookup : {NameLookup::IDsOfNames, NameLookup::DispIdOnly}) {
+        const bool classObject = lookup == NameLookup::DispIdOnly;
+        SCOPED_TRACE(classObject);
+        PieceSource source(kDocument);
+        ScriptClient script;
+        script.lookup = lookup;
+        EXPECT_EQ(RunParse(source, &script), S_OK);
+        EXPECT_EQ(script.events, Parsed(kDocument));
+        EXPECT_EQ(script.lookups, classObject ? 16 : 8);
+        EXPECT_EQ(script.dispIdFlags, classObject ? fdexNameCaseInsensitive : 0u);
+        EXPECT_EQ(script.References(), 1u);
 
-    ScriptClient partial;
-    partial.names = {"startelement", "PARSEERROR"};
-    EXPECT_EQ(RunStringParse(Bstr("<r><s/><"), &partial), E_FAIL);
-    const EventLog expected = {"startelement r []", "startelement s []",
-                               "PARSEERROR 'unclosed token (Line: 1, Column: 7)'"};
-    EXPECT_EQ(partial.events, expected);
+        ScriptClient partial;
+        partial.lookup = lookup;
+        partial.names = {"startelement", "PARSEERROR"};
+        EXPECT_EQ(RunStringParse(Bstr("<r><s/><"), &partial), E_FAIL);
+        const EventLog expected = {"startelement r []", "startelement s []",
+                                   "PARSEERROR 'unclosed token (Line: 1, Column: 7)'"};
+        EXPECT_EQ(partial.events, expected);
 
-    ScriptClient deaf;
-    deaf.names = {"Unrelated"};
-    EXPECT_EQ(RunStringParse(Bstr(kDocument), &deaf), E_FAIL);
-    EXPECT_TRUE(deaf.events.empty());
-    EXPECT_EQ(deaf.References(), 1u);
+        ScriptClient deaf;
+        deaf.lookup = lookup;
+        deaf.names = {"Unrelated"};
+        EXPECT_EQ(RunStringParse(Bstr(kDocument), &deaf), E_FAIL);
+        EXPECT_TRUE(deaf.events.empty());
+        EXPECT_EQ(deaf.References(), 1u);
+    }
 }
 
 // Each heap call of the events refused in turn: the parse ends at once with the out-of-memory

@@ -1,16 +1,18 @@
 // Host byte-stream objects for tests, as hosts supply them to the model and the parser: one
-// that answers IDispatchDataTransfer (a compiled host) and one that is known only by names
-// through IDispatch (a script). Both serve `source` in pieces, collect what is written, and
-// can be told to answer badly.
+// that answers IDispatchDataTransfer (a compiled host) and one that is known only by names (a
+// script, ScriptObject). Both serve `source` in pieces, collect what is written, and can be told
+// to answer badly. ScriptByteStream is the well-behaved script stream.
 #pragma once
 
 #include "host/HostObject.h"
 #include "platform/com.h"
 #include "pravell_idl.h"
+#include "support/ScriptObject.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
 
@@ -20,7 +22,8 @@ namespace Ostrel::Testing {
 enum class ReadShape {
     SignedBytes,   // VT_ARRAY | VT_I1, what compiled hosts hand back
     UnsignedBytes, // VT_ARRAY | VT_UI1, what scripts build
-    ByReference,   // VT_BYREF | VT_VARIANT to a variant holding VT_I1 bytes
+    Null,          // what a script's stream answers at its end
+    Empty,         // what a script's function answers when it sets no value
     Oversized,     // one byte more than asked for
     TwoDimensions, // a 1 x n array
     NotAnArray,    // a string
@@ -29,7 +32,9 @@ enum class ReadShape {
 
 class StreamState {
 public:
-    ~StreamState() { VariantClear(&held); }
+    static constexpr int kMostReferences = 3;
+
+    ~StreamState() { VariantClear(&held[0]); }
 
     HRESULT ServeRead(LONG maxLength, VARIANT* data) {
         ++reads;
@@ -39,19 +44,36 @@ public:
         const size_t count = std::min(source.size() - position, static_cast<size_t>(maxLength));
         const std::string piece = source.substr(position, count);
         position += count;
+        VARIANT value;
+        VariantInit(&value);
+        const HRESULT answer = Shape(piece, &value);
+        // The referenced variants live until the next read, as a script's variables outlive the
+        // call; the innermost owns the value.
+        VariantClear(&held[0]);
+        EXPECT_LE(variantReferences, kMostReferences);
+        for (int i = 0; i < variantReferences; ++i) {
+            held[i] = value;
+            value.vt = VT_BYREF | VT_VARIANT;
+            value.pvarVal = &held[i];
+        }
+        *data = value;
+        return answer;
+    }
+
+    HRESULT Shape(const std::string& piece, VARIANT* data) {
+        const size_t count = piece.size();
         switch (shape) {
         case ReadShape::SignedBytes:
             return Store(data, VT_I1, piece);
         case ReadShape::UnsignedBytes:
             return Store(data, VT_UI1, piece);
+        case ReadShape::Null:
+            data->vt = VT_NULL;
+            return S_OK;
+        case ReadShape::Empty:
+            return S_OK;
         case ReadShape::Oversized:
             return Store(data, VT_I1, piece + "x");
-        case ReadShape::ByReference:
-            VariantClear(&held);
-            Store(&held, VT_I1, piece);
-            data->vt = VT_BYREF | VT_VARIANT;
-            data->pvarVal = &held;
-            return S_OK;
         case ReadShape::TwoDimensions: {
             SAFEARRAYBOUND bounds[2] = {{1, 0}, {static_cast<ULONG>(count), 0}};
             data->vt = VT_ARRAY | VT_I1;
@@ -97,6 +119,9 @@ public:
     std::string source;
     size_t position = 0;
     ReadShape shape = ReadShape::SignedBytes;
+    // How many references to variants (VT_BYREF | VT_VARIANT) wrap the answer of a Read, as
+    // script engines hand over their variables.
+    int variantReferences = 0;
     int reads = 0;
     int failAtRead = 0;
     std::string written;
@@ -120,7 +145,7 @@ private:
         return S_OK;
     }
 
-    VARIANT held = {};
+    std::array<VARIANT, kMostReferences> held = {};
 };
 
 // A compiled host's stream: answers IDispatchDataTransfer and is called through its table.
@@ -138,13 +163,12 @@ public:
     HRESULT STDMETHODCALLTYPE Unread(LONG count) override { return TakeUnread(count); }
 };
 
-// A script's stream: only IDispatch, members Write (1), Read (2) and Unread (3) by name (none
-// once `names` is cleared). With `readIntoArgument` its Read takes a second, by-reference
-// argument for the bytes and, as a script engine does, refuses a call with any other number of
-// arguments.
-class ScriptStream final : public HostObject<IDispatch>, public StreamState {
+// A script's stream: members Write (1), Read (2) and Unread (3) by name (none once `names` is
+// cleared). With `readIntoArgument` its Read takes a second, by-reference argument for the bytes
+// and, as a script engine does, refuses a call with any other number of arguments.
+class ScriptStream final : public ScriptObject, public StreamState {
 public:
-    ScriptStream() : HostObject({"write", "read", "unread"}) {}
+    ScriptStream() : ScriptObject({"write", "read", "unread"}) {}
 
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO*, UINT*) override {
@@ -169,7 +193,6 @@ public:
         return result == nullptr ? E_INVALIDARG : ServeRead(maxLength.lVal, result);
     }
 
-    using HostObject::names;
     bool readIntoArgument = false;
 };
 

@@ -1,5 +1,5 @@
 // Parser clients for tests, as hosts supply them: one that answers IDispatchXMLParserClient (a
-// compiled host) and one known only by names through IDispatch (a script). Both write every
+// compiled host) and one known only by names (a script, ScriptObject). Both write every
 // event they receive as one line of a log, in the same form, so that logs compare directly:
 //
 //     StartElement a [B=1,c=2]     Characters 'text'     ParseError 'message'
@@ -8,6 +8,7 @@
 #include "host/HostObject.h"
 #include "platform/com.h"
 #include "pravell_idl.h"
+#include "support/ScriptObject.h"
 #include "utils_idl.h"
 
 #include <functional>
@@ -45,20 +46,16 @@ private:
     HRESULT Log(const std::string& line);
 };
 
-// Answers IDispatch only; knows the event names in `names` (any letter case) and logs each
-// event under the name it knows it by.
-class ScriptClient final : public HostObject<IDispatch> {
+// A script's client: knows the event names in `names` (any letter case) only by name and logs
+// each event under the name it knows it by.
+class ScriptClient final : public ScriptObject {
 public:
     ScriptClient();
 
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* asked, UINT count, LCID locale,
-                                            DISPID* ids) override;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO*, UINT*) override;
 
-    using HostObject::names;
     EventLog events;
-    int lookups = 0;
 };
 
 } // namespace Ostrel::Testing

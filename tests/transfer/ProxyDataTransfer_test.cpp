@@ -22,32 +22,49 @@ std::string ReadOnce(ProxyDataTransfer& proxy, LONG maxLength) {
     return buffer.substr(0, count);
 }
 
-// What a Read may hand back, by the shapes of ReadShape in their order: a compiled host signed
-// bytes or a reference to them; a script also unsigned bytes, as the call's value or in the
-// by-reference argument its Read takes. More bytes than asked for fail the read, as do two
+// What a Read may hand back, as it is or behind references to variants: a compiled host signed
+// bytes; a script also unsigned bytes, and Null or Empty for the end of its data, as the call's
+// value or in the by-reference argument its Read takes, whether its names are found through
+// GetIDsOfNames or only through GetDispID. More bytes than asked for fail the read, as do two
 // dimensions, a string and elements that are not bytes.
 TEST(ProxyDataTransfer, ReadsTakeOneDimensionOfBytesNoMoreThanAsked) {
-    const ReadShape shapes[] = {ReadShape::SignedBytes,   ReadShape::UnsignedBytes,
-                                ReadShape::ByReference,   ReadShape::Oversized,
-                                ReadShape::TwoDimensions, ReadShape::NotAnArray,
-                                ReadShape::WrongElements};
-    const std::string compiled = "y-y----";
-    const std::string script = "yyy----";
-    for (size_t i = 0; i < std::size(shapes); ++i) {
-        SCOPED_TRACE(i);
-        EarlyStream host;
-        host.source = "abcdefgh";
-        host.shape = shapes[i];
-        ProxyDataTransfer early(&host);
-        EXPECT_EQ(ReadOnce(early, 4), compiled[i] == 'y' ? "abcd" : "<false>");
-        for (bool intoArgument : {false, true}) {
-            ScriptStream named;
-            named.readIntoArgument = intoArgument;
-            named.source = "abcdefgh";
-            named.shape = shapes[i];
-            ProxyDataTransfer proxy(&named);
-            EXPECT_EQ(ReadOnce(proxy, 4), script[i] == 'y' ? "abcd" : "<false>") << intoArgument;
-            EXPECT_EQ(named.reads, 1) << "a refused argument count does not run the read";
+    const struct {
+        ReadShape shape;
+        const char* early;
+        const char* script;
+    } cases[] = {
+        {ReadShape::SignedBytes, "abcd", "abcd"},
+        {ReadShape::UnsignedBytes, "<false>", "abcd"},
+        {ReadShape::Null, "<false>", ""},
+        {ReadShape::Empty, "<false>", ""},
+        {ReadShape::Oversized, "<false>", "<false>"},
+        {ReadShape::TwoDimensions, "<false>", "<false>"},
+        {ReadShape::NotAnArray, "<false>", "<false>"},
+        {ReadShape::WrongElements, "<false>", "<false>"},
+    };
+    for (const auto& entry : cases) {
+        for (int depth = 0; depth <= 2; ++depth) {
+            SCOPED_TRACE(std::to_string(static_cast<int>(entry.shape)) + " behind " +
+                         std::to_string(depth) + " references");
+            EarlyStream host;
+            host.source = "abcdefgh";
+            host.shape = entry.shape;
+            host.variantReferences = depth;
+            ProxyDataTransfer early(&host);
+            EXPECT_EQ(ReadOnce(early, 4), entry.early);
+            for (NameLookup lookup : {NameLookup::IDsOfNames, NameLookup::DispIdOnly}) {
+                for (bool intoArgument : {false, true}) {
+                    ScriptStream named;
+                    named.lookup = lookup;
+                    named.readIntoArgument = intoArgument;
+                    named.source = "abcdefgh";
+                    named.shape = entry.shape;
+                    named.variantReferences = depth;
+                    ProxyDataTransfer proxy(&named);
+                    EXPECT_EQ(ReadOnce(proxy, 4), entry.script) << intoArgument;
+                    EXPECT_EQ(named.reads, 1) << "a refused argument count does not run the read";
+                }
+            }
         }
     }
 }
@@ -81,10 +98,12 @@ TEST(ProxyDataTransfer, FailuresAndTheEndOfTheData) {
     EXPECT_EQ(stranger.reads + stranger.writes, 0);
 }
 
-// One array of signed bytes, lower bound 0, per Write, through the interface or by name.
-TEST(ProxyDataTransfer, WritesOneSignedByteArrayPerCall) {
+// One array of bytes, lower bound 0, per Write: signed through the interface, unsigned by name
+// (scripts read no other).
+TEST(ProxyDataTransfer, WritesOneByteArrayPerCall) {
     EarlyStream host;
     ScriptStream script;
+    script.lookup = NameLookup::DispIdOnly;
     {
         ProxyDataTransfer proxy(&host);
         ProxyDataTransfer named(&script);
@@ -99,7 +118,8 @@ TEST(ProxyDataTransfer, WritesOneSignedByteArrayPerCall) {
         host.failWrites = true;
         EXPECT_FALSE(proxy.Write("world", 5));
         EXPECT_TRUE(named.Write("xyz", 3));
-        EXPECT_EQ(script.writeType, VT_ARRAY | VT_I1);
+        EXPECT_EQ(script.writeType, VT_ARRAY | VT_UI1);
+        EXPECT_EQ(script.lastUpper, 2);
         EXPECT_GT(host.References() + script.References(), 2u);
     }
     EXPECT_EQ(host.written, "hello");

@@ -2,6 +2,7 @@
 
 #include "idlc/diagnostic.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <set>
@@ -658,8 +659,25 @@ void Parser::ParseCoclass(const Attributes& attributes, int line) {
         coclass.members.push_back(member);
     }
     Accept(";");
+    MarkDefaults(coclass.members);
     model.order.push_back(Entry{EntryKind::Coclass, model.coclasses.size()});
     model.coclasses.push_back(std::move(coclass));
+}
+
+// A class has a default interface on each side, as the OLE rules read an unmarked one: where
+// none is marked [default], the first interface that is not a source is the default one, and
+// the first source the default source.
+void Parser::MarkDefaults(std::vector<CoclassMember>& members) {
+    for (bool source : {false, true}) {
+        auto onSide = [source](const CoclassMember& member) { return member.isSource == source; };
+        auto marked = [&onSide](const CoclassMember& member) {
+            return onSide(member) && member.isDefault;
+        };
+        auto first = std::find_if(members.begin(), members.end(), onSide);
+        if (first != members.end() && std::none_of(members.begin(), members.end(), marked)) {
+            first->isDefault = true;
+        }
+    }
 }
 
 void Parser::CheckAllDefined() {

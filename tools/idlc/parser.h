@@ -33,6 +33,7 @@ private:
     void ParseInterface(const Attributes& attributes);
     void ParseInterfaceBody(Interface& interface);
     void ParseCoclass(const Attributes& attributes, int line);
+    static void MarkDefaults(std::vector<CoclassMember>& members);
     Method ParseMethod(const Interface& owner);
     std::vector<Parameter> ParseParameters();
     Parameter ParseParameter();

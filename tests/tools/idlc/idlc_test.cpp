@@ -103,4 +103,30 @@ TEST_F(Idlc, OutputsAreWrittenAllOrNone) {
     EXPECT_EQ(ReadWholeFile(tlb).rfind("pravell-typelib 1\n", 0), 0u);
 }
 
+// Both classes implement I and J, then I and J as sources: one without marks, one with.
+TEST_F(Idlc, ClassesHaveADefaultInterfaceOnEachSide) {
+    std::string source =
+        std::string(prelude) +
+        "};\n[object, uuid(79414458-7B2B-4137-98FC-894159DDBE97), dual] interface J : IDispatch "
+        "{};\n"
+        "[uuid(79414458-7B2B-4137-98FC-894159DDBE98)] coclass Unmarked {\n"
+        "interface I; interface J; [source] interface I; [source] interface J; };\n"
+        "[uuid(79414458-7B2B-4137-98FC-894159DDBE99)] coclass Marked {\n"
+        "interface I; [default] interface J; [source] interface I;\n"
+        "[default, source] interface J; };\n};\n";
+    Outcome run = Compile(source);
+    ASSERT_EQ(run.status, 0) << run.errors;
+    std::string text = ReadWholeFile(tlb);
+    EXPECT_NE(text.find("Unmarked {79414458-7B2B-4137-98FC-894159DDBE98} 0.0 cancreate 4 \"\"\n"
+                        "  implements I default\n  implements J -\n"
+                        "  implements I default,source\n  implements J source\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("Marked {79414458-7B2B-4137-98FC-894159DDBE99} 0.0 cancreate 4 \"\"\n"
+                        "  implements I -\n  implements J default\n"
+                        "  implements I source\n  implements J default,source\n"),
+              std::string::npos)
+        << text;
+}
+
 } // namespace
