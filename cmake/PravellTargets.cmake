@@ -10,12 +10,19 @@ function(pravell_subsystem name)
         VISIBILITY_INLINES_HIDDEN ON)
 endfunction()
 
-# One GoogleTest executable per test folder; every test case becomes a CTest test.
+# One GoogleTest executable per test folder; every test case becomes a CTest test. Under Wine,
+# where each program start costs a second, the executable is one CTest test.
 function(pravell_test name)
     cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest GTest::gmock GTest::gtest_main)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-        PROPERTIES ENVIRONMENT "PRAVELL_TEST_ROOT=${PROJECT_BINARY_DIR}/test-root")
+    set(environment "PRAVELL_TEST_ROOT=${PROJECT_BINARY_DIR}/test-root")
+    if(CMAKE_CROSSCOMPILING)
+        add_test(NAME ${name} COMMAND ${name})
+        set_tests_properties(${name} PROPERTIES
+            ENVIRONMENT "${environment};PRAVELL_BUILD_DIR=${PROJECT_BINARY_DIR}")
+    else()
+        gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES ENVIRONMENT "${environment}")
+    endif()
 endfunction()

@@ -21,7 +21,9 @@ void AutomationTest::TearDown() {
 void AutomationTest::Register(const std::string& name) {
     ITypeLib* library = LoadBuiltLibrary(name);
     ASSERT_NE(library, nullptr);
-    EXPECT_EQ(RegisterTypeLib(library, Wide(BuiltLibraryPath(name)).c_str(), nullptr), S_OK);
+    // Windows declares the path writable.
+    OleString path = Wide(BuiltLibraryPath(name));
+    EXPECT_EQ(RegisterTypeLib(library, &path[0], nullptr), S_OK);
     library->Release();
 }
 
