@@ -10,9 +10,10 @@ function(pravell_subsystem name)
         VISIBILITY_INLINES_HIDDEN ON)
 endfunction()
 
-# One GoogleTest executable per test folder; every test case becomes a CTest test. A test file
-# named *Posix_test.cpp checks what only a POSIX system can arrange (file size limits, modes,
-# links, pipes) and is left out of the Windows build.
+# One GoogleTest executable per test folder; every test case becomes a CTest test. Under Wine,
+# where each program start costs a second, the executable is one CTest test. A test file named
+# *Posix_test.cpp checks what only a POSIX system can arrange (file size limits, modes, links,
+# pipes) and is left out of the Windows build.
 function(pravell_test name)
     cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
     if(WIN32)
@@ -21,7 +22,12 @@ function(pravell_test name)
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest GTest::gmock GTest::gtest_main)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
-    # Under Wine the first listing also makes the prefix.
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 300
-        PROPERTIES ENVIRONMENT "PRAVELL_TEST_ROOT=${PROJECT_BINARY_DIR}/test-root")
+    set(environment "PRAVELL_TEST_ROOT=${PROJECT_BINARY_DIR}/test-root")
+    if(CMAKE_CROSSCOMPILING)
+        add_test(NAME ${name} COMMAND ${name})
+        set_tests_properties(${name} PROPERTIES
+            ENVIRONMENT "${environment};PRAVELL_BUILD_DIR=${PROJECT_BINARY_DIR}")
+    else()
+        gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES ENVIRONMENT "${environment}")
+    endif()
 endfunction()

@@ -15,16 +15,8 @@ namespace {
 
 using ParserTest = AutomationTest;
 
-// One event a line; a line break inside an event is written as \n or \r.
 std::string Log(const RecordingClient& client) {
-    std::string log;
-    for (const std::string& event : client.events) {
-        for (char c : event) {
-            log += c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
-        }
-        log += '\n';
-    }
-    return log;
+    return LogText(client.events);
 }
 
 // Each events/NAME.xml gives exactly the events of events/NAME.events, whether the parser reads

@@ -19,6 +19,17 @@ std::string Lower(std::string text) {
 
 } // namespace
 
+std::string LogText(const EventLog& events) {
+    std::string log;
+    for (const std::string& event : events) {
+        for (char c : event) {
+            log += c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
+        }
+        log += '\n';
+    }
+    return log;
+}
+
 std::string DescribeAttributes(IDispatch* attributes) {
     IDispatchTaggedAttributes* typed = nullptr;
     if (attributes == nullptr ||

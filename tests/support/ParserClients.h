@@ -19,6 +19,10 @@ namespace Ostrel::Testing {
 
 using EventLog = std::vector<std::string>;
 
+// The log as the events data suite holds it: one event a line, line feeds and carriage returns
+// inside an event written as \n and \r.
+std::string LogText(const EventLog& events);
+
 // "[name=value,...]" read from an attributes object by index.
 std::string DescribeAttributes(IDispatch* attributes);
 

@@ -1,0 +1,3 @@
+' Says all passed but quits with a failure status.
+WScript.Echo "all passed"
+WScript.Quit 1

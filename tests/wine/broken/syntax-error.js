@@ -1,0 +1,2 @@
+// A syntax error: nothing runs at all.
+WScript.Echo("all passed"
