@@ -142,6 +142,12 @@ bool GenericFile::Unread(LONG count) {
     if (!isOpen || count < 0) {
         return false;
     }
+    // A seek before the start fails, and some C libraries drop their read buffer first, which
+    // moves the position on; such an Unread is refused before it is tried.
+    const int64_t position = TellRaw();
+    if (position < count) {
+        return false;
+    }
     return SeekRaw(-static_cast<int64_t>(count), SEEK_CUR);
 }
 
