@@ -13,11 +13,14 @@ endfunction()
 # One GoogleTest executable per test folder; every test case becomes a CTest test. Under Wine,
 # where each program start costs a second, the executable is one CTest test. A test file named
 # *Posix_test.cpp checks what only a POSIX system can arrange (file size limits, modes, links,
-# pipes) and is left out of the Windows build.
+# pipes) and is left out of the Windows build; *Windows_test.cpp, what only Windows has (file
+# attributes, drive letters), is left out of the others.
 function(pravell_test name)
     cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
     if(WIN32)
         list(FILTER ARG_SOURCES EXCLUDE REGEX "Posix_test\\.cpp$")
+    else()
+        list(FILTER ARG_SOURCES EXCLUDE REGEX "Windows_test\\.cpp$")
     endif()
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest GTest::gmock GTest::gtest_main)

@@ -91,7 +91,9 @@ FILE* ReplacementFile::Open(const char* path) {
     if (exists && !IsDiskFile(path)) {
         return std::fopen(path, "w+b");
     }
-    if (exists && !MayWrite(path)) {
+    // A read-only file is refused whoever asks (an administrator too, and Wine's root, whose
+    // file system would let it through).
+    if (exists && ((attributes & FILE_ATTRIBUTE_READONLY) != 0 || !MayWrite(path))) {
         return nullptr;
     }
     if (exists) {
