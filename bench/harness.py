@@ -530,11 +530,13 @@ def render(raw, sections):
                 machine["transparent_hugepages"]),
              "load average before: %s; after: %s"
              % (machine["load_average"], machine["load_average_after"]),
-             "packages: " + packages,
-             "time s: the measured step alone (a save's document is loaded first, unmeasured); "
-             "peak MiB: the process's peak resident memory",
-             "* marks the baseline; x base: the ratio to the baseline on the same document; "
-             "huge: with GLIBC_TUNABLES=" + HUGETLB, ""]
+             "packages: " + packages]
+    if "main" in raw:
+        lines += ["time s: the measured step alone (a save's document is loaded first, "
+                  "unmeasured); peak MiB: the process's peak resident memory",
+                  "* marks the baseline; x base: the ratio to the baseline on the same document; "
+                  "huge: with GLIBC_TUNABLES=" + HUGETLB]
+    lines.append("")
     for title, body in sections:
         lines += [title, body, ""]
     lines.append("whole run: %.0f s" % raw["seconds"])

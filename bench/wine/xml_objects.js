@@ -40,15 +40,16 @@ function loadModel(path) {
 function walkModelNode(node, counts) {
     counts.elements++;
     counts.names += node.GetName().length;
-    node.GetText();
+    var text = node.GetText();
     var attributes = node.GetAttributeCount();
     counts.attributes += attributes;
     for (var i = 0; i < attributes; i++) {
         counts.names += node.GetAttributeName(i).length;
-        node.GetAttributeValue(i);
+        var value = node.GetAttributeValue(i);
     }
     var children = node.GetChildCount();
     for (var j = 0; j < children; j++) walkModelNode(node.GetChild(j), counts);
+    return text;
 }
 function walkModel(model) {
     var counts = tally();
@@ -81,7 +82,8 @@ function loadDom(path) {
     }
     return dom;
 }
-// An element's text is read as our model keeps it: its own character data, from its text and
+// Every value read is kept in a variable: Wine's node list faults when a call's result is
+// dropped. An element's text is read as our model keeps it: its own character data, from its text and
 // CDATA children. The object's `text` property would be the text of every descendant, which read
 // on every element reads the document's text once for each level of depth.
 function walkDomElement(element, counts) {
@@ -93,7 +95,7 @@ function walkDomElement(element, counts) {
     for (var i = 0; i < count; i++) {
         var attribute = attributes.item(i);
         counts.names += attribute.nodeName.length;
-        attribute.nodeValue;
+        var value = attribute.nodeValue;
     }
     var children = element.childNodes;
     var length = children.length;
