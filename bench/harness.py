@@ -6,10 +6,12 @@ that step and its peak resident memory. Times are medians of several repetitions
 turns so that the machine's noise falls on every subject alike; every figure is also shown as
 a ratio against the operation's baseline subject on the same document. Instruction counts
 come from callgrind, which counts only the measured step and is stable on a busy machine.
+Given the Windows build, it also measures script hosts under Wine (wine/xml_objects.py).
 """
 
 import argparse
 import datetime
+import functools
 import json
 import os
 import platform
@@ -19,6 +21,11 @@ import subprocess
 import sys
 import time
 
+# The harness runs from the source tree, which keeps no compiled modules.
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "wine"))
+import xml_objects  # noqa: E402
+
 MIB = 1024 * 1024
 HUGETLB = "glibc.malloc.hugetlb=1"
 RUN_TIMEOUT = 900
@@ -27,11 +34,13 @@ FULL = {
     "main_mib": 30, "repetitions": 7, "scaling_mib": [5, 10, 20, 50], "scaling_repetitions": 3,
     "callgrind_mib": 5, "siblings": 1000000, "siblings_repetitions": 3,
     "largefile_repetitions": 3, "benchmark_min_time": "0.5",
+    "wine_documents": [[5, 5], [50, 3]], "wine_timeout": 600,
 }
 QUICK = {
     "main_mib": 10, "repetitions": 3, "scaling_mib": [5, 10], "scaling_repetitions": 1,
     "callgrind_mib": 1, "siblings": 1000000, "siblings_repetitions": 1,
     "largefile_repetitions": 1, "benchmark_min_time": "0.1",
+    "wine_documents": [[5, 3], [50, 1]], "wine_timeout": 600,
 }
 LARGEFILES = ["nes96.xml", "wordnet_glossary-20010201.rdf", "recset.xml", "ns_att_test.xml"]
 
@@ -48,10 +57,10 @@ class Harness:
         self.automation = os.path.join(bin_dir, "automation_benchmarks")
         self.data_dir = data_dir
         self.scratch = scratch_dir
-        self.pairs = self.list_pairs()
         self.failures = []
 
-    def list_pairs(self):
+    @functools.cached_property
+    def pairs(self):
         """Operation -> (baseline, [subjects, baseline first]), as the runner declares them."""
         pairs = {}
         listing = subprocess.run([self.runner, "--list"], check=True, capture_output=True,
@@ -421,23 +430,85 @@ def automation(harness, settings, results_dir):
     return {"json": out}, [(title, automation_section(results))]
 
 
+def wine_section(measured):
+    """Ours against the platform's object per phase, as time ratios; the stream as a rate."""
+    rows, notes = [], []
+    for document, subjects in measured["documents"].items():
+        name = os.path.basename(document)
+        size = os.path.getsize(document) / MIB
+
+        def seconds(subject, phase):
+            return subjects[subject]["median"].get(phase)
+
+        def rate(value):
+            return "-" if value == 0 else fmt(None if value is None else size / value, 1)
+
+        for phase in ["load", "walk", "save"]:
+            ours, theirs = seconds("model", phase), seconds("dom", phase)
+            rows.append([name, phase, fmt(ours), fmt(theirs), ratio(ours, theirs), rate(ours),
+                         rate(theirs)])
+        parse = seconds("stream", "parse")
+        rows.append([name, "stream", fmt(parse), "-", "-", rate(parse), "-"])
+        notes.append("%s: %s" % (name, xml_objects.checks(subjects)))
+        for subject, summary in subjects.items():
+            if "error" in summary:
+                finished = ", ".join("%s %.3f s" % item for item in summary["median"].items())
+                notes.append("%s: %s %s after %d run(s)%s" % (
+                    name, subject, summary["error"], summary["runs"],
+                    "; finished: " + finished if finished else ""))
+    header = ["document", "phase", "ours s", "platform s", "ours/platform", "ours MiB/s",
+              "platform MiB/s"]
+    return "\n".join([table(header, rows), ""] + notes)
+
+
+def wine(harness, settings, build_dir):
+    source = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    runner = xml_objects.XmlObjects(source, build_dir, os.path.join(harness.scratch, "wine"),
+                                    settings["wine_timeout"], say)
+    documents = [(harness.records(mib), repetitions)
+                 for mib, repetitions in settings["wine_documents"]]
+    measured = runner.measure_all(documents)
+    if "error" in measured:
+        harness.failures.append("wine: " + measured["error"])
+        return measured, []
+    for document, subjects in measured["documents"].items():
+        harness.failures += ["wine %s on %s: %s" % (subject, os.path.basename(document),
+                                                   summary["error"])
+                             for subject, summary in subjects.items() if "error" in summary]
+    runs = " and ".join("%d on %s" % (repetitions, os.path.basename(path))
+                        for path, repetitions in documents)
+    title = ("Script hosts under Wine (%s), JScript in cscript: Corvantis.XMLModel against the "
+             "platform's Msxml2.DOMDocument.3.0 (load; walk reading every element's name, own "
+             "text and attributes; save), and Corvantis.StreamingXMLParser into a client that "
+             "counts events. Median seconds timed inside the script over runs (%s), each a script "
+             "process of its own, the subjects in turns; ours/platform below 1: ours is faster"
+             % (measured["wine"], runs))
+    return measured, [(title, wine_section(measured))]
+
+
 def tree_operations(harness):
     return [operation for operation in ["load", "save"] if operation in harness.pairs]
 
 
-def run_all(harness, settings, largefiles_dir, results_dir):
+def run_all(harness, settings, arguments, results_dir):
     started = time.monotonic()
     raw = {"settings": settings, "machine": describe_machine(),
            "started": datetime.datetime.now().isoformat(timespec="seconds")}
-    steps = [("main", lambda: main_document(harness, settings)),
-             ("scaling", lambda: scaling(harness, settings)),
-             ("siblings", lambda: siblings(harness, settings))]
-    if largefiles_dir:
-        steps.append(("largefiles", lambda: largefiles(harness, settings, largefiles_dir)))
-    if shutil.which("valgrind"):
-        steps.append(("callgrind", lambda: instructions(harness, settings)))
-    steps.append(("google-benchmark", lambda: google_benchmark(harness, settings, results_dir)))
-    steps.append(("automation", lambda: automation(harness, settings, results_dir)))
+    steps = []
+    if not arguments.wine_only:
+        steps += [("main", lambda: main_document(harness, settings)),
+                  ("scaling", lambda: scaling(harness, settings)),
+                  ("siblings", lambda: siblings(harness, settings))]
+        if arguments.largefiles:
+            steps.append(("largefiles",
+                          lambda: largefiles(harness, settings, arguments.largefiles)))
+        if shutil.which("valgrind"):
+            steps.append(("callgrind", lambda: instructions(harness, settings)))
+        steps.append(("google-benchmark",
+                      lambda: google_benchmark(harness, settings, results_dir)))
+        steps.append(("automation", lambda: automation(harness, settings, results_dir)))
+    if arguments.wine_build:
+        steps.append(("wine", lambda: wine(harness, settings, arguments.wine_build)))
     sections = []
     for name, step in steps:
         raw[name], step_sections = step()
@@ -459,11 +530,13 @@ def render(raw, sections):
                 machine["transparent_hugepages"]),
              "load average before: %s; after: %s"
              % (machine["load_average"], machine["load_average_after"]),
-             "packages: " + packages,
-             "time s: the measured step alone (a save's document is loaded first, unmeasured); "
-             "peak MiB: the process's peak resident memory",
-             "* marks the baseline; x base: the ratio to the baseline on the same document; "
-             "huge: with GLIBC_TUNABLES=" + HUGETLB, ""]
+             "packages: " + packages]
+    if "main" in raw:
+        lines += ["time s: the measured step alone (a save's document is loaded first, "
+                  "unmeasured); peak MiB: the process's peak resident memory",
+                  "* marks the baseline; x base: the ratio to the baseline on the same document; "
+                  "huge: with GLIBC_TUNABLES=" + HUGETLB]
+    lines.append("")
     for title, body in sections:
         lines += [title, body, ""]
     lines.append("whole run: %.0f s" % raw["seconds"])
@@ -477,7 +550,12 @@ def main():
     parser.add_argument("--results", required=True, help="folder for the report and raw numbers")
     parser.add_argument("--largefiles", help="expat's testdata/largefiles folder")
     parser.add_argument("--quick", action="store_true", help="smaller documents, fewer runs")
+    parser.add_argument("--wine-build", help="the Windows build folder: also measure under Wine")
+    parser.add_argument("--wine-only", action="store_true",
+                        help="measure under Wine alone (needs --wine-build)")
     arguments = parser.parse_args()
+    if arguments.wine_only and not arguments.wine_build:
+        parser.error("--wine-only needs --wine-build")
 
     stamp = datetime.datetime.now().strftime("%Y%m%d-%H%M%S")
     results_dir = os.path.join(arguments.results, stamp)
@@ -487,7 +565,7 @@ def main():
 
     harness = Harness(arguments.bin, arguments.data, scratch)
     settings = dict(QUICK if arguments.quick else FULL, quick=arguments.quick)
-    raw, sections = run_all(harness, settings, arguments.largefiles, results_dir)
+    raw, sections = run_all(harness, settings, arguments, results_dir)
     shutil.rmtree(scratch, ignore_errors=True)
 
     report = render(raw, sections)
