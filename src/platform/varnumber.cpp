@@ -156,26 +156,21 @@ int64_t ReadExponent(Reader& reader) {
 bool ReadDecimal(Reader& reader, TextNumber& number) {
     bool sawDigit = false;
     int64_t scale = 0;
-    for (;; reader.Skip()) {
-        OLECHAR c = reader.Peek();
-        if (IsDigit(c)) {
-            KeepDigit(number, c - u'0', false, scale);
-            sawDigit = true;
-        } else if (c != u',' || !sawDigit) {
-            break;
-        }
-    }
-    if (reader.Peek() == u'.') {
-        reader.Skip();
+    auto readDigits = [&](bool fraction) {
         for (;; reader.Skip()) {
             OLECHAR c = reader.Peek();
             if (IsDigit(c)) {
-                KeepDigit(number, c - u'0', true, scale);
+                KeepDigit(number, c - u'0', fraction, scale);
                 sawDigit = true;
             } else if (c != u',' || !sawDigit) {
                 break;
             }
         }
+    };
+    readDigits(false);
+    if (reader.Peek() == u'.') {
+        reader.Skip();
+        readDigits(true);
     }
     if (!sawDigit) {
         return false;
