@@ -19,6 +19,7 @@ std::string Explain(const char* progId, HRESULT status) {
     case CO_E_CLASSSTRING:
     case REGDB_E_CLASSNOTREG:
         return name + " is not registered: run `pravell register`";
+    case HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND):
     case CO_E_DLLNOTFOUND:
     case CO_E_ERRORINDLL:
         return "the library registered for " + name +

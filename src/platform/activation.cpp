@@ -116,7 +116,8 @@ HRESULT LoadServer(ServerTable& table, const std::string& path, LoadedServer& se
     void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (library == nullptr) {
         PlatformDebug("server library %s does not load: %s", path.c_str(), dlerror());
-        return CO_E_DLLNOTFOUND;
+        // The system answers the loader's own failure.
+        return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
     }
     for (const LoadedServer& loaded : table.servers) {
         if (loaded.library == library) {
@@ -129,7 +130,7 @@ HRESULT LoadServer(ServerTable& table, const std::string& path, LoadedServer& se
     if (getClassObject == nullptr) {
         PlatformDebug("server library %s exports no DllGetClassObject", path.c_str());
         dlclose(library);
-        return CO_E_ERRORINDLL;
+        return CO_E_DLLNOTFOUND;
     }
     server = LoadedServer{library, getClassObject,
                           reinterpret_cast<LPFNCANUNLOADNOW>(dlsym(library, "DllCanUnloadNow"))};
@@ -162,6 +163,8 @@ extern "C" HRESULT CLSIDFromProgID(LPCOLESTR progId, LPCLSID clsid) {
         if (progId == nullptr || clsid == nullptr) {
             return E_INVALIDARG;
         }
+        // The system answers the null identifier with every failure.
+        *clsid = GUID_NULL;
         std::string name = Narrow(progId);
         if (name.empty()) {
             return CO_E_CLASSSTRING;
@@ -172,7 +175,7 @@ extern "C" HRESULT CLSIDFromProgID(LPCOLESTR progId, LPCLSID clsid) {
             return RegistryFailure(status, CO_E_CLASSSTRING);
         }
         std::u16string wide(text.begin(), text.end());
-        return ParseGuidText(wide.c_str(), clsid) ? S_OK : CO_E_CLASSSTRING;
+        return ReadGuidText(wide.c_str(), clsid) ? S_OK : CO_E_CLASSSTRING;
     });
 }
 
@@ -184,13 +187,18 @@ extern "C" HRESULT CLSIDFromString(LPCOLESTR text, LPCLSID clsid) {
         *clsid = GUID_NULL;
         return S_OK;
     }
-    if (ParseGuidText(text, clsid)) {
+    // What the identifier's reading wrote stays when the text is no programmatic identifier
+    // either.
+    if (ReadGuidText(text, clsid)) {
         return S_OK;
     }
-    HRESULT result = CLSIDFromProgID(text, clsid);
-    return result == REGDB_E_READREGDB || result == E_OUTOFMEMORY ? result
-           : SUCCEEDED(result)                                    ? S_OK
-                                                                  : CO_E_CLASSSTRING;
+    CLSID named = GUID_NULL;
+    HRESULT result = CLSIDFromProgID(text, &named);
+    if (SUCCEEDED(result)) {
+        *clsid = named;
+        return S_OK;
+    }
+    return result == REGDB_E_READREGDB || result == E_OUTOFMEMORY ? result : CO_E_CLASSSTRING;
 }
 
 extern "C" HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, LPVOID, REFIID riid,

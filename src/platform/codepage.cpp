@@ -16,7 +16,9 @@ bool IsContinuation(unsigned char byte, unsigned char low = 0x80, unsigned char 
 }
 
 // Decodes one character starting at bytes[0], never reading past end. An ill-formed sequence
-// yields U+FFFD for its maximal well-formed prefix, as the Unicode standard recommends.
+// yields one U+FFFD for its well-formed prefix, as the system counts it: a second byte that is a
+// continuation byte but makes the character overlong, a surrogate or too large is taken with
+// the lead byte.
 char32_t DecodeUtf8(const unsigned char* bytes, const unsigned char* end, size_t& consumed,
                     bool& invalid) {
     unsigned char lead = bytes[0];
@@ -53,6 +55,9 @@ char32_t DecodeUtf8(const unsigned char* bytes, const unsigned char* end, size_t
     for (int i = 0; i < trailing; ++i) {
         const unsigned char* next = bytes + consumed;
         if (next == end || !IsContinuation(*next, i == 0 ? low : 0x80, i == 0 ? high : 0xBF)) {
+            if (i == 0 && next != end && IsContinuation(*next)) {
+                ++consumed;
+            }
             invalid = true;
             return replacement;
         }
@@ -184,13 +189,13 @@ extern "C" int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH source, int
                    Utf16Length, EncodeUtf16);
 }
 
+// Every code page here is UTF-8, which writes U+FFFD for what it cannot encode: a default
+// character is accepted, as the system has accepted one for UTF-8 since 2017, and never used.
 extern "C" int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH source, int sourceLength,
-                                   LPSTR target, int targetLength, LPCCH defaultChar,
-                                   LPBOOL usedDefaultChar) {
+                                   LPSTR target, int targetLength, LPCCH, LPBOOL usedDefaultChar) {
     if (!IsUtf8CodePage(codePage) || source == nullptr || sourceLength == 0 || sourceLength < -1 ||
         targetLength < 0 || (target == nullptr && targetLength != 0) ||
-        (flags & ~WC_ERR_INVALID_CHARS) != 0 ||
-        (codePage == CP_UTF8 && (defaultChar != nullptr || usedDefaultChar != nullptr))) {
+        (flags & ~WC_ERR_INVALID_CHARS) != 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }

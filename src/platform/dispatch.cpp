@@ -104,8 +104,9 @@ HRESULT FindFunction(ITypeInfo* info, DISPID id, WORD flags, FunctionDescription
     return DISP_E_MEMBERNOTFOUND;
 }
 
-// The callee's error information becomes the exception the caller sees; reading it clears the
-// thread's slot.
+// The thread's error information becomes the exception the caller sees, as the system takes
+// it: whatever the slot holds after the failure, which the callee is expected to have set.
+// Reading it clears the slot.
 void FillException(EXCEPINFO* exception, HRESULT failure) {
     *exception = EXCEPINFO{};
     exception->scode = failure;
@@ -132,9 +133,6 @@ HRESULT Invoke(void* instance, ITypeInfo* typeInfo, DISPID id, WORD flags, DISPP
     if (FAILED(hr)) {
         return hr;
     }
-    if (params->cNamedArgs > 0) {
-        return DISP_E_NONAMEDARGS;
-    }
     Ostrel::MethodCall call(instance, *function);
     hr = call.Prepare(half.get());
     if (FAILED(hr)) {
@@ -143,15 +141,14 @@ HRESULT Invoke(void* instance, ITypeInfo* typeInfo, DISPID id, WORD flags, DISPP
     if (params->cArgs != call.ArgumentCount()) {
         return DISP_E_BADPARAMCOUNT;
     }
-    hr = call.Bind(params->rgvarg, argumentError);
+    hr = call.Bind(*params, argumentError);
     if (FAILED(hr)) {
         return hr;
     }
-    // Error information left over from an earlier call must not be taken for this one's.
-    SetErrorInfo(0, nullptr);
     hr = call.Call();
     if (SUCCEEDED(hr)) {
-        return call.Finish(result, argumentError);
+        call.Finish(result);
+        return S_OK;
     }
     if (result != nullptr) {
         VariantInit(result);
@@ -179,7 +176,8 @@ extern "C" HRESULT DispInvoke(void* instance, ITypeInfo* typeInfo, DISPID id, WO
                               DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
                               UINT* argumentError) {
     if (instance == nullptr || typeInfo == nullptr || params == nullptr ||
-        (params->cArgs > 0 && params->rgvarg == nullptr)) {
+        (params->cArgs > 0 && params->rgvarg == nullptr) || params->cNamedArgs > params->cArgs ||
+        (params->cNamedArgs > 0 && params->rgdispidNamedArgs == nullptr)) {
         return E_INVALIDARG;
     }
     try {

@@ -110,23 +110,15 @@ bool IsReference(const VARIANT* argument) {
     return (argument->vt & VT_BYREF) != 0 && argument->byref != nullptr;
 }
 
-// A by-reference argument that an out-value can be written back to.
-bool IsWritableReference(const VARIANT* argument) {
-    return IsReference(argument) && FindValueType(argument->vt & ~VT_BYREF) != nullptr;
-}
-
 // The address of the argument's value when it already has `type`, looking through one
 // by-reference variant (script hosts pass variables that way); null when it must be coerced.
-// A writable value must be the caller's own storage, reached through a reference.
-void* HeldValue(VARIANT* argument, VARTYPE type, bool writable) {
+void* HeldValue(VARIANT* argument, VARTYPE type) {
     VARIANT* holder = argument;
     if (argument->vt == (VT_BYREF | VT_VARIANT)) {
         if (type == VT_VARIANT) {
             return argument->pvarVal;
         }
         holder = argument->pvarVal;
-    } else if (writable) {
-        return argument->vt == (VT_BYREF | type) ? argument->byref : nullptr;
     } else if (type == VT_VARIANT) {
         return argument;
     }
@@ -139,47 +131,9 @@ void* HeldValue(VARIANT* argument, VARTYPE type, bool writable) {
     return nullptr;
 }
 
-// Interface arguments are converted here rather than by VariantChangeType: empty and null
-// arguments stand for a null pointer, and the callee must receive the interface it declares.
-HRESULT CoerceInterface(VARIANT* temporary, const VARIANT* source, VARTYPE type) {
-    IUnknown* unknown = nullptr;
-    switch (source->vt) {
-    case VT_EMPTY:
-    case VT_NULL:
-        break;
-    case VT_UNKNOWN:
-    case VT_DISPATCH:
-        unknown = source->punkVal;
-        break;
-    case VT_BYREF | VT_UNKNOWN:
-    case VT_BYREF | VT_DISPATCH:
-        unknown = *source->ppunkVal;
-        break;
-    default:
-        return DISP_E_TYPEMISMATCH;
-    }
-    temporary->vt = type;
-    temporary->punkVal = nullptr;
-    if (unknown == nullptr) {
-        return S_OK;
-    }
-    const IID& iid = type == VT_DISPATCH ? IID_IDispatch : IID_IUnknown;
-    if (FAILED(unknown->QueryInterface(iid, &temporary->byref))) {
-        VariantInit(temporary);
-        return DISP_E_TYPEMISMATCH;
-    }
-    return S_OK;
-}
-
 HRESULT Coerce(VARIANT* temporary, VARIANT* argument, VARTYPE type) {
-    VARIANT* source = argument->vt == (VT_BYREF | VT_VARIANT) ? argument->pvarVal : argument;
-    if (type == VT_VARIANT) {
-        return VariantCopyInd(temporary, source);
-    }
-    if (type == VT_DISPATCH || type == VT_UNKNOWN) {
-        return CoerceInterface(temporary, source, type);
-    }
-    return VariantChangeType(temporary, source, 0, type);
+    return type == VT_VARIANT ? VariantCopyInd(temporary, argument)
+                              : VariantChangeType(temporary, argument, 0, type);
 }
 
 void* ValueStorage(VARIANT* temporary, VARTYPE type) {
@@ -241,15 +195,42 @@ UINT MethodCall::ArgumentCount() const {
     return parameterCount - (hasRetval ? 1 : 0);
 }
 
-HRESULT MethodCall::Bind(VARIANTARG* arguments, UINT* argumentError) {
+// The index in rgvarg of the argument for parameter `parameter`, which the positional arguments
+// fill in order after the named ones have taken theirs; false when no argument is left for it.
+bool FindArgument(const DISPPARAMS& arguments, UINT parameter, UINT lastParameter,
+                  UINT& positionalUsed, UINT& index) {
+    for (UINT j = 0; j < arguments.cNamedArgs; ++j) {
+        const DISPID named = arguments.rgdispidNamedArgs[j];
+        if (named == static_cast<DISPID>(parameter) ||
+            (named == DISPID_PROPERTYPUT && parameter == lastParameter)) {
+            index = j;
+            return true;
+        }
+    }
+    if (positionalUsed + arguments.cNamedArgs >= arguments.cArgs) {
+        return false;
+    }
+    index = arguments.cArgs - 1 - positionalUsed++;
+    return true;
+}
+
+HRESULT MethodCall::Bind(const DISPPARAMS& arguments, UINT* argumentError) {
     const UINT argumentCount = ArgumentCount();
     types[0] = &ffi_type_pointer;
     values[0] = &instance;
+    UINT positionalUsed = 0;
     for (UINT i = 0; i < parameterCount; ++i) {
         Slot& slot = slots[i];
         if (i < argumentCount) {
-            slot.argumentIndex = argumentCount - 1 - i;
-            slot.argument = &arguments[slot.argumentIndex];
+            if (!FindArgument(arguments, i, argumentCount - 1, positionalUsed,
+                              slot.argumentIndex)) {
+                // A named argument took the place of one that names no parameter.
+                if (argumentError != nullptr && arguments.cNamedArgs > 0) {
+                    *argumentError = 0;
+                }
+                return DISP_E_PARAMNOTFOUND;
+            }
+            slot.argument = &arguments.rgvarg[slot.argumentIndex];
         }
         HRESULT hr = BindSlot(slot, &values[i + 1]);
         if (FAILED(hr)) {
@@ -272,23 +253,41 @@ HRESULT MethodCall::BindSlot(Slot& slot, void** value) {
     } else if (!shape.byPointer && shape.type == VT_VARIANT) {
         // A VARIANT by value is the caller's argument exactly as it came; the callee owns nothing.
         held = slot.argument;
-    } else if (shape.out && !IsWritableReference(slot.argument)) {
-        return DISP_E_TYPEMISMATCH;
+    } else if (shape.out) {
+        // A method that writes a value back gets the caller's own storage of exactly its type.
+        // Another reference, a script's variable (a reference to a variant) among them, does not
+        // stand for a typed one: the system answers a type mismatch there, so scripts declare
+        // such parameters VARIANT*. A value, as a script passes a constant, gets a temporary
+        // whose result is dropped.
+        const VARIANT* argument = slot.argument;
+        if (argument->vt == (VT_BYREF | shape.type) && argument->byref != nullptr) {
+            if (shape.in) {
+                held = argument->byref;
+            } else {
+                // Received in a temporary, so that the caller's old value is freed and replaced
+                // only when the call succeeds.
+                PrepareEmptyValue(&slot.temporary, shape.type);
+                slot.writesBack = true;
+            }
+        } else if ((argument->vt & VT_BYREF) != 0 && shape.type != VT_VARIANT) {
+            return DISP_E_TYPEMISMATCH;
+        } else if (shape.in) {
+            HRESULT hr = Coerce(&slot.temporary, slot.argument, shape.type);
+            if (FAILED(hr)) {
+                return hr;
+            }
+        } else {
+            PrepareEmptyValue(&slot.temporary, shape.type);
+        }
     } else if ((slot.argument->vt & VT_BYREF) != 0 && !IsReference(slot.argument)) {
         return DISP_E_TYPEMISMATCH;
-    } else if (!shape.in) {
-        // A pure out-value is received in a temporary, so that the caller's old value is freed
-        // and replaced only when the call succeeds.
-        PrepareEmptyValue(&slot.temporary, shape.type);
-        slot.writesBack = true;
     } else {
-        held = HeldValue(slot.argument, shape.type, shape.out);
+        held = HeldValue(slot.argument, shape.type);
         if (held == nullptr) {
             HRESULT hr = Coerce(&slot.temporary, slot.argument, shape.type);
             if (FAILED(hr)) {
                 return hr;
             }
-            slot.writesBack = shape.out;
         }
     }
     if (held == nullptr) {
@@ -316,18 +315,10 @@ HRESULT MethodCall::Call() {
     return static_cast<HRESULT>(returned);
 }
 
-HRESULT MethodCall::Finish(VARIANT* result, UINT* argumentError) {
+void MethodCall::Finish(VARIANT* result) {
     for (UINT i = 0; i < parameterCount; ++i) {
-        Slot& slot = slots[i];
-        if (!slot.writesBack) {
-            continue;
-        }
-        HRESULT hr = WriteBack(slot);
-        if (FAILED(hr)) {
-            if (argumentError != nullptr) {
-                *argumentError = slot.argumentIndex;
-            }
-            return hr;
+        if (slots[i].writesBack) {
+            WriteBack(slots[i]);
         }
     }
     if (result != nullptr) {
@@ -337,32 +328,20 @@ HRESULT MethodCall::Finish(VARIANT* result, UINT* argumentError) {
             VariantInit(&slots[parameterCount - 1].temporary);
         }
     }
-    return S_OK;
 }
 
-HRESULT MethodCall::WriteBack(Slot& slot) {
+// The out-value has the type of the caller's reference: it replaces the value held there.
+void MethodCall::WriteBack(Slot& slot) {
     VARIANT* argument = slot.argument;
     if (argument->vt == (VT_BYREF | VT_VARIANT)) {
         VariantClear(argument->pvarVal);
         *argument->pvarVal = slot.temporary;
-        VariantInit(&slot.temporary);
-        return S_OK;
-    }
-    const ValueType& target = *FindValueType(argument->vt & ~VT_BYREF);
-    VARIANT converted;
-    VariantInit(&converted);
-    if (slot.temporary.vt == target.vt) {
-        converted = slot.temporary;
-        VariantInit(&slot.temporary);
     } else {
-        HRESULT hr = VariantChangeType(&converted, &slot.temporary, 0, target.vt);
-        if (FAILED(hr)) {
-            return hr;
-        }
+        const ValueType& target = *FindValueType(slot.shape.type);
+        ClearReferencedValue(argument->byref, target);
+        std::memcpy(argument->byref, &slot.temporary.llVal, target.size);
     }
-    ClearReferencedValue(argument->byref, target);
-    std::memcpy(argument->byref, &converted.llVal, target.size);
-    return S_OK;
+    VariantInit(&slot.temporary);
 }
 
 } // namespace Ostrel

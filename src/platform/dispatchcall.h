@@ -54,14 +54,15 @@ public:
     HRESULT Prepare(ITypeInfo* owner);
     // The arguments a caller passes: every parameter but the [out, retval] one.
     UINT ArgumentCount() const;
-    // Binds the caller's arguments, last first as DISPPARAMS holds them; on a failed coercion
-    // *argumentError receives the argument's index in `arguments`.
-    HRESULT Bind(VARIANTARG* arguments, UINT* argumentError);
+    // Binds the caller's arguments: the named ones to the parameters their identifiers number
+    // (DISPID_PROPERTYPUT to the last), the others in order, last first as DISPPARAMS holds
+    // them. On a failure *argumentError receives the argument's index in rgvarg.
+    HRESULT Bind(const DISPPARAMS& arguments, UINT* argumentError);
     // Calls the method and answers its HRESULT.
     HRESULT Call();
     // After a successful call: out-values reach the caller's by-reference arguments and the
     // [out, retval] value reaches *result (or is freed when result is null).
-    HRESULT Finish(VARIANT* result, UINT* argumentError);
+    void Finish(VARIANT* result);
 
 private:
     struct Slot {
@@ -74,7 +75,7 @@ private:
     };
 
     HRESULT BindSlot(Slot& slot, void** value);
-    HRESULT WriteBack(Slot& slot);
+    void WriteBack(Slot& slot);
 
     void* instance;
     const FUNCDESC& function;

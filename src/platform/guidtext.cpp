@@ -17,53 +17,50 @@ int HexValue(OLECHAR c) {
     return -1;
 }
 
-bool ParseHex(LPCOLESTR text, int digits, uint64_t& value) {
-    value = 0;
+// Shifts the digits into `field` one at a time; a terminator is no digit, so reading stops
+// before it.
+template <typename Field>
+bool ReadHex(LPCOLESTR text, int digits, Field& field) {
+    field = 0;
     for (int i = 0; i < digits; ++i) {
         int digit = HexValue(text[i]);
         if (digit < 0) {
             return false;
         }
-        value = (value << 4) | static_cast<uint64_t>(digit);
+        field = static_cast<Field>((field << 4) | digit);
     }
     return true;
 }
 
 } // namespace
 
-bool ParseGuidText(LPCOLESTR text, GUID* guid) {
-    if (text == nullptr || guid == nullptr) {
+bool ReadGuidText(LPCOLESTR text, GUID* guid) {
+    if (text == nullptr || text[0] != u'{') {
+        *guid = GUID{};
         return false;
     }
-    for (int i = 0; i < guidTextLength; ++i) {
-        if (text[i] == 0) {
-            return false;
-        }
-    }
-    if (text[0] != u'{' || text[9] != u'-' || text[14] != u'-' || text[19] != u'-' ||
-        text[24] != u'-' || text[37] != u'}' || text[guidTextLength] != 0) {
+    if (!ReadHex(text + 1, 8, guid->Data1) || text[9] != u'-' ||
+        !ReadHex(text + 10, 4, guid->Data2) || text[14] != u'-' ||
+        !ReadHex(text + 15, 4, guid->Data3) || text[19] != u'-') {
         return false;
     }
-    GUID parsed{};
-    uint64_t value = 0;
-    if (!ParseHex(text + 1, 8, value)) {
-        return false;
-    }
-    parsed.Data1 = static_cast<uint32_t>(value);
-    if (!ParseHex(text + 10, 4, value)) {
-        return false;
-    }
-    parsed.Data2 = static_cast<uint16_t>(value);
-    if (!ParseHex(text + 15, 4, value)) {
-        return false;
-    }
-    parsed.Data3 = static_cast<uint16_t>(value);
     static const int byteOffsets[8] = {20, 22, 25, 27, 29, 31, 33, 35};
     for (int i = 0; i < 8; ++i) {
-        if (!ParseHex(text + byteOffsets[i], 2, value)) {
+        if (i == 2 && text[24] != u'-') {
             return false;
         }
-        parsed.Data4[i] = static_cast<uint8_t>(value);
+        if (HexValue(text[byteOffsets[i]]) < 0 || HexValue(text[byteOffsets[i] + 1]) < 0) {
+            return false;
+        }
+        ReadHex(text + byteOffsets[i], 2, guid->Data4[i]);
+    }
+    return text[37] == u'}' && text[guidTextLength] == 0;
+}
+
+bool ParseGuidText(LPCOLESTR text, GUID* guid) {
+    GUID parsed{};
+    if (guid == nullptr || !ReadGuidText(text, &parsed)) {
+        return false;
     }
     *guid = parsed;
     return true;

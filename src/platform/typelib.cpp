@@ -3,6 +3,7 @@
 #include "platform/typelibobjects.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <new>
 
 namespace Ostrel {
@@ -301,8 +302,10 @@ HRESULT TypeLib::GetLibAttr(TLIBATTR** attributes) {
     if (attributes == nullptr) {
         return E_INVALIDARG;
     }
-    *attributes = new (std::nothrow)
-        TLIBATTR{data.guid, data.lcid, data.syskind, data.majorVersion, data.minorVersion, 0};
+    // Every library here was read from a file.
+    *attributes =
+        new (std::nothrow) TLIBATTR{data.guid,         data.lcid,         data.syskind,
+                                    data.majorVersion, data.minorVersion, LIBFLAG_FHASDISKIMAGE};
     return *attributes != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -383,8 +386,16 @@ extern "C" HRESULT LoadTypeLibEx(LPCOLESTR path, REGKIND kind, ITypeLib** librar
             return TYPE_E_CANTLOADLIBRARY;
         }
         HRESULT result = Ostrel::LoadTypeLibFile(narrow, library);
-        if (SUCCEEDED(result) && kind == REGKIND_REGISTER) {
-            result = RegisterTypeLib(*library, path, nullptr);
+        const bool fullPath = narrow[0] == '/';
+        if (SUCCEEDED(result) &&
+            (kind == REGKIND_REGISTER || (kind == REGKIND_DEFAULT && !fullPath))) {
+            std::error_code error;
+            const std::filesystem::path full = std::filesystem::absolute(narrow, error);
+            Ostrel::OleString found;
+            if (error || !Ostrel::Utf8ToOle(full.string(), found)) {
+                found = path;
+            }
+            result = RegisterTypeLib(*library, found.c_str(), nullptr);
             if (FAILED(result)) {
                 (*library)->Release();
                 *library = nullptr;
@@ -397,5 +408,5 @@ extern "C" HRESULT LoadTypeLibEx(LPCOLESTR path, REGKIND kind, ITypeLib** librar
 }
 
 extern "C" HRESULT LoadTypeLib(LPCOLESTR path, ITypeLib** library) {
-    return LoadTypeLibEx(path, REGKIND_NONE, library);
+    return LoadTypeLibEx(path, REGKIND_DEFAULT, library);
 }

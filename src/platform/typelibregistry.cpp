@@ -1,7 +1,7 @@
 // Registration of type libraries, with the keys that Windows writes:
 //
 //   TypeLib\{libid}\<major>.<minor>                  @ = helpstring (or name) of the library
-//   TypeLib\{libid}\<major>.<minor>\FLAGS            @ = library flags, decimal
+//   TypeLib\{libid}\<major>.<minor>\FLAGS            @ = the library's own flags, decimal
 //   TypeLib\{libid}\<major>.<minor>\HELPDIR          @ = help directory (default: the file's)
 //   TypeLib\{libid}\<major>.<minor>\<lcid>\win32     @ = path of the file
 //   Interface\{iid}                                  @ = interface name
@@ -218,55 +218,58 @@ HRESULT Register(ITypeLib* library, LPCOLESTR fullPath, LPCOLESTR helpDir) {
         key + "\\" + Hex(attributes->lcid) + "\\" + SyskindText(attributes->syskind);
     bool ok =
         SetString(key, nullptr, LibraryTitle(library)) &&
-        SetString(key + "\\FLAGS", nullptr, std::to_string(attributes->wLibFlags)) &&
+        SetString(key + "\\FLAGS", nullptr,
+                  std::to_string(attributes->wLibFlags & ~LIBFLAG_FHASDISKIMAGE)) &&
         SetString(key + "\\HELPDIR", nullptr, helpDir != nullptr ? help : DirectoryOf(path)) &&
         SetString(platform, nullptr, path) && RegisterInterfaces(library, *attributes);
     library->ReleaseTLibAttr(attributes);
     return ok ? S_OK : TYPE_E_REGISTRYACCESS;
 }
 
-bool SameText(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Interface keys are found through their TypeLib subkey rather than through the registered
-// file, so that they go even when that file is gone, and those of another version stay.
-void UnregisterInterfaces(const std::string& libid, const std::string& version) {
-    for (const std::string& iid : SubKeys("Interface")) {
-        std::string key = "Interface\\" + iid;
-        std::string owner;
-        std::string ownerVersion;
-        if (!QueryString(key + "\\TypeLib", nullptr, owner) || !SameText(owner, libid) ||
-            !QueryString(key + "\\TypeLib", "Version", ownerVersion) || ownerVersion != version) {
+// The interfaces that a library's registration wrote, found in the library itself.
+void UnregisterInterfaces(ITypeLib* library) {
+    for (UINT i = 0; i < library->GetTypeInfoCount(); ++i) {
+        ITypeInfo* info = nullptr;
+        if (FAILED(library->GetTypeInfo(i, &info))) {
             continue;
         }
-        for (const char* subKey : {"\\ProxyStubClsid", "\\ProxyStubClsid32", "\\TypeLib"}) {
-            RegDeleteKeyA(HKEY_CLASSES_ROOT, (key + subKey).c_str());
+        TYPEATTR* attributes = nullptr;
+        if (SUCCEEDED(info->GetTypeAttr(&attributes))) {
+            if (IsAutomationInterface(*attributes)) {
+                std::string key = "Interface\\" + GuidText(attributes->guid);
+                for (const char* subKey : {"\\ProxyStubClsid", "\\ProxyStubClsid32", "\\TypeLib"}) {
+                    RegDeleteKeyA(HKEY_CLASSES_ROOT, (key + subKey).c_str());
+                }
+                RegDeleteKeyA(HKEY_CLASSES_ROOT, key.c_str());
+            }
+            info->ReleaseTypeAttr(attributes);
         }
-        RegDeleteKeyA(HKEY_CLASSES_ROOT, key.c_str());
+        info->Release();
     }
 }
 
+// As the system does, the registered file is read to learn which interfaces to remove: a
+// version that is not registered for that locale and system kind is an invalid argument, and
+// one whose file cannot be read is left registered.
 HRESULT Unregister(REFGUID libid, WORD major, WORD minor, LCID lcid, SYSKIND syskind) {
+    if (syskind != SYS_WIN16 && syskind != SYS_WIN32 && syskind != SYS_WIN64) {
+        return E_INVALIDARG;
+    }
     std::string version = VersionText(major, minor);
     std::string libraryKey = LibraryKey(libid);
     std::string key = libraryKey + "\\" + version;
     std::string locale = key + "\\" + Hex(lcid);
     std::string platform = locale + "\\" + SyskindText(syskind);
-    Key registered;
-    if (!registered.Open(platform, KEY_QUERY_VALUE)) {
-        return TYPE_E_REGISTRYACCESS;
+    std::string path;
+    if (!QueryString(platform, nullptr, path) || path.empty()) {
+        return E_INVALIDARG;
     }
-    UnregisterInterfaces(GuidText(libid), version);
+    ITypeLib* library = nullptr;
+    if (FAILED(LoadTypeLibFile(path, &library))) {
+        return TYPE_E_INVALIDSTATE;
+    }
+    UnregisterInterfaces(library);
+    library->Release();
     RegDeleteKeyA(HKEY_CLASSES_ROOT, platform.c_str());
     RegDeleteKeyA(HKEY_CLASSES_ROOT, locale.c_str());
     // The version goes once no other locale or platform of it is left.
@@ -320,10 +323,11 @@ bool FindVersion(const std::string& libraryKey, WORD major, WORD minor, std::str
     return best >= 0;
 }
 
+// A 64-bit process looks for its own system kind in every locale before the 32-bit one.
 bool FindPath(const std::string& versionKey, LCID lcid, std::string& path) {
     const LCID locales[] = {lcid, lcid & 0x3FF, 0};
-    for (LCID locale : locales) {
-        for (const char* platform : {"win64", "win32"}) {
+    for (const char* platform : {"win64", "win32"}) {
+        for (LCID locale : locales) {
             if (QueryString(versionKey + "\\" + Hex(locale) + "\\" + platform, nullptr, path) &&
                 !path.empty()) {
                 return true;
@@ -341,7 +345,23 @@ HRESULT LoadRegistered(REFGUID libid, WORD major, WORD minor, LCID lcid, ITypeLi
         !FindPath(libraryKey + "\\" + version, lcid, path)) {
         return TYPE_E_LIBNOTREGISTERED;
     }
-    return LoadTypeLibFile(path, library);
+    HRESULT result = LoadTypeLibFile(path, library);
+    if (FAILED(result)) {
+        return result;
+    }
+    // The file found must itself be of the version asked for, whatever its key says.
+    TLIBATTR* attributes = nullptr;
+    result = (*library)->GetLibAttr(&attributes);
+    if (SUCCEEDED(result)) {
+        bool matches = attributes->wMajorVerNum == major && attributes->wMinorVerNum >= minor;
+        (*library)->ReleaseTLibAttr(attributes);
+        result = matches ? S_OK : TYPE_E_LIBNOTREGISTERED;
+    }
+    if (FAILED(result)) {
+        (*library)->Release();
+        *library = nullptr;
+    }
+    return result;
 }
 
 } // namespace

@@ -152,9 +152,9 @@ void StoreInteger(VARTYPE vt, uint64_t bits, VARIANT& out) {
 }
 
 // OLE Automation keeps the bits of a boolean, and of an integer going to the other signedness of
-// the same width (up to 32 bits); every other integer conversion checks the range.
+// the same width; every other integer conversion checks the range.
 HRESULT NumberToInteger(const Number& number, IntegerShape shape, uint64_t& bits) {
-    bool sameWidth = number.shape.bits == shape.bits && shape.bits <= 32;
+    bool sameWidth = number.shape.bits == shape.bits;
     switch (number.kind) {
     case Number::Kind::Signed:
         if (!number.fromBoolean && !sameWidth && !SignedFits(number.signedValue, shape)) {
@@ -316,22 +316,22 @@ HRESULT TextToNumber(BSTR text, VARTYPE vt, VARIANT& out) {
 
 HRESULT Coerce(const VARIANT& from, LCID locale, USHORT flags, VARTYPE vt, VARIANT& out);
 
-// An object converts through the value of its default property.
+// An object converts through the value of its default property; an object without one does
+// not convert, whatever the reason its property read failed. A null object is no value at all.
 HRESULT ThroughDefaultValue(IDispatch* object, LCID locale, USHORT flags, VARTYPE vt,
                             VARIANT& out) {
     if (object == nullptr) {
-        return DISP_E_TYPEMISMATCH;
+        return DISP_E_BADVARTYPE;
     }
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
     VARIANT value;
     VariantInit(&value);
-    HRESULT result = object->Invoke(DISPID_VALUE, IID_NULL, locale, DISPATCH_PROPERTYGET, &none,
-                                    &value, nullptr, nullptr);
-    if (FAILED(result)) {
-        return result;
+    if (FAILED(object->Invoke(DISPID_VALUE, IID_NULL, locale, DISPATCH_PROPERTYGET, &none, &value,
+                              nullptr, nullptr))) {
+        return DISP_E_TYPEMISMATCH;
     }
     bool isObject = value.vt == VT_DISPATCH || value.vt == VT_UNKNOWN;
-    result = isObject ? DISP_E_TYPEMISMATCH : Coerce(value, locale, flags, vt, out);
+    HRESULT result = isObject ? DISP_E_TYPEMISMATCH : Coerce(value, locale, flags, vt, out);
     VariantClear(&value);
     return result;
 }

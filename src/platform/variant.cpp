@@ -99,15 +99,14 @@ extern "C" HRESULT VariantClear(VARIANTARG* variant) {
     if (!IsValidVariantType(variant->vt)) {
         return DISP_E_BADVARTYPE;
     }
+    HRESULT result = S_OK;
     if ((variant->vt & VT_BYREF) == 0) {
-        // A locked array cannot be destroyed; the variant keeps it so that nothing leaks.
-        HRESULT result = ReleaseValue(variant);
-        if (FAILED(result)) {
-            return result;
-        }
+        // A locked array is not destroyed, since its locker still uses it; as the system's does,
+        // the variant lets go of it all the same and reports the lock.
+        result = ReleaseValue(variant);
     }
     variant->vt = VT_EMPTY;
-    return S_OK;
+    return result;
 }
 
 extern "C" HRESULT VariantCopy(VARIANTARG* target, const VARIANTARG* source) {
@@ -120,9 +119,10 @@ extern "C" HRESULT VariantCopy(VARIANTARG* target, const VARIANTARG* source) {
     if (target == source) {
         return S_OK;
     }
-    // Records would need their type's own copy; the layer has no record support.
-    if (source->vt == VT_RECORD) {
-        return E_NOTIMPL;
+    // A record is copied by its type's IRecordInfo, which the layer does not provide; one with
+    // neither type nor data is empty and copies as it is.
+    if (source->vt == VT_RECORD && (source->pRecInfo != nullptr || source->pvRecord != nullptr)) {
+        return source->pRecInfo == nullptr ? E_INVALIDARG : E_NOTIMPL;
     }
     HRESULT result = VariantClear(target);
     if (FAILED(result)) {

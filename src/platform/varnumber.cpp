@@ -152,25 +152,25 @@ int64_t ReadExponent(Reader& reader) {
 }
 
 // Digits, with thousands separators anywhere after the first digit, then an optional decimal
-// point with more digits, then an optional exponent.
+// point with more digits, separators still allowed among them, then an optional exponent.
 bool ReadDecimal(Reader& reader, TextNumber& number) {
     bool sawDigit = false;
     int64_t scale = 0;
-    for (;; reader.Skip()) {
-        OLECHAR c = reader.Peek();
-        if (IsDigit(c)) {
-            KeepDigit(number, c - u'0', false, scale);
-            sawDigit = true;
-        } else if (c != u',' || !sawDigit) {
-            break;
+    auto readDigits = [&](bool fraction) {
+        for (;; reader.Skip()) {
+            OLECHAR c = reader.Peek();
+            if (IsDigit(c)) {
+                KeepDigit(number, c - u'0', fraction, scale);
+                sawDigit = true;
+            } else if (c != u',' || !sawDigit) {
+                break;
+            }
         }
-    }
+    };
+    readDigits(false);
     if (reader.Peek() == u'.') {
         reader.Skip();
-        for (; IsDigit(reader.Peek()); reader.Skip()) {
-            KeepDigit(number, reader.Peek() - u'0', true, scale);
-            sawDigit = true;
-        }
+        readDigits(true);
     }
     if (!sawDigit) {
         return false;

@@ -1,8 +1,8 @@
 #include "platform/com.h"
 #include "support/PrivateRegistry.h"
+#include "support/SystemFacts.h"
 #include "testserver.h"
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -24,13 +24,10 @@ int Loads() {
     return loads == nullptr ? 0 : std::atoi(loads);
 }
 
+const std::string serverPath = SystemPath(PRAVELL_TEST_SERVER);
+
 bool ServerLoaded() {
-    void* library = dlopen(PRAVELL_TEST_SERVER, RTLD_LAZY | RTLD_NOLOAD);
-    if (library == nullptr) {
-        return false;
-    }
-    dlclose(library);
-    return true;
+    return GetModuleHandleA(serverPath.c_str()) != nullptr;
 }
 
 HRESULT Create(REFCLSID clsid, IUnknown** object) {
@@ -39,19 +36,24 @@ HRESULT Create(REFCLSID clsid, IUnknown** object) {
 }
 
 // The test server registered as Windows registers a class: by class and by programmatic
-// identifier, in a registry of the test's own.
+// identifier, in a registry of the test's own. The system's activation wants the thread
+// initialised; a single-threaded apartment frees an unused library at once.
 class Activation : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(
-            SetRegistryString(std::string(testClassKey) + "\\InProcServer32", PRAVELL_TEST_SERVER),
-            ERROR_SUCCESS);
-        ASSERT_EQ(SetRegistryString(std::string(testProgId) + "\\CLSID", testClassText),
+        ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+        ASSERT_EQ(Register(std::string(testClassKey) + "\\InProcServer32", serverPath),
                   ERROR_SUCCESS);
+        ASSERT_EQ(Register(std::string(testProgId) + "\\CLSID", testClassText), ERROR_SUCCESS);
     }
     void TearDown() override {
         CoFreeUnusedLibraries();
         EXPECT_FALSE(ServerLoaded()) << "every test releases what it created";
+        CoUninitialize();
+    }
+
+    long Register(const std::string& key, const std::string& text) {
+        return registry.SetActivationString(key, text);
     }
 
     PrivateRegistry registry;
@@ -86,8 +88,11 @@ TEST_F(Activation, CreatesByClassAndByProgrammaticIdentifier) {
 TEST_F(Activation, UnknownClassesFailWithTheWindowsCodes) {
     CLSID clsid = CLSID_TestServerObject;
     EXPECT_EQ(CLSIDFromProgID(OLESTR("No.Such.Class"), &clsid), CO_E_CLASSSTRING);
+    EXPECT_EQ(clsid, GUID_NULL) << "a failure answers the null identifier";
+    clsid = CLSID_TestServerObject;
     EXPECT_EQ(CLSIDFromString(OLESTR("No.Such.Class"), &clsid), CO_E_CLASSSTRING);
-    EXPECT_EQ(clsid, CLSID_TestServerObject) << "untouched on failure";
+    EXPECT_EQ(clsid, GUID_NULL);
+    clsid = CLSID_TestServerObject;
     EXPECT_EQ(CLSIDFromString(nullptr, &clsid), S_OK);
     EXPECT_EQ(clsid, GUID_NULL);
 
@@ -98,24 +103,23 @@ TEST_F(Activation, UnknownClassesFailWithTheWindowsCodes) {
               REGDB_E_CLASSNOTREG)
         << "only in-process servers exist here";
 
-    ASSERT_EQ(SetRegistryString(otherClassKey, "a class without a server"), ERROR_SUCCESS);
+    ASSERT_EQ(Register(otherClassKey, "a class without a server"), ERROR_SUCCESS);
     EXPECT_EQ(Create(otherClass, &object), REGDB_E_CLASSNOTREG);
-    ASSERT_EQ(SetRegistryString(std::string(otherClassKey) + "\\InProcServer32",
-                                registry.Directory() + "/missing.so"),
+    // A library that does not load is the loader's failure. Wine answers E_ACCESSDENIED, which
+    // its activation code marks as unsure of itself; the loader's is what Windows answers.
+    ASSERT_EQ(Register(std::string(otherClassKey) + "\\InProcServer32",
+                       SystemPath(registry.Directory() + "/missing-server.dll")),
               ERROR_SUCCESS);
-    EXPECT_EQ(Create(otherClass, &object), CO_E_DLLNOTFOUND);
-    ASSERT_EQ(SetRegistryString(std::string(otherClassKey) + "\\InProcServer32", "libm.so.6"),
-              ERROR_SUCCESS);
-    EXPECT_EQ(Create(otherClass, &object), CO_E_ERRORINDLL) << "loads, but is no server";
+    EXPECT_EQ(Create(otherClass, &object),
+              UnderWine() ? E_ACCESSDENIED : HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
+    ASSERT_EQ(
+        Register(std::string(otherClassKey) + "\\InProcServer32", SystemPath(PRAVELL_NOT_A_SERVER)),
+        ERROR_SUCCESS);
+    EXPECT_EQ(Create(otherClass, &object), CO_E_DLLNOTFOUND) << "loads, but is no server";
     EXPECT_EQ(object, nullptr);
 
-    ASSERT_EQ(SetRegistryString("Broken.ProgID\\CLSID", "not a class identifier"), ERROR_SUCCESS);
+    ASSERT_EQ(Register("Broken.ProgID\\CLSID", "not a class identifier"), ERROR_SUCCESS);
     EXPECT_EQ(CLSIDFromProgID(OLESTR("Broken.ProgID"), &clsid), CO_E_CLASSSTRING);
-
-    WriteWholeFile(registry.Path(), "PRAVELL-REGISTRY 1\n[Pravell.TestServerObject]\n");
-    EXPECT_EQ(CLSIDFromProgID(OLESTR("Pravell.TestServerObject"), &clsid), REGDB_E_READREGDB);
-    EXPECT_EQ(Create(CLSID_TestServerObject, &object), REGDB_E_READREGDB)
-        << "a damaged registry is not mistaken for a missing class";
 }
 
 TEST_F(Activation, UnusedLibrariesAreUnloadedOnlyWhenTheServerAllows) {

@@ -2,12 +2,8 @@
 #include "support/PrivateRegistry.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <csignal>
-#include <cstdlib>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -51,7 +47,7 @@ std::string QueryBytes(HKEY key, const char* name, DWORD* type = nullptr) {
 }
 
 // Names and data of any bytes come back as they went in; value names ignore case.
-TEST_F(Registry, KeysAndValuesRoundTripThroughTheFile) {
+TEST_F(Registry, KeysAndValuesRoundTrip) {
     const std::string keyName = "odd\tname%\"]\xC3\xBC";
     const std::string path = std::string(modelKey) + "\\" + keyName;
     const std::string data("line\r\n%41 \"quoted\"\0second\0", 26);
@@ -103,8 +99,11 @@ TEST_F(Registry, NamesIgnoreCaseKeepTheirOwnAndListInUpperCaseOrder) {
     for (const char* name : {"b", "A", "_x", "a2"}) {
         ASSERT_EQ(CreateKey(std::string("Order\\") + name), ERROR_SUCCESS);
     }
-    EXPECT_EQ(RegistrySubkeys("Order"), (std::vector<std::string>{"A", "a2", "b", "_x"}))
-        << "listed by upper-cased name, so '_' comes after the letters";
+    // The system documents no order for subkeys (the layer lists them by upper-cased name,
+    // Wine by lower-cased name): only the names are compared.
+    std::vector<std::string> listed = RegistrySubkeys("Order");
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, (std::vector<std::string>{"A", "_x", "a2", "b"}));
 }
 
 TEST_F(Registry, DeletingAKeyWithSubkeysIsRefused) {
@@ -115,7 +114,6 @@ TEST_F(Registry, DeletingAKeyWithSubkeysIsRefused) {
     EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, "Parent\\Child"), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, "Parent"), ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, nullptr), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, ""), ERROR_ACCESS_DENIED) << "the root stays";
     HKEY key = nullptr;
     ASSERT_EQ(CreateKey("Self", &key), ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteKeyA(key, ""), ERROR_SUCCESS) << "an empty name deletes the key itself";
@@ -147,115 +145,6 @@ TEST_F(Registry, HandlesFailCleanly) {
     ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "Kept\\\\", 0, KEY_READ, &key), ERROR_SUCCESS);
     EXPECT_EQ(SetString(key, nullptr, "read only"), ERROR_ACCESS_DENIED);
     RegCloseKey(key);
-}
-
-TEST_F(Registry, DamagedFileIsReportedAndLeftAsItIs) {
-    ASSERT_EQ(SetRegistryString(modelKey, "Corvantis XML Model"), ERROR_SUCCESS);
-    ASSERT_EQ(SetRegistryString("Corvantis.XMLModel\\CLSID", "{x}"), ERROR_SUCCESS);
-    std::string whole = ReadWholeFile(registry.Path());
-    const std::string truncated = whole.substr(0, whole.find("\n[CLSID\\{") + 12);
-    WriteWholeFile(registry.Path(), truncated);
-
-    testing::internal::CaptureStderr();
-    HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "Corvantis.XMLModel", 0, KEY_READ, &key),
-              ERROR_BADDB);
-    EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, "Corvantis.XMLModel\\CLSID"), ERROR_BADDB);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "silent unless asked";
-    setenv("PRAVELL_PLATFORM_DEBUG", "1", 1);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(CreateKey("New"), ERROR_BADDB);
-    std::string message = testing::internal::GetCapturedStderr();
-    unsetenv("PRAVELL_PLATFORM_DEBUG");
-    EXPECT_NE(message.find("line 3: the line is cut short"), std::string::npos) << message;
-    EXPECT_EQ(ReadWholeFile(registry.Path()), truncated);
-
-    const std::string damaged[] = {
-        "",
-        "PRAVELL-REGISTRY 1\n",
-        "PRAVELL-REGISTRY 2\nEND\n",
-        std::string("\0\xFF\x13garbage\n", 11),
-        "PRAVELL-REGISTRY 1\nEND\n[A]\n",
-        "PRAVELL-REGISTRY 1\n[A]\n[a]\nEND\n",
-        "PRAVELL-REGISTRY 1\n[A]\n@=\"%G1\"\nEND\n",
-        "PRAVELL-REGISTRY 1\n[A]\n@=hex(99999999999):00\nEND\n",
-        "PRAVELL-REGISTRY 1\n[A]\n@=\"x\"\n@=\"y\"\nEND\n",
-        "PRAVELL-REGISTRY 1\r\nEND\r\n",
-    };
-    for (const std::string& text : damaged) {
-        WriteWholeFile(registry.Path(), text);
-        EXPECT_EQ(SetRegistryString("New", "data", "Value"), ERROR_BADDB) << text;
-        EXPECT_FALSE(RegistryKeyExists("A")) << text;
-        EXPECT_EQ(ReadWholeFile(registry.Path()), text);
-    }
-}
-
-// Child processes that each write `keys` numbered keys below "Writer<n>".
-std::vector<pid_t> StartWriters(int count, int keys) {
-    std::vector<pid_t> writers;
-    for (int w = 0; w < count; ++w) {
-        const pid_t writer = fork();
-        if (writer == 0) {
-            for (int i = 0; i < keys; ++i) {
-                const std::string name = "Writer" + std::to_string(w) + "\\K" + std::to_string(i);
-                if (SetRegistryString(name, name) != ERROR_SUCCESS) {
-                    _exit(1);
-                }
-            }
-            _exit(0);
-        }
-        writers.push_back(writer);
-    }
-    return writers;
-}
-
-// Every change under a lock on a fresh file renamed into place: two writers at once lose
-// nothing, and a writer killed at any moment leaves the file before or after its change.
-TEST_F(Registry, ConcurrentAndKilledWritersLeaveAWholeFile) {
-    const int keys = 200;
-    for (pid_t writer : StartWriters(2, keys)) {
-        int status = 0;
-        ASSERT_EQ(waitpid(writer, &status, 0), writer);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
-    for (int w = 0; w < 2; ++w) {
-        const std::string parent = "Writer" + std::to_string(w);
-        EXPECT_EQ(RegistrySubkeys(parent).size(), static_cast<size_t>(keys));
-        for (int i = 0; i < keys; i += 17) {
-            EXPECT_EQ(RegistryString(parent + "\\K" + std::to_string(i)),
-                      parent + "\\K" + std::to_string(i));
-        }
-    }
-    WriteWholeFile(registry.Path(), "PRAVELL-REGISTRY 1\nEND\n");
-
-    const pid_t killed = StartWriters(1, 100000)[0];
-    while (RegistrySubkeys("Writer0").size() < 40 && waitpid(killed, nullptr, WNOHANG) == 0) {
-        usleep(1000);
-    }
-    kill(killed, SIGKILL);
-    waitpid(killed, nullptr, 0);
-    const size_t kept = RegistrySubkeys("Writer0").size();
-    EXPECT_GE(kept, 40u);
-    // Each key is created, then given its value: the last key may have been cut between the two.
-    for (size_t i = 0; i + 1 < kept; ++i) {
-        EXPECT_EQ(RegistryString("Writer0\\K" + std::to_string(i)),
-                  "Writer0\\K" + std::to_string(i));
-    }
-    EXPECT_EQ(CreateKey("AfterTheCrash"), ERROR_SUCCESS);
-}
-
-// The file is replaced by renaming a new one over it: a symbolic link to it stays a link.
-TEST_F(Registry, ALinkToTheFileStaysALink) {
-    const std::string target = registry.Directory() + "/target";
-    const std::string link = registry.Directory() + "/link";
-    WriteWholeFile(target, "PRAVELL-REGISTRY 1\nEND\n");
-    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
-    setenv("PRAVELL_REGISTRY", link.c_str(), 1);
-    ASSERT_EQ(CreateKey("ThroughTheLink"), ERROR_SUCCESS);
-    struct stat status {};
-    ASSERT_EQ(lstat(link.c_str(), &status), 0);
-    EXPECT_TRUE(S_ISLNK(status.st_mode));
-    EXPECT_EQ(ReadWholeFile(target), "PRAVELL-REGISTRY 1\n[ThroughTheLink]\nEND\n");
 }
 
 } // namespace

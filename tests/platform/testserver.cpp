@@ -1,22 +1,25 @@
 // A tiny in-process server: one class whose objects answer only IUnknown, a count of live
 // objects that DllCanUnloadNow reports (the factory takes no locks), and a load-time
-// constructor that counts loads where the count survives unloading and, as a real server does,
-// asks for its own file name.
+// constructor that counts loads where the count survives unloading.
 #include "testserver.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
 
 int liveObjects = 0;
-char loadedFrom[MAX_PATH];
 
-__attribute__((constructor)) void Load() {
+__attribute__((constructor)) void CountLoad() {
     const char* loads = std::getenv(testServerLoadsVariable);
-    int count = loads == nullptr ? 0 : std::atoi(loads);
-    setenv(testServerLoadsVariable, std::to_string(count + 1).c_str(), 1);
-    GetModuleFileNameA(reinterpret_cast<HMODULE>(&Load), loadedFrom, MAX_PATH);
+    const int count = loads == nullptr ? 0 : std::atoi(loads);
+    const std::string entry =
+        std::string(testServerLoadsVariable) + "=" + std::to_string(count + 1);
+    // The environment may keep the text itself, and it must outlive the library: never freed.
+    char* kept = new char[entry.size() + 1];
+    std::memcpy(kept, entry.c_str(), entry.size() + 1);
+    putenv(kept);
 }
 
 class TestObject : public IUnknown {
@@ -76,8 +79,7 @@ TestFactory factory;
 
 } // namespace
 
-extern "C" __attribute__((visibility("default"))) HRESULT
-DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* object) {
+extern "C" HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* object) {
     if (clsid != CLSID_TestServerObject) {
         *object = nullptr;
         return CLASS_E_CLASSNOTAVAILABLE;
@@ -85,10 +87,6 @@ DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* object) {
     return factory.QueryInterface(riid, object);
 }
 
-extern "C" __attribute__((visibility("default"))) HRESULT DllCanUnloadNow() {
+extern "C" HRESULT DllCanUnloadNow() {
     return liveObjects == 0 ? S_OK : S_FALSE;
-}
-
-extern "C" __attribute__((visibility("default"))) const char* TestServerLoadedFrom() {
-    return loadedFrom;
 }

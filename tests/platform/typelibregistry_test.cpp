@@ -1,10 +1,13 @@
 #include "platform/com.h"
 #include "pravell_idl.h"
 #include "support/PrivateRegistry.h"
+#include "support/SystemFacts.h"
 #include "support/TypeLibSupport.h"
 #include "utils_idl.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace {
 
@@ -16,12 +19,16 @@ const char automationMarshaler[] = "{00020424-0000-0000-C000-000000000046}";
 
 class TypeLibRegistry : public ::testing::Test {
 protected:
-    HRESULT Register(const std::string& name, const OLECHAR* helpDir = nullptr) {
+    // The system's headers differ on whether the two texts are constant: they are passed as
+    // buffers of their own.
+    HRESULT Register(const std::string& name, OleString helpDir = {}) {
         ITypeLib* library = LoadBuiltLibrary(name);
         if (library == nullptr) {
             return E_FAIL;
         }
-        HRESULT result = RegisterTypeLib(library, Wide(BuiltLibraryPath(name)).c_str(), helpDir);
+        OleString path = Wide(BuiltLibraryPath(name));
+        HRESULT result =
+            RegisterTypeLib(library, &path[0], helpDir.empty() ? nullptr : &helpDir[0]);
         library->Release();
         return result;
     }
@@ -61,8 +68,10 @@ TEST_F(TypeLibRegistry, RegistrationWritesTheKeysWindowsWrites) {
     std::string version = std::string(pravellKey) + "\\1.0";
     EXPECT_EQ(RegistryString(version), "Pravell XML Model and Streaming Parser");
     EXPECT_EQ(RegistryString(version + "\\0\\win64"), BuiltLibraryPath("pravell"));
-    EXPECT_EQ(RegistryString(version + "\\FLAGS"), "0");
-    EXPECT_EQ(RegistryString(version + "\\HELPDIR"), PRAVELL_BIN_DIR);
+    // The flags registered are the library's own, those its author set; a library read from a
+    // file also reports LIBFLAG_FHASDISKIMAGE, which Wine registers with them.
+    EXPECT_EQ(RegistryString(version + "\\FLAGS"), UnderWine() ? "8" : "0");
+    EXPECT_EQ(RegistryString(version + "\\HELPDIR"), SystemPath(PRAVELL_BIN_DIR));
     EXPECT_EQ(RegistryString(modelKey), "IDispatchXMLModel");
     EXPECT_EQ(RegistryString(std::string(modelKey) + "\\ProxyStubClsid"), automationMarshaler);
     EXPECT_EQ(RegistryString(std::string(modelKey) + "\\TypeLib"),
@@ -89,17 +98,23 @@ TEST_F(TypeLibRegistry, RegisteredLibrariesAreFoundByIdentifierVersionAndLocale)
     EXPECT_EQ(Found(LIBID_Pravell, 1, 1, 0), "not registered") << "no lower minor";
     EXPECT_EQ(Found(IID_IDispatchXMLModel, 1, 0, 0), "not registered");
 
-    // A higher minor of the same major serves; the exact one is preferred.
+    // The exact minor of the major serves, or else the highest above it, and the file found
+    // must itself be of that major and at least that minor, whatever its key says.
     const GUID fakeId = Registered("{0E5B8C73-94D2-4F1A-B6C8-1D2E3F405162}",
-                                   {{"1.5\\0\\win32", "utils"}, {"1.a\\0\\win32", "pravell"}});
-    EXPECT_EQ(Found(fakeId, 1, 2, 0), "Pravell") << "versions are hexadecimal: 1.a is 1.10";
-    EXPECT_EQ(Found(fakeId, 1, 5, 0), "PravellUtils");
-    EXPECT_EQ(Found(fakeId, 1, 11, 0), "not registered");
+                                   {{"2.9\\0\\win32", "utils"}, {"2.a\\0\\win32", "typelib_test"}});
+    EXPECT_EQ(Found(fakeId, 2, 3, 0), "PravellTypeLibTest")
+        << "versions are hexadecimal: 2.a is 2.10, above 2.9";
+    EXPECT_EQ(Found(fakeId, 2, 4, 0), "not registered") << "the file found is only 2.3";
+    EXPECT_EQ(Found(fakeId, 2, 9, 0), "not registered") << "the file of 2.9 is only 1.0";
+    EXPECT_EQ(Found(fakeId, 2, 11, 0), "not registered");
 
-    // Locales fall back to the primary language, then to the neutral locale.
+    // A locale's own registration serves it, else the neutral one (above). The primary
+    // language in between is left out: Wine looks for the sub-language's number there
+    // (SUBLANGID, 1 for 0x409), where the keys are documented to name a neutral sub-language.
     std::string localized = "TypeLib\\{0E5B8C73-94D2-4F1A-B6C8-1D2E3F405163}";
-    const GUID localizedId = Registered(
-        localized.substr(8).c_str(), {{"1.0\\9\\win32", "utils"}, {"1.0\\407\\win64", "pravell"}});
+    const GUID localizedId =
+        Registered(localized.substr(8).c_str(),
+                   {{"1.0\\409\\win32", "utils"}, {"1.0\\407\\win64", "pravell"}});
     EXPECT_EQ(Found(localizedId, 1, 0, 0x0409), "PravellUtils");
     EXPECT_EQ(Found(localizedId, 1, 0, 0x0407), "Pravell");
     EXPECT_EQ(Found(localizedId, 1, 0, 0x040C), "not registered");
@@ -109,23 +124,27 @@ TEST_F(TypeLibRegistry, RegisteredLibrariesAreFoundByIdentifierVersionAndLocale)
     EXPECT_EQ(Found(localizedId, 2, 0, 0), "failed") << "a registered file that is gone";
 }
 
-// Interface keys are found through the registry, not through the registered file, so that
-// unregistration works after the file has gone.
+// The registered file tells which interface keys to remove, so a library whose file has gone
+// stays registered; a version that is not registered for that system kind is refused.
 TEST_F(TypeLibRegistry, UnregistrationRemovesWhatRegistrationWrote) {
     ITypeLib* library = LoadBuiltLibrary("pravell");
-    ASSERT_EQ(RegisterTypeLib(library, Wide(registry.Directory() + "/gone.tlb").c_str(), nullptr),
-              S_OK);
+    OleString gone = Wide(SystemPath(registry.Directory() + "/gone.tlb"));
+    ASSERT_EQ(RegisterTypeLib(library, &gone[0], nullptr), S_OK);
     library->Release();
     ASSERT_EQ(Register("utils"), S_OK);
-    EXPECT_EQ(UnRegisterTypeLib(LIBID_Pravell, 1, 0, 0, SYS_WIN32), TYPE_E_REGISTRYACCESS)
+    EXPECT_EQ(UnRegisterTypeLib(LIBID_Pravell, 1, 0, 0, SYS_WIN32), E_INVALIDARG)
         << "registered for win64 only";
+    EXPECT_EQ(UnRegisterTypeLib(LIBID_Pravell, 1, 0, 0, SYS_WIN64), TYPE_E_INVALIDSTATE);
+    EXPECT_TRUE(RegistryKeyExists(modelKey));
+
+    ASSERT_EQ(Register("pravell"), S_OK);
     EXPECT_EQ(UnRegisterTypeLib(LIBID_Pravell, 1, 0, 0, SYS_WIN64), S_OK);
     EXPECT_FALSE(RegistryKeyExists(pravellKey));
     EXPECT_FALSE(RegistryKeyExists(modelKey));
     EXPECT_TRUE(RegistryKeyExists(std::string(utilsKey) + "\\1.0\\0\\win64"));
     EXPECT_EQ(RegistryString(attributesKey), "IDispatchTaggedAttributes");
     EXPECT_EQ(Found(LIBID_Pravell, 1, 0, 0), "not registered");
-    EXPECT_EQ(UnRegisterTypeLib(LIBID_Pravell, 1, 0, 0, SYS_WIN64), TYPE_E_REGISTRYACCESS)
+    EXPECT_EQ(UnRegisterTypeLib(LIBID_Pravell, 1, 0, 0, SYS_WIN64), E_INVALIDARG)
         << "nothing left to unregister";
     EXPECT_EQ(Found(LIBID_PravellUtils, 1, 0, 0), "PravellUtils");
 }
@@ -147,7 +166,9 @@ TEST_F(TypeLibRegistry, UnregisteringOneVersionKeepsTheOthers) {
 }
 
 // A host that only reads a library loads it without registering; one that asks registers it.
-TEST_F(TypeLibRegistry, LoadingRegistersOnlyWhenAsked) {
+// By default, as LoadTypeLib loads, a library is registered only when it was named without a
+// full path, and then under the full path it was found at.
+TEST_F(TypeLibRegistry, LoadingRegistersOnlyWhenAskedOrByARelativeName) {
     const OleString path = Wide(BuiltLibraryPath("utils"));
     for (REGKIND kind : {REGKIND_NONE, REGKIND_DEFAULT, REGKIND_REGISTER}) {
         ITypeLib* library = nullptr;
@@ -156,7 +177,20 @@ TEST_F(TypeLibRegistry, LoadingRegistersOnlyWhenAsked) {
         EXPECT_EQ(Found(LIBID_PravellUtils, 1, 0, 0),
                   kind == REGKIND_REGISTER ? "PravellUtils" : "not registered");
     }
-    ITypeLib* library = reinterpret_cast<ITypeLib*>(1);
+    ASSERT_EQ(UnRegisterTypeLib(LIBID_PravellUtils, 1, 0, 0, SYS_WIN64), S_OK);
+
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(PRAVELL_BIN_DIR);
+    ITypeLib* library = nullptr;
+    const HRESULT loaded = LoadTypeLib(OLESTR("utils.tlb"), &library);
+    std::filesystem::current_path(previous);
+    ASSERT_EQ(loaded, S_OK);
+    library->Release();
+    // Wine registers the path it found in its long form, after "\\?\".
+    EXPECT_EQ(RegistryString(std::string(utilsKey) + "\\1.0\\0\\win64"),
+              (UnderWine() ? "\\\\?\\" : "") + BuiltLibraryPath("utils"));
+
+    library = reinterpret_cast<ITypeLib*>(1);
     EXPECT_EQ(LoadTypeLibEx(Wide(BuiltLibraryPath("missing")).c_str(), REGKIND_REGISTER, &library),
               TYPE_E_CANTLOADLIBRARY);
     EXPECT_EQ(library, nullptr);

@@ -41,16 +41,17 @@ TEST(Variant, ClearReleasesWhatTheVariantOwnsAndNothingElse) {
     SysFreeString(text);
 }
 
-// A locked array cannot be destroyed; dropping it from the variant would leak it, so the
-// variant keeps it and reports the lock. Unknown types are refused and kept too.
-TEST(Variant, ClearKeepsWhatItCannotRelease) {
+// A locked array is not destroyed, since whoever locked it still uses it; the variant lets go
+// of it all the same and reports the lock. Unknown types are refused and kept.
+TEST(Variant, ClearLeavesALockedArrayToItsLockerAndRefusesUnknownTypes) {
+    SAFEARRAY* array = SafeArrayCreateVector(VT_I4, 0, 4);
     VARIANT variant = Holding(VT_ARRAY | VT_I4);
-    variant.parray = SafeArrayCreateVector(VT_I4, 0, 4);
-    ASSERT_EQ(SafeArrayLock(variant.parray), S_OK);
+    variant.parray = array;
+    ASSERT_EQ(SafeArrayLock(array), S_OK);
     EXPECT_EQ(VariantClear(&variant), DISP_E_ARRAYISLOCKED);
-    EXPECT_EQ(variant.vt, VT_ARRAY | VT_I4);
-    ASSERT_EQ(SafeArrayUnlock(variant.parray), S_OK);
-    EXPECT_EQ(VariantClear(&variant), S_OK);
+    EXPECT_EQ(variant.vt, VT_EMPTY);
+    ASSERT_EQ(SafeArrayUnlock(array), S_OK);
+    EXPECT_EQ(SafeArrayDestroy(array), S_OK) << "the array outlived the variant";
 
     const VARTYPE invalid[] = {15, VT_EMPTY | VT_BYREF, VT_NULL | VT_ARRAY, 0x0FFF};
     for (VARTYPE vt : invalid) {
@@ -101,8 +102,12 @@ TEST(Variant, CopyMakesTheTargetAnOwnerOfItsOwn) {
     SysFreeString(element);
     VariantClear(&target);
 
+    // The systems nest DECIMAL's fields differently; their names are the same.
     VARIANT decimal;
-    decimal.decVal = {0, 2, 0x80, 7, 12345};
+    decimal.decVal.scale = 2;
+    decimal.decVal.sign = 0x80;
+    decimal.decVal.Hi32 = 7;
+    decimal.decVal.Lo64 = 12345;
     decimal.vt = VT_DECIMAL;
     ASSERT_EQ(VariantCopy(&target, &decimal), S_OK);
     EXPECT_EQ(std::memcmp(&target, &decimal, sizeof decimal), 0);
@@ -112,8 +117,11 @@ TEST(Variant, CopyMakesTheTargetAnOwnerOfItsOwn) {
     EXPECT_EQ(VariantCopy(&target, &badSource), DISP_E_BADVARTYPE);
     EXPECT_EQ(target.vt, VT_EMPTY);
     VARIANT record = Holding(VT_RECORD);
-    EXPECT_TRUE(FAILED(VariantCopy(&target, &record))) << "a record is never copied bitwise";
-    EXPECT_EQ(target.vt, VT_EMPTY);
+    ASSERT_EQ(VariantCopy(&target, &record), S_OK) << "a record with neither type nor data";
+    EXPECT_EQ(target.vt, VT_RECORD);
+    EXPECT_EQ(VariantClear(&target), S_OK);
+    record.pvRecord = &decimal;
+    EXPECT_EQ(VariantCopy(&target, &record), E_INVALIDARG) << "data without the type to copy it";
 }
 
 TEST(Variant, CopyIndirectFollowsOneReference) {

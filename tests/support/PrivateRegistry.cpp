@@ -2,16 +2,21 @@
 
 #include "platform/com.h"
 
-long SetRegistryString(const std::string& path, const std::string& text, const char* name) {
+long SetRegistryStringBelow(HKEY root, const std::string& path, const std::string& text,
+                            const char* name) {
     HKEY key = nullptr;
-    LONG status = RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr,
-                                  REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &key, nullptr);
+    LONG status = RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                  KEY_SET_VALUE, nullptr, &key, nullptr);
     if (status == ERROR_SUCCESS) {
         status = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                                 static_cast<DWORD>(text.size() + 1));
         RegCloseKey(key);
     }
     return status;
+}
+
+long SetRegistryString(const std::string& path, const std::string& text, const char* name) {
+    return SetRegistryStringBelow(HKEY_CLASSES_ROOT, path, text, name);
 }
 
 bool RegistryKeyExists(const std::string& path) {

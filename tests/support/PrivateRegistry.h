@@ -24,12 +24,22 @@ public:
     // HKEY_CLASSES_ROOT is redirected to.
     const std::string& Path() const { return path; }
 
+    // Sets a key's default value where the system's activation (CLSIDFromProgID,
+    // CoCreateInstance) reads classes: on Linux this registry; on Windows the machine's classes
+    // of the test's own Wine prefix, since Wine's activation reads them directly, past the
+    // redirection of HKEY_CLASSES_ROOT. What it writes there is removed with the registry.
+    long SetActivationString(const std::string& path, const std::string& text);
+
 private:
     ScratchDirectory directory;
     std::string path;
+    std::vector<std::string> activationKeys;
 };
 
-// Creates the key and sets a string value (the default value when `name` is null).
+// Creates the key below `root` and sets a string value (the default value when `name` is null).
+long SetRegistryStringBelow(HKEY root, const std::string& path, const std::string& text,
+                            const char* name = nullptr);
+// The same below HKEY_CLASSES_ROOT.
 long SetRegistryString(const std::string& path, const std::string& text,
                        const char* name = nullptr);
 bool RegistryKeyExists(const std::string& path);

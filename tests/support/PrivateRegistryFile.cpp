@@ -11,3 +11,7 @@ PrivateRegistry::PrivateRegistry() : path(directory.Path() + "/registry") {
 PrivateRegistry::~PrivateRegistry() {
     unsetenv("PRAVELL_REGISTRY");
 }
+
+long PrivateRegistry::SetActivationString(const std::string& key, const std::string& text) {
+    return SetRegistryString(key, text);
+}

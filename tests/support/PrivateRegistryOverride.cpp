@@ -24,7 +24,27 @@ PrivateRegistry::PrivateRegistry()
     RegCloseKey(key);
 }
 
+namespace {
+
+const std::string machineClasses = "Software\\Classes\\";
+
+} // namespace
+
 PrivateRegistry::~PrivateRegistry() {
     RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
     RegDeleteTreeA(HKEY_CURRENT_USER, path.c_str());
+    // Each key written for activation goes, and so do its parents while nothing else is in them.
+    for (auto key = activationKeys.rbegin(); key != activationKeys.rend(); ++key) {
+        std::string at = *key;
+        while (!at.empty() &&
+               RegDeleteKeyA(HKEY_LOCAL_MACHINE, (machineClasses + at).c_str()) == ERROR_SUCCESS) {
+            const size_t parent = at.rfind('\\');
+            at.erase(parent == std::string::npos ? 0 : parent);
+        }
+    }
+}
+
+long PrivateRegistry::SetActivationString(const std::string& key, const std::string& text) {
+    activationKeys.push_back(key);
+    return SetRegistryStringBelow(HKEY_LOCAL_MACHINE, machineClasses + key, text);
 }

@@ -65,6 +65,10 @@ ScratchDirectory::~ScratchDirectory() {
     }
 }
 
+std::string SystemPath(const std::string& path) {
+    return fs::absolute(path).make_preferred().string();
+}
+
 std::string ReadWholeFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());

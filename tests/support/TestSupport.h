@@ -26,6 +26,10 @@ private:
     std::string path;
 };
 
+// The path as the system writes a full one: absolute, with its own separators (on Windows the
+// drive and backslashes that registrations and module names carry).
+std::string SystemPath(const std::string& path);
+
 std::string ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& text);
 

@@ -34,7 +34,7 @@ inline std::string TakeNarrow(BSTR text) {
 }
 
 inline std::string BuiltLibraryPath(const std::string& name) {
-    return std::string(PRAVELL_BIN_DIR) + "/" + name + ".tlb";
+    return SystemPath(std::string(PRAVELL_BIN_DIR) + "/" + name + ".tlb");
 }
 
 inline ITypeLib* LoadBuiltLibrary(const std::string& name) {

@@ -577,9 +577,18 @@ Type Parser::ParseBaseType(const Token& token) {
         {"short", BaseType::UnsignedShort},
         {"int", BaseType::UnsignedInt},
     };
+    // The automation headers' names for the two interface pointers, the form in which widl
+    // takes an interface pointer as an array's element.
+    static const std::map<std::string, BaseType> pointerNames = {
+        {"LPDISPATCH", BaseType::Dispatch},
+        {"LPUNKNOWN", BaseType::Unknown},
+    };
     Type type;
     if (auto found = simple.find(token.text); found != simple.end()) {
         type.base = found->second;
+    } else if (auto pointer = pointerNames.find(token.text); pointer != pointerNames.end()) {
+        type.base = pointer->second;
+        type.pointers = 1;
     } else if (token.text == "unsigned") {
         Token next = ExpectIdentifier("char, short, long or int after 'unsigned'");
         auto found = afterUnsigned.find(next.text);
