@@ -3,6 +3,7 @@
 // constructor that counts loads where the count survives unloading.
 #include "testserver.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -11,15 +12,22 @@ namespace {
 
 int liveObjects = 0;
 
+// The count lives in the environment, which outlives the library. Its entry is made once, with
+// room for any count, and never freed (the environment holds it, or a copy of its own); later
+// loads rewrite its digits in place, so no load leaves an entry behind.
+constexpr int kCountDigits = 9;
+
 __attribute__((constructor)) void CountLoad() {
-    const char* loads = std::getenv(testServerLoadsVariable);
-    const int count = loads == nullptr ? 0 : std::atoi(loads);
-    const std::string entry =
-        std::string(testServerLoadsVariable) + "=" + std::to_string(count + 1);
-    // The environment may keep the text itself, and it must outlive the library: never freed.
-    char* kept = new char[entry.size() + 1];
-    std::memcpy(kept, entry.c_str(), entry.size() + 1);
-    putenv(kept);
+    char* count = std::getenv(testServerLoadsVariable);
+    if (count == nullptr || std::strlen(count) != kCountDigits) {
+        const std::string entry =
+            std::string(testServerLoadsVariable) + "=" + std::string(kCountDigits, '0');
+        char* kept = new char[entry.size() + 1];
+        std::memcpy(kept, entry.c_str(), entry.size() + 1);
+        putenv(kept);
+        count = std::getenv(testServerLoadsVariable);
+    }
+    std::snprintf(count, kCountDigits + 1, "%0*d", kCountDigits, std::atoi(count) + 1);
 }
 
 class TestObject : public IUnknown {
