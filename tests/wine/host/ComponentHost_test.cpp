@@ -137,8 +137,8 @@ TEST_F(ComponentHost, SavedBytesAreExactWhereverTheyGo) {
 }
 
 // A failing operation hands its description to the platform's error information; the objects
-// answer what they support, and nothing else, as described.
-TEST_F(ComponentHost, FailuresAndInterfacesAnswerAsDescribed) {
+// answer what they support and refuse the rest.
+TEST_F(ComponentHost, FailuresCarryDescriptionsAndQueriesAnswerWhatIsThere) {
     IDispatchXMLModel* model = Create<IDispatchXMLModel>(CLSID_XMLModel, IID_IDispatchXMLModel);
     ASSERT_NE(model, nullptr);
     EXPECT_EQ(model->Load(Bstr("missing.xml")), E_FAIL);

@@ -157,7 +157,7 @@ function treeSuite() {
     check("string key '0' is a name",
           errorOf(function () { catalog.GetChild("0"); }).substring(0, 8), "80004005");
 
-    // Editing: values go through the described conversion (numbers in their double form).
+    // Editing: values are stored through the value conversion, numbers in their double form.
     var added = catalog.AddChild("note");
     added.SetText("abc");
     check("text string", added.GetText(), "abc");

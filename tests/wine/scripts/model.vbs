@@ -170,7 +170,7 @@ Sub TreeSuite()
     Check "the string 0 is a name", num, "80004005"
     On Error GoTo 0
 
-    ' Values through the described conversion: numbers in their double form, strings as text.
+    ' Values through the value conversion: numbers in their double form, strings as text.
     Set added = catalog.AddChild("note")
     Dim values, expected, i
     values = Array("abc", 3, 2.5, True, False, CByte(7), CLng(-12), 1.0E+20, _
