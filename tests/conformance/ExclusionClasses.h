@@ -1,0 +1,9 @@
+#pragma once
+
+#include <string>
+
+namespace Ostrel {
+
+const char* ExclusionClassOf(const std::string& document, const std::string& finding);
+
+} // namespace Ostrel
