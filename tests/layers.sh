@@ -8,6 +8,8 @@
 #   through code built on it.
 # - src/host and tests/host are for hosts: they may include the platform and host only; nothing
 #   of the stack includes host.
+# - tests/conformance runs the whole stack up to the model over a suite of documents, and may
+#   include what the model's tests may.
 # - tools/ and examples/ are hosts too; the tools also have their own idlc/.
 # - Outside the platform layer and its tests, portable code includes platform/com.h only; the
 #   Linux-only tool may also name the registry file.
@@ -33,6 +35,9 @@ fail() {
 may_include() {
     local owner=$1 target=$2 header=$3 tree=${1%%/*} layer=${1#*/}
     layer=${layer%%/*}
+    if [[ $tree == tests && $layer == conformance ]]; then
+        layer=model
+    fi
     case $tree in
         tools | examples)
             [[ $target == platform || $target == host || ($tree == tools && $target == idlc) ]]
