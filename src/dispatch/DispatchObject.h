@@ -86,6 +86,19 @@ protected:
     DispatchObject() = default;
     ~DispatchObject() = default;
 
+    // Held by an operation that calls out to a host's object: the host's code there may let go
+    // of its last reference to this one, which must then go only when the operation has ended.
+    class ReferenceDuringCall {
+    public:
+        explicit ReferenceDuringCall(DispatchObject* object) : object(object) { object->AddRef(); }
+        ~ReferenceDuringCall() { object->Release(); }
+        ReferenceDuringCall(const ReferenceDuringCall&) = delete;
+        ReferenceDuringCall& operator=(const ReferenceDuringCall&) = delete;
+
+    private:
+        DispatchObject* object;
+    };
+
     // No interface beyond IUnknown, IDispatch and the class's own.
     IUnknown* ExtraInterface(REFIID) { return nullptr; }
 

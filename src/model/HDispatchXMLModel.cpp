@@ -57,6 +57,7 @@ HRESULT HDispatchXMLModel::LoadFromTransfer(IDispatch* source) {
         if (source == nullptr) {
             return Answer(false);
         }
+        const ReferenceDuringCall held(this);
         ProxyDataTransfer proxy(source);
         return Answer(model->LoadTransfer(proxy));
     });
@@ -67,6 +68,7 @@ HRESULT HDispatchXMLModel::SaveToTransfer(IDispatch* target) {
         if (target == nullptr) {
             return Answer(false);
         }
+        const ReferenceDuringCall held(this);
         ProxyDataTransfer proxy(target);
         return Answer(model->SaveTransfer(proxy));
     });

@@ -5,12 +5,47 @@
 #include "model/XMLNode.h"
 #include "output/XMLWriter.h"
 #include "text/FollowReferences.h"
+#include "text/GrowableArray.h"
 #include "text/Text.h"
+#include "text/TextBuffer.h"
+#include "transfer/BaseDataTransfer.h"
 #include "transfer/ProxyDataTransfer.h"
 
 namespace Ostrel {
 
 namespace {
+
+// A subtree's lines, kept write by write, so that the walk over the tree has ended before any of
+// the host's code runs: the host's Write may release or clear the model, freeing the elements.
+class RecordedWrites : public BaseDataTransfer {
+public:
+    bool Write(const void* data, LONG length) override {
+        if (length < 0) {
+            return false;
+        }
+        bytes.Append(static_cast<const char*>(data), length);
+        ends.Append(bytes.Length());
+        return true;
+    }
+    bool Read(void*, LONG, uint32_t*) override { return false; }
+    bool Unread(LONG) override { return false; }
+
+    // Hands the writes on as they came; false at the first one the target refuses.
+    bool ReplayInto(IDataTransfer& target) const {
+        LONG start = 0;
+        for (LONG i = 0; i < ends.Count(); ++i) {
+            if (!target.Write(bytes.c_str() + start, ends[i] - start)) {
+                return false;
+            }
+            start = ends[i];
+        }
+        return true;
+    }
+
+private:
+    TextBuffer bytes;
+    GrowableArray<LONG> ends;
+};
 
 // A variant that is cleared however the scope is left.
 struct ScopedVariant {
@@ -312,9 +347,13 @@ HRESULT HDispatchXMLNode::WriteTo(IDispatch* target) {
         if (node == nullptr || target == nullptr || node->Name().IsEmpty()) {
             return E_FAIL;
         }
+        RecordedWrites lines;
+        XMLWriter writer(&lines);
+        if (!XMLModel::WriteSubtree(*node, writer)) {
+            return E_FAIL;
+        }
         ProxyDataTransfer proxy(target);
-        XMLWriter writer(&proxy);
-        return XMLModel::WriteSubtree(*node, writer) ? S_OK : E_FAIL;
+        return lines.ReplayInto(proxy) ? S_OK : E_FAIL;
     });
 }
 

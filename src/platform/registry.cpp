@@ -206,22 +206,31 @@ LONG Guarded(Body body) {
     }
 }
 
+// Makes the keys of `relative` below `baseKey` that do not exist yet, within one change; `full`
+// (the base's path on entry) gets their names as stored.
+LONG AddKeys(RegistryKey& baseKey, const KeyPath& relative, KeyPath& full, RegistryKey*& key,
+             bool& changed) {
+    if (full.size() + relative.size() > maxKeyDepth) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    key = &baseKey;
+    for (const std::string& name : relative) {
+        bool added = false;
+        key = &key->AddSubkey(name, added);
+        full.push_back(key->Name());
+        changed = changed || added;
+    }
+    return ERROR_SUCCESS;
+}
+
 LONG CreateKey(const KeyReference& base, const KeyPath& relative, REGSAM access, HKEY& result,
                bool& created) {
     KeyPath full = base.path;
     LONG status = UpdateKey(base.path, [&](RegistryKey& baseKey, bool& changed) {
-        if (full.size() + relative.size() > maxKeyDepth) {
-            return ERROR_INVALID_PARAMETER;
-        }
-        RegistryKey* key = &baseKey;
-        for (const std::string& name : relative) {
-            bool added = false;
-            key = &key->AddSubkey(name, added);
-            full.push_back(key->Name());
-            changed = changed || added;
-        }
+        RegistryKey* key = nullptr;
+        const LONG added = AddKeys(baseKey, relative, full, key, changed);
         created = changed;
-        return ERROR_SUCCESS;
+        return added;
     });
     if (status == ERROR_SUCCESS) {
         result = OpenHandle(std::move(full), access);
@@ -381,22 +390,36 @@ extern "C" LONG RegCloseKey(HKEY key) {
 
 extern "C" LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* data,
                                DWORD size) {
+    return RegSetKeyValueA(key, nullptr, valueName, type, data, size);
+}
+
+extern "C" LONG RegSetKeyValueA(HKEY key, LPCSTR subKey, LPCSTR valueName, DWORD type, LPCVOID data,
+                                DWORD size) {
     return Guarded([&]() -> LONG {
         KeyReference reference;
+        KeyPath relative;
         if (LONG status = ResolveFor(KEY_SET_VALUE, key, reference)) {
+            return status;
+        }
+        if (LONG status = SplitPath(subKey, relative)) {
             return status;
         }
         if (data == nullptr && size != 0) {
             return ERROR_NOACCESS;
         }
-        std::string bytes(reinterpret_cast<const char*>(data), data == nullptr ? 0 : size);
+        std::string bytes(static_cast<const char*>(data), data == nullptr ? 0 : size);
         // The narrow call terminates a string that arrives without its NUL, as on Windows.
         if (IsStringType(type) && !bytes.empty() && bytes.back() != '\0') {
             bytes += '\0';
         }
         std::string name = ValueName(valueName);
-        return UpdateKey(reference.path, [&](RegistryKey& target, bool& changed) {
-            changed = target.SetValue(name, type, std::move(bytes));
+        return UpdateKey(reference.path, [&](RegistryKey& baseKey, bool& changed) {
+            KeyPath full = reference.path;
+            RegistryKey* target = nullptr;
+            if (LONG status = AddKeys(baseKey, relative, full, target, changed)) {
+                return status;
+            }
+            changed = target->SetValue(name, type, std::move(bytes)) || changed;
             return ERROR_SUCCESS;
         });
     });

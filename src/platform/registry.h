@@ -68,6 +68,10 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY 
 LONG RegCloseKey(HKEY key);
 LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
                     DWORD size);
+// Makes the subkey and its missing parents and sets the value, all in one change of the file:
+// no other process ever sees the key without its value.
+LONG RegSetKeyValueA(HKEY key, LPCSTR subKey, LPCSTR valueName, DWORD type, LPCVOID data,
+                     DWORD size);
 LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
                       LPDWORD size);
 // Refuses a key that still has subkeys, with ERROR_ACCESS_DENIED, as Windows does.

@@ -8,13 +8,17 @@
 //   Interface\{iid}\ProxyStubClsid, ProxyStubClsid32 @ = the automation marshaler's class
 //   Interface\{iid}\TypeLib                          @ = {libid}, Version = <major>.<minor>
 //
-// Versions and locales are hexadecimal without leading zeros, as on Windows.
+// Versions and locales are hexadecimal without leading zeros, as on Windows. A library's keys are
+// written in one change of the registry file, so that a registration cut short (a killed
+// process) leaves all of them or none, never a key without its values.
 #include "platform/bstr.h"
 #include "platform/guid.h"
 #include "platform/registry.h"
+#include "platform/regstore.h"
 #include "platform/typelib.h"
 #include "platform/typelibobjects.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -79,19 +83,22 @@ public:
         return RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, access, &handle) == ERROR_SUCCESS;
     }
 
-    bool Create(const std::string& path) {
-        return RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                               KEY_SET_VALUE, nullptr, &handle, nullptr) == ERROR_SUCCESS;
-    }
-
     HKEY handle = nullptr;
 };
 
-bool SetString(const std::string& path, const char* name, const std::string& value) {
-    Key key;
-    return key.Create(path) &&
-           RegSetValueExA(key.handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                          static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+// Sets a string value in the registry being changed, making the key and its parents as needed;
+// `changed` is set when that changed anything.
+void SetString(RegistryKey& root, bool& changed, const std::string& path, const char* name,
+               const std::string& value) {
+    RegistryKey* key = &root;
+    for (size_t at = 0; at < path.size();) {
+        const size_t end = std::min(path.find('\\', at), path.size());
+        bool created = false;
+        key = &key->AddSubkey(path.substr(at, end - at), created);
+        changed = changed || created;
+        at = end + 1;
+    }
+    changed = key->SetValue(name == nullptr ? "" : name, REG_SZ, value + '\0') || changed;
 }
 
 bool QueryString(const std::string& path, const char* name, std::string& value) {
@@ -148,25 +155,26 @@ bool IsAutomationInterface(const TYPEATTR& attributes) {
             (attributes.wTypeFlags & TYPEFLAG_FOLEAUTOMATION) != 0);
 }
 
-bool RegisterInterface(ITypeInfo* info, const std::string& libid, const std::string& version) {
+bool RegisterInterface(RegistryKey& root, bool& changed, ITypeInfo* info, const std::string& libid,
+                       const std::string& version) {
     TYPEATTR* attributes = nullptr;
     if (FAILED(info->GetTypeAttr(&attributes))) {
         return false;
     }
-    bool ok = true;
     if (IsAutomationInterface(*attributes)) {
         std::string key = "Interface\\" + GuidText(attributes->guid);
-        ok = SetString(key, nullptr, NameOf(info)) &&
-             SetString(key + "\\ProxyStubClsid", nullptr, automationMarshaler) &&
-             SetString(key + "\\ProxyStubClsid32", nullptr, automationMarshaler) &&
-             SetString(key + "\\TypeLib", nullptr, libid) &&
-             SetString(key + "\\TypeLib", "Version", version);
+        SetString(root, changed, key, nullptr, NameOf(info));
+        SetString(root, changed, key + "\\ProxyStubClsid", nullptr, automationMarshaler);
+        SetString(root, changed, key + "\\ProxyStubClsid32", nullptr, automationMarshaler);
+        SetString(root, changed, key + "\\TypeLib", nullptr, libid);
+        SetString(root, changed, key + "\\TypeLib", "Version", version);
     }
     info->ReleaseTypeAttr(attributes);
-    return ok;
+    return true;
 }
 
-bool RegisterInterfaces(ITypeLib* library, const TLIBATTR& attributes) {
+bool RegisterInterfaces(RegistryKey& root, bool& changed, ITypeLib* library,
+                        const TLIBATTR& attributes) {
     std::string libid = GuidText(attributes.guid);
     std::string version = VersionText(attributes.wMajorVerNum, attributes.wMinorVerNum);
     for (UINT i = 0; i < library->GetTypeInfoCount(); ++i) {
@@ -174,7 +182,7 @@ bool RegisterInterfaces(ITypeLib* library, const TLIBATTR& attributes) {
         if (FAILED(library->GetTypeInfo(i, &info))) {
             return false;
         }
-        bool ok = RegisterInterface(info, libid, version);
+        bool ok = RegisterInterface(root, changed, info, libid, version);
         info->Release();
         if (!ok) {
             return false;
@@ -216,14 +224,21 @@ HRESULT Register(ITypeLib* library, LPCOLESTR fullPath, LPCOLESTR helpDir) {
                       VersionText(attributes->wMajorVerNum, attributes->wMinorVerNum);
     std::string platform =
         key + "\\" + Hex(attributes->lcid) + "\\" + SyskindText(attributes->syskind);
-    bool ok =
-        SetString(key, nullptr, LibraryTitle(library)) &&
-        SetString(key + "\\FLAGS", nullptr,
-                  std::to_string(attributes->wLibFlags & ~LIBFLAG_FHASDISKIMAGE)) &&
-        SetString(key + "\\HELPDIR", nullptr, helpDir != nullptr ? help : DirectoryOf(path)) &&
-        SetString(platform, nullptr, path) && RegisterInterfaces(library, *attributes);
+    const std::string title = LibraryTitle(library);
+    bool ok = false;
+    const LONG status = UpdateRegistry([&](RegistryKey& root, bool& changed) {
+        SetString(root, changed, key, nullptr, title);
+        SetString(root, changed, key + "\\FLAGS", nullptr,
+                  std::to_string(attributes->wLibFlags & ~LIBFLAG_FHASDISKIMAGE));
+        SetString(root, changed, key + "\\HELPDIR", nullptr,
+                  helpDir != nullptr ? help : DirectoryOf(path));
+        SetString(root, changed, platform, nullptr, path);
+        ok = RegisterInterfaces(root, changed, library, *attributes);
+        changed = changed && ok;
+        return ERROR_SUCCESS;
+    });
     library->ReleaseTLibAttr(attributes);
-    return ok ? S_OK : TYPE_E_REGISTRYACCESS;
+    return ok && status == ERROR_SUCCESS ? S_OK : TYPE_E_REGISTRYACCESS;
 }
 
 // The interfaces that a library's registration wrote, found in the library itself.

@@ -27,6 +27,7 @@ typedef float FLOAT;
 typedef double DOUBLE;
 typedef void* PVOID;
 typedef void* LPVOID;
+typedef const void* LPCVOID;
 typedef char16_t WCHAR;
 typedef char16_t OLECHAR;
 typedef OLECHAR* LPOLESTR;

@@ -9,18 +9,11 @@ namespace {
 // keys and fail.
 const SYSKIND kRegisteredSystemKind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
 
-// Creates or opens the key under HKEY_CLASSES_ROOT and sets its default value to `value`.
+// Creates the key under HKEY_CLASSES_ROOT together with its default value, in one call, so that a
+// registration cut short never leaves the key without its value.
 bool WriteKey(const Text& path, const Text& value) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
-        return false;
-    }
-    const LONG result =
-        RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                       static_cast<DWORD>(value.Length() + 1));
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS;
+    return RegSetKeyValueA(HKEY_CLASSES_ROOT, path.c_str(), nullptr, REG_SZ, value.c_str(),
+                           static_cast<DWORD>(value.Length() + 1)) == ERROR_SUCCESS;
 }
 
 Text ClassKey(const COMFactory& factory) {

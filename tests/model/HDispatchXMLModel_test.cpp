@@ -1,6 +1,7 @@
 #include "ModelTestSupport.h"
 #include "pravell_idl.h"
 #include "support/AutomationTest.h"
+#include "support/HostStreams.h"
 #include "support/LateBinding.h"
 #include "support/ScriptByteStream.h"
 #include "support/TestSupport.h"
@@ -99,6 +100,39 @@ TEST_F(ModelObject, ScriptStreamsCarryDocumentsByteForByte) {
             EXPECT_EQ(Call(model, "SaveToTransfer", {ObjectArgument(&target)}).code, S_OK);
             EXPECT_EQ(target.written, saved);
             EXPECT_EQ(source.References() + target.References(), 2u);
+        }
+    }
+}
+
+// A host may let go of its last reference to the model inside the model's own call out to it (a
+// stream's first Read or Write, reached through the interface or by Invoke): the call finishes
+// whole on the model it started with, and the model goes when it returns.
+TEST_F(ModelObject, AModelReleasedByItsOwnStreamFinishesTheCall) {
+    std::string document = "<doc>";
+    for (int i = 0; i < 50; ++i) {
+        document += "<item n='" + std::to_string(i) + "'>text</item>";
+    }
+    document += "</doc>";
+    LateBound reference = NewModel();
+    ASSERT_EQ(Call(reference, "LoadFromString", {TextArgument(document)}).code, S_OK);
+    const std::string saved = Call(reference, "SaveToString").Text();
+    for (const bool byInvoke : {false, true}) {
+        for (const bool saving : {false, true}) {
+            SCOPED_TRACE(std::string(saving ? "save" : "load") + (byInvoke ? " by Invoke" : ""));
+            LateBound model = NewModel();
+            ASSERT_EQ(Call(model, "LoadFromString", {TextArgument(document)}).code, S_OK);
+            EarlyStream stream;
+            stream.source = document;
+            stream.hostCode = [&] { model.Reset(); };
+            auto* early = As<IDispatchXMLModel>(model);
+            const HRESULT answer =
+                byInvoke
+                    ? model.Invoke(saving ? 6 : 5, {ObjectArgument(&stream)})
+                    : (saving ? early->SaveToTransfer(&stream) : early->LoadFromTransfer(&stream));
+            EXPECT_EQ(answer, S_OK);
+            EXPECT_EQ(model.Get(), nullptr);
+            EXPECT_EQ(stream.written, saving ? saved : "");
+            EXPECT_EQ(stream.References(), 1u);
         }
     }
 }

@@ -13,16 +13,15 @@
 namespace Ostrel::Testing {
 namespace {
 
+const char kDocument[] =
+    "<doc id='7' b='x'><item>one</item><leaf/><item>two</item><Other k='v'/></doc>";
+
 class NodeObject : public RegisteredTest {
 protected:
     void SetUp() override {
         RegisteredTest::SetUp();
         model = NewModel();
-        ASSERT_EQ(Call(model, "LoadFromString",
-                       {TextArgument("<doc id='7' b='x'><item>one</item><leaf/><item>two</item>"
-                                     "<Other k='v'/></doc>")})
-                      .code,
-                  S_OK);
+        ASSERT_EQ(Call(model, "LoadFromString", {TextArgument(kDocument)}).code, S_OK);
         root = CallForObject(model, "GetRoot");
         doc = CallForObject(root, "GetChild", {TextArgument("doc")});
     }
@@ -235,6 +234,31 @@ TEST_F(NodeObject, WriteToSendsTheSubtreeAsADocumentOfItsOwn) {
     refusing.failWrites = true;
     EXPECT_EQ(Call(a, "WriteTo", {ObjectArgument(&refusing)}).code, E_FAIL);
     EXPECT_EQ(early.References() + script.References() + refusing.References(), 3u);
+}
+
+// A host may let go of the model, and with it the element's tree, inside the element's WriteTo
+// (at the sink's first Write, the declaration): the subtree still goes out whole, as it was when
+// the call began, and the node object is detached once it returns.
+TEST_F(NodeObject, AModelReleasedDuringWriteToLetsTheWriteFinish) {
+    EarlyStream whole;
+    ASSERT_EQ(Call(doc, "WriteTo", {ObjectArgument(&whole)}).code, S_OK);
+    for (const bool byInvoke : {false, true}) {
+        SCOPED_TRACE(byInvoke);
+        LateBound element = CallForObject(root, "GetChild", {IntegerArgument(0)});
+        EarlyStream sink;
+        sink.hostCode = [&] {
+            doc.Reset();
+            model.Reset();
+        };
+        const HRESULT answer = byInvoke ? element.Invoke(15, {ObjectArgument(&sink)})
+                                        : As<IDispatchXMLModelNode>(element)->WriteTo(&sink);
+        EXPECT_EQ(answer, S_OK);
+        EXPECT_EQ(sink.written, whole.written);
+        EXPECT_EQ(Call(element, "GetName").code, E_FAIL) << "detached once the model is gone";
+        model = NewModel();
+        ASSERT_EQ(Call(model, "LoadFromString", {TextArgument(kDocument)}).code, S_OK);
+        root = CallForObject(model, "GetRoot");
+    }
 }
 
 } // namespace

@@ -3,10 +3,13 @@
 #include "parser/Tokenizer.h"
 #include "support/FileTestSupport.h"
 #include "support/TestSupport.h"
+#include "transfer/DataFile.h"
+#include "transfer/OpenFileTable.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -97,6 +100,31 @@ TEST(XMLModelLoad, EveryRefusedHeapCallFailsTheLoadWithItsMessage) {
         EXPECT_EQ(Testing::LiveBlocks(), liveBefore) << "round " << rounds.Refused() + 1;
     }
     EXPECT_GT(rounds.Refused(), 10u);
+}
+
+// With every entry of the open-file table taken, a load fails as a file that does not open and
+// keeps the document, and a save fails as a file that cannot be created and keeps the old file.
+TEST(XMLModelLoad, TheFiftyFirstFileFailsToOpenAndChangesNothing) {
+    ScratchDirectory directory;
+    const std::string path = directory.Path() + "/doc.xml";
+    WriteWholeFile(path, "<other/>");
+    XMLModel model;
+    ASSERT_TRUE(model.LoadString(Text("<doc><a/></doc>")));
+    std::vector<std::unique_ptr<DataFile>> open;
+    for (LONG i = 0; i < OpenFileTable::kEntries; ++i) {
+        open.push_back(std::make_unique<DataFile>(path.c_str()));
+        ASSERT_TRUE(open.back()->Open(false));
+    }
+    EXPECT_FALSE(model.LoadFile(Text(path.c_str())));
+    EXPECT_EQ(PendingError(model), "Failed to open file: " + path);
+    EXPECT_EQ(DocumentOrder(model.Root()), (std::vector<std::string>{"doc", "a"}));
+    XMLModel saving;
+    ASSERT_TRUE(saving.LoadString(Text("<doc/>")));
+    EXPECT_FALSE(saving.SaveFile(Text(path.c_str())));
+    EXPECT_EQ(PendingError(saving), "Failed to create file: " + path);
+    EXPECT_EQ(ReadWholeFile(path), "<other/>");
+    open.pop_back();
+    EXPECT_TRUE(saving.SaveFile(Text(path.c_str())));
 }
 
 // The reader sets no limit on a container's title: one of 100,000 bytes is skipped like the usual.

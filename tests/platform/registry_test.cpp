@@ -88,6 +88,14 @@ TEST_F(Registry, KeysAndValuesRoundTrip) {
     EXPECT_EQ(QueryBytes(key, "Zero"), "");
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
     EXPECT_EQ(RegistrySubkeys(modelKey), std::vector<std::string>{keyName});
+
+    // A value set with its key makes the key and its missing parents.
+    EXPECT_EQ(RegSetKeyValueA(HKEY_CLASSES_ROOT, "New\\Child", "Name", REG_SZ, "abc", 3),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegistryString("New\\Child", "Name"), "abc");
+    EXPECT_EQ(RegSetKeyValueA(HKEY_CLASSES_ROOT, "\\Leading", nullptr, REG_SZ, "x", 2),
+              ERROR_BAD_PATHNAME);
+    EXPECT_FALSE(RegistryKeyExists("Leading"));
 }
 
 TEST_F(Registry, NamesIgnoreCaseKeepTheirOwnAndListInUpperCaseOrder) {

@@ -1,6 +1,8 @@
 #include "host/AutomationText.h"
 #include "streaming/HExternalXMLParser.h"
+#include "streaming/ParseEngine.h"
 #include "support/AutomationTest.h"
+#include "support/LateBinding.h"
 #include "support/ParserClients.h"
 #include "support/ScriptByteStream.h"
 #include "support/TestSupport.h"
@@ -67,6 +69,52 @@ TEST_F(ParserTest, DocumentsGiveTheirGoldenEventLogs) {
     EXPECT_TRUE(client.events.empty());
     EXPECT_EQ(parser->ParseString(Bstr("<s/>"), nullptr), E_FAIL);
     parser->Release();
+}
+
+// A host may let go of its last reference to the parser inside its client's events (a script's
+// handler setting its parser to Nothing): the parse goes on to its end, whether the parser was
+// reached through its interface or by Invoke and whatever it reads from.
+using ParserObject = RegisteredTest;
+
+TEST_F(ParserObject, AParserReleasedByItsClientFinishesTheParse) {
+    const std::string document = "<d a='1'><e>text</e><!--c--><f/></d>";
+    ScratchDirectory directory;
+    const std::string path = directory.Path() + "/doc.xml";
+    WriteWholeFile(path, document);
+    RecordingClient expected;
+    EXPECT_EQ(RunStringParse(Bstr(document), &expected), S_OK);
+    for (const bool byInvoke : {false, true}) {
+        for (const DISPID method : {1, 2, 3}) {
+            SCOPED_TRACE(std::to_string(method) + (byInvoke ? " by Invoke" : ""));
+            auto* created = new HExternalXMLParser;
+            created->AddRef();
+            LateBound parser(created);
+            RecordingClient client;
+            client.afterEvent = [&](RecordingClient& self) {
+                if (self.events.size() == 2) {
+                    parser.Reset();
+                }
+            };
+            ScriptByteStream source(document);
+            const Bstr file(path);
+            const Bstr text(document);
+            HRESULT answer = E_UNEXPECTED;
+            if (byInvoke) {
+                VARIANT input = method == 1   ? TextArgument(path)
+                                : method == 2 ? TextArgument(document)
+                                              : ObjectArgument(&source);
+                answer = parser.Invoke(method, {input, ObjectArgument(&client)});
+            } else {
+                answer = method == 1   ? created->ParseFile(file, &client)
+                         : method == 2 ? created->ParseString(text, &client)
+                                       : created->ParseStream(&source, &client);
+            }
+            EXPECT_EQ(answer, S_OK);
+            EXPECT_EQ(parser.Get(), nullptr);
+            EXPECT_EQ(client.events, expected.events);
+            EXPECT_EQ(client.References() + source.References(), 2u);
+        }
+    }
 }
 
 } // namespace

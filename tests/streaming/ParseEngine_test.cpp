@@ -98,6 +98,31 @@ TEST_F(ParserTest, SourcesEndTheParseAtTheirLastOrFailedRead) {
     }
 }
 
+// A source that fails after any byte of the document: the events of the bytes before the fault
+// (the text cut at the fault as far as it came), then the streaming failure and EndDocument.
+// Blanks in front of the document put its first `seen` bytes into the first piece, the only one
+// the source delivers.
+TEST_F(ParserTest, ASourceFailingAfterAnyByteEndsWithTheStreamingFailure) {
+    const EventLog whole = Parsed(kDocument);
+    for (size_t seen = 0; seen <= kDocument.size(); ++seen) {
+        SCOPED_TRACE(seen);
+        PieceSource source(std::string(kPiece - seen, ' ') + kDocument);
+        source.failAt = 1;
+        RecordingClient client;
+        EXPECT_EQ(RunParse(source, &client), E_FAIL);
+        ASSERT_GE(client.events.size(), 3u);
+        const EventLog ending(client.events.end() - 2, client.events.end());
+        EXPECT_EQ(ending, (EventLog{"ParseError 'Error streaming in data'", "EndDocument"}));
+        const size_t before = client.events.size() - 2;
+        ASSERT_LT(before, whole.size());
+        for (size_t i = 0; i < before; ++i) {
+            const std::string& event = client.events[i];
+            const bool cutText = i + 1 == before && event.rfind("Characters '", 0) == 0;
+            EXPECT_EQ(cutText ? whole[i].substr(0, event.size() - 1) + "'" : whole[i], event);
+        }
+    }
+}
+
 // Nothing a client does disturbs the parse: not its failures, not its letting go of itself, not
 // its own conversions into the scratch buffers (the host's text is parsed from a copy of its
 // own); the attributes objects it keeps outlive their events.

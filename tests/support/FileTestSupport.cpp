@@ -21,11 +21,15 @@ bool MemoryTransfer::Read(void* buffer, LONG maxLength, uint32_t* bytesRead) {
     if (failReads) {
         return false;
     }
-    const size_t n = std::min(static_cast<size_t>(maxLength), bytes.size() - readPosition);
+    size_t n = std::min(static_cast<size_t>(maxLength), bytes.size() - readPosition);
+    const bool broken = readPosition + n > readLimit;
+    if (broken) {
+        n = readLimit - readPosition;
+    }
     std::memcpy(buffer, bytes.data() + readPosition, n);
     readPosition += n;
     *bytesRead = static_cast<uint32_t>(n);
-    return true;
+    return !broken;
 }
 
 bool WriteInPieces(IDataTransfer& target, const std::string& bytes, size_t piece) {

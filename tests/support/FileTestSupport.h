@@ -9,8 +9,10 @@
 
 namespace Ostrel {
 
-// A transfer over a std::string: reads serve `bytes` from the front, writes append to it until
-// `writeLimit` bytes are held; a write that would pass the limit is refused whole.
+// A transfer over a std::string: reads serve `bytes` from the front until `readLimit` bytes are
+// served (the read that would pass it delivers the bytes before it and answers false, as a read
+// error does), writes append to it until `writeLimit` bytes are held; a write that would pass
+// the limit is refused whole.
 class MemoryTransfer : public BaseDataTransfer {
 public:
     MemoryTransfer() = default;
@@ -22,6 +24,7 @@ public:
 
     std::string bytes;
     size_t readPosition = 0;
+    size_t readLimit = SIZE_MAX;
     size_t writeLimit = SIZE_MAX;
     int refusedWrites = 0;
     int reads = 0;

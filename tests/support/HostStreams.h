@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
 #include <string>
 
 namespace Ostrel::Testing {
@@ -38,6 +39,7 @@ public:
 
     HRESULT ServeRead(LONG maxLength, VARIANT* data) {
         ++reads;
+        RunHostCode();
         if (reads == failAtRead) {
             return E_FAIL;
         }
@@ -96,6 +98,7 @@ public:
 
     HRESULT TakeWrite(const VARIANT& data) {
         ++writes;
+        RunHostCode();
         writeType = data.vt;
         if (failWrites || (data.vt & VT_ARRAY) == 0 || SafeArrayGetDim(data.parray) != 1) {
             return E_FAIL;
@@ -131,8 +134,18 @@ public:
     LONG lastLower = -1;
     LONG lastUpper = -1;
     LONG unread = 0;
+    // Run once, at the first Read or Write: the host's own code inside the component's call.
+    std::function<void()> hostCode;
 
 private:
+    void RunHostCode() {
+        if (hostCode) {
+            std::function<void()> once = std::move(hostCode);
+            hostCode = nullptr;
+            once();
+        }
+    }
+
     static HRESULT Store(VARIANT* data, VARTYPE type, const std::string& bytes) {
         SAFEARRAYBOUND bound = {static_cast<ULONG>(bytes.size()), 0};
         SAFEARRAY* array = SafeArrayCreate(type, 1, &bound);

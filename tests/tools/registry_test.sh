@@ -37,6 +37,57 @@ cp "$PRAVELL_REGISTRY" registry.before
     >again.out 2>again.err || fail "again: exit status $?"
 same_bytes again "$PRAVELL_REGISTRY" registry.before
 
+# Each key of a registry file with its values on one line, the file's first and last lines left
+# out; a damaged file gives nothing and fails.
+keys_of() {
+    awk 'NR == 1 { if ($0 != "PRAVELL-REGISTRY 1") exit 1; next }
+         /^END$/ { ended = 1; next }
+         /^\[/ { if (key != "") print key; key = $0; next }
+         { key = key " " $0 }
+         END { if (!ended) exit 1; if (key != "") print key }' "$1"
+}
+keys_of registry.before >whole.keys || fail "whole: the registry file does not read"
+
+# Two registrations at once both succeed, and the file is what one of them writes alone.
+for round in 1 2 3; do
+    rm -f concurrent.registry
+    PRAVELL_REGISTRY="$PWD/concurrent.registry" "$tool" register >concurrent1.out 2>&1 &
+    first=$!
+    PRAVELL_REGISTRY="$PWD/concurrent.registry" "$tool" register >concurrent2.out 2>&1 &
+    second=$!
+    wait "$first" || fail "concurrent $round: the first exited with $?"
+    wait "$second" || fail "concurrent $round: the second exited with $?"
+    same_bytes "concurrent $round" concurrent.registry registry.before
+done
+
+# Registrations killed at random moments (seeded; PRAVELL_TEST_SEED repeats a run): the file still
+# reads, every key in it has all the values a whole registration gives it, and registering again
+# completes it, past the temporary files the killed runs left beside it.
+seed=${PRAVELL_TEST_SEED:-20240917}
+echo "PRAVELL_TEST_SEED=$seed"
+RANDOM=$seed
+killed="$PWD/killed.registry"
+started=$(date +%s%N)
+PRAVELL_REGISTRY="$killed" "$tool" register >/dev/null 2>&1 || fail "killed: a whole registration failed"
+duration=$((($(date +%s%N) - started) / 1000))
+for round in $(seq 1 12); do
+    rm -f "$killed"
+    PRAVELL_REGISTRY="$killed" "$tool" register >/dev/null 2>&1 &
+    registering=$!
+    sleep "$(awk -v us=$((RANDOM * duration / 32768)) 'BEGIN { printf "%.6f", us / 1000000 }')"
+    kill -KILL "$registering" 2>/dev/null || true
+    wait "$registering" 2>/dev/null || true
+    [ -e "$killed" ] || continue
+    if keys_of "$killed" >killed.keys; then
+        grep -vxFf whole.keys killed.keys >broken.keys &&
+            fail "killed $round: keys not whole: $(head -n 3 broken.keys)"
+    else
+        fail "killed $round: the registry file does not read"
+    fi
+done
+PRAVELL_REGISTRY="$killed" "$tool" register >/dev/null 2>&1 || fail "after the killed runs: exit status $?"
+same_bytes "after the killed runs" "$killed" registry.before
+
 run 0 unregister unregister
 normalize unregister.out >unregister.normalized
 same_bytes unregister unregister.normalized "$expected/unregister.txt"

@@ -129,6 +129,29 @@ TEST(StreamCompression, ContainersLoadAsTheirDocumentOrFailForGood) {
     EXPECT_FALSE(stream.Read(buffer, 4, &got));
 }
 
+// A source whose reads fail after any byte of the container fails the load for good: only a
+// source that served the closing block lets it end.
+TEST(StreamCompression, ASourceFailingAfterAnyByteFailsTheLoad) {
+    const std::string document = Document(300);
+    const std::string container = Save(document, 128, 300);
+    for (size_t served = 0; served <= container.size(); ++served) {
+        SCOPED_TRACE(served);
+        MemoryTransfer source(container);
+        source.readLimit = served;
+        StreamCompression stream(&source, 128);
+        std::string loaded;
+        const bool loads = ReadInPieces(stream, 100, &loaded);
+        EXPECT_EQ(loads, served == container.size());
+        if (!loads) {
+            const int readsAtFault = source.reads;
+            char buffer[4];
+            uint32_t got = 0;
+            EXPECT_FALSE(stream.Read(buffer, 4, &got));
+            EXPECT_EQ(source.reads, readsAtFault) << "nothing is read past the fault";
+        }
+    }
+}
+
 // Cut at every offset, a container loads only where the cut falls between blocks, and then gives
 // the blocks before it; a byte changed at any offset fails the load or changes nothing (the
 // title is not compared, version 0 is valid, the last byte of a deflate stream may end in
