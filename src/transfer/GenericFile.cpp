@@ -73,7 +73,16 @@ bool GenericFile::OpenStream(bool forWriting) {
         DropStream();
         return false;
     }
+    openedLength = forWriting ? -1 : LengthAtOpen();
     return true;
+}
+
+int64_t GenericFile::LengthAtOpen() {
+    if (std::fseek(stream, 0, SEEK_END) != 0) {
+        return -1;
+    }
+    const int64_t length = TellRaw();
+    return std::fseek(stream, 0, SEEK_SET) == 0 ? length : -1;
 }
 
 bool GenericFile::Close() {
@@ -192,8 +201,11 @@ int64_t GenericFile::TellRaw() {
     return std::ftell(stream);
 }
 
-bool GenericFile::ReadError() const {
-    return std::ferror(stream) != 0;
+bool GenericFile::ReadError() {
+    if (std::ferror(stream) != 0) {
+        return true;
+    }
+    return std::feof(stream) != 0 && openedLength > 0 && TellRaw() < openedLength;
 }
 
 } // namespace Ostrel

@@ -14,7 +14,9 @@
 // place. A file closed or destroyed without a successful Commit leaves the previous file as it
 // was and removes what was written (except where it was written in place).
 //
-// Read answers false on a read error that is not the end of the file. No operation reports text.
+// Read answers false on a read error that is not the end of the file. A file cut short after it
+// was opened (its end reached before the length it had then) is such an error: the bytes that
+// were lost are not the document's end. No operation reports text.
 #pragma once
 
 #include "text/Text.h"
@@ -70,7 +72,8 @@ protected:
     bool SeekRaw(int64_t offset, int origin);
     // -1 when the stream has no position (a pipe).
     int64_t TellRaw();
-    bool ReadError() const;
+    // A failed read, or the end of a file reached short of the length it had when opened.
+    bool ReadError();
 
 private:
     enum class Direction { None, Reading, Writing };
@@ -78,6 +81,8 @@ private:
     // A stream that has been written must be positioned before it is read, and the other way.
     void Turn(Direction next);
     bool OpenStream(bool forWriting);
+    // The length of a file opened for reading, or -1 when it has none (a pipe).
+    int64_t LengthAtOpen();
     // Closes the stream (dropping a new version of the file) and frees its buffer.
     void DropStream();
     void ReleaseStream();
@@ -90,6 +95,8 @@ private:
     FILE* stream = nullptr;
     char* streamBuffer = nullptr;
     ReplacementFile replacement;
+    // What LengthAtOpen found when the file was opened for reading, else -1.
+    int64_t openedLength = -1;
     // A write failed since the open: Commit must refuse.
     bool writeFailed = false;
     Direction lastDirection = Direction::None;

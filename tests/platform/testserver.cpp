@@ -27,7 +27,8 @@ __attribute__((constructor)) void CountLoad() {
         putenv(kept);
         count = std::getenv(testServerLoadsVariable);
     }
-    std::snprintf(count, kCountDigits + 1, "%0*d", kCountDigits, std::atoi(count) + 1);
+    const unsigned next = static_cast<unsigned>(std::strtoul(count, nullptr, 10) + 1) % 1000000000u;
+    std::snprintf(count, kCountDigits + 1, "%09u", next);
 }
 
 class TestObject : public IUnknown {
