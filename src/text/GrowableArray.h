@@ -161,7 +161,7 @@ private:
         Destroy(static_cast<LONG>(at), static_cast<LONG>(n));
         MoveDown(static_cast<LONG>(at + n), static_cast<LONG>(n));
         int64_t idle = spare + n;
-        if (idle >= 2 * growStep) {
+        if (idle >= 2 * int64_t{growStep}) {
             idle = growStep + idle % growStep;
         }
         count -= static_cast<LONG>(n);
