@@ -45,8 +45,8 @@ std::string MappedFileAt(const void* address) {
     for (std::string line; std::getline(maps, line);) {
         unsigned long long start = 0, end = 0;
         int pathStart = 0;
-        // NOLINTNEXTLINE(cert-err34-c): the kernel writes these fields; a line that does not
-        // match is skipped.
+        // A line that does not match is skipped: the kernel writes these fields.
+        // NOLINTNEXTLINE(cert-err34-c)
         if (std::sscanf(line.c_str(), "%llx-%llx %*s %*s %*s %*s %n", &start, &end, &pathStart) <
                 2 ||
             wanted < start || wanted >= end || pathStart == 0 || line[pathStart] != '/') {

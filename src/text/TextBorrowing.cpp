@@ -116,6 +116,7 @@ void Text::ReleaseBorrowed() {
     const LONG index = IndexOfSharer(borrowed, this);
     if (index != 0) {
         std::memmove(borrowed->sharers + index, borrowed->sharers + index + 1,
+                     // NOLINTNEXTLINE(bugprone-sizeof-expression): the list holds pointers
                      static_cast<size_t>(borrowed->count - index - 1) * sizeof(Text*));
         --borrowed->count;
         return;

@@ -14,12 +14,13 @@ TextBuffer::TextBuffer(const Text& source) : Text(source) {
 }
 
 // Text's move takes only the base's fields; the cached ones are read afterwards on purpose.
+// NOLINTBEGIN(bugprone-use-after-move)
 TextBuffer::TextBuffer(TextBuffer&& source) noexcept
-    // NOLINTNEXTLINE(bugprone-use-after-move)
     : Text(std::move(source)), length(source.length), capacity(source.capacity) {
     source.length = 0;
     source.capacity = 0;
 }
+// NOLINTEND(bugprone-use-after-move)
 
 TextBuffer& TextBuffer::operator=(const Text& source) {
     Text::operator=(source);
