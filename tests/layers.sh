@@ -77,7 +77,7 @@ while IFS= read -r file; do
             fail "$file:$line" "includes $target from a folder above its own"
         elif [[ $folder == platform && $target != platform/com.h && $owner != src/platform* &&
                 $owner != tests/platform* &&
-                !($owner == tools && $target == platform/regstore.h) ]]; then
+                ! ($owner == tools && $target == platform/regstore.h) ]]; then
             fail "$file:$line" "includes $target: portable code includes platform/com.h only"
         fi
     done < <(grep -n -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[^"]*/' "$file" |

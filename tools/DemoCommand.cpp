@@ -74,7 +74,7 @@ bool Edit(LateBound& product) {
 }
 
 long long FileSize(const std::string& path) {
-    struct stat info;
+    struct stat info {};
     return stat(path.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
 }
 
@@ -93,9 +93,16 @@ bool Stream(const std::string& xml, std::string& events) {
     }
     EventPrinter printer(memory);
     const bool parsed = parser.Do("ParseString", {TextArgument(xml), ObjectArgument(&printer)});
-    std::fclose(memory);
-    events.assign(buffer, size);
+    // Closing writes what the stream still holds into the buffer, which may need memory.
+    const bool collected = std::fclose(memory) == 0;
+    if (collected) {
+        events.assign(buffer, size);
+    }
     std::free(buffer);
+    if (!collected) {
+        ReportFailure("Failed to collect the events");
+        return false;
+    }
     if (!parsed) {
         ReportFailure(printer.Error().empty() ? "Failed to stream the text" : printer.Error());
     }

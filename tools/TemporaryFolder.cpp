@@ -25,6 +25,7 @@ TemporaryFolder::~TemporaryFolder() {
     }
     // Only plain files are ever made here; whatever a failed save left beside them goes too.
     if (DIR* folder = opendir(path.c_str())) {
+        // cppcheck-suppress readdirCalled ; readdir_r is deprecated; the stream is this thread's
         while (const dirent* entry = readdir(folder)) {
             const std::string name = entry->d_name;
             if (name != "." && name != "..") {

@@ -16,6 +16,7 @@ namespace {
 // No command takes more operands than this.
 constexpr int kMostOperands = 2;
 
+// NOLINTNEXTLINE(cppcoreguidelines-interfaces-global-init): addresses, not values, are taken.
 const Command* const kCommands[] = {&kRegisterCommand, &kUnregisterCommand, &kFormatCommand,
                                     &kCompressCommand, &kExpandCommand,     &kEventsCommand,
                                     &kGetCommand,      &kDemoCommand};

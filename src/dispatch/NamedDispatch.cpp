@@ -70,6 +70,8 @@ NamedDispatch::NamedDispatch(IDispatch* target, const OLECHAR* const* names, UIN
     ExtendedLookup extended(target);
     for (UINT i = 0; i < count; ++i) {
         DISPID id = DISPID_UNKNOWN;
+        // The system's signature is not const; GetIDsOfNames only reads the names.
+        // NOLINTNEXTLINE(cppcoreguidelines-pro-type-const-cast)
         LPOLESTR name = const_cast<LPOLESTR>(names[i]);
         if (target != nullptr && name != nullptr &&
             FAILED(target->GetIDsOfNames(IID_NULL, &name, 1, 0, &id))) {

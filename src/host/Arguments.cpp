@@ -7,8 +7,7 @@ namespace Ostrel {
 namespace {
 
 VARIANT Typed(VARTYPE type) {
-    VARIANT argument;
-    VariantInit(&argument);
+    VARIANT argument{};
     argument.vt = type;
     return argument;
 }

@@ -10,7 +10,7 @@ OLECHAR Lower(OLECHAR c) {
 
 bool SameName(const OLECHAR* asked, const std::string& name) {
     size_t i = 0;
-    for (; asked[i] != 0 && i < name.size(); ++i) {
+    for (; i < name.size() && asked[i] != 0; ++i) {
         if (Lower(asked[i]) != Lower(static_cast<unsigned char>(name[i]))) {
             return false;
         }

@@ -129,7 +129,7 @@ bool LateBound::CallConverted(const std::string& member, std::vector<VARIANT> ar
 
 bool LateBound::CallForText(const std::string& member, std::vector<VARIANT> arguments,
                             std::string& text) {
-    VARIANT value;
+    VARIANT value{};
     const bool done = CallConverted(member, std::move(arguments), VT_BSTR, value);
     if (done) {
         text = ToUtf8(value.bstrVal);
@@ -140,7 +140,7 @@ bool LateBound::CallForText(const std::string& member, std::vector<VARIANT> argu
 
 bool LateBound::CallForInteger(const std::string& member, std::vector<VARIANT> arguments,
                                LONG& number) {
-    VARIANT value;
+    VARIANT value{};
     const bool done = CallConverted(member, std::move(arguments), VT_I4, value);
     if (done) {
         number = value.lVal;
@@ -151,7 +151,7 @@ bool LateBound::CallForInteger(const std::string& member, std::vector<VARIANT> a
 
 bool LateBound::CallForObject(const std::string& member, std::vector<VARIANT> arguments,
                               LateBound& found) {
-    VARIANT value;
+    VARIANT value{};
     const bool done = CallConverted(member, std::move(arguments), VT_DISPATCH, value) &&
                       value.pdispVal != nullptr;
     if (done) {

@@ -2,6 +2,7 @@
 
 #include "model/XMLModel.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -92,7 +93,7 @@ void DocumentLoader::StartElement(const char* name, const char** attributes) {
     XMLNode* element = Innermost()->CreateChild(Name(name));
     model.OpenElements().Append(element);
     LONG count = 0;
-    while (attributes[2 * count] != nullptr) {
+    while (attributes[2 * static_cast<ptrdiff_t>(count)] != nullptr) {
         ++count;
     }
     element->ReserveAttributes(count);
@@ -111,7 +112,8 @@ Text DocumentLoader::Name(const char* name) {
     const size_t length = std::strlen(name);
     const auto first = static_cast<unsigned char>(name[0]);
     const auto last = static_cast<unsigned char>(length == 0 ? 0 : name[length - 1]);
-    Text& remembered = rememberedNames[(length * 37 + first * 11 + last) % kRememberedNames];
+    Text& remembered =
+        rememberedNames[(length * 37 + size_t{first} * 11 + last) % kRememberedNames];
     if (std::strcmp(remembered.c_str(), name) != 0) {
         remembered = model.InternName(name, static_cast<LONG>(length));
     }

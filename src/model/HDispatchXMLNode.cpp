@@ -49,11 +49,11 @@ private:
 
 // A variant that is cleared however the scope is left.
 struct ScopedVariant {
-    ScopedVariant() { VariantInit(&value); }
+    ScopedVariant() = default;
     ScopedVariant(const ScopedVariant&) = delete;
     ScopedVariant& operator=(const ScopedVariant&) = delete;
     ~ScopedVariant() { VariantClear(&value); }
-    VARIANT value;
+    VARIANT value{};
 };
 
 // An integer key: VT_UI1 (zero-extended), VT_I2 (sign-extended), VT_I4, or a reference to one.

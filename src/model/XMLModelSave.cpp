@@ -108,7 +108,7 @@ bool XMLModel::SaveString(Text& out) {
     if (!SaveTransfer(buffer)) {
         return false;
     }
-    out = buffer.GetText();
+    out = buffer.GetText(); // NOLINT(cppcoreguidelines-slicing): a Text shares the value
     return true;
 }
 

@@ -157,15 +157,25 @@ void XMLNode::DestroySubtrees(GrowableArray<XMLNode*>& roots) {
     // end would shrink (and maybe copy) it every few nodes.
     GrowableArray<XMLNode*> doomed(kDoomedStep);
     for (XMLNode* root : roots) {
-        AppendNode(doomed, root);
+        Doom(doomed, root);
     }
     roots.Clear();
     for (LONG i = 0; i < doomed.Count(); ++i) {
         XMLNode* node = doomed[i];
         for (XMLNode* child : node->children) {
-            AppendNode(doomed, child);
+            Doom(doomed, child);
         }
         node->children.Clear();
+        node->DestroyNode();
+    }
+}
+
+void XMLNode::Doom(GrowableArray<XMLNode*>& doomed, XMLNode* node) noexcept {
+    // This runs in destructors, where running out of memory must not end the process: a node
+    // the list has no room for goes at once, and its own destructor walks its subtree.
+    try {
+        AppendNode(doomed, node);
+    } catch (...) {
         node->DestroyNode();
     }
 }

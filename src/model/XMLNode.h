@@ -95,6 +95,7 @@ private:
     void DetachWrapper();
     // Destroys the given nodes and all their descendants.
     static void DestroySubtrees(GrowableArray<XMLNode*>& roots);
+    static void Doom(GrowableArray<XMLNode*>& doomed, XMLNode* node) noexcept;
 
     TaggedAttributes attributes;
     Text name;

@@ -250,7 +250,7 @@ bool XMLWriter::ProtectContent(Text& content) {
     }
     TextBuffer protectedContent;
     AppendProtected(protectedContent, content.c_str());
-    content = protectedContent;
+    content = protectedContent; // NOLINT(cppcoreguidelines-slicing): a Text shares the value
     return true;
 }
 

@@ -26,8 +26,8 @@ char32_t DecodeUtf8(const unsigned char* bytes, const unsigned char* end, size_t
     if (lead < 0x80) {
         return lead;
     }
-    int trailing;
-    char32_t value;
+    int trailing = 0;
+    char32_t value = 0;
     unsigned char low = 0x80, high = 0xBF;
     if (lead >= 0xC2 && lead <= 0xDF) {
         trailing = 1;

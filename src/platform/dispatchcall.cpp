@@ -150,8 +150,7 @@ void PrepareEmptyValue(VARIANT* temporary, VARTYPE type) {
 
 // Frees the value that a by-reference argument of type `type` points at.
 void ClearReferencedValue(void* target, const ValueType& type) {
-    VARIANT previous;
-    VariantInit(&previous);
+    VARIANT previous{};
     previous.vt = type.vt;
     std::memcpy(&previous.llVal, target, type.size);
     VariantClear(&previous);

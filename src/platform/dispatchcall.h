@@ -67,11 +67,11 @@ public:
 private:
     struct Slot {
         ParameterShape shape;
-        VARIANT* argument;  // the caller's argument; null for the [out, retval] parameter
-        VARIANT temporary;  // an owned value: coerced from the argument, or received from the call
-        void* pointer;      // the address handed to a by-pointer parameter
-        bool writesBack;    // the temporary goes back to the argument after the call
-        UINT argumentIndex; // the argument's index in DISPPARAMS::rgvarg
+        VARIANT* argument = nullptr; // the caller's argument; null for the [out, retval] parameter
+        VARIANT temporary{}; // an owned value: coerced from the argument, or received from the call
+        void* pointer = nullptr; // the address handed to a by-pointer parameter
+        bool writesBack = false; // the temporary goes back to the argument after the call
+        UINT argumentIndex = 0;  // the argument's index in DISPPARAMS::rgvarg
     };
 
     HRESULT BindSlot(Slot& slot, void** value);

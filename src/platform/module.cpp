@@ -45,6 +45,8 @@ std::string MappedFileAt(const void* address) {
     for (std::string line; std::getline(maps, line);) {
         unsigned long long start = 0, end = 0;
         int pathStart = 0;
+        // A line that does not match is skipped: the kernel writes these fields.
+        // NOLINTNEXTLINE(cert-err34-c)
         if (std::sscanf(line.c_str(), "%llx-%llx %*s %*s %*s %*s %n", &start, &end, &pathStart) <
                 2 ||
             wanted < start || wanted >= end || pathStart == 0 || line[pathStart] != '/') {
@@ -99,6 +101,7 @@ HMODULE HandleOf(const std::string& fileName, bool executable) {
     if (handle != nullptr) {
         dlclose(handle);
     }
+    // cppcheck-suppress deallocret ; the object stays loaded: dlclose gave back only our reference
     return handle;
 }
 

@@ -276,6 +276,7 @@ LONG QueryValue(const KeyReference& reference, const std::string& name, LPDWORD 
         if (*size < needed) {
             status = ERROR_MORE_DATA;
         } else {
+            // NOLINTNEXTLINE(bugprone-not-null-terminated-result): values are bytes, counted.
             std::memcpy(data, value->data.data(), needed);
         }
     }

@@ -4,6 +4,7 @@
 
 #include "platform/interfaces.h"
 
+// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp): the system's name
 struct HKEY__;
 typedef HKEY__* HKEY;
 typedef HKEY* PHKEY;

@@ -62,7 +62,7 @@ bool CountElements(const SAFEARRAY* array, size_t& count) {
 }
 
 bool MeasureData(const SAFEARRAY* array, size_t& bytes) {
-    size_t count;
+    size_t count = 0;
     return CountElements(array, count) &&
            !__builtin_mul_overflow(count, size_t{array->cbElements}, &bytes);
 }
@@ -137,7 +137,7 @@ HRESULT AllocateDescriptor(UINT dimensions, SAFEARRAY*& array) {
 // Zeroed data for the descriptor's bounds and element size; an empty array gets a byte, so that
 // every array has data.
 HRESULT AllocateData(SAFEARRAY* array) {
-    size_t bytes;
+    size_t bytes = 0;
     if (!MeasureData(array, bytes)) {
         return E_OUTOFMEMORY;
     }
@@ -160,7 +160,7 @@ void RecordElementType(SAFEARRAY* array, VARTYPE vt) {
 }
 
 HRESULT CopyData(SAFEARRAY* source, SAFEARRAY* target) {
-    size_t count;
+    size_t count = 0;
     HRESULT result = AllocateData(target);
     if (FAILED(result) || !CountElements(source, count)) {
         return FAILED(result) ? result : E_OUTOFMEMORY;
@@ -245,7 +245,7 @@ extern "C" HRESULT SafeArrayDestroy(SAFEARRAY* array) {
         return DISP_E_ARRAYISLOCKED;
     }
     // A copy whose data could not be allocated has none.
-    size_t count;
+    size_t count = 0;
     if (array->pvData != nullptr && CountElements(array, count)) {
         ReleaseElements(array, count);
     }

@@ -34,7 +34,7 @@ HRESULT ReadWholeFile(const std::string& path, std::string& text) {
         text.append(buffer, got);
     }
     bool failed = std::ferror(file) != 0;
-    std::fclose(file);
+    std::fclose(file); // NOLINT(cert-err33-c): read to the end already
     if (failed) {
         return TYPE_E_CANTLOADLIBRARY;
     }

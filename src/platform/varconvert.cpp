@@ -58,7 +58,7 @@ bool IntegerShapeOf(VARTYPE vt, IntegerShape& shape) {
 }
 
 bool IsNumericType(VARTYPE vt) {
-    IntegerShape shape;
+    IntegerShape shape{};
     return IntegerShapeOf(vt, shape) || vt == VT_R4 || vt == VT_R8 || vt == VT_BOOL;
 }
 
@@ -204,9 +204,9 @@ void StoreBoolean(bool value, VARIANT& out) {
 }
 
 HRESULT StoreNumber(const Number& number, VARTYPE vt, VARIANT& out) {
-    IntegerShape shape;
+    IntegerShape shape{};
     if (IntegerShapeOf(vt, shape)) {
-        uint64_t bits;
+        uint64_t bits = 0;
         HRESULT result = NumberToInteger(number, shape, bits);
         if (SUCCEEDED(result)) {
             StoreInteger(vt, bits, out);
@@ -281,7 +281,7 @@ HRESULT TextToBoolean(BSTR text, VARIANT& out) {
         return S_OK;
     }
     TextNumber number;
-    double value;
+    double value = 0;
     if (!ParseNumber(text, SysStringLen(text), number)) {
         return DISP_E_TYPEMISMATCH;
     }
@@ -300,16 +300,16 @@ HRESULT TextToNumber(BSTR text, VARTYPE vt, VARIANT& out) {
     if (!ParseNumber(text, SysStringLen(text), number)) {
         return DISP_E_TYPEMISMATCH;
     }
-    IntegerShape shape;
+    IntegerShape shape{};
     if (IntegerShapeOf(vt, shape)) {
-        uint64_t bits;
+        uint64_t bits = 0;
         HRESULT result = TextToInteger(number, shape, bits);
         if (SUCCEEDED(result)) {
             StoreInteger(vt, bits, out);
         }
         return result;
     }
-    double value;
+    double value = 0;
     HRESULT result = TextToDouble(number, value);
     return SUCCEEDED(result) ? StoreReal(vt, value, out) : result;
 }
@@ -324,8 +324,7 @@ HRESULT ThroughDefaultValue(IDispatch* object, LCID locale, USHORT flags, VARTYP
         return DISP_E_BADVARTYPE;
     }
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
-    VARIANT value;
-    VariantInit(&value);
+    VARIANT value{};
     if (FAILED(object->Invoke(DISPID_VALUE, IID_NULL, locale, DISPATCH_PROPERTYGET, &none, &value,
                               nullptr, nullptr))) {
         return DISP_E_TYPEMISMATCH;
@@ -487,13 +486,12 @@ extern "C" HRESULT VariantChangeTypeEx(VARIANTARG* target, const VARIANTARG* sou
     if (target == source && source->vt == vt) {
         return S_OK;
     }
-    VARIANT value;
+    VARIANT value{};
     HRESULT result = Borrow(*source, value);
     if (FAILED(result)) {
         return result;
     }
-    VARIANT converted;
-    VariantInit(&converted);
+    VARIANT converted{};
     result = Coerce(value, locale, flags, vt, converted);
     if (FAILED(result)) {
         return result;

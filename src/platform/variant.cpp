@@ -149,8 +149,7 @@ extern "C" HRESULT VariantCopyInd(VARIANT* target, const VARIANTARG* source) {
     if (!IsCopyableVariantType(source->vt)) {
         return E_INVALIDARG;
     }
-    VARIANT value;
-    VariantInit(&value);
+    VARIANT value{};
     HRESULT result = Dereference(source, &value);
     if (FAILED(result)) {
         return result;

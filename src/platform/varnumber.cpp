@@ -112,7 +112,7 @@ bool ReadRadix(Reader& reader, TextNumber& number) {
     reader.Skip(2);
     number.radixWritten = true;
     int count = 0;
-    for (int digit; (digit = RadixDigit(reader.Peek(), shift)) >= 0; reader.Skip(), ++count) {
+    for (int digit = 0; (digit = RadixDigit(reader.Peek(), shift)) >= 0; reader.Skip(), ++count) {
         if (number.radixValue >> (64 - shift) != 0) {
             number.radixOverflow = true;
         }
@@ -283,7 +283,7 @@ HRESULT TextToInteger(const TextNumber& number, IntegerShape shape, uint64_t& bi
         bits = number.radixValue;
         return S_OK;
     }
-    uint64_t magnitude;
+    uint64_t magnitude = 0;
     if (!RoundMagnitude(number, magnitude)) {
         return DISP_E_OVERFLOW;
     }

@@ -53,7 +53,7 @@ ULONG SizeOfValue(VARTYPE vt) {
         return sizeof(BSTR);
     case VT_DISPATCH:
     case VT_UNKNOWN:
-        return sizeof(IUnknown*);
+        return sizeof(IUnknown*); // NOLINT(bugprone-sizeof-expression): a pointer is stored
     case VT_DECIMAL:
         return sizeof(DECIMAL);
     case VT_VARIANT:

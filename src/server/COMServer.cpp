@@ -16,12 +16,12 @@ COMServer::~COMServer() {
 void COMServer::AddTypeLibrary(const Text& path, REFGUID library, WORD major, WORD minor) {
     std::unique_ptr<TypeLibraryRecord> record(new TypeLibraryRecord{path, library, major, minor});
     typeLibraries.Append(record.get());
-    record.release();
+    record.release(); // NOLINT(bugprone-unused-return-value): the table holds it now
 }
 
 void COMServer::AddClass(std::unique_ptr<COMFactory> factory) {
     classes.Append(factory.get());
-    factory.release();
+    factory.release(); // NOLINT(bugprone-unused-return-value): the table holds it now
 }
 
 COMFactory* COMServer::FindFactory(REFCLSID classId) const {

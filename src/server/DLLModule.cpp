@@ -41,9 +41,9 @@ Text LongPathName(const Text& path) {
 
 } // namespace
 
-DLLModule::DLLModule(HMODULE instance) {
-    modulePath = LongPathName(ModuleFileName(instance));
-    typeLibraryDirectory = DirectoryOf(modulePath);
+DLLModule::DLLModule(HMODULE instance)
+    : modulePath(LongPathName(ModuleFileName(instance))),
+      typeLibraryDirectory(DirectoryOf(modulePath)) {
     Text otherModule;
     if (BracketedModuleName(modulePath, &otherModule)) {
         // A module of that name that is not loaded gives the null handle, whose file is the

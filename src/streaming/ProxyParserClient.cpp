@@ -174,8 +174,7 @@ HRESULT ProxyParserClient::DeliverByName(Event event, BSTR text, IDispatch* attr
         arguments[count].pdispVal = attributes;
         ++count;
     }
-    VARIANT result;
-    VariantInit(&result);
+    VARIANT result{};
     const HRESULT answer = byName->Call(event, arguments, count, &result);
     VariantClear(&result);
     return answer;

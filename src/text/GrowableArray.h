@@ -161,7 +161,7 @@ private:
         Destroy(static_cast<LONG>(at), static_cast<LONG>(n));
         MoveDown(static_cast<LONG>(at + n), static_cast<LONG>(n));
         int64_t idle = spare + n;
-        if (idle >= 2 * growStep) {
+        if (idle >= 2 * int64_t{growStep}) {
             idle = growStep + idle % growStep;
         }
         count -= static_cast<LONG>(n);
@@ -173,6 +173,7 @@ private:
 
     // Moves the `count` live elements into a block of `capacity` elements.
     void Relocate(LONG capacity) {
+        // NOLINTNEXTLINE(bugprone-sizeof-expression): T may be a pointer; elements are T's.
         const size_t bytes = static_cast<size_t>(capacity) * sizeof(T);
         if constexpr (kBitwise) {
             if (capacity == 0) {
@@ -198,6 +199,7 @@ private:
         }
         if constexpr (kBitwise) {
             std::memmove(static_cast<void*>(elements + from + delta), elements + from,
+                         // NOLINTNEXTLINE(bugprone-sizeof-expression): as in Relocate
                          static_cast<size_t>(count - from) * sizeof(T));
         } else {
             for (LONG i = count - 1; i >= from; --i) {
@@ -215,6 +217,7 @@ private:
         }
         if constexpr (kBitwise) {
             std::memmove(static_cast<void*>(elements + from - delta), elements + from,
+                         // NOLINTNEXTLINE(bugprone-sizeof-expression): as in Relocate
                          static_cast<size_t>(count - from) * sizeof(T));
         } else {
             for (LONG i = from; i < count; ++i) {

@@ -222,7 +222,7 @@ bool RecordPool::ReleaseIdleCurrent() {
 }
 
 uint16_t RecordPool::Word(const void* record, int word) {
-    uint16_t value;
+    uint16_t value = 0;
     std::memcpy(&value, static_cast<const unsigned char*>(record) + word * sizeof(value),
                 sizeof(value));
     return value;

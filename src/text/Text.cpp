@@ -48,6 +48,7 @@ Text::Text(const IText* source) : Text() {
     }
 }
 
+// NOLINTNEXTLINE(bugprone-unhandled-self-assignment,cert-oop54-cpp): the same data covers it.
 Text& Text::operator=(const Text& source) {
     if (data == source.data) {
         return *this;

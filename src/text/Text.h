@@ -133,8 +133,8 @@ protected:
     // Copies `length` bytes into a new private block of `capacity` and lets go of the old one.
     void ReplaceWithCopy(const char* chars, LONG length, LONG capacity);
 
-    char* data;
-    TextHeader* header;
+    char* data = nullptr;
+    TextHeader* header = nullptr;
 
 private:
     // Copying and moving are inline because every array of texts and every tree node does
@@ -148,6 +148,7 @@ private:
         if (header->IsPrivate()) {
             ++header->count;
         } else {
+            // NOLINTNEXTLINE(cppcoreguidelines-pro-type-static-cast-downcast): not private.
             AddSharer(static_cast<BorrowedHeader*>(header));
         }
     }

@@ -57,6 +57,7 @@ void Text::AddSharer(BorrowedHeader* borrowed) {
 }
 
 void Text::ReplaceSharer(const Text* old) {
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-static-cast-downcast): only borrowed ones come.
     auto* borrowed = static_cast<BorrowedHeader*>(header);
     borrowed->sharers[IndexOfSharer(borrowed, old)] = this;
 }
@@ -110,10 +111,12 @@ void Text::Relieve(BorrowedHeader* borrowed) {
 }
 
 void Text::ReleaseBorrowed() {
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-static-cast-downcast): only borrowed ones come.
     auto* borrowed = static_cast<BorrowedHeader*>(header);
     const LONG index = IndexOfSharer(borrowed, this);
     if (index != 0) {
         std::memmove(borrowed->sharers + index, borrowed->sharers + index + 1,
+                     // NOLINTNEXTLINE(bugprone-sizeof-expression): the list holds pointers
                      static_cast<size_t>(borrowed->count - index - 1) * sizeof(Text*));
         --borrowed->count;
         return;

@@ -7,17 +7,20 @@
 
 namespace Ostrel {
 
-TextBuffer::TextBuffer() : length(0), capacity(0) {}
+TextBuffer::TextBuffer() = default;
 
 TextBuffer::TextBuffer(const Text& source) : Text(source) {
     Refresh();
 }
 
+// Text's move takes only the base's fields; the cached ones are read afterwards on purpose.
+// NOLINTBEGIN(bugprone-use-after-move)
 TextBuffer::TextBuffer(TextBuffer&& source) noexcept
     : Text(std::move(source)), length(source.length), capacity(source.capacity) {
     source.length = 0;
     source.capacity = 0;
 }
+// NOLINTEND(bugprone-use-after-move)
 
 TextBuffer& TextBuffer::operator=(const Text& source) {
     Text::operator=(source);
@@ -25,6 +28,7 @@ TextBuffer& TextBuffer::operator=(const Text& source) {
     return *this;
 }
 
+// NOLINTNEXTLINE(cert-oop54-cpp): Text's assignment keeps a self-assignment unchanged.
 TextBuffer& TextBuffer::operator=(const TextBuffer& source) {
     Text::operator=(source);
     length = source.length;
@@ -35,7 +39,7 @@ TextBuffer& TextBuffer::operator=(const TextBuffer& source) {
 TextBuffer& TextBuffer::operator=(TextBuffer&& source) noexcept {
     if (this != &source) {
         Text::operator=(std::move(source));
-        length = source.length;
+        length = source.length; // NOLINT(bugprone-use-after-move): the base's fields only moved
         capacity = source.capacity;
         source.length = 0;
         source.capacity = 0;
@@ -99,7 +103,7 @@ void TextBuffer::AppendAny(const char* chars, LONG n) {
         return;
     }
     char* end = MakeRoom(static_cast<LONG>(count));
-    std::memcpy(end, chars, count);
+    std::memcpy(end, chars, count); // NOLINT(bugprone-not-null-terminated-result): ended below
     length += static_cast<LONG>(count);
     data[length] = 0;
 }

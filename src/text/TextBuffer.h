@@ -101,8 +101,8 @@ private:
     // A private, unshared buffer with room for `added` more bytes; answers where they go.
     char* MakeRoom(LONG added);
 
-    LONG length;
-    LONG capacity;
+    LONG length = 0;
+    LONG capacity = 0;
 };
 
 } // namespace Ostrel

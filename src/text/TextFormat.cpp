@@ -18,8 +18,8 @@ constexpr LONG kSpareCapacity = kRingCapacity + 1;
 struct FormatRing {
     char buffers[kRingSize][kRingCapacity + 1] = {};
     Text texts[kRingSize + 1];
-    Text* entries[kRingSize];
-    Text* spare;
+    Text* entries[kRingSize] = {};
+    Text* spare = nullptr;
     int index = -1;
 
     FormatRing() {

@@ -37,7 +37,7 @@ Decimal Decompose(double value, int digits) {
             decimal.digits[decimal.count++] = *at;
         }
     }
-    decimal.exponent = *at == 'e' ? std::atoi(at + 1) : 0;
+    decimal.exponent = *at == 'e' ? static_cast<int>(std::strtol(at + 1, nullptr, 10)) : 0;
     return decimal;
 }
 

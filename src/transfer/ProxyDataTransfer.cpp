@@ -22,8 +22,7 @@ IDispatchDataTransfer* EarlyInterface(IDispatch* host) {
 }
 
 VARIANT Integer(LONG value) {
-    VARIANT number;
-    VariantInit(&number);
+    VARIANT number{};
     number.vt = VT_I4;
     number.lVal = value;
     return number;
@@ -70,8 +69,7 @@ bool ProxyDataTransfer::Write(const void* data, LONG length) {
     if (array == nullptr) {
         return false;
     }
-    VARIANT bytes;
-    VariantInit(&bytes);
+    VARIANT bytes{};
     bytes.vt = VT_ARRAY | elementType;
     bytes.parray = array;
     bool written = false;
@@ -93,10 +91,8 @@ bool ProxyDataTransfer::Read(void* buffer, LONG maxLength, uint32_t* bytesRead) 
     if (maxLength < 0 || bytesRead == nullptr) {
         return false;
     }
-    VARIANT data;
-    VariantInit(&data);
-    VARIANT byReference;
-    VariantInit(&byReference);
+    VARIANT data{};
+    VARIANT byReference{};
     bool read = false;
     if (CallRead(maxLength, data, byReference) >= 0) {
         read = TakeBytes(ReadAnswer(data, byReference), buffer, maxLength, bytesRead);

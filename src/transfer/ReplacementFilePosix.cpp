@@ -34,7 +34,7 @@ std::string BaseOf(const std::string& path) {
 // not that file exists); false for a loop or an unreadable link.
 bool FollowLinks(std::string path, std::string* resolved) {
     for (int hop = 0; hop <= kMostLinks; ++hop) {
-        struct stat info;
+        struct stat info {};
         if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
             *resolved = path;
             return true;
@@ -45,7 +45,7 @@ bool FollowLinks(std::string path, std::string* resolved) {
             return false;
         }
         const std::string next(link, static_cast<size_t>(length));
-        path = next[0] == '/' ? next : DirectoryOf(path) + "/" + next;
+        path = next[0] == '/' ? next : DirectoryOf(path).append("/").append(next);
     }
     errno = ELOOP;
     return false;
@@ -125,7 +125,7 @@ FILE* ReplacementFile::Open(const char* path) {
     if (!FollowLinks(path, &target)) {
         return nullptr;
     }
-    struct stat info;
+    struct stat info {};
     const bool exists = stat(target.c_str(), &info) == 0;
     if (exists && !S_ISREG(info.st_mode)) {
         return std::fopen(target.c_str(), "w+b");
@@ -156,7 +156,7 @@ FILE* ReplacementFile::Open(const char* path) {
 bool ReplacementFile::Commit(FILE* stream) {
     bool ok = std::fflush(stream) == 0;
     const int descriptor = fileno(stream);
-    struct stat info;
+    struct stat info {};
     // Pipes and devices have nothing to sync.
     if (ok && fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode)) {
         ok = fsync(descriptor) == 0;
@@ -176,7 +176,7 @@ bool ReplacementFile::Commit(FILE* stream) {
 }
 
 void ReplacementFile::Discard(FILE* stream) {
-    std::fclose(stream);
+    std::fclose(stream); // NOLINT(cert-err33-c): the file is removed next
     if (!newPath.empty()) {
         unlink(newPath.c_str());
     }

@@ -26,9 +26,8 @@ uint32_t DecodeWord(const BYTE* bytes) {
 } // namespace
 
 StreamCompression::StreamCompression(IDataTransfer* target, uint32_t blockSize)
-    : blockSize(blockSize), target(target), plain(10), packed(10) {
-    broken = target == nullptr || blockSize == 0 || blockSize > kLargestBlockSize;
-}
+    : blockSize(blockSize), target(target), plain(10), packed(10),
+      broken(target == nullptr || blockSize == 0 || blockSize > kLargestBlockSize) {}
 
 StreamCompression::~StreamCompression() {
     if (writing && !broken) {

@@ -55,7 +55,7 @@ private:
     // A byte 26 ended the data; endOffset is its offset in the file.
     bool ended = false;
     int64_t endOffset = 0;
-    char staged[kStagingSize];
+    char staged[kStagingSize] = {};
     size_t stagedLength = 0;
 };
 

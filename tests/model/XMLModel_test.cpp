@@ -31,6 +31,24 @@ TEST(XMLModel, ClearEmptiesTheTreeAndForgetsTheDocumentTypeButKeepsMessages) {
     EXPECT_EQ(PendingError(model), message);
 }
 
+TEST(XMLModel, ATreeIsDestroyedWholeWhenTheHeapRefusesOnTheWay) {
+    // Destroying lists the nodes first; a list that cannot grow must neither end the process
+    // (destructors cannot throw) nor leave records behind.
+    const Text document(Siblings(40, "<e><f/><g>t</g></e>").c_str());
+    Testing::HeapRefusalRounds rounds;
+    while (rounds.Next()) {
+        const uint64_t liveBefore = Testing::LiveBlocks();
+        {
+            XMLModel model;
+            ASSERT_TRUE(model.LoadString(document));
+            rounds.Arm();
+        }
+        rounds.Disarm();
+        EXPECT_EQ(Testing::LiveBlocks(), liveBefore) << "round " << rounds.Refused() + 1;
+    }
+    EXPECT_GT(rounds.Refused(), 5u);
+}
+
 TEST(XMLModel, DeepDocumentsNeedNoRecursion) {
     // Far deeper than a recursive walk could go on the default stack.
     XMLModel model;

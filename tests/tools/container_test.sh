@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # `pravell compress` and `pravell expand`: the container's header, a round trip through one and
 # through several blocks, and outputs that are replaced only by a whole result.
+# shellcheck source=tool_test_support.sh
 source "$(dirname "$0")/tool_test_support.sh"
 register_library
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # `pravell demo` prints the sample and the verdict of its round trip, and leaves no temporary
 # folder behind. The container's size depends on the zlib build, so it is not compared.
+# shellcheck source=tool_test_support.sh
 source "$(dirname "$0")/tool_test_support.sh"
 register_library
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # `pravell events` prints every event the streaming parser hands its client, one line each.
+# shellcheck source=tool_test_support.sh
 source "$(dirname "$0")/tool_test_support.sh"
 register_library
 
@@ -41,7 +42,7 @@ quiet missing out
 # Every start has its end, in a large document read through a pipe in pieces.
 make_large_document large.xml
 { head -c 3000 large.xml; sleep 1; tail -c +3001 large.xml; } |
-    "$tool" events - >large.out 2>large.err || fail "large: exit status $?"
+    launch "$tool" events - >large.out 2>large.err || fail "large: exit status $?"
 quiet large err
 if [ "$(grep -c '^start item kind="a&b" n="[0-9]*"$' large.out)" -ne "$large_items" ] ||
     [ "$(grep -c '^end item$' large.out)" -ne "$large_items" ]; then

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Failures of the operation: exit status 1, the reason on standard error, no output, and no
 # output file left behind.
+# shellcheck source=tool_test_support.sh
 source "$(dirname "$0")/tool_test_support.sh"
 register_library
 
@@ -35,7 +36,7 @@ says missing-container err "pravell: Failed to open compressed file: missing.pxc
 absent missing-container out.xml
 
 # Damaged containers: every fault fails the whole load, whatever came before it.
-"$tool" compress "$input/catalog.xml" good.pxc
+launch "$tool" compress "$input/catalog.xml" good.pxc
 size=$(stat -c %s good.pxc)
 head -c 60 good.pxc >truncated-header-and-block.pxc
 head -c $((size - 10)) good.pxc >truncated-closing-block.pxc
@@ -57,9 +58,9 @@ says no-folder-container err "pravell: Failed to write compressed file: no/such/
 run 1 no-folder-file expand good.pxc no/such/folder.xml
 says no-folder-file err "pravell: Failed to create file: no/such/folder.xml"
 if [ -w /dev/full ]; then
-    "$tool" format "$input/catalog.xml" >/dev/full 2>full.err && fail "full: exit status 0"
+    launch "$tool" format "$input/catalog.xml" >/dev/full 2>full.err && fail "full: exit status 0"
     says full err "pravell: Failed to write to standard output: No space left on device"
-    "$tool" events "$input/catalog.xml" >/dev/full 2>events-full.err && fail "events-full: exit status 0"
+    launch "$tool" events "$input/catalog.xml" >/dev/full 2>events-full.err && fail "events-full: exit status 0"
     says events-full err "pravell: Failed to write to standard output: No space left on device"
 fi
 

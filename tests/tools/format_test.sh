@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # `pravell format` prints exactly what the model saves, from a file, a redirection or a pipe.
+# shellcheck source=tool_test_support.sh
 source "$(dirname "$0")/tool_test_support.sh"
 register_library
 
@@ -24,7 +25,7 @@ same_bytes again again.out "$expected/catalog.formatted.xml"
 make_large_document large.xml
 run 0 large format large.xml
 { head -c 3000 large.xml; sleep 1; tail -c +3001 large.xml; } |
-    "$tool" format - >piped.out 2>piped.err || fail "piped: exit status $?"
+    launch "$tool" format - >piped.out 2>piped.err || fail "piped: exit status $?"
 same_bytes piped piped.out large.out
 quiet piped err
 if [ "$(grep -c '<item ' large.out)" -ne "$large_items" ]; then
@@ -35,7 +36,7 @@ fi
 # above got no such line (its standard error stayed empty).
 if command -v script >/dev/null; then
     script -qec "{ head -c 3000 large.xml; sleep 1; tail -c +3001 large.xml; } |
-        '$tool' format - >terminal.out" terminal.typescript >/dev/null </dev/null ||
+        ${PRAVELL_TOOL_RUNNER:-} '$tool' format - >terminal.out" terminal.typescript >/dev/null </dev/null ||
         fail "terminal: exit status $?"
     same_bytes terminal terminal.out large.out
     # Some versions of script frame what the tool wrote with lines of their own.

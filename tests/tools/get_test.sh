@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # `pravell get` walks a path of child names and an attribute.
+# shellcheck source=tool_test_support.sh
 source "$(dirname "$0")/tool_test_support.sh"
 register_library
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # `pravell register` and `unregister` in a private registry, from a folder other than the
 # library's, and what every command says while the classes are not registered.
+# shellcheck source=tool_test_support.sh
 source "$(dirname "$0")/tool_test_support.sh"
 library=$(cd "$(dirname "$tool")" && pwd)/libpravell.so
 
@@ -33,7 +34,7 @@ same_bytes registered registered.out "$expected/catalog.formatted.xml"
 
 # Registering again changes nothing; a library named on the command line, relatively.
 cp "$PRAVELL_REGISTRY" registry.before
-(cd "$(dirname "$library")" && PRAVELL_REGISTRY="$PRAVELL_REGISTRY" "$tool" register libpravell.so) \
+(cd "$(dirname "$library")" && PRAVELL_REGISTRY="$PRAVELL_REGISTRY" launch "$tool" register libpravell.so) \
     >again.out 2>again.err || fail "again: exit status $?"
 same_bytes again "$PRAVELL_REGISTRY" registry.before
 
@@ -105,10 +106,10 @@ says moved err "pravell: the library registered for Corvantis.XMLModel does not 
 # Installed, the tool finds the library in the installation's library folder by default.
 if cmake --install "$(dirname "$tool")/.." --prefix "$PWD/prefix" >install.log 2>&1; then
     installed=$(find prefix -name libpravell.so | head -n 1)
-    PRAVELL_REGISTRY="$PWD/installed.registry" prefix/bin/pravell register >installed.out 2>&1 ||
+    PRAVELL_REGISTRY="$PWD/installed.registry" launch prefix/bin/pravell register >installed.out 2>&1 ||
         fail "installed: exit status $?"
     grep -qx "Registered $PWD/$installed" installed.out || fail "installed: $(head -n 1 installed.out)"
-    PRAVELL_REGISTRY="$PWD/installed.registry" prefix/bin/pravell get "$input/catalog.xml" \
+    PRAVELL_REGISTRY="$PWD/installed.registry" launch prefix/bin/pravell get "$input/catalog.xml" \
         catalog/@zone >installed-get.out 2>&1 || fail "installed-get: exit status $?"
     says installed-get out "eu"
 else

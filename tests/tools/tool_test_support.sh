@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Helpers for the end-to-end tests of the pravell tool, sourced by each *_test.sh.
 # Arguments of every test script: the built tool, this folder, a scratch folder of its own.
 set -euo pipefail
@@ -5,7 +6,9 @@ set -euo pipefail
 tool=$1
 here=$2
 scratch=$3
+# shellcheck disable=SC2034 # read by the test scripts that source this file
 expected="$here/expected"
+# shellcheck disable=SC2034 # read by the test scripts that source this file
 input="$here/input"
 failures=0
 
@@ -14,6 +17,18 @@ mkdir -p "$scratch"
 cd "$scratch"
 # A registry of this run's own: nothing outside it is read or changed.
 export PRAVELL_REGISTRY="$scratch/registry"
+
+# PRAVELL_TOOL_RUNNER, when set, is a command put before every run of the tool and of the example
+# host: scripts/check runs them all under valgrind this way. Valgrind cannot start without the
+# folder named by TMPDIR, so a run given a missing one goes without it.
+read -r -a runner <<<"${PRAVELL_TOOL_RUNNER:-}"
+launch() {
+    if [ -n "${TMPDIR:-}" ] && [ ! -d "$TMPDIR" ]; then
+        "$@"
+    else
+        "${runner[@]}" "$@"
+    fi
+}
 
 fail() {
     echo "FAILED: $*" >&2
@@ -25,7 +40,7 @@ fail() {
 run() {
     local want=$1 name=$2 status=0
     shift 2
-    "$tool" "$@" <"${stdin:-/dev/null}" >"$name.out" 2>"$name.err" || status=$?
+    launch "$tool" "$@" <"${stdin:-/dev/null}" >"$name.out" 2>"$name.err" || status=$?
     if [ "$status" -ne "$want" ]; then
         fail "$name: exit status $status, expected $want"
         sed 's/^/    /' "$name.err" >&2
@@ -56,7 +71,7 @@ quiet() {
 
 # Registers the library beside the tool, from this folder, not the library's.
 register_library() {
-    "$tool" register >register.out 2>register.err || fail "register: exit status $?"
+    launch "$tool" register >register.out 2>register.err || fail "register: exit status $?"
     quiet register err
 }
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The command line: help on standard output with status 0, usage errors on standard error with
 # status 2, and nothing done on a usage error.
+# shellcheck source=tool_test_support.sh
 source "$(dirname "$0")/tool_test_support.sh"
 register_library
 

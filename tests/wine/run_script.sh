@@ -17,7 +17,7 @@ for suite in documents events; do
     cp -r "${PRAVELL_TEST_DATA:?}/$suite" "$work/"
     (cd "$work/$suite" && ls >files.txt)
 done
-cd "$work"
+cd "$work" || exit 1
 
 output="$("$here/wine-run" cscript //nologo "$(basename "$script")" 2>&1)"
 status=$?

@@ -3,6 +3,7 @@
 #include "idlc/diagnostic.h"
 
 #include <cctype>
+#include <string_view>
 
 namespace Ostrel::Idlc {
 
@@ -20,7 +21,7 @@ bool IsDigit(char c) {
     return std::isdigit(static_cast<unsigned char>(c)) != 0;
 }
 
-const std::string punctuation = "[](){};,:*-";
+constexpr std::string_view punctuation = "[](){};,:*-";
 
 } // namespace
 
@@ -149,7 +150,7 @@ Token Lexer::Scan() {
         }
         return Token{kind, source.substr(start, position - start), line, start};
     }
-    if (punctuation.find(c) != std::string::npos) {
+    if (punctuation.find(c) != std::string_view::npos) {
         ++position;
         return Token{TokenKind::Punctuation, std::string(1, c), line, start};
     }

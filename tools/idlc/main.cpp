@@ -65,7 +65,7 @@ bool WriteOutputs(const std::vector<std::pair<std::string, std::string>>& output
         if (!out) {
             std::cerr << "pravell-idlc: cannot write " << outputs[i].first << '\n';
             for (size_t j = 0; j <= i; ++j) {
-                std::remove(outputs[j].first.c_str());
+                std::remove(outputs[j].first.c_str()); // NOLINT(cert-err33-c): best effort
             }
             return false;
         }
