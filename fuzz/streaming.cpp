@@ -1,1 +1,127 @@
-extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }
+// Any bytes through the streaming parse engine to a compiled client that holds the events to
+// their grammar: StartDocument first and once; EndDocument last and once; at most one
+// ParseError, followed by nothing but EndDocument, exactly when the parse answers E_FAIL; end
+// tags that close the open start tags by name; at most one document type, before the first
+// start tag and with no attributes; attributes sorted by name, letter case aside, none twice.
+#include "FuzzSupport.h"
+#include "host/AutomationText.h"
+#include "host/HostObject.h"
+#include "pravell_idl.h"
+#include "streaming/ParseEngine.h"
+#include "support/FileTestSupport.h"
+#include "utils_idl.h"
+
+#include <vector>
+
+using namespace Ostrel;
+using namespace Ostrel::Fuzzing;
+
+namespace {
+
+class GrammarClient final
+    : public HostObject<IDispatchXMLParserClient, IID_IDispatchXMLParserClient> {
+public:
+    HRESULT STDMETHODCALLTYPE StartDocument() override {
+        Expect(!started, "StartDocument came twice");
+        started = true;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE StartElement(BSTR name, IDispatch* attributes) override {
+        Within("StartElement");
+        Expect(!name || SysStringLen(name) > 0, "a start tag without a name");
+        CheckAttributes(attributes, false);
+        open.push_back(ToUtf8(name));
+        elements = true;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE EndElement(BSTR name) override {
+        Within("EndElement");
+        Expect(!open.empty(), "an end tag with no start tag open");
+        Expect(open.back() == ToUtf8(name), "end tag " + ToUtf8(name) + " closes " + open.back());
+        open.pop_back();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Characters(BSTR) override { return Within("Characters"); }
+    HRESULT STDMETHODCALLTYPE Comment(BSTR) override { return Within("Comment"); }
+    HRESULT STDMETHODCALLTYPE DocumentType(BSTR, IDispatch* attributes) override {
+        Within("DocumentType");
+        Expect(!doctype && !elements, "a document type after another or after a start tag");
+        doctype = true;
+        CheckAttributes(attributes, true);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ParseError(BSTR message) override {
+        Within("ParseError");
+        Expect(SysStringLen(message) > 0, "a ParseError without a message");
+        failed = true;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE EndDocument() override {
+        Expect(started && !ended, "EndDocument without StartDocument or twice");
+        Expect(failed || open.empty(),
+               "a parse ended well with " + std::to_string(open.size()) + " element(s) open");
+        ended = true;
+        return S_OK;
+    }
+
+    // After the parse answered `result`.
+    void Finish(HRESULT result) {
+        Expect(ended, "no EndDocument");
+        Expect(result == (failed ? E_FAIL : S_OK),
+               "the answer " + std::to_string(result) + " does not match the ParseError calls");
+        Expect(References() == 1, "the engine kept a reference to its client");
+    }
+
+private:
+    static void Expect(bool holds, const std::string& violation) {
+        if (!holds) {
+            Finding(violation);
+        }
+    }
+
+    HRESULT Within(const char* event) {
+        Expect(started && !ended && !failed, std::string(event) + " outside the document");
+        return S_OK;
+    }
+
+    // Reads the attributes through their interface, as a compiled host does.
+    static void CheckAttributes(IDispatch* attributes, bool empty) {
+        Expect(attributes != nullptr, "an event without its attributes object");
+        void* found = nullptr;
+        Expect(attributes->QueryInterface(IID_IDispatchTaggedAttributes, &found) == S_OK,
+               "an attributes object without its interface");
+        auto* tagged = static_cast<IDispatchTaggedAttributes*>(found);
+        LONG count = -1;
+        Expect(tagged->GetCount(&count) == S_OK && count >= 0 && (!empty || count == 0),
+               "an attributes count of " + std::to_string(count));
+        Text previous;
+        for (LONG i = 0; i < count; ++i) {
+            BSTR name = nullptr;
+            BSTR value = nullptr;
+            Expect(tagged->GetAttribute(i, &name, &value) == S_OK, "an attribute out of reach");
+            const std::string text = ToUtf8(name);
+            SysFreeString(name);
+            SysFreeString(value);
+            Expect(i == 0 || previous.CompareNoCase(text.c_str()) < 0,
+                   std::string("attribute ") + text + " after " + previous.c_str());
+            previous = text.c_str();
+        }
+        tagged->Release();
+    }
+
+    std::vector<std::string> open;
+    bool started = false;
+    bool ended = false;
+    bool failed = false;
+    bool elements = false;
+    bool doctype = false;
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    MemoryTransfer source(Bytes(data, size));
+    GrammarClient client;
+    client.Finish(RunParse(source, &client));
+    return 0;
+}

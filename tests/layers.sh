@@ -9,6 +9,9 @@
 # - src/host and tests/host are for hosts: they may include the platform and host only; nothing
 #   of the stack includes host.
 # - tools/ and examples/ are hosts too; the tools also have their own idlc/.
+# - fuzz/ drives the whole stack as the tests do, the platform's insides included (its readers
+#   of the registry and type library files), and may include the tests' support and the host
+#   library.
 # - Outside the platform layer and its tests, portable code includes platform/com.h only; the
 #   Linux-only tool may also name the registry file.
 set -euo pipefail
@@ -34,6 +37,9 @@ may_include() {
     local owner=$1 target=$2 header=$3 tree=${1%%/*} layer=${1#*/}
     layer=${layer%%/*}
     case $tree in
+        fuzz)
+            [[ $target != idlc ]]
+            return ;;
         tools | examples)
             [[ $target == platform || $target == host || ($tree == tools && $target == idlc) ]]
             return ;;
@@ -60,7 +66,7 @@ is_folder() {
 cd "$root"
 while IFS= read -r file; do
     case $file in
-        src/*/* | tests/*/* | tools/* | examples/*) ;;
+        src/*/* | tests/*/* | tools/* | examples/* | fuzz/*) ;;
         *) continue ;;
     esac
     owner=${file%/*}
@@ -71,14 +77,14 @@ while IFS= read -r file; do
         if ! may_include "$owner" "$folder" "$target"; then
             fail "$file:$line" "includes $target from a folder above its own"
         elif [[ $folder == platform && $target != platform/com.h && $owner != src/platform* &&
-                $owner != tests/platform* &&
+                $owner != tests/platform* && $owner != fuzz &&
                 !($owner == tools && $target == platform/regstore.h) ]]; then
             fail "$file:$line" "includes $target: portable code includes platform/com.h only"
         fi
     done < <(grep -n -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[^"]*/' "$file" |
              sed -E 's/^([0-9]+):[^"]*"([^"]*)".*/\1:\2/')
 done < <(git ls-files --cached --others --exclude-standard -- '*.h' '*.cpp' 2>/dev/null ||
-         find src tests tools examples -name '*.h' -o -name '*.cpp')
+         find src tests tools examples fuzz -name '*.h' -o -name '*.cpp')
 
 if ((failures > 0)); then
     echo "$failures include(s) break the layers: $*"
