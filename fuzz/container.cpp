@@ -1,6 +1,7 @@
 // Any bytes as a compressed container: read directly through the stream, which must keep the
 // transfer contract and stop for good at its first fault, and loaded by the model from a file,
-// which must agree with loading what the stream decoded.
+// which must agree with loading what the stream decoded. The same bytes as content, written
+// through the stream in small blocks, must read back unchanged.
 #include "FuzzSupport.h"
 #include "support/FileTestSupport.h"
 #include "support/TestSupport.h"
@@ -17,9 +18,10 @@ namespace {
 constexpr LONG kPieces[] = {10000, 7919};
 
 // Everything the stream decodes in pieces of `piece` bytes; false when a Read failed.
-bool Decode(const std::string& bytes, LONG piece, std::string& decoded) {
+bool Decode(const std::string& bytes, LONG piece, std::string& decoded,
+            uint32_t blockSize = XMLModel::kContainerBlockSize) {
     MemoryTransfer source(bytes);
-    StreamCompression stream(&source, XMLModel::kContainerBlockSize);
+    StreamCompression stream(&source, blockSize);
     std::vector<char> buffer(static_cast<size_t>(piece));
     for (;;) {
         uint32_t got = 0;
@@ -39,10 +41,31 @@ bool Decode(const std::string& bytes, LONG piece, std::string& decoded) {
     }
 }
 
+// The bytes as the content of a container of small blocks, written in pieces of `piece` bytes.
+std::string Encode(const std::string& bytes, uint32_t blockSize, size_t piece) {
+    MemoryTransfer target;
+    {
+        StreamCompression stream(&target, blockSize);
+        if (!WriteInPieces(stream, bytes, piece) || !stream.Finish()) {
+            Finding("a container refused content");
+        }
+    }
+    return target.bytes;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string bytes = Bytes(data, size);
+    // Small blocks, but no more than about a hundred of them: each costs a zlib stream.
+    const uint32_t blockSize = 1 + static_cast<uint32_t>(size % 997 + size / 100);
+    std::string content;
+    if (!Decode(Encode(bytes, blockSize, 1 + size % 331), kPieces[1], content, blockSize) ||
+        content != bytes) {
+        Finding("content written in blocks of " + std::to_string(blockSize) +
+                " bytes does not read back");
+    }
+
     std::string decoded;
     const bool whole = Decode(bytes, kPieces[0], decoded);
     std::string again;
