@@ -1,5 +1,7 @@
 // Any bytes as a document read through a transfer, so that every byte reaches the tokenizer; a
-// document that loads must save, and its saved text must load back as the same tree.
+// document that loads must save, and its saved text must load back as the same tree. Bytes
+// without a NUL must also load from a string, in one piece, exactly as from the transfer, in
+// pieces: the same answer, message and document.
 #include "FuzzSupport.h"
 #include "support/FileTestSupport.h"
 #include "support/TreeComparison.h"
@@ -8,9 +10,22 @@ using namespace Ostrel;
 using namespace Ostrel::Fuzzing;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string bytes = Bytes(data, size);
     XMLModel model;
-    MemoryTransfer source(Bytes(data, size));
-    if (!model.LoadTransfer(source)) {
+    MemoryTransfer source(bytes);
+    const bool loaded = model.LoadTransfer(source);
+    if (bytes.find('\0') == std::string::npos) {
+        XMLModel whole;
+        if (whole.LoadString(Text(bytes.c_str())) != loaded ||
+            PendingError(whole) != PendingError(model)) {
+            Finding("a string and a transfer load differently: \"" + PendingError(whole) +
+                    "\" and \"" + PendingError(model) + "\"");
+        }
+        if (loaded && SavedText(whole, "string's") != SavedText(model, "transfer's")) {
+            Finding("a string and a transfer load different documents");
+        }
+    }
+    if (!loaded) {
         return 0;
     }
     const std::string saved = SavedText(model, "loaded");

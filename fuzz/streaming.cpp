@@ -3,6 +3,8 @@
 // ParseError, followed by nothing but EndDocument, exactly when the parse answers E_FAIL; end
 // tags that close the open start tags by name; at most one document type, before the first
 // start tag and with no attributes; attributes sorted by name, letter case aside, none twice.
+// Text that survives the trip through an automation string must also parse from a string, in
+// one piece, into the same events as from the transfer, in pieces (text runs joined).
 #include "FuzzSupport.h"
 #include "host/AutomationText.h"
 #include "host/HostObject.h"
@@ -31,6 +33,7 @@ public:
         Expect(!name || SysStringLen(name) > 0, "a start tag without a name");
         CheckAttributes(attributes, false);
         open.push_back(ToUtf8(name));
+        log.push_back("StartElement " + open.back());
         elements = true;
         return S_OK;
     }
@@ -39,12 +42,24 @@ public:
         Expect(!open.empty(), "an end tag with no start tag open");
         Expect(open.back() == ToUtf8(name), "end tag " + ToUtf8(name) + " closes " + open.back());
         open.pop_back();
+        log.push_back("EndElement " + ToUtf8(name));
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE Characters(BSTR) override { return Within("Characters"); }
-    HRESULT STDMETHODCALLTYPE Comment(BSTR) override { return Within("Comment"); }
-    HRESULT STDMETHODCALLTYPE DocumentType(BSTR, IDispatch* attributes) override {
+    HRESULT STDMETHODCALLTYPE Characters(BSTR text) override {
+        Within("Characters");
+        if (log.empty() || log.back().rfind("Characters ", 0) != 0) {
+            log.push_back("Characters ");
+        }
+        log.back() += ToUtf8(text);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Comment(BSTR text) override {
+        log.push_back("Comment " + ToUtf8(text));
+        return Within("Comment");
+    }
+    HRESULT STDMETHODCALLTYPE DocumentType(BSTR name, IDispatch* attributes) override {
         Within("DocumentType");
+        log.push_back("DocumentType " + ToUtf8(name));
         Expect(!doctype && !elements, "a document type after another or after a start tag");
         doctype = true;
         CheckAttributes(attributes, true);
@@ -54,6 +69,7 @@ public:
         Within("ParseError");
         Expect(SysStringLen(message) > 0, "a ParseError without a message");
         failed = true;
+        log.push_back("ParseError " + ToUtf8(message));
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE EndDocument() override {
@@ -71,6 +87,9 @@ public:
                "the answer " + std::to_string(result) + " does not match the ParseError calls");
         Expect(References() == 1, "the engine kept a reference to its client");
     }
+
+    // The events, text runs joined, without attributes.
+    std::vector<std::string> log;
 
 private:
     static void Expect(bool holds, const std::string& violation) {
@@ -120,8 +139,22 @@ private:
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    MemoryTransfer source(Bytes(data, size));
+    const std::string bytes = Bytes(data, size);
+    MemoryTransfer source(bytes);
     GrammarClient client;
     client.Finish(RunParse(source, &client));
+    const Bstr text(bytes);
+    if (bytes.find('\0') == std::string::npos && ToUtf8(text) == bytes) {
+        GrammarClient whole;
+        whole.Finish(RunStringParse(text, &whole));
+        if (whole.log != client.log) {
+            size_t at = 0;
+            while (at < whole.log.size() && at < client.log.size() &&
+                   whole.log[at] == client.log[at]) {
+                ++at;
+            }
+            Finding("a string and a transfer parse differently from event " + std::to_string(at));
+        }
+    }
     return 0;
 }
