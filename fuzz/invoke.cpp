@@ -50,6 +50,7 @@ struct Interface {
 
 const std::set<std::string> kFileMembers = {"Load", "Save", "LoadCompressed", "SaveCompressed",
                                             "ParseFile"};
+// The names a file member gets: one of them twice, so that loads often find what saves wrote.
 const char* const kFileNames[] = {"a.xml", "b.pxc", "a.xml", "missing/c.xml", "", "."};
 
 bool Register(const std::string& name) {
@@ -114,6 +115,7 @@ struct Session {
                MembersOf(IID_IDispatchTaggedAttributes, LIBID_PravellUtils)}} {}
 
     PrivateRegistry registry;
+    // Before the members are read: they come from the registered libraries.
     bool registered = Register("pravell") && Register("utils");
     std::string files;
     std::vector<Interface> interfaces;
