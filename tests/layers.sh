@@ -11,6 +11,9 @@
 # - tests/conformance runs the whole stack up to the model over a suite of documents, and may
 #   include what the model's tests may.
 # - tools/ and examples/ are hosts too; the tools also have their own idlc/.
+# - fuzz/ drives the whole stack as the tests do, the platform's insides included (its readers
+#   of the registry and type library files), and may include the tests' support and the host
+#   library.
 # - Outside the platform layer and its tests, portable code includes platform/com.h only; the
 #   Linux-only tool may also name the registry file.
 set -euo pipefail
@@ -39,6 +42,9 @@ may_include() {
         layer=model
     fi
     case $tree in
+        fuzz)
+            [[ $target != idlc ]]
+            return ;;
         tools | examples)
             [[ $target == platform || $target == host || ($tree == tools && $target == idlc) ]]
             return ;;
@@ -65,7 +71,7 @@ is_folder() {
 cd "$root"
 while IFS= read -r file; do
     case $file in
-        src/*/* | tests/*/* | tools/* | examples/*) ;;
+        src/*/* | tests/*/* | tools/* | examples/* | fuzz/*) ;;
         *) continue ;;
     esac
     owner=${file%/*}
@@ -76,14 +82,14 @@ while IFS= read -r file; do
         if ! may_include "$owner" "$folder" "$target"; then
             fail "$file:$line" "includes $target from a folder above its own"
         elif [[ $folder == platform && $target != platform/com.h && $owner != src/platform* &&
-                $owner != tests/platform* &&
+                $owner != tests/platform* && $owner != fuzz &&
                 ! ($owner == tools && $target == platform/regstore.h) ]]; then
             fail "$file:$line" "includes $target: portable code includes platform/com.h only"
         fi
     done < <(grep -n -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[^"]*/' "$file" |
              sed -E 's/^([0-9]+):[^"]*"([^"]*)".*/\1:\2/')
 done < <(git ls-files --cached --others --exclude-standard -- '*.h' '*.cpp' 2>/dev/null ||
-         find src tests tools examples -name '*.h' -o -name '*.cpp')
+         find src tests tools examples fuzz -name '*.h' -o -name '*.cpp')
 
 if ((failures > 0)); then
     echo "$failures include(s) break the layers: $*"

@@ -65,9 +65,19 @@ const char kAttributeSpecialsOrQuote[] = "\"&<>'\t\n\r";
 
 // Content that holds any of kContentSpecialsOrReturn: inside a CDATA section when it holds one
 // of "&<>", split where it holds "]]>"; every carriage return as a reference.
+//
+// Inside a section the tokenizer cuts the text before every ']', and a loader drops a first piece
+// that is only blanks: so blanks that a ']' follows go before the section, with the ']'s after
+// them, where they reach the loader in one piece (content holds ']' as it is).
 void AppendProtected(TextBuffer& out, const char* content) {
     const bool inCData = std::strpbrk(content, kContentSpecials) != nullptr;
     if (inCData) {
+        const size_t blanks = std::strspn(content, " \t");
+        if (blanks > 0 && content[blanks] == ']') {
+            const size_t held = blanks + std::strspn(content + blanks, "]");
+            out.Append(content, static_cast<LONG>(held));
+            content += held;
+        }
         out.Append(kCDataStart, LengthOf(kCDataStart));
     }
     const char* const stops = inCData ? "]\r" : "\r";

@@ -355,8 +355,12 @@ HRESULT LoadTypeLibFile(const std::string& path, ITypeLib** library) {
     if (FAILED(result)) {
         return result;
     }
+    return LoadTypeLibText(text, library);
+}
+
+HRESULT LoadTypeLibText(const std::string& text, ITypeLib** library) {
     LibraryData data;
-    result = ReadTypeLibText(text, data);
+    HRESULT result = ReadTypeLibText(text, data);
     if (FAILED(result)) {
         return result;
     }

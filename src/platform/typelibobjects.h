@@ -162,6 +162,8 @@ HRESULT AnswerDocumentation(const OleString& name, const OleString& doc, BSTR* n
 
 // Reads the file at the (UTF-8) path into a new library holding one reference.
 HRESULT LoadTypeLibFile(const std::string& path, ITypeLib** library);
+// The same from the file's text.
+HRESULT LoadTypeLibText(const std::string& text, ITypeLib** library);
 
 // Descriptions handed to callers live in one allocation each, so that one release frees them
 // and nothing in them points into a library that may be gone by then.

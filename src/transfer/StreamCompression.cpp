@@ -13,9 +13,11 @@ const uint32_t kVersion = 1;
 const char kTitle[] = "Corvantis Compressed XML File";
 
 // The room for one compressed block: 1.1 times the block size, which covers zlib's worst case
-// for every block size the model uses.
+// for the model's blocks; a small block (a few hundred bytes or less) may need more than that,
+// as zlib adds a fixed overhead to every stream, so the room is never below zlib's bound.
 uint32_t PackedRoom(uint32_t blockSize) {
-    return static_cast<uint32_t>(static_cast<double>(blockSize) * 1.1);
+    const auto widened = static_cast<uint64_t>(static_cast<double>(blockSize) * 1.1);
+    return static_cast<uint32_t>(std::max(widened, ZlibBlockCompression::Bound(blockSize)));
 }
 
 uint32_t DecodeWord(const BYTE* bytes) {
