@@ -8,6 +8,7 @@
 #   through code built on it.
 # - src/host and tests/host are for hosts: they may include the platform and host only; nothing
 #   of the stack includes host.
+# - tests/soak runs the whole component in one process, so it ranks with the top layer.
 # - tools/ and examples/ are hosts too; the tools also have their own idlc/.
 # - Outside the platform layer and its tests, portable code includes platform/com.h only; the
 #   Linux-only tool may also name the registry file.
@@ -22,6 +23,8 @@ for layer in "$@"; do
     index=$((index + 1))
 done
 
+top=${!#}
+
 failures=0
 fail() {
     echo "$1: $2"
@@ -33,6 +36,9 @@ fail() {
 may_include() {
     local owner=$1 target=$2 header=$3 tree=${1%%/*} layer=${1#*/}
     layer=${layer%%/*}
+    if [[ $tree == tests && $layer == soak ]]; then
+        layer=$top
+    fi
     case $tree in
         tools | examples)
             [[ $target == platform || $target == host || ($tree == tools && $target == idlc) ]]
