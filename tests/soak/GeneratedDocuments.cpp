@@ -136,7 +136,7 @@ public:
 };
 
 void Deep(Builder& b) {
-    const size_t depth = b.random.Between(100, 400);
+    const size_t depth = b.random.Between(40, 200);
     for (size_t level = 0; level < depth; ++level) {
         b.Open("level", b.random.Below(3));
         if (b.random.OneIn(10)) {
@@ -151,7 +151,7 @@ void Deep(Builder& b) {
 
 void Wide(Builder& b) {
     b.Open("list", 1);
-    for (size_t i = 0, count = b.random.Between(500, 3000); i < count; ++i) {
+    for (size_t i = 0, count = b.random.Between(300, 2000); i < count; ++i) {
         if (b.random.OneIn(3)) {
             b.xml += "<item/>";
         } else {
@@ -176,7 +176,7 @@ void LongText(Builder& b) {
     b.Open("book", 0);
     for (size_t i = 0, count = b.random.Between(1, 4); i < count; ++i) {
         b.Open("chapter", 1);
-        b.Words(b.random.Between(5000, 60000));
+        b.Words(b.random.Between(5000, 40000));
         b.Close("chapter");
     }
     b.Close("book");
@@ -269,7 +269,7 @@ std::string GeneratedDocument(Shape shape, uint64_t seed) {
         Small(b);
         break;
     case Shape::Medium:
-        b.Tree(0, b.random.Between(1000, 120000));
+        b.Tree(0, b.random.Between(1000, 60000));
         break;
     }
     return b.xml;

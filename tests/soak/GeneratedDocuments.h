@@ -9,14 +9,14 @@
 namespace Ostrel::Soak {
 
 enum class Shape {
-    Deep,       // one chain of nested elements, a few hundred levels
+    Deep,       // one chain of nested elements, up to two hundred levels
     Wide,       // one element with thousands of children
     Attributes, // elements with dozens of attributes, past the point where they are sorted
     LongText,   // texts of tens of kilobytes, across the tokenizer's pieces
     Comments,   // comments before, between and inside elements
     Mixed,      // text and elements interleaved in one element
     Small,      // a few elements, with or without a declaration and a document type
-    Medium,     // a random tree of every kind of part, up to about a hundred kilobytes
+    Medium,     // a random tree of every kind of part, up to about sixty kilobytes
 };
 
 constexpr int kShapes = 8;
