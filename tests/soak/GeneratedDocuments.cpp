@@ -236,42 +236,34 @@ void Small(Builder& b) {
     b.Close("doc");
 }
 
+void Medium(Builder& b) {
+    b.Tree(0, b.random.Between(1000, 60000));
+}
+
+struct ShapeRecord {
+    const char* name;
+    void (*build)(Builder&);
+};
+
+// In the order of Shape.
+constexpr std::array<ShapeRecord, kShapes> kShapeRecords = {{{"deep", Deep},
+                                                             {"wide", Wide},
+                                                             {"attributes", Attributes},
+                                                             {"long text", LongText},
+                                                             {"comments", Comments},
+                                                             {"mixed", Mixed},
+                                                             {"small", Small},
+                                                             {"medium", Medium}}};
+
 } // namespace
 
 const char* ShapeName(Shape shape) {
-    constexpr std::array<const char*, kShapes> kShapeNames = {
-        "deep", "wide", "attributes", "long text", "comments", "mixed", "small", "medium"};
-    return kShapeNames[static_cast<size_t>(shape)];
+    return kShapeRecords[static_cast<size_t>(shape)].name;
 }
 
 std::string GeneratedDocument(Shape shape, uint64_t seed) {
     Builder b(seed);
-    switch (shape) {
-    case Shape::Deep:
-        Deep(b);
-        break;
-    case Shape::Wide:
-        Wide(b);
-        break;
-    case Shape::Attributes:
-        Attributes(b);
-        break;
-    case Shape::LongText:
-        LongText(b);
-        break;
-    case Shape::Comments:
-        Comments(b);
-        break;
-    case Shape::Mixed:
-        Mixed(b);
-        break;
-    case Shape::Small:
-        Small(b);
-        break;
-    case Shape::Medium:
-        b.Tree(0, b.random.Between(1000, 60000));
-        break;
-    }
+    kShapeRecords[static_cast<size_t>(shape)].build(b);
     return b.xml;
 }
 
