@@ -110,9 +110,13 @@ TEST(XMLModelLoad, TheFiftyFirstFileFailsToOpenAndChangesNothing) {
     WriteWholeFile(path, "<other/>");
     XMLModel model;
     ASSERT_TRUE(model.LoadString(Text("<doc><a/></doc>")));
+    // The entries are taken by another file: one held open would keep a Windows save from
+    // replacing it.
+    const std::string held = directory.Path() + "/held.xml";
+    WriteWholeFile(held, "<held/>");
     std::vector<std::unique_ptr<DataFile>> open;
     for (LONG i = 0; i < OpenFileTable::kEntries; ++i) {
-        open.push_back(std::make_unique<DataFile>(path.c_str()));
+        open.push_back(std::make_unique<DataFile>(held.c_str()));
         ASSERT_TRUE(open.back()->Open(false));
     }
     EXPECT_FALSE(model.LoadFile(Text(path.c_str())));
