@@ -12,8 +12,17 @@ constexpr WORD dispatchVtableSize = 7 * sizeof(void*);
 
 } // namespace
 
+const IID IID_PlatformTypeInfo = {
+    0x3F0C5E21, 0x7A94, 0x4B6D, {0x9C, 0x13, 0x58, 0xE2, 0x0A, 0x7D, 0xB4, 0x96}};
+
 TypeInfo::TypeInfo(TypeLib& library, UINT index, const TypeData& data, TYPEKIND kind)
     : library(library), index(index), data(data), kind(kind) {}
+
+TypeInfo::~TypeInfo() {
+    for (size_t i = 0; preparedCalls && i < members.size(); ++i) {
+        delete preparedCalls[i].load(std::memory_order_acquire);
+    }
+}
 
 void TypeInfo::SetBase(TypeInfo* baseInfo, HREFTYPE reference) {
     base = baseInfo;
@@ -27,6 +36,7 @@ void TypeInfo::SetInterfaceHalf(HREFTYPE reference) {
 
 void TypeInfo::SetMembers(std::vector<MemberView> views, int slots) {
     members = std::move(views);
+    preparedCalls.reset(new std::atomic<PreparedCall*>[members.size()]());
     vtableSlots = slots;
 }
 
@@ -34,7 +44,7 @@ HRESULT TypeInfo::QueryInterface(REFIID riid, void** object) {
     if (object == nullptr) {
         return E_POINTER;
     }
-    if (riid == IID_IUnknown || riid == IID_ITypeInfo) {
+    if (riid == IID_IUnknown || riid == IID_ITypeInfo || riid == IID_PlatformTypeInfo) {
         *object = static_cast<ITypeInfo*>(this);
         AddRef();
         return S_OK;
@@ -196,6 +206,48 @@ HRESULT TypeInfo::GetIDsOfNames(LPOLESTR* names, UINT count, MEMBERID* ids) {
 HRESULT TypeInfo::Invoke(PVOID instance, MEMBERID id, WORD flags, DISPPARAMS* params,
                          VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
     return DispInvoke(instance, this, id, flags, params, result, exception, argumentError);
+}
+
+const PreparedCall* TypeInfo::CallFor(MEMBERID id, WORD flags) {
+    if (kind != TKIND_DISPATCH) {
+        return OwnCallFor(id, flags);
+    }
+    TypeInfo* half = hasInterfaceHalf ? library.Resolve(interfaceHalfReference) : nullptr;
+    return half != nullptr ? half->OwnCallFor(id, flags) : nullptr;
+}
+
+const PreparedCall* TypeInfo::OwnCallFor(MEMBERID id, WORD flags) {
+    UINT at = 0;
+    const HRESULT found = FindFunctionIndex(id, &at, [&](UINT candidate) -> HRESULT {
+        if (candidate >= members.size()) {
+            return TYPE_E_ELEMENTNOTFOUND;
+        }
+        const FuncData& function = *members[candidate].function;
+        return function.memid == id && AcceptsFlags(function.invoke, flags) ? S_OK : S_FALSE;
+    });
+    if (found != S_OK) {
+        return nullptr;
+    }
+    PreparedCall* kept = preparedCalls[at].load(std::memory_order_acquire);
+    if (kept != nullptr) {
+        return kept;
+    }
+    FUNCDESC* description = nullptr;
+    if (FAILED(GetFuncDesc(at, &description))) {
+        return nullptr;
+    }
+    auto prepared = std::make_unique<PreparedCall>();
+    const HRESULT ready = prepared->Prepare(*description, this);
+    ReleaseFuncDesc(description);
+    if (FAILED(ready)) {
+        return nullptr;
+    }
+    // Two threads may prepare the same call at once: the first one kept is everyone's.
+    if (preparedCalls[at].compare_exchange_strong(kept, prepared.get(), std::memory_order_acq_rel,
+                                                  std::memory_order_acquire)) {
+        return prepared.release();
+    }
+    return kept;
 }
 
 HRESULT TypeInfo::GetDocumentation(MEMBERID id, BSTR* name, BSTR* documentation, DWORD* helpContext,

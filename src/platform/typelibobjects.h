@@ -14,6 +14,7 @@
 //   the interface half of its base.
 #pragma once
 
+#include "platform/dispatchcall.h"
 #include "platform/typelibfile.h"
 
 #include <atomic>
@@ -23,6 +24,10 @@
 namespace Ostrel {
 
 class TypeLib;
+
+// Answered only by the descriptions of this layer, so that DispInvoke can reach the calls they
+// keep prepared; any other ITypeInfo answers E_NOINTERFACE and is called the general way.
+extern const IID IID_PlatformTypeInfo;
 
 // One function as a description lists it: the dispatch half of a dual interface lists the
 // inherited functions too, and describes every function in its dispatch form. The references
@@ -39,6 +44,7 @@ public:
     TypeInfo(TypeLib& library, UINT index, const TypeData& data, TYPEKIND kind);
     TypeInfo(const TypeInfo&) = delete;
     TypeInfo& operator=(const TypeInfo&) = delete;
+    ~TypeInfo();
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
@@ -80,7 +86,14 @@ public:
     TypeInfo* Base() const { return base; }
     bool BelongsTo(const TypeLib& owner) const { return &library == &owner; }
 
+    // The call that DispInvoke makes for `id` and `flags` through this description (through
+    // its interface half, for a dual interface's dispatch half), prepared when first asked for
+    // and kept for every later call from any thread; null where DispInvoke's general path gives
+    // the answer: no such member, or a signature that cannot be called.
+    const PreparedCall* CallFor(MEMBERID id, WORD flags);
+
 private:
+    const PreparedCall* OwnCallFor(MEMBERID id, WORD flags);
     const MemberView* FindMember(MEMBERID id) const;
     const MemberView* FindMember(const OLECHAR* name) const;
     WORD ImplTypeCount() const;
@@ -95,6 +108,9 @@ private:
     HREFTYPE interfaceHalfReference = 0;
     bool hasInterfaceHalf = false;
     std::vector<MemberView> members;
+    // One per member, in the order of `members`; null until the member is first called. Only
+    // ever set once, so that a call holds its prepared call for as long as the description lives.
+    std::unique_ptr<std::atomic<PreparedCall*>[]> preparedCalls;
     int vtableSlots = 0;
     std::atomic<ULONG> references{0};
 };
