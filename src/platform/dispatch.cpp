@@ -155,8 +155,6 @@ HRESULT Invoke(void* instance, ITypeInfo* typeInfo, DISPID id, WORD flags, DISPP
     Ostrel::TypeInfo* own = nullptr;
     if (SUCCEEDED(typeInfo->QueryInterface(Ostrel::IID_PlatformTypeInfo,
                                            reinterpret_cast<void**>(&own)))) {
-        // The reference keeps the prepared call alive, whoever releases the description meanwhile.
-        TypeInfoReference held(own);
         if (const Ostrel::PreparedCall* prepared = own->CallFor(id, flags)) {
             return Call(*prepared, instance, params, result, exception, argumentError);
         }

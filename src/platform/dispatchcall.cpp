@@ -178,6 +178,7 @@ HRESULT PreparedCall::Prepare(const FUNCDESC& function, ITypeInfo* owner) {
         }
         // Only a trailing [out, retval] becomes the call's value; elsewhere it is a plain [out].
         shape.retval = shape.retval && i + 1 == parameterCount;
+        mayWriteBack = mayWriteBack || (shape.out && !shape.in && !shape.retval);
         types[i + 1] = shape.byPointer ? &ffi_type_pointer : FindValueType(shape.type)->type;
     }
     argumentCount = parameterCount - (parameterCount > 0 && shapes.back().retval ? 1 : 0);
@@ -398,7 +399,7 @@ HRESULT MethodCall::Call() {
 }
 
 void MethodCall::Finish(VARIANT* result) {
-    for (UINT i = 0; i < parameterCount; ++i) {
+    for (UINT i = 0; prepared.MayWriteBack() && i < parameterCount; ++i) {
         if (slots[i].writesBack) {
             WriteBack(prepared.Shape(i), slots[i]);
         }

@@ -74,6 +74,9 @@ public:
     UINT ParameterCount() const { return static_cast<UINT>(shapes.size()); }
     const ParameterShape& Shape(UINT parameter) const { return shapes[parameter]; }
     bool HasRetval() const { return argumentCount < ParameterCount(); }
+    // Whether a parameter may receive a value that goes back to the caller's reference after
+    // the call: one that is [out] without [in] and is not the call's value.
+    bool MayWriteBack() const { return mayWriteBack; }
     SHORT VtableOffset() const { return vtableOffset; }
     ffi_cif* Interface() const { return &cif; }
 
@@ -95,6 +98,7 @@ private:
     UINT argumentCount = 0;
     SHORT vtableOffset = 0;
     bool inRegisters = false;
+    bool mayWriteBack = false;
     // The libffi type code (FFI_TYPE_SINT8 ...) of each parameter's value.
     unsigned short registerTypes[mostRegisterParameters] = {};
 };

@@ -19,8 +19,8 @@ TypeInfo::TypeInfo(TypeLib& library, UINT index, const TypeData& data, TYPEKIND 
     : library(library), index(index), data(data), kind(kind) {}
 
 TypeInfo::~TypeInfo() {
-    for (size_t i = 0; preparedCalls && i < members.size(); ++i) {
-        delete preparedCalls[i].load(std::memory_order_acquire);
+    for (size_t i = 0; memberCalls && i < members.size(); ++i) {
+        delete memberCalls[i].prepared.load(std::memory_order_acquire);
     }
 }
 
@@ -29,14 +29,18 @@ void TypeInfo::SetBase(TypeInfo* baseInfo, HREFTYPE reference) {
     baseReference = reference;
 }
 
-void TypeInfo::SetInterfaceHalf(HREFTYPE reference) {
-    hasInterfaceHalf = true;
+void TypeInfo::SetInterfaceHalf(TypeInfo* half, HREFTYPE reference) {
+    interfaceHalf = half;
     interfaceHalfReference = reference;
 }
 
 void TypeInfo::SetMembers(std::vector<MemberView> views, int slots) {
     members = std::move(views);
-    preparedCalls.reset(new std::atomic<PreparedCall*>[members.size()]());
+    memberCalls.reset(new MemberCall[members.size()]);
+    for (size_t i = 0; i < members.size(); ++i) {
+        memberCalls[i].memid = members[i].function->memid;
+        memberCalls[i].invoke = members[i].function->invoke;
+    }
     vtableSlots = slots;
 }
 
@@ -44,7 +48,11 @@ HRESULT TypeInfo::QueryInterface(REFIID riid, void** object) {
     if (object == nullptr) {
         return E_POINTER;
     }
-    if (riid == IID_IUnknown || riid == IID_ITypeInfo || riid == IID_PlatformTypeInfo) {
+    if (riid == IID_PlatformTypeInfo) {
+        *object = this;
+        return S_OK;
+    }
+    if (riid == IID_IUnknown || riid == IID_ITypeInfo) {
         *object = static_cast<ITypeInfo*>(this);
         AddRef();
         return S_OK;
@@ -212,8 +220,7 @@ const PreparedCall* TypeInfo::CallFor(MEMBERID id, WORD flags) {
     if (kind != TKIND_DISPATCH) {
         return OwnCallFor(id, flags);
     }
-    TypeInfo* half = hasInterfaceHalf ? library.Resolve(interfaceHalfReference) : nullptr;
-    return half != nullptr ? half->OwnCallFor(id, flags) : nullptr;
+    return interfaceHalf != nullptr ? interfaceHalf->OwnCallFor(id, flags) : nullptr;
 }
 
 const PreparedCall* TypeInfo::OwnCallFor(MEMBERID id, WORD flags) {
@@ -222,13 +229,14 @@ const PreparedCall* TypeInfo::OwnCallFor(MEMBERID id, WORD flags) {
         if (candidate >= members.size()) {
             return TYPE_E_ELEMENTNOTFOUND;
         }
-        const FuncData& function = *members[candidate].function;
-        return function.memid == id && AcceptsFlags(function.invoke, flags) ? S_OK : S_FALSE;
+        const MemberCall& member = memberCalls[candidate];
+        return member.memid == id && AcceptsFlags(member.invoke, flags) ? S_OK : S_FALSE;
     });
     if (found != S_OK) {
         return nullptr;
     }
-    PreparedCall* kept = preparedCalls[at].load(std::memory_order_acquire);
+    std::atomic<PreparedCall*>& slot = memberCalls[at].prepared;
+    PreparedCall* kept = slot.load(std::memory_order_acquire);
     if (kept != nullptr) {
         return kept;
     }
@@ -243,8 +251,8 @@ const PreparedCall* TypeInfo::OwnCallFor(MEMBERID id, WORD flags) {
         return nullptr;
     }
     // Two threads may prepare the same call at once: the first one kept is everyone's.
-    if (preparedCalls[at].compare_exchange_strong(kept, prepared.get(), std::memory_order_acq_rel,
-                                                  std::memory_order_acquire)) {
+    if (slot.compare_exchange_strong(kept, prepared.get(), std::memory_order_acq_rel,
+                                     std::memory_order_acquire)) {
         return prepared.release();
     }
     return kept;
@@ -288,7 +296,7 @@ HRESULT TypeInfo::GetRefTypeOfImplType(UINT at, HREFTYPE* reference) {
     if (reference == nullptr) {
         return E_INVALIDARG;
     }
-    if (at == static_cast<UINT>(-1) && hasInterfaceHalf) {
+    if (at == static_cast<UINT>(-1) && interfaceHalf != nullptr) {
         *reference = interfaceHalfReference;
         return S_OK;
     }
