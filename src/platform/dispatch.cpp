@@ -147,9 +147,9 @@ HRESULT InvokeDescribed(void* instance, ITypeInfo* typeInfo, DISPID id, WORD fla
     return Call(prepared, instance, params, result, exception, argumentError);
 }
 
-// The layer's own type information keeps each member's call prepared from its first use; what
-// it cannot answer (no such member, a signature that cannot be called) goes the general way,
-// which gives the same answer as before.
+// The layer's own type information keeps each member's call prepared from its first use, so
+// that a call reads no description; what it cannot answer (no such member, a signature that
+// cannot be called) goes the general way, which gives the reason.
 HRESULT Invoke(void* instance, ITypeInfo* typeInfo, DISPID id, WORD flags, DISPPARAMS* params,
                VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
     Ostrel::TypeInfo* own = nullptr;

@@ -1,7 +1,7 @@
 // One late-bound call of a method described by a FUNCDESC: the signature read once into a
-// prepared call (the parameter shapes and libffi's call interface), then for each call the
-// caller's arguments bound to the declared parameter types, the vtable call made with libffi,
-// and the values that travel back.
+// prepared call (the parameter shapes, libffi's call interface, whether the arguments fit in
+// registers), then for each call the caller's arguments bound to the declared parameter types,
+// the vtable call made, and the values that travel back.
 #pragma once
 
 #include "platform/typeinfo.h"
