@@ -10,6 +10,7 @@
 #   of the stack includes host.
 # - tests/conformance runs the whole stack up to the model over a suite of documents, and may
 #   include what the model's tests may.
+# - tests/soak runs the whole component in one process, so it ranks with the top layer.
 # - tools/ and examples/ are hosts too; the tools also have their own idlc/.
 # - fuzz/ drives the whole stack as the tests do, the platform's insides included (its readers
 #   of the registry and type library files), and may include the tests' support and the host
@@ -27,6 +28,8 @@ for layer in "$@"; do
     index=$((index + 1))
 done
 
+top=${!#}
+
 failures=0
 fail() {
     echo "$1: $2"
@@ -40,6 +43,8 @@ may_include() {
     layer=${layer%%/*}
     if [[ $tree == tests && $layer == conformance ]]; then
         layer=model
+    elif [[ $tree == tests && $layer == soak ]]; then
+        layer=$top
     fi
     case $tree in
         fuzz)

@@ -123,7 +123,11 @@ bool StreamCompression::WriteHeader() {
 }
 
 bool StreamCompression::EmitBlock() {
-    const uint32_t room = PackedRoom(blockSize);
+    // A block fits when it compresses into 1.1 block sizes, and it never compresses to more than
+    // zlib's bound for its length: a room of the smaller of the two decides alike, and a small
+    // document's save does not take a whole block's room from the heap.
+    const uint32_t room = static_cast<uint32_t>(
+        std::min<uint64_t>(PackedRoom(blockSize), ZlibBlockCompression::Bound(plainLength)));
     EnsureSize(packed, room, room);
     uint32_t packedLength = room;
     if (!codec.Compress(plain.begin(), plainLength, packed.begin(), &packedLength)) {
