@@ -2,7 +2,7 @@
 
 #include "platform/dispatchcall.h"
 #include "platform/errorinfo.h"
-#include "platform/typeinfo.h"
+#include "platform/typelibobjects.h"
 #include "platform/variant.h"
 
 #include <memory>
@@ -65,43 +65,23 @@ HRESULT InterfaceHalf(ITypeInfo* info, TypeInfoReference* half) {
     return hr;
 }
 
-// Script hosts call a method with DISPATCH_METHOD, DISPATCH_PROPERTYGET or both (VBScript's
-// `n = node.GetChildCount`), so a method answers a property read as well.
-bool Accepts(INVOKEKIND kind, WORD flags) {
-    return (flags & kind) != 0 || (kind == INVOKE_FUNC && (flags & DISPATCH_PROPERTYGET) != 0);
-}
-
-// Reads one function description into `found`; S_OK when it is the member asked for.
-HRESULT Match(ITypeInfo* info, UINT index, DISPID id, WORD flags, FunctionDescription* found) {
-    FUNCDESC* description = nullptr;
-    HRESULT hr = info->GetFuncDesc(index, &description);
-    if (FAILED(hr)) {
-        return hr;
-    }
-    found->Reset(info, description);
-    return description->memid == id && Accepts(description->invkind, flags) ? S_OK : S_FALSE;
-}
-
 HRESULT FindFunction(ITypeInfo* info, DISPID id, WORD flags, FunctionDescription* found) {
-    // Dispatch identifiers usually number the functions from 1 in order: that position is
-    // looked at first, so that a call does not read every description before its own.
-    if (id >= 1 && Match(info, static_cast<UINT>(id) - 1, id, flags, found) == S_OK) {
-        return S_OK;
+    UINT index = 0;
+    const HRESULT hr = Ostrel::FindFunctionIndex(id, &index, [&](UINT candidate) -> HRESULT {
+        FUNCDESC* description = nullptr;
+        HRESULT read = info->GetFuncDesc(candidate, &description);
+        if (FAILED(read)) {
+            return read;
+        }
+        found->Reset(info, description);
+        return description->memid == id && Ostrel::AcceptsFlags(description->invkind, flags)
+                   ? S_OK
+                   : S_FALSE;
+    });
+    if (hr != S_OK) {
+        found->Reset(nullptr, nullptr);
     }
-    for (UINT index = 0;; ++index) {
-        HRESULT hr = Match(info, index, id, flags, found);
-        if (hr == S_OK) {
-            return S_OK;
-        }
-        if (hr == TYPE_E_ELEMENTNOTFOUND) {
-            break;
-        }
-        if (FAILED(hr)) {
-            return hr;
-        }
-    }
-    found->Reset(nullptr, nullptr);
-    return DISP_E_MEMBERNOTFOUND;
+    return hr;
 }
 
 // The thread's error information becomes the exception the caller sees, as the system takes
@@ -121,27 +101,13 @@ void FillException(EXCEPINFO* exception, HRESULT failure) {
     info->Release();
 }
 
-HRESULT Invoke(void* instance, ITypeInfo* typeInfo, DISPID id, WORD flags, DISPPARAMS* params,
-               VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
-    TypeInfoReference half;
-    HRESULT hr = InterfaceHalf(typeInfo, &half);
-    if (FAILED(hr)) {
-        return hr;
-    }
-    FunctionDescription function;
-    hr = FindFunction(half.get(), id, flags, &function);
-    if (FAILED(hr)) {
-        return hr;
-    }
-    Ostrel::MethodCall call(instance, *function);
-    hr = call.Prepare(half.get());
-    if (FAILED(hr)) {
-        return hr;
-    }
-    if (params->cArgs != call.ArgumentCount()) {
+HRESULT Call(const Ostrel::PreparedCall& prepared, void* instance, DISPPARAMS* params,
+             VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
+    if (params->cArgs != prepared.ArgumentCount()) {
         return DISP_E_BADPARAMCOUNT;
     }
-    hr = call.Bind(*params, argumentError);
+    Ostrel::MethodCall call(instance, prepared);
+    HRESULT hr = call.Bind(*params, argumentError);
     if (FAILED(hr)) {
         return hr;
     }
@@ -157,6 +123,43 @@ HRESULT Invoke(void* instance, ITypeInfo* typeInfo, DISPID id, WORD flags, DISPP
         FillException(exception, hr);
     }
     return DISP_E_EXCEPTION;
+}
+
+// Any type information: the member's description read and its signature prepared for this call.
+HRESULT InvokeDescribed(void* instance, ITypeInfo* typeInfo, DISPID id, WORD flags,
+                        DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
+                        UINT* argumentError) {
+    TypeInfoReference half;
+    HRESULT hr = InterfaceHalf(typeInfo, &half);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    FunctionDescription function;
+    hr = FindFunction(half.get(), id, flags, &function);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    Ostrel::PreparedCall prepared;
+    hr = prepared.Prepare(*function, half.get());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    return Call(prepared, instance, params, result, exception, argumentError);
+}
+
+// The layer's own type information keeps each member's call prepared from its first use, so
+// that a call reads no description; what it cannot answer (no such member, a signature that
+// cannot be called) goes the general way, which gives the reason.
+HRESULT Invoke(void* instance, ITypeInfo* typeInfo, DISPID id, WORD flags, DISPPARAMS* params,
+               VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
+    Ostrel::TypeInfo* own = nullptr;
+    if (SUCCEEDED(typeInfo->QueryInterface(Ostrel::IID_PlatformTypeInfo,
+                                           reinterpret_cast<void**>(&own)))) {
+        if (const Ostrel::PreparedCall* prepared = own->CallFor(id, flags)) {
+            return Call(*prepared, instance, params, result, exception, argumentError);
+        }
+    }
+    return InvokeDescribed(instance, typeInfo, id, flags, params, result, exception, argumentError);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "platform/variant.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace Ostrel {
@@ -158,18 +159,7 @@ void ClearReferencedValue(void* target, const ValueType& type) {
 
 } // namespace
 
-MethodCall::MethodCall(void* target, const FUNCDESC& described)
-    : instance(target), function(described),
-      parameterCount(described.cParams > 0 ? static_cast<UINT>(described.cParams) : 0),
-      slots(parameterCount), types(parameterCount + 1), values(parameterCount + 1) {}
-
-MethodCall::~MethodCall() {
-    for (UINT i = 0; i < parameterCount; ++i) {
-        VariantClear(&slots[i].temporary);
-    }
-}
-
-HRESULT MethodCall::Prepare(ITypeInfo* owner) {
+HRESULT PreparedCall::Prepare(const FUNCDESC& function, ITypeInfo* owner) {
     const bool virtualMethod =
         function.funckind == FUNC_VIRTUAL || function.funckind == FUNC_PUREVIRTUAL;
     const bool knownConvention = function.callconv == CC_STDCALL || function.callconv == CC_CDECL;
@@ -177,21 +167,73 @@ HRESULT MethodCall::Prepare(ITypeInfo* owner) {
         function.elemdescFunc.tdesc.vt != VT_HRESULT) {
         return E_NOTIMPL;
     }
+    const UINT parameterCount = function.cParams > 0 ? static_cast<UINT>(function.cParams) : 0;
+    shapes.assign(parameterCount, ParameterShape{});
+    types.assign(parameterCount + 1, &ffi_type_pointer);
     for (UINT i = 0; i < parameterCount; ++i) {
-        ParameterShape& shape = slots[i].shape;
+        ParameterShape& shape = shapes[i];
         HRESULT hr = ShapeParameter(owner, function.lprgelemdescParam[i], &shape);
         if (FAILED(hr)) {
             return hr;
         }
         // Only a trailing [out, retval] becomes the call's value; elsewhere it is a plain [out].
         shape.retval = shape.retval && i + 1 == parameterCount;
+        mayWriteBack = mayWriteBack || (shape.out && !shape.in && !shape.retval);
+        types[i + 1] = shape.byPointer ? &ffi_type_pointer : FindValueType(shape.type)->type;
     }
+    argumentCount = parameterCount - (parameterCount > 0 && shapes.back().retval ? 1 : 0);
+    vtableOffset = function.oVft;
+    if (ffi_prep_cif(&cif, FFI_DEFAULT_ABI, parameterCount + 1, &ffi_type_sint32, types.data()) !=
+        FFI_OK) {
+        return E_UNEXPECTED;
+    }
+    ChooseRegisterCall();
     return S_OK;
 }
 
-UINT MethodCall::ArgumentCount() const {
-    const bool hasRetval = parameterCount > 0 && slots[parameterCount - 1].shape.retval;
-    return parameterCount - (hasRetval ? 1 : 0);
+// libffi classifies every argument again on each call, which costs more than most methods a
+// host calls. Under the x86-64 System V convention a method whose parameters are all integers
+// or pointers takes them in rdi (this), rsi, rdx, rcx, r8 and r9 whatever their width, exactly
+// as a function of as many 64-bit words does; narrower values are widened as the convention
+// leaves to the caller.
+void PreparedCall::ChooseRegisterCall() {
+#if defined(__x86_64__)
+    if (shapes.size() > mostRegisterParameters) {
+        return;
+    }
+    for (size_t i = 0; i < shapes.size(); ++i) {
+        const unsigned short type = types[i + 1]->type;
+        switch (type) {
+        case FFI_TYPE_UINT8:
+        case FFI_TYPE_SINT8:
+        case FFI_TYPE_UINT16:
+        case FFI_TYPE_SINT16:
+        case FFI_TYPE_UINT32:
+        case FFI_TYPE_SINT32:
+        case FFI_TYPE_UINT64:
+        case FFI_TYPE_SINT64:
+        case FFI_TYPE_POINTER:
+            registerTypes[i] = type;
+            break;
+        default:
+            return;
+        }
+    }
+    inRegisters = true;
+#endif
+}
+
+MethodCall::MethodCall(void* target, const PreparedCall& call)
+    : instance(target), prepared(call), parameterCount(call.ParameterCount()),
+      slots(parameterCount), values(parameterCount + 1) {}
+
+MethodCall::~MethodCall() {
+    for (UINT i = 0; i < parameterCount; ++i) {
+        // Most temporaries were never used or were handed on; they hold nothing to free.
+        if (slots[i].temporary.vt != VT_EMPTY) {
+            VariantClear(&slots[i].temporary);
+        }
+    }
 }
 
 // The index in rgvarg of the argument for parameter `parameter`, which the positional arguments
@@ -214,8 +256,7 @@ bool FindArgument(const DISPPARAMS& arguments, UINT parameter, UINT lastParamete
 }
 
 HRESULT MethodCall::Bind(const DISPPARAMS& arguments, UINT* argumentError) {
-    const UINT argumentCount = ArgumentCount();
-    types[0] = &ffi_type_pointer;
+    const UINT argumentCount = prepared.ArgumentCount();
     values[0] = &instance;
     UINT positionalUsed = 0;
     for (UINT i = 0; i < parameterCount; ++i) {
@@ -231,21 +272,18 @@ HRESULT MethodCall::Bind(const DISPPARAMS& arguments, UINT* argumentError) {
             }
             slot.argument = &arguments.rgvarg[slot.argumentIndex];
         }
-        HRESULT hr = BindSlot(slot, &values[i + 1]);
+        HRESULT hr = BindSlot(prepared.Shape(i), slot, &values[i + 1]);
         if (FAILED(hr)) {
             if (argumentError != nullptr && slot.argument != nullptr) {
                 *argumentError = slot.argumentIndex;
             }
             return hr;
         }
-        types[i + 1] =
-            slot.shape.byPointer ? &ffi_type_pointer : FindValueType(slot.shape.type)->type;
     }
     return S_OK;
 }
 
-HRESULT MethodCall::BindSlot(Slot& slot, void** value) {
-    const ParameterShape& shape = slot.shape;
+HRESULT MethodCall::BindSlot(const ParameterShape& shape, Slot& slot, void** value) {
     void* held = nullptr;
     if (shape.retval) {
         PrepareEmptyValue(&slot.temporary, shape.type);
@@ -301,28 +339,74 @@ HRESULT MethodCall::BindSlot(Slot& slot, void** value) {
     return S_OK;
 }
 
-HRESULT MethodCall::Call() {
-    ffi_cif cif;
-    if (ffi_prep_cif(&cif, FFI_DEFAULT_ABI, parameterCount + 1, &ffi_type_sint32, types.data()) !=
-        FFI_OK) {
-        return E_UNEXPECTED;
+// The machine word that carries a value of libffi type `type` in a register.
+uint64_t RegisterWord(const void* value, unsigned short type) {
+    switch (type) {
+    case FFI_TYPE_UINT8:
+        return *static_cast<const uint8_t*>(value);
+    case FFI_TYPE_SINT8:
+        return static_cast<uint64_t>(int64_t{*static_cast<const int8_t*>(value)});
+    case FFI_TYPE_UINT16:
+        return *static_cast<const uint16_t*>(value);
+    case FFI_TYPE_SINT16:
+        return static_cast<uint64_t>(int64_t{*static_cast<const int16_t*>(value)});
+    case FFI_TYPE_UINT32:
+        return *static_cast<const uint32_t*>(value);
+    case FFI_TYPE_SINT32:
+        return static_cast<uint64_t>(int64_t{*static_cast<const int32_t*>(value)});
+    default:
+        uint64_t word = 0;
+        std::memcpy(&word, value, sizeof(word));
+        return word;
     }
+}
+
+HRESULT MethodCall::CallInRegisters(void* method) {
+    uint64_t words[PreparedCall::mostRegisterParameters] = {};
+    for (UINT i = 0; i < parameterCount; ++i) {
+        words[i] = RegisterWord(values[i + 1], prepared.RegisterType(i));
+    }
+    using Words = uint64_t;
+    switch (parameterCount) {
+    case 0:
+        return reinterpret_cast<HRESULT (*)(void*)>(method)(instance);
+    case 1:
+        return reinterpret_cast<HRESULT (*)(void*, Words)>(method)(instance, words[0]);
+    case 2:
+        return reinterpret_cast<HRESULT (*)(void*, Words, Words)>(method)(instance, words[0],
+                                                                          words[1]);
+    case 3:
+        return reinterpret_cast<HRESULT (*)(void*, Words, Words, Words)>(method)(
+            instance, words[0], words[1], words[2]);
+    case 4:
+        return reinterpret_cast<HRESULT (*)(void*, Words, Words, Words, Words)>(method)(
+            instance, words[0], words[1], words[2], words[3]);
+    default:
+        return reinterpret_cast<HRESULT (*)(void*, Words, Words, Words, Words, Words)>(method)(
+            instance, words[0], words[1], words[2], words[3], words[4]);
+    }
+}
+
+HRESULT MethodCall::Call() {
     void** table = *static_cast<void***>(instance);
-    void* method = table[function.oVft / static_cast<SHORT>(sizeof(void*))];
+    void* method = table[prepared.VtableOffset() / static_cast<SHORT>(sizeof(void*))];
+    if (prepared.InRegisters()) {
+        return CallInRegisters(method);
+    }
     ffi_arg returned = 0;
-    ffi_call(&cif, reinterpret_cast<void (*)()>(method), &returned, values.data());
+    ffi_call(prepared.Interface(), reinterpret_cast<void (*)()>(method), &returned, values.data());
     return static_cast<HRESULT>(returned);
 }
 
 void MethodCall::Finish(VARIANT* result) {
-    for (UINT i = 0; i < parameterCount; ++i) {
+    for (UINT i = 0; prepared.MayWriteBack() && i < parameterCount; ++i) {
         if (slots[i].writesBack) {
-            WriteBack(slots[i]);
+            WriteBack(prepared.Shape(i), slots[i]);
         }
     }
     if (result != nullptr) {
         VariantInit(result);
-        if (parameterCount > 0 && slots[parameterCount - 1].shape.retval) {
+        if (prepared.HasRetval()) {
             *result = slots[parameterCount - 1].temporary;
             VariantInit(&slots[parameterCount - 1].temporary);
         }
@@ -330,13 +414,13 @@ void MethodCall::Finish(VARIANT* result) {
 }
 
 // The out-value has the type of the caller's reference: it replaces the value held there.
-void MethodCall::WriteBack(Slot& slot) {
+void MethodCall::WriteBack(const ParameterShape& shape, Slot& slot) {
     VARIANT* argument = slot.argument;
     if (argument->vt == (VT_BYREF | VT_VARIANT)) {
         VariantClear(argument->pvarVal);
         *argument->pvarVal = slot.temporary;
     } else {
-        const ValueType& target = *FindValueType(slot.shape.type);
+        const ValueType& target = *FindValueType(shape.type);
         ClearReferencedValue(argument->byref, target);
         std::memcpy(argument->byref, &slot.temporary.llVal, target.size);
     }

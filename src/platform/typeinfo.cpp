@@ -12,27 +12,45 @@ constexpr WORD dispatchVtableSize = 7 * sizeof(void*);
 
 } // namespace
 
+const IID IID_PlatformTypeInfo = {
+    0x3F0C5E21, 0x7A94, 0x4B6D, {0x9C, 0x13, 0x58, 0xE2, 0x0A, 0x7D, 0xB4, 0x96}};
+
 TypeInfo::TypeInfo(TypeLib& library, UINT index, const TypeData& data, TYPEKIND kind)
     : library(library), index(index), data(data), kind(kind) {}
+
+TypeInfo::~TypeInfo() {
+    for (size_t i = 0; memberCalls && i < members.size(); ++i) {
+        delete memberCalls[i].prepared.load(std::memory_order_acquire);
+    }
+}
 
 void TypeInfo::SetBase(TypeInfo* baseInfo, HREFTYPE reference) {
     base = baseInfo;
     baseReference = reference;
 }
 
-void TypeInfo::SetInterfaceHalf(HREFTYPE reference) {
-    hasInterfaceHalf = true;
+void TypeInfo::SetInterfaceHalf(TypeInfo* half, HREFTYPE reference) {
+    interfaceHalf = half;
     interfaceHalfReference = reference;
 }
 
 void TypeInfo::SetMembers(std::vector<MemberView> views, int slots) {
     members = std::move(views);
+    memberCalls.reset(new MemberCall[members.size()]);
+    for (size_t i = 0; i < members.size(); ++i) {
+        memberCalls[i].memid = members[i].function->memid;
+        memberCalls[i].invoke = members[i].function->invoke;
+    }
     vtableSlots = slots;
 }
 
 HRESULT TypeInfo::QueryInterface(REFIID riid, void** object) {
     if (object == nullptr) {
         return E_POINTER;
+    }
+    if (riid == IID_PlatformTypeInfo) {
+        *object = this;
+        return S_OK;
     }
     if (riid == IID_IUnknown || riid == IID_ITypeInfo) {
         *object = static_cast<ITypeInfo*>(this);
@@ -198,6 +216,48 @@ HRESULT TypeInfo::Invoke(PVOID instance, MEMBERID id, WORD flags, DISPPARAMS* pa
     return DispInvoke(instance, this, id, flags, params, result, exception, argumentError);
 }
 
+const PreparedCall* TypeInfo::CallFor(MEMBERID id, WORD flags) {
+    if (kind != TKIND_DISPATCH) {
+        return OwnCallFor(id, flags);
+    }
+    return interfaceHalf != nullptr ? interfaceHalf->OwnCallFor(id, flags) : nullptr;
+}
+
+const PreparedCall* TypeInfo::OwnCallFor(MEMBERID id, WORD flags) {
+    UINT at = 0;
+    const HRESULT found = FindFunctionIndex(id, &at, [&](UINT candidate) -> HRESULT {
+        if (candidate >= members.size()) {
+            return TYPE_E_ELEMENTNOTFOUND;
+        }
+        const MemberCall& member = memberCalls[candidate];
+        return member.memid == id && AcceptsFlags(member.invoke, flags) ? S_OK : S_FALSE;
+    });
+    if (found != S_OK) {
+        return nullptr;
+    }
+    std::atomic<PreparedCall*>& slot = memberCalls[at].prepared;
+    PreparedCall* kept = slot.load(std::memory_order_acquire);
+    if (kept != nullptr) {
+        return kept;
+    }
+    FUNCDESC* description = nullptr;
+    if (FAILED(GetFuncDesc(at, &description))) {
+        return nullptr;
+    }
+    auto prepared = std::make_unique<PreparedCall>();
+    const HRESULT ready = prepared->Prepare(*description, this);
+    ReleaseFuncDesc(description);
+    if (FAILED(ready)) {
+        return nullptr;
+    }
+    // Two threads may prepare the same call at once: the first one kept is everyone's.
+    if (slot.compare_exchange_strong(kept, prepared.get(), std::memory_order_acq_rel,
+                                     std::memory_order_acquire)) {
+        return prepared.release();
+    }
+    return kept;
+}
+
 HRESULT TypeInfo::GetDocumentation(MEMBERID id, BSTR* name, BSTR* documentation, DWORD* helpContext,
                                    BSTR* helpFile) {
     const OleString* memberName = &data.name;
@@ -236,7 +296,7 @@ HRESULT TypeInfo::GetRefTypeOfImplType(UINT at, HREFTYPE* reference) {
     if (reference == nullptr) {
         return E_INVALIDARG;
     }
-    if (at == static_cast<UINT>(-1) && hasInterfaceHalf) {
+    if (at == static_cast<UINT>(-1) && interfaceHalf != nullptr) {
         *reference = interfaceHalfReference;
         return S_OK;
     }

@@ -99,7 +99,7 @@ bool TypeLib::CreateDescriptions() {
         interfaceHalves.push_back(dual ? std::make_unique<TypeInfo>(*this, i, type, TKIND_INTERFACE)
                                        : nullptr);
         if (dual) {
-            listed.back()->SetInterfaceHalf(Reference(i, true));
+            listed.back()->SetInterfaceHalf(interfaceHalves.back().get(), Reference(i, true));
         }
     }
     return true;

@@ -9,8 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -76,6 +78,11 @@ public:
         *count = static_cast<LONG>(many.size());
         return Answer("TakeMany");
     }
+    HRESULT STDMETHODCALLTYPE AddSmall(SHORT a, BYTE b, VARIANT_BOOL c, USHORT d,
+                                       LONG* total) override {
+        *total = a + b + c + d;
+        return Answer("AddSmall");
+    }
     HRESULT STDMETHODCALLTYPE OutOfSequence() override { return Answer("OutOfSequence"); }
 
     std::vector<std::string> calls;
@@ -109,6 +116,18 @@ private:
     }
 };
 
+class Echoer : public Ostrel::HostObject<IDispatchEcho, IID_IDispatchEcho> {
+public:
+    HRESULT STDMETHODCALLTYPE Echo(DOUBLE value, DOUBLE* echoed) override {
+        *echoed = value;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Twice(LONG value, LONG* doubled) override {
+        *doubled = 2 * value;
+        return S_OK;
+    }
+};
+
 // Arguments as a script writes them, first to last; DISPPARAMS gets them last first. Owned
 // values are freed with the arguments.
 class Arguments {
@@ -131,6 +150,7 @@ public:
     Arguments& I4(LONG value) { return Add(Value(VT_I4, value)); }
     Arguments& R4(FLOAT value) { return Add(Value(VT_R4, value)); }
     Arguments& R8(DOUBLE value) { return Add(Value(VT_R8, value)); }
+    Arguments& Bool(VARIANT_BOOL value) { return Add(Value(VT_BOOL, value)); }
     Arguments& Null() { return Add(Value(VT_NULL, 0)); }
     // How VBScript passes Nothing.
     Arguments& NoObject() { return Add(Value(VT_DISPATCH, static_cast<IDispatch*>(nullptr))); }
@@ -475,6 +495,139 @@ TEST_F(Dispatch, NumbersOfEveryWidthAndStackArgumentsArriveInOrder) {
     EXPECT_EQ(recorder.text, OLESTR("last"));
     EXPECT_EQ(result.vt, VT_I4);
     EXPECT_EQ(result.lVal, 12);
+
+    // Values narrower than a register, each of its own sign.
+    EXPECT_EQ(Call(OLESTR("AddSmall"), Arguments().I2(-3).I4(200).Bool(VARIANT_TRUE).I4(65535)),
+              S_OK);
+    EXPECT_EQ(result.vt, VT_I4);
+    EXPECT_EQ(result.lVal, -3 + 200 - 1 + 65535);
+}
+
+// Every description keeps what it learnt about calling its members for itself: the same
+// identifiers in another interface, or in another copy of the library, stand for other calls.
+TEST_F(Dispatch, IdentifiersNameTheirOwnDescriptionsMembers) {
+    ITypeInfo* echoInfo = nullptr;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IDispatchEcho, &echoInfo), S_OK);
+    Echoer echo;
+    Arguments none;
+    EXPECT_EQ(Call(OLESTR("GiveText"), none), S_OK);
+    EXPECT_EQ(Call(OLESTR("TakeText"), Arguments().Text(OLESTR("one"))), S_OK);
+    Arguments number;
+    number.I4(21);
+    EXPECT_EQ(DispInvoke(&echo, echoInfo, 2, DISPATCH_METHOD, number.Params(), &result, &exception,
+                         &argumentError),
+              S_OK);
+    EXPECT_EQ(result.vt, VT_I4);
+    EXPECT_EQ(result.lVal, 42);
+    VariantClear(&result);
+    Arguments fraction;
+    fraction.R8(1.5);
+    EXPECT_EQ(DispInvoke(&echo, echoInfo, 1, DISPATCH_METHOD, fraction.Params(), &result,
+                         &exception, &argumentError),
+              S_OK);
+    EXPECT_EQ(result.vt, VT_R8);
+    EXPECT_EQ(result.dblVal, 1.5);
+    EXPECT_EQ(Call(OLESTR("TakeText"), Arguments().Text(OLESTR("two"))), S_OK);
+    EXPECT_EQ(recorder.text, OLESTR("two"));
+    echoInfo->Release();
+
+    // The interface half answers the calls of its dispatch half.
+    HREFTYPE reference = 0;
+    ITypeInfo* half = nullptr;
+    ASSERT_EQ(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &reference), S_OK);
+    ASSERT_EQ(info->GetRefTypeInfo(reference, &half), S_OK);
+    VariantClear(&result);
+    EXPECT_EQ(DispInvoke(&recorder, half, Id(OLESTR("GiveText")), DISPATCH_METHOD, none.Params(),
+                         &result, &exception, &argumentError),
+              S_OK);
+    EXPECT_EQ(BstrText(result.bstrVal), OLESTR("given"));
+    half->Release();
+
+    // A second copy of the library calls the same way after the first one is gone.
+    ITypeLib* copy = nullptr;
+    ITypeInfo* copyInfo = nullptr;
+    ASSERT_EQ(LoadTypeLib(Wide(PRAVELL_DISPATCH_TEST_TLB).c_str(), &copy), S_OK);
+    ASSERT_EQ(copy->GetTypeInfoOfGuid(IID_IDispatchRecorder, &copyInfo), S_OK);
+    copy->Release();
+    info->Release();
+    info = copyInfo;
+    library->Release();
+    library = nullptr;
+    EXPECT_EQ(Call(OLESTR("TakeNumber"), Arguments().I4(8)), S_OK);
+    EXPECT_EQ(recorder.number, 8);
+}
+
+// A member's first call may fail at any step; the calls after it must not inherit anything.
+TEST_F(Dispatch, CallsAfterAFailedFirstCallSucceed) {
+    EXPECT_EQ(Call(OLESTR("TakeMixed"), Arguments().I4(1)), DISP_E_BADPARAMCOUNT);
+    EXPECT_EQ(Call(OLESTR("TakeMixed"), Arguments().Text(OLESTR("n")).Text(OLESTR("x")).I4(1)),
+              DISP_E_TYPEMISMATCH);
+    ExpectArgumentError(1);
+    EXPECT_EQ(Call(OLESTR("TakeMixed"), Arguments().Text(OLESTR("n")).I4(6).I4(1)), S_OK);
+    EXPECT_EQ(recorder.number, 6);
+
+    Arguments none;
+    EXPECT_EQ(Call(OLESTR("Ping"), none, DISPATCH_PROPERTYPUT), DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(Call(OLESTR("Ping"), none), S_OK);
+
+    recorder.answer = E_FAIL;
+    EXPECT_EQ(Call(OLESTR("GiveText"), none), DISP_E_EXCEPTION);
+    EXPECT_EQ(result.vt, VT_EMPTY);
+    ClearException();
+    recorder.answer = S_OK;
+    EXPECT_EQ(Call(OLESTR("GiveText"), none), S_OK);
+    EXPECT_EQ(BstrText(result.bstrVal), OLESTR("given"));
+}
+
+// Type information is shared by every object of a class, whatever thread calls them; the first
+// calls of its members may come from several threads at once.
+TEST_F(Dispatch, ThreadsMakingTheFirstCallsAtOnceAllArrive) {
+    constexpr int threadCount = 4;
+    constexpr int rounds = 20;
+    std::atomic<bool> start{false};
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < threadCount; ++t) {
+        threads.emplace_back([&, t] {
+            Recorder own;
+            auto invoke = [&](const OLECHAR* name, Arguments& arguments, VARIANT* value) {
+                if (DispInvoke(&own, info, Id(name), DISPATCH_METHOD, arguments.Params(), value,
+                               nullptr, nullptr) != S_OK) {
+                    ++failures;
+                }
+            };
+            while (!start) {
+                std::this_thread::yield();
+            }
+            for (int round = 0; round < rounds; ++round) {
+                VARIANT value{};
+                Arguments none;
+                invoke(OLESTR("GiveText"), none, &value);
+                if (value.vt != VT_BSTR || BstrText(value.bstrVal) != OLESTR("given")) {
+                    ++failures;
+                }
+                VariantClear(&value);
+                DOUBLE total = 0;
+                Arguments numbers;
+                numbers.I2(1).R4(2).R8(3).I4(t).Reference(VT_R8, &total);
+                invoke(OLESTR("AddUp"), numbers, nullptr);
+                Arguments small;
+                small.I2(-1).I4(t).Bool(VARIANT_FALSE).I4(round);
+                invoke(OLESTR("AddSmall"), small, &value);
+                if (total != 6 + t || value.vt != VT_I4 || value.lVal != t + round - 1) {
+                    ++failures;
+                }
+            }
+            if (own.calls.size() != 3u * rounds) {
+                ++failures;
+            }
+        });
+    }
+    start = true;
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(failures, 0);
 }
 
 } // namespace
