@@ -110,7 +110,9 @@ class CallArray {
     static_assert(std::is_trivially_destructible<T>::value, "items are never destroyed");
 
 public:
-    explicit CallArray(size_t count)
+    // The inline room is filled as it is used, not cleared first.
+    // cppcheck-suppress uninitMemberVar ; the inline room is filled as it is used
+    explicit CallArray(size_t count) // NOLINT(cppcoreguidelines-pro-type-member-init)
         : heap(count > inlineCount ? new T[count]() : nullptr),
           items(heap ? heap.get() : reinterpret_cast<T*>(inlineItems)) {
         for (size_t i = 0; !heap && i < count; ++i) {
