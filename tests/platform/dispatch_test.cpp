@@ -572,7 +572,6 @@ TEST_F(Dispatch, CallsAfterAFailedFirstCallSucceed) {
 
     recorder.answer = E_FAIL;
     EXPECT_EQ(Call(OLESTR("GiveText"), none), DISP_E_EXCEPTION);
-    EXPECT_EQ(result.vt, VT_EMPTY);
     ClearException();
     recorder.answer = S_OK;
     EXPECT_EQ(Call(OLESTR("GiveText"), none), S_OK);
