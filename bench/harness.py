@@ -125,7 +125,7 @@ class Harness:
             return {"error": lines[-1]}
         values = dict(field.split("=", 1) for field in done.stdout.split())
         return {"seconds": float(values["seconds"]), "peak_kib": int(values["peak_kib"]),
-                "process_seconds": process_seconds}
+                "minor_faults": int(values["minor_faults"]), "process_seconds": process_seconds}
 
     def measure(self, document, operations, repetitions, variants=(False,)):
         """Median time and memory per (operation, subject), one result per variant (plain or
@@ -194,6 +194,7 @@ def summarise(samples):
         return {"error": failed[0]["error"], "samples": samples}
     return {"seconds": statistics.median(sample["seconds"] for sample in samples),
             "peak_kib": statistics.median(sample["peak_kib"] for sample in samples),
+            "minor_faults": statistics.median(sample["minor_faults"] for sample in samples),
             "samples": samples}
 
 
@@ -262,10 +263,11 @@ def full_section(harness, document, plain, huge, operations):
                 ratio(seconds, figure(base, "seconds")), fmt(huge_seconds),
                 ratio(huge_seconds, figure(huge_base, "seconds")), fmt(peak, 1),
                 ratio(peak, figure(base, "peak_kib", 1024)),
-                fmt(figure(huge_mine, "peak_kib", 1024), 1)]
+                fmt(figure(huge_mine, "peak_kib", 1024), 1),
+                fmt(figure(mine, "minor_faults"), 0), fmt(figure(huge_mine, "minor_faults"), 0)]
 
     header = ["operation", "subject", "time s", "MiB/s", "x base", "huge s", "x base",
-              "peak MiB", "x base", "huge MiB"]
+              "peak MiB", "x base", "huge MiB", "faults", "huge faults"]
     return table(header, pair_rows(harness.pairs, operations, row))
 
 
@@ -287,10 +289,11 @@ def simple_section(harness, results, operations):
         base = figure(results.get((operation, baseline)), "seconds")
         peak = figure(results.get((operation, subject)), "peak_kib", 1024)
         base_peak = figure(results.get((operation, baseline)), "peak_kib", 1024)
+        faults = figure(results.get((operation, subject)), "minor_faults")
         return [operation, label(subject, baseline), fmt(seconds),
-                ratio(seconds, base), fmt(peak, 1), ratio(peak, base_peak)]
+                ratio(seconds, base), fmt(peak, 1), ratio(peak, base_peak), fmt(faults, 0)]
 
-    header = ["operation", "subject", "time s", "x base", "peak MiB", "x base"]
+    header = ["operation", "subject", "time s", "x base", "peak MiB", "x base", "faults"]
     return table(header, pair_rows(harness.pairs, operations, row))
 
 
@@ -533,7 +536,8 @@ def render(raw, sections):
              "packages: " + packages]
     if "main" in raw:
         lines += ["time s: the measured step alone (a save's document is loaded first, "
-                  "unmeasured); peak MiB: the process's peak resident memory",
+                  "unmeasured); peak MiB: the process's peak resident memory; faults: the "
+                  "measured step's minor page faults (first touches of pages)",
                   "* marks the baseline; x base: the ratio to the baseline on the same document; "
                   "huge: with GLIBC_TUNABLES=" + HUGETLB]
     lines.append("")
