@@ -56,6 +56,8 @@ bool DocumentLoader::Begin() {
         return false;
     }
     model.BeginLoad();
+    elements = 0;
+    arrays = BlockMemory::Placement::Heap;
     return true;
 }
 
@@ -92,11 +94,13 @@ void DocumentLoader::StartElement(const char* name, const char** attributes) {
     FlushPendingText();
     XMLNode* element = Innermost()->CreateChild(Name(name));
     model.OpenElements().Append(element);
+    // A large document keeps its arrays in regions, as its node records are.
+    arrays = BlockMemory::PlacementAfter(++elements * sizeof(XMLNode));
     LONG count = 0;
     while (attributes[2 * static_cast<ptrdiff_t>(count)] != nullptr) {
         ++count;
     }
-    element->ReserveAttributes(count);
+    element->ReserveAttributes(count, arrays);
     for (const char** pair = attributes; pair[0] != nullptr; pair += 2) {
         element->AddAttribute(Name(pair[0]), model.InternValue(pair[1], LengthOf(pair[1])));
     }
@@ -128,8 +132,11 @@ void DocumentLoader::EndElement(const char* name) {
             (Text("XML Error.  ") + name + " endtag encountered out of place").c_str());
         return;
     }
-    const XMLNode* popped = open[open.Count() - 1];
+    XMLNode* popped = open[open.Count() - 1];
     open.Resize(-1);
+    if (arrays == BlockMemory::Placement::Region) {
+        popped->CompactChildren(arrays);
+    }
     // The tokenizer has already matched the names exactly; the plain comparison settles nearly
     // every end tag without folding letters.
     if (popped->Name().Compare(name) != 0 && popped->Name().CompareNoCase(name) != 0) {

@@ -14,6 +14,7 @@
 #include "parser/ITokenizerAudience.h"
 #include "parser/Tokenizer.h"
 #include "platform/com.h"
+#include "text/BlockMemory.h"
 #include "text/Text.h"
 
 namespace Ostrel {
@@ -58,6 +59,9 @@ private:
     XMLModel& model;
     Tokenizer tokenizer;
     Text rememberedNames[kRememberedNames];
+    // Elements made by this load, and where their attribute and child arrays go.
+    size_t elements = 0;
+    BlockMemory::Placement arrays = BlockMemory::Placement::Heap;
 };
 
 } // namespace Ostrel

@@ -17,7 +17,8 @@ Text NameArena::Intern(const char* name, LONG length) {
     }
     if (blockUsed + length >= blockSize) {
         Text block;
-        block.Reserve(blockSize);
+        block.Reserve(blockSize, BlockMemory::PlacementAfter(static_cast<size_t>(blocks.Count()) *
+                                                             static_cast<size_t>(blockSize)));
         blocks.Append(block);
         blockUsed = 0;
     }

@@ -107,6 +107,18 @@ bool XMLNode::FindAttribute(const Text& attributeName, LONG* index) const {
     return attributes.FindIndex(attributeName, index);
 }
 
+void XMLNode::CompactChildren(BlockMemory::Placement placement) noexcept {
+    const LONG count = children.Count();
+    if (count == 0) {
+        return;
+    }
+    try {
+        children.SetSize(count, count, placement);
+    } catch (const std::bad_alloc&) {
+        // The spare room stays; nothing else depends on it.
+    }
+}
+
 void XMLNode::AddComment(const Text& comment) {
     if (comments == nullptr) {
         comments = new GrowableArray<Text>(kCommentStep);

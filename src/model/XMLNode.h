@@ -67,7 +67,14 @@ public:
     const TaggedAttributes& Attributes() const { return attributes; }
     // Room for exactly `count` attributes, when the element has none yet: a loaded element's
     // attribute count is known before the first is added.
-    void ReserveAttributes(LONG count) { attributes.Reserve(count); }
+    void ReserveAttributes(LONG count, BlockMemory::Placement placement) {
+        attributes.Reserve(count, placement);
+    }
+    // Moves the children's array into a block of exactly their number, placed as asked: a loaded
+    // element's children are final at its end tag, and the spare room of the growth steps would
+    // otherwise stay idle for the document's life. Keeps the array as it is when no block can be
+    // had.
+    void CompactChildren(BlockMemory::Placement placement) noexcept;
 
     void AddComment(const Text& comment);
     LONG CommentCount() const { return comments == nullptr ? 0 : comments->Count(); }

@@ -118,9 +118,9 @@ bool TaggedAttributes::SetValueAt(LONG index, const IText& value) {
     return true;
 }
 
-void TaggedAttributes::Reserve(LONG total) {
+void TaggedAttributes::Reserve(LONG total, BlockMemory::Placement placement) {
     if (pairs.Storage() == 0 && total > 0 && total <= INT16_MAX) {
-        pairs.SetSize(0, total);
+        pairs.SetSize(0, total, placement);
     }
 }
 

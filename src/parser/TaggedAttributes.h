@@ -62,9 +62,9 @@ public:
     bool FindIndex(const IText& name, LONG* index) const;
     // Replaces the value at a position, which keeps its place; false outside 0..Count() - 1.
     bool SetValueAt(LONG index, const IText& value);
-    // Storage for exactly `total` pairs while nothing is stored (and total fits the 16-bit
-    // spare); pairs beyond it grow the storage by the growth step as usual.
-    void Reserve(LONG total);
+    // Storage for exactly `total` pairs, placed as asked, while nothing is stored (and total fits
+    // the 16-bit spare); pairs beyond it grow the storage by the growth step as usual.
+    void Reserve(LONG total, BlockMemory::Placement placement = BlockMemory::Placement::Heap);
     // Frees the storage and returns to the unsorted state.
     void Clear();
 

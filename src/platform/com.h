@@ -23,6 +23,7 @@ constexpr char PATH_SEPARATOR_CHAR = '\\';
 #include "platform/errorinfo.h"
 #include "platform/guid.h"
 #include "platform/interfaces.h"
+#include "platform/memory.h"
 #include "platform/module.h"
 #include "platform/registry.h"
 #include "platform/safearray.h"

@@ -1,6 +1,10 @@
 #include "text/BlockMemory.h"
 
+#include "text/RegionMemory.h"
+
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace Ostrel {
@@ -19,9 +23,12 @@ void RefuseWhenDue() {
 
 } // namespace
 
-void* BlockMemory::Allocate(size_t bytes) {
+void* BlockMemory::Allocate(size_t bytes, Placement placement) {
     RefuseWhenDue();
-    void* block = std::malloc(bytes == 0 ? 1 : bytes);
+    void* block = placement == Placement::Region ? RegionMemory::Take(bytes) : nullptr;
+    if (block == nullptr) {
+        block = std::malloc(bytes == 0 ? 1 : bytes);
+    }
     if (block == nullptr) {
         throw std::bad_alloc();
     }
@@ -34,9 +41,16 @@ void* BlockMemory::Reallocate(void* block, size_t bytes) {
         return Allocate(bytes);
     }
     RefuseWhenDue();
-    void* moved = std::realloc(block, bytes == 0 ? 1 : bytes);
+    // A region block cannot grow in place: it moves to the heap.
+    const size_t placed = RegionMemory::SizeOf(block);
+    const size_t size = bytes == 0 ? 1 : bytes;
+    void* moved = placed != 0 ? std::malloc(size) : std::realloc(block, size);
     if (moved == nullptr) {
         throw std::bad_alloc();
+    }
+    if (placed != 0) {
+        std::memcpy(moved, block, std::min(placed, size));
+        RegionMemory::GiveBack(block);
     }
     ++counters.reallocations;
     return moved;
@@ -47,7 +61,9 @@ void BlockMemory::Release(void* block) {
         return;
     }
     ++counters.releases;
-    std::free(block);
+    if (!RegionMemory::GiveBack(block)) {
+        std::free(block);
+    }
 }
 
 const BlockMemory::Counters& BlockMemory::GetCounters() {

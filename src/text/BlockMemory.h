@@ -1,6 +1,10 @@
 // The one road by which the text subsystem (text buffers, record pools, growable arrays) takes
-// blocks from the heap. The counters let tests state how many heap calls an operation costs
-// without interposing malloc.
+// blocks of memory. The counters let tests state how many heap calls an operation costs without
+// interposing malloc.
+//
+// A block is placed on the heap or, for a large structure's long-lived parts, carved from the
+// regions of RegionMemory (falling back to the heap when it does not fit one). Either kind is
+// reallocated and released here alike: a region block that is reallocated moves to the heap.
 #pragma once
 
 #include <cstddef>
@@ -18,8 +22,18 @@ public:
         uint64_t refusals;
     };
 
+    enum class Placement { Heap, Region };
+    // A structure takes region blocks only once it holds this much, so that a small document
+    // never pays for a large page it would barely use.
+    static constexpr size_t kBytesBeforeRegions = size_t{2} << 20;
+
+    // Where the next block of a structure that already holds `held` bytes goes.
+    static Placement PlacementAfter(size_t held) {
+        return held >= kBytesBeforeRegions ? Placement::Region : Placement::Heap;
+    }
+
     // Both throw std::bad_alloc when the heap refuses; a size of 0 still gives a distinct block.
-    static void* Allocate(size_t bytes);
+    static void* Allocate(size_t bytes, Placement placement = Placement::Heap);
     // A null block is allocated; the contents carry over up to the smaller size.
     static void* Reallocate(void* block, size_t bytes);
     // Null is ignored.

@@ -62,8 +62,10 @@ public:
         elements[count - 1] = std::move(element);
     }
 
-    // Storage of exactly `capacity` elements, the first `newCount` of them in use.
-    void SetSize(LONG newCount, LONG capacity) {
+    // Storage of exactly `capacity` elements, the first `newCount` of them in use. A new block is
+    // placed as asked; the block stays where it is when its capacity does not change.
+    void SetSize(LONG newCount, LONG capacity,
+                 BlockMemory::Placement placement = BlockMemory::Placement::Heap) {
         if (newCount < 0 || capacity < newCount || capacity - newCount > INT16_MAX) {
             ProgrammingError("growable array: SetSize outside 0 <= count <= capacity <= "
                              "count + 32767");
@@ -74,7 +76,7 @@ public:
             count = newCount;
         }
         if (capacity != storage) {
-            Relocate(capacity);
+            Relocate(capacity, placement);
         }
         Construct(count, newCount - count);
         count = newCount;
@@ -171,19 +173,19 @@ private:
         }
     }
 
-    // Moves the `count` live elements into a block of `capacity` elements.
-    void Relocate(LONG capacity) {
+    // Moves the `count` live elements into a block of `capacity` elements: a heap block grows or
+    // shrinks where it can, a block for regions is always new.
+    void Relocate(LONG capacity, BlockMemory::Placement placement = BlockMemory::Placement::Heap) {
         // NOLINTNEXTLINE(bugprone-sizeof-expression): T may be a pointer; elements are T's.
         const size_t bytes = static_cast<size_t>(capacity) * sizeof(T);
-        if constexpr (kBitwise) {
-            if (capacity == 0) {
-                BlockMemory::Release(elements);
-                elements = nullptr;
-            } else {
-                elements = static_cast<T*>(BlockMemory::Reallocate(elements, bytes));
-            }
+        if (kBitwise && capacity == 0) {
+            BlockMemory::Release(elements);
+            elements = nullptr;
+        } else if (kBitwise && placement == BlockMemory::Placement::Heap) {
+            elements = static_cast<T*>(BlockMemory::Reallocate(elements, bytes));
         } else {
-            T* fresh = capacity == 0 ? nullptr : static_cast<T*>(BlockMemory::Allocate(bytes));
+            T* fresh =
+                capacity == 0 ? nullptr : static_cast<T*>(BlockMemory::Allocate(bytes, placement));
             for (LONG i = 0; i < count; ++i) {
                 Move(elements + i, fresh + i);
             }

@@ -68,7 +68,8 @@ PoolChunk* RecordPool::AddChunk(int16_t records) {
     auto* chunk = static_cast<PoolChunk*>(BlockMemory::Allocate(sizeof(PoolChunk)));
     chunk->storage = nullptr;
     try {
-        chunk->storage = static_cast<unsigned char*>(BlockMemory::Allocate(records * recordSize));
+        chunk->storage = static_cast<unsigned char*>(
+            BlockMemory::Allocate(records * recordSize, PlacementOfNextChunk()));
         const LONG at = ChunksStartingAtOrBelow(chunk->storage);
         chunks.Resize(1, at);
         chunks[at] = chunk;
@@ -84,6 +85,11 @@ PoolChunk* RecordPool::AddChunk(int16_t records) {
     chunk->freeCount = 0;
     chunk->directory = this;
     return chunk;
+}
+
+BlockMemory::Placement RecordPool::PlacementOfNextChunk() const {
+    return BlockMemory::PlacementAfter(static_cast<size_t>(chunks.Count()) * chunkRecords *
+                                       recordSize);
 }
 
 void RecordPool::RemoveChunk(PoolChunk* chunk) {

@@ -15,6 +15,7 @@
 // the "none" index: two models in one process reach both situations.
 #pragma once
 
+#include "text/BlockMemory.h"
 #include "text/GrowableArray.h"
 
 #include <cstddef>
@@ -81,6 +82,8 @@ private:
     ~RecordPool();
 
     PoolChunk* AddChunk(int16_t records);
+    // The heap for the first chunks, regions once the pool is large.
+    BlockMemory::Placement PlacementOfNextChunk() const;
     void RemoveChunk(PoolChunk* chunk);
     // The number of chunks whose storage starts at or below the address: the position of the
     // chunk holding it, plus one, or where a chunk starting there belongs.

@@ -236,11 +236,11 @@ Text Text::Mid(LONG first, LONG last) const {
     return Text(data + first, last - first + 1);
 }
 
-void Text::Reserve(LONG capacity) {
+void Text::Reserve(LONG capacity, BlockMemory::Placement placement) {
     if (capacity < 0) {
         ProgrammingError("Text::Reserve with a negative capacity");
     }
-    TextHeader* fresh = TextHeader::NewPrivate(TextHeader::CapacityFor(capacity));
+    TextHeader* fresh = TextHeader::NewPrivate(TextHeader::CapacityFor(capacity), placement);
     Release();
     header = fresh;
     data = fresh->buffer;

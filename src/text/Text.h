@@ -104,7 +104,7 @@ public:
     // other digits and "e+NN"/"e-NN"; trailing zeros of the fraction go, the point stays.
     void SetReal(double value, int digits = 16);
     // Discards the value for a fresh, empty private buffer of at least `capacity` characters.
-    void Reserve(LONG capacity);
+    void Reserve(LONG capacity, BlockMemory::Placement placement = BlockMemory::Placement::Heap);
     // Borrows an outside buffer of `length` characters (which must hold a NUL within
     // length + 1 bytes and outlive the borrowing). Nothing is copied.
     void Adopt(char* buffer, LONG length);

@@ -28,8 +28,8 @@ LONG TextHeader::CapacityFor(int64_t length) {
     return static_cast<LONG>(capacity);
 }
 
-TextHeader* TextHeader::NewPrivate(LONG capacity) {
-    auto* header = static_cast<TextHeader*>(BlockMemory::Allocate(BlockBytes(capacity)));
+TextHeader* TextHeader::NewPrivate(LONG capacity, BlockMemory::Placement placement) {
+    auto* header = static_cast<TextHeader*>(BlockMemory::Allocate(BlockBytes(capacity), placement));
     header->count = 1;
     header->capacity = capacity;
     header->buffer = reinterpret_cast<char*>(header + 1);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/com.h"
+#include "text/BlockMemory.h"
 
 #include <cstdint>
 
@@ -29,7 +30,8 @@ struct TextHeader {
     // Throws std::length_error when the capacity would not fit the 32-bit field.
     static LONG CapacityFor(int64_t length);
     // A private header with count 1 and an empty value. Throws std::bad_alloc.
-    static TextHeader* NewPrivate(LONG capacity);
+    static TextHeader* NewPrivate(LONG capacity,
+                                  BlockMemory::Placement placement = BlockMemory::Placement::Heap);
     // The characters carry over up to the smaller capacity. Throws std::bad_alloc.
     static TextHeader* ResizePrivate(TextHeader* header, LONG capacity);
     static void FreePrivate(TextHeader* header);

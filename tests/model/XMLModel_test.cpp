@@ -1,5 +1,7 @@
 #include "ModelTestSupport.h"
 #include "model/XMLModel.h"
+#include "support/TreeComparison.h"
+#include "text/RegionMemory.h"
 
 #include <gtest/gtest.h>
 
@@ -83,6 +85,44 @@ TEST(XMLModel, ReloadsHoldNoMoreBlocksThanTheFirstLoad) {
         ASSERT_TRUE(model.LoadString(document));
         EXPECT_EQ(Testing::LiveBlocks(), blocks);
     }
+}
+
+// A large document's records, texts and arrays come from regions. Its tree is the one a small
+// document's heap blocks would hold, it takes edits anywhere, and Clear gives every region and
+// block back, load after load.
+TEST(XMLModel, ALargeDocumentLivesInRegionsThatClearGivesBack) {
+    const Text document(Siblings(30000, "<e a='1' b='two'><f>text</f><g/><!--c--></e>").c_str());
+    uint64_t blocksAfterFirstRound = 0;
+    {
+        XMLModel model;
+        for (int round = 0; round < 3; ++round) {
+            ASSERT_TRUE(model.LoadString(document));
+            EXPECT_GT(RegionMemory::LiveRegions(), 2u);
+            XMLNode* last = model.Root().ChildAt(0)->ChildAt(29999);
+            last->CreateChild(Text("h"))->SetText(Text("added"));
+            EXPECT_TRUE(last->AddAttribute(Text("c"), Text("3")));
+            EXPECT_TRUE(last->SetAttribute(Text("a"), Text("one")));
+            const std::string saved = Saved(model);
+            EXPECT_NE(saved.find("   <e a=\"one\" b=\"two\" c=\"3\">\n"
+                                 "<!--c-->      <f>text</f>\n"
+                                 "      <g/>\n"
+                                 "      <h>added</h>\n"
+                                 "   </e>\n</e>"),
+                      std::string::npos);
+            {
+                XMLModel reloaded;
+                ASSERT_TRUE(reloaded.LoadString(Text(saved.c_str())));
+                EXPECT_EQ(TreeDifference(model, reloaded), "");
+            }
+            model.Clear();
+            EXPECT_EQ(RegionMemory::LiveRegions(), 0u);
+            if (round == 0) {
+                blocksAfterFirstRound = Testing::LiveBlocks();
+            }
+            EXPECT_EQ(Testing::LiveBlocks(), blocksAfterFirstRound);
+        }
+    }
+    EXPECT_EQ(RegionMemory::LiveRegions(), 0u);
 }
 
 // Two models share the node pool. Where the first one's nodes fill the pool's chunks, the
