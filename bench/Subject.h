@@ -5,7 +5,15 @@
 
 namespace Ostrel::Bench {
 
-enum class Operation { Load, Save, CompressedSave, CompressedLoad };
+enum class Operation {
+    Load,
+    Save,
+    UnsyncedSave,
+    MemorySave,
+    EditCycle,
+    CompressedSave,
+    CompressedLoad
+};
 
 // One library measured by the benchmarks. A subject holds at most one document at a time;
 // it is asked only for the operations it supports.
@@ -17,6 +25,10 @@ public:
     virtual bool Load(const std::string& path) = 0;
     // The held document as indented text in a file.
     virtual bool Save(const std::string& path) = 0;
+    // The held document as indented text in memory, kept until Release.
+    virtual bool SaveMemory() = 0;
+    // The edit cycle's changes (EditPass.h) made to the held tree.
+    virtual bool Edit() = 0;
     // The held document written to, and read back from, a compressed file.
     virtual bool SaveCompressed(const std::string& path) = 0;
     virtual bool LoadCompressed(const std::string& path) = 0;
@@ -26,9 +38,13 @@ protected:
     ~Subject() = default;
 };
 
-// A subject that builds no compressed files answers false to both compressed operations.
+// A subject that builds no compressed files answers false to both compressed operations, and
+// supports every other one unless it says otherwise.
 class PlainSubject : public Subject {
 public:
+    bool Supports(Operation operation) const override {
+        return operation != Operation::CompressedSave && operation != Operation::CompressedLoad;
+    }
     bool SaveCompressed(const std::string&) override { return false; }
     bool LoadCompressed(const std::string&) override { return false; }
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Runs every subject's operations as whole processes and reports them side by side.
 
-Each measured process (run_subject) performs one operation on one file and prints the time of
-that step and its peak resident memory. Times are medians of several repetitions, taken in
+Each measured process (run_subject, or run_subject_unsynced for the operations that it lists
+as unsynced) performs one operation on one file and prints the time of that step, its peak
+resident memory and its minor page faults. Times are medians of several repetitions, taken in
 turns so that the machine's noise falls on every subject alike; every figure is also shown as
 a ratio against the operation's baseline subject on the same document. Instruction counts
 come from callgrind, which counts only the measured step and is stable on a busy machine.
@@ -52,6 +53,7 @@ def say(message):
 class Harness:
     def __init__(self, bin_dir, data_dir, scratch_dir):
         self.runner = os.path.join(bin_dir, "run_subject")
+        self.unsynced_runner = os.path.join(bin_dir, "run_subject_unsynced")
         self.generator = os.path.join(bin_dir, "generate_document")
         self.benchmarks = os.path.join(bin_dir, "subject_benchmarks")
         self.automation = os.path.join(bin_dir, "automation_benchmarks")
@@ -60,16 +62,28 @@ class Harness:
         self.failures = []
 
     @functools.cached_property
-    def pairs(self):
-        """Operation -> (baseline, [subjects, baseline first]), as the runner declares them."""
-        pairs = {}
+    def listing(self):
+        """(operation, subject, flags) for every supported pair, as the runner declares them."""
         listing = subprocess.run([self.runner, "--list"], check=True, capture_output=True,
                                  text=True).stdout
-        for line in listing.splitlines():
-            operation, subject, *flag = line.split()
+        return [(operation, subject, flags)
+                for operation, subject, *flags in map(str.split, listing.splitlines())]
+
+    @functools.cached_property
+    def pairs(self):
+        """Operation -> (baseline, [subjects, baseline first])."""
+        pairs = {}
+        for operation, subject, flags in self.listing:
             baseline, subjects = pairs.get(operation, (None, []))
-            pairs[operation] = (subject if flag == ["baseline"] else baseline, subjects + [subject])
+            pairs[operation] = (subject if "baseline" in flags else baseline, subjects + [subject])
         return pairs
+
+    def runner_for(self, operation):
+        """The unsynced runner's file syncs return at once; each runner refuses the other's
+        operations."""
+        unsynced = any(listed == operation and "unsynced" in flags
+                       for listed, _, flags in self.listing)
+        return self.unsynced_runner if unsynced else self.runner
 
     def generate(self, name, arguments):
         """A generated document, made again only when the generator is newer than it."""
@@ -88,15 +102,15 @@ class Harness:
                              ["--seed", "1", "--siblings", str(count)])
 
     def files_for(self, subject, operation, document):
-        """Input and output of one run. A compressed load reads what the same subject's
-        compressed save wrote, which therefore runs first."""
+        """Input and output of one run (the runner ignores an output it does not write). A
+        compressed load reads what the same subject's compressed save wrote, which therefore
+        runs first."""
         compressed = os.path.join(self.scratch, subject + ".compressed")
         if operation == "compressed-save":
             return document, compressed
         if operation == "compressed-load":
             return compressed, None
-        output = os.path.join(self.scratch, "%s-%s.out" % (subject, operation))
-        return document, output if operation == "save" else None
+        return document, os.path.join(self.scratch, "%s-%s.out" % (subject, operation))
 
     def run(self, subject, operation, document, hugetlb=False, wrapper=()):
         result = self.run_once(subject, operation, document, hugetlb, wrapper)
@@ -107,7 +121,7 @@ class Harness:
 
     def run_once(self, subject, operation, document, hugetlb, wrapper):
         source, output = self.files_for(subject, operation, document)
-        command = [*wrapper, self.runner, subject, operation, source]
+        command = [*wrapper, self.runner_for(operation), subject, operation, source]
         if output:
             command.append(output)
         env = dict(os.environ)
@@ -144,6 +158,25 @@ class Harness:
                             self.run(subject, operation, document, hugetlb))
         return [{key: summarise(samples) for key, samples in variant_runs.items()}
                 for variant_runs in runs]
+
+    def check_edits(self, document):
+        """Reads back what each subject's last edit cycle on the document saved, and holds it to
+        the edits (run_subject --check-edits): subject -> the check's report."""
+        if "edit-cycle" not in self.pairs:
+            return {}
+        baseline, subjects = self.pairs["edit-cycle"]
+        reports = {}
+        for subject in subjects:
+            if subject == baseline:
+                continue
+            output = self.files_for(subject, "edit-cycle", document)[1]
+            done = subprocess.run([self.runner, "--check-edits", document, output],
+                                  capture_output=True, text=True)
+            reports[subject] = (done.stdout + done.stderr).strip()
+            if done.returncode != 0:
+                self.failures.append("%s edit-cycle on %s saved a file without the edits: %s"
+                                     % (subject, os.path.basename(document), reports[subject]))
+        return reports
 
     def instructions(self, document, operations):
         """Instructions of the measured step alone, one callgrind run per pair."""
@@ -298,13 +331,13 @@ def simple_section(harness, results, operations):
 
 
 def instruction_section(harness, counts, operations, size):
-    """The save baseline's work is one system call, which callgrind does not count: saves are
-    compared by instructions per byte only."""
+    """The work of the file baseline `write` is system calls, which callgrind does not count:
+    what is held against it is compared by instructions per byte only."""
     def row(operation, subject, baseline):
         value = figure(counts.get((operation, subject)), "instructions")
         base = figure(counts.get((operation, baseline)), "instructions")
         per_byte = None if value is None else value / size
-        compared = "-" if operation == "save" else ratio(value, base)
+        compared = "-" if baseline == "write" else ratio(value, base)
         return [operation, label(subject, baseline),
                 fmt(None if value is None else value / 1e6, 1), fmt(per_byte, 2), compared]
 
@@ -340,11 +373,16 @@ def main_document(harness, settings):
     operations = list(harness.pairs)
     main = harness.records(settings["main_mib"])
     plain, huge = harness.measure(main, operations, settings["repetitions"], (False, True))
+    edits = harness.check_edits(main)
     raw = {"document": main, "bytes": os.path.getsize(main), "plain": jsonable(plain),
-           "hugetlb": jsonable(huge)}
+           "hugetlb": jsonable(huge), "edit_checks": edits}
     title = ("Main document %s (%d bytes), median of %d runs"
              % (os.path.basename(main), os.path.getsize(main), settings["repetitions"]))
-    return raw, [(title, full_section(harness, main, plain, huge, operations))]
+    body = full_section(harness, main, plain, huge, operations)
+    if edits:
+        body += ("\nedit-cycle, each saved file read back with pugixml and held to the edits: "
+                 + "; ".join("%s %s" % item for item in edits.items()))
+    return raw, [(title, body)]
 
 
 def scaling(harness, settings):
@@ -536,8 +574,12 @@ def render(raw, sections):
              "packages: " + packages]
     if "main" in raw:
         lines += ["time s: the measured step alone (a save's document is loaded first, "
-                  "unmeasured); peak MiB: the process's peak resident memory; faults: the "
-                  "measured step's minor page faults (first touches of pages)",
+                  "unmeasured; the edit cycle's load, edit and save are one step); peak MiB: "
+                  "the process's peak resident memory; faults: the measured step's minor page "
+                  "faults (first touches of pages)",
+                  "save: pravell syncs the new file before it replaces the target, the peers "
+                  "do not sync; save-unsynced: the same saves in run_subject_unsynced, whose "
+                  "fsync returns at once",
                   "* marks the baseline; x base: the ratio to the baseline on the same document; "
                   "huge: with GLIBC_TUNABLES=" + HUGETLB]
     lines.append("")

@@ -2,6 +2,11 @@
 // timed, its peak memory read and its instructions counted. Prints the measured step's time,
 // the process's peak resident memory and the step's minor page faults as
 // "seconds=... peak_kib=... minor_faults=...".
+//
+// Built twice from the same sources: run_subject, whose file syncs reach the disk as the
+// component's always do, and run_subject_unsynced, whose syncs return at once
+// (UnsyncedFileSyncs.cpp). Each measures only the operations meant for it.
+#include "EditPass.h"
 #include "Operation.h"
 
 #include <sys/resource.h>
@@ -26,19 +31,30 @@ using namespace Ostrel::Bench;
 int Usage() {
     std::fprintf(stderr, "usage: run_subject SUBJECT OPERATION INPUT [OUTPUT]\n"
                          "       run_subject --list\n"
-                         "OUTPUT is required by the saves.\n");
+                         "       run_subject --check-edits INPUT OUTPUT\n"
+                         "OUTPUT is required by the file saves and the edit cycle.\n");
     return 2;
 }
 
-// One line per supported pair: operation, subject, and "baseline" for the baseline.
+// One line per supported pair: operation, subject, then "baseline" for the baseline and
+// "unsynced" for an operation that only run_subject_unsynced measures.
 int List() {
     for (const OperationInfo& info : Operations()) {
         for (const Subject* subject : SubjectsFor(info.operation)) {
             bool baseline = std::strcmp(subject->Name(), info.baseline) == 0;
-            std::printf("%s %s%s\n", info.name, subject->Name(), baseline ? " baseline" : "");
+            std::printf("%s %s%s%s\n", info.name, subject->Name(), baseline ? " baseline" : "",
+                        info.unsynced ? " unsynced" : "");
         }
     }
     return 0;
+}
+
+// OUTPUT is what an edit cycle on INPUT saved.
+int CheckEditCycle(const std::string& input, const std::string& output) {
+    std::string report;
+    bool edited = CheckEdits(input, output, report);
+    std::printf("%s\n", report.c_str());
+    return edited ? 0 : 1;
 }
 
 // The peak resident memory of this program alone. getrusage's maximum also counts what the
@@ -91,8 +107,12 @@ int Run(const char* name, const char* operationName, const std::string& input,
                      operationName);
         return 2;
     }
-    bool saves = info->operation == Operation::Save || info->operation == Operation::CompressedSave;
-    if (saves && output.empty()) {
+    if (!Measurable(*info)) {
+        std::fprintf(stderr, "run_subject: %s is measured by %s\n", operationName,
+                     info->unsynced ? "run_subject_unsynced" : "run_subject");
+        return 2;
+    }
+    if (WritesFile(info->operation) && output.empty()) {
         return Usage();
     }
     if (!Prepare(*subject, info->operation, input)) {
@@ -116,6 +136,9 @@ int Run(const char* name, const char* operationName, const std::string& input,
 int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "--list") == 0) {
         return List();
+    }
+    if (argc == 4 && std::strcmp(argv[1], "--check-edits") == 0) {
+        return CheckEditCycle(argv[2], argv[3]);
     }
     if (argc != 4 && argc != 5) {
         return Usage();

@@ -22,6 +22,8 @@ public:
     bool Supports(Operation operation) const override { return operation == Operation::Load; }
     bool Load(const std::string& path) override;
     bool Save(const std::string&) override { return false; }
+    bool SaveMemory() override { return false; }
+    bool Edit() override { return false; }
     void Release() override {}
 };
 

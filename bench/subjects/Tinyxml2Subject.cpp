@@ -1,13 +1,18 @@
+#include "EditPass.h"
 #include "FileBytes.h"
 #include "Subject.h"
 
 #include <tinyxml2.h>
 
+#include <cstring>
+#include <memory>
+
 namespace Ostrel::Bench {
 
 namespace {
 
-// tinyxml2 indents by four blanks; the saves compared here all indent by three.
+// tinyxml2 indents by four blanks; the saves compared here all indent by three. Without a file
+// it prints into its own buffer.
 class ThreeBlankPrinter : public tinyxml2::XMLPrinter {
 public:
     explicit ThreeBlankPrinter(FILE* file) : XMLPrinter(file) {}
@@ -20,20 +25,72 @@ protected:
     }
 };
 
+// The edit pass's calls (EditPass.h) on tinyxml2's elements.
+class Tinyxml2Tree {
+public:
+    using Element = tinyxml2::XMLElement*;
+
+    explicit Tinyxml2Tree(tinyxml2::XMLDocument& document) : document(document) {}
+
+    Element DocumentElement() { return document.RootElement(); }
+    template <class Visit>
+    void EachChild(Element parent, Visit visit) {
+        for (Element child = parent->FirstChildElement(); child != nullptr;
+             child = child->NextSiblingElement()) {
+            if (!visit(child)) {
+                return;
+            }
+        }
+    }
+    bool IsNamed(Element element, const char* name) {
+        return std::strcmp(element->Name(), name) == 0;
+    }
+    bool HasText(Element element) {
+        const char* text = element->GetText();
+        return text != nullptr && *text != '\0';
+    }
+    bool SetText(Element element, const char* text) {
+        element->SetText(text);
+        return true;
+    }
+    bool MarkEdited(Element record, const char* status) {
+        record->SetAttribute(kEditedAttribute, status);
+        return true;
+    }
+    bool AddNote(Element items, const char* number, const char* text) {
+        Element note = items->InsertNewChildElement(kNoteName);
+        if (note == nullptr) {
+            return false;
+        }
+        note->SetAttribute(kNoteAttribute, number);
+        note->SetText(text);
+        return true;
+    }
+
+private:
+    tinyxml2::XMLDocument& document;
+};
+
 class Tinyxml2Subject : public PlainSubject {
 public:
     const char* Name() const override { return "tinyxml2"; }
-    bool Supports(Operation operation) const override {
-        return operation == Operation::Load || operation == Operation::Save;
-    }
     bool Load(const std::string& path) override {
         return document.LoadFile(path.c_str()) == tinyxml2::XML_SUCCESS;
     }
     bool Save(const std::string& path) override;
-    void Release() override { document.Clear(); }
+    bool SaveMemory() override;
+    bool Edit() override {
+        Tinyxml2Tree tree(document);
+        return EditRecords(tree);
+    }
+    void Release() override {
+        document.Clear();
+        saved.reset();
+    }
 
 private:
     tinyxml2::XMLDocument document;
+    std::unique_ptr<ThreeBlankPrinter> saved;
 };
 
 bool Tinyxml2Subject::Save(const std::string& path) {
@@ -46,6 +103,12 @@ bool Tinyxml2Subject::Save(const std::string& path) {
     document.Print(&printer);
     bool written = std::ferror(file) == 0;
     return closer.Close() && written;
+}
+
+bool Tinyxml2Subject::SaveMemory() {
+    saved = std::make_unique<ThreeBlankPrinter>(nullptr);
+    document.Print(saved.get());
+    return saved->CStrSize() > 1;
 }
 
 Tinyxml2Subject subject;

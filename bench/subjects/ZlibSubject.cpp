@@ -35,6 +35,8 @@ public:
     bool Supports(Operation operation) const override;
     bool Load(const std::string& path) override { return ReadFileBytes(path, plain); }
     bool Save(const std::string&) override { return false; }
+    bool SaveMemory() override { return false; }
+    bool Edit() override { return false; }
     bool SaveCompressed(const std::string& path) override;
     bool LoadCompressed(const std::string& path) override;
     void Release() override;
