@@ -133,26 +133,46 @@ int Convert(const Source* source, int sourceLength, Target* target, int targetLe
     long long needed = 0;
     bool truncated = false;
     for (const Source* at = source; at != end;) {
-        size_t consumed = 0;
-        bool invalid = false;
-        char32_t value = decode(at, end, consumed, invalid);
-        if (invalid) {
-            if (failOnInvalid) {
-                SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-                return 0;
-            }
-            *replaced = true;
-        }
-        int length = lengthOf(value);
+        // A run of ASCII is one unit a character in either form and needs no decoding: most
+        // names and texts are nothing else. It is copied while it fits and counted beyond.
+        const Source* const run = at;
         if (targetLength != 0 && !truncated) {
-            if (needed + length > targetLength) {
-                truncated = true;
-            } else {
-                encode(value, target + needed);
+            const long long room = targetLength - needed;
+            const Source* const stop = end - at > room ? at + room : end;
+            Target* out = target + needed;
+            while (at != stop && *at < 0x80) {
+                *out++ = static_cast<Target>(*at++);
             }
         }
-        needed += length;
-        at += consumed;
+        const Source* const uncopied = at;
+        while (at != end && *at < 0x80) {
+            ++at;
+        }
+        if (at != run) {
+            truncated = truncated || (targetLength != 0 && at != uncopied);
+            needed += at - run;
+        } else {
+            size_t consumed = 0;
+            bool invalid = false;
+            char32_t value = decode(at, end, consumed, invalid);
+            if (invalid) {
+                if (failOnInvalid) {
+                    SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+                    return 0;
+                }
+                *replaced = true;
+            }
+            int length = lengthOf(value);
+            if (targetLength != 0 && !truncated) {
+                if (needed + length > targetLength) {
+                    truncated = true;
+                } else {
+                    encode(value, target + needed);
+                }
+            }
+            needed += length;
+            at += consumed;
+        }
         if (needed > INT32_MAX) {
             SetLastError(ERROR_INSUFFICIENT_BUFFER);
             return 0;

@@ -13,6 +13,9 @@ namespace Ostrel {
 
 namespace {
 
+// The longest text that ToBSTR converts without measuring it first.
+constexpr LONG kShortConversion = 128;
+
 int NarrowBytes(BSTR source, int units) {
     const int bytes = WideCharToMultiByte(CP_ACP, 0, source, units, nullptr, 0, nullptr, nullptr);
     if (bytes <= 0) {
@@ -69,7 +72,20 @@ void Text::ConvertFrom(BSTR source, bool useScratch) {
 
 BSTR Text::ToBSTR() const {
     const LONG length = Length();
-    const int units = length == 0 ? 0 : MultiByteToWideChar(CP_ACP, 0, data, length, nullptr, 0);
+    // No code page needs more UTF-16 units than it has bytes, so a short text is converted once,
+    // into room on the stack, instead of being measured first: names and most values are short.
+    if (length <= kShortConversion) {
+        OLECHAR converted[kShortConversion];
+        const int units =
+            length == 0 ? 0
+                        : MultiByteToWideChar(CP_ACP, 0, data, length, converted, kShortConversion);
+        BSTR result = SysAllocStringLen(converted, static_cast<UINT>(units));
+        if (result == nullptr) {
+            throw std::bad_alloc();
+        }
+        return result;
+    }
+    const int units = MultiByteToWideChar(CP_ACP, 0, data, length, nullptr, 0);
     BSTR result = SysAllocStringLen(nullptr, static_cast<UINT>(units));
     if (result == nullptr) {
         throw std::bad_alloc();
