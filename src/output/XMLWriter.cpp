@@ -63,6 +63,33 @@ const char kAttributeSpecials[] = "&<>'\t\n\r";
 // Both, and the double quote: a value holding none of them is written as it is.
 const char kAttributeSpecialsOrQuote[] = "\"&<>'\t\n\r";
 
+// A set of bytes to stop at, as a table: attribute values are short, and for them a look-up per
+// byte costs less than setting up strcspn (which wins on long texts). The terminator always
+// stops.
+struct StopBytes {
+    bool stops[256];
+};
+
+constexpr StopBytes StopAt(const char* bytes) {
+    StopBytes set{};
+    set.stops[0] = true;
+    for (; *bytes != 0; ++bytes) {
+        set.stops[static_cast<unsigned char>(*bytes)] = true;
+    }
+    return set;
+}
+
+constexpr StopBytes kPlainValueEnds = StopAt(kAttributeSpecialsOrQuote);
+
+// The bytes before the first that the set stops at.
+size_t PlainLength(const char* chars, const StopBytes& set) {
+    size_t length = 0;
+    while (!set.stops[static_cast<unsigned char>(chars[length])]) {
+        ++length;
+    }
+    return length;
+}
+
 // Content that holds any of kContentSpecialsOrReturn: inside a CDATA section when it holds one
 // of "&<>", split where it holds "]]>"; every carriage return as a reference.
 //
@@ -255,11 +282,12 @@ bool XMLWriter::WriteComment(const Text& text) {
 }
 
 bool XMLWriter::ProtectContent(Text& content) {
-    if (std::strpbrk(content.c_str(), kContentSpecialsOrReturn) == nullptr) {
+    const char* chars = content.c_str();
+    if (std::strpbrk(chars, kContentSpecialsOrReturn) == nullptr) {
         return true;
     }
     TextBuffer protectedContent;
-    AppendProtected(protectedContent, content.c_str());
+    AppendProtected(protectedContent, chars);
     content = protectedContent; // NOLINT(cppcoreguidelines-slicing): a Text shares the value
     return true;
 }
@@ -287,7 +315,7 @@ void XMLWriter::AppendAttributes(const TaggedAttributes* attributes) {
         // One scan settles the common value, which needs neither references nor the other
         // quote: the whole attribute then goes in at once.
         const char* value = pair.value.c_str();
-        const size_t plain = std::strcspn(value, kAttributeSpecialsOrQuote);
+        const size_t plain = PlainLength(value, kPlainValueEnds);
         if (value[plain] == 0) {
             AppendParts(line, " ", PieceOf(pair.name), "=\"", Piece{value, plain}, "\"");
         } else {
