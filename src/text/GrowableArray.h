@@ -17,6 +17,7 @@
 #include "platform/com.h"
 #include "text/BlockMemory.h"
 #include "text/ProgrammingError.h"
+#include "text/RegionMemory.h"
 
 #include <cstdint>
 #include <cstring>
@@ -174,10 +175,14 @@ private:
     }
 
     // Moves the `count` live elements into a block of `capacity` elements: a heap block grows or
-    // shrinks where it can, a block for regions is always new.
+    // shrinks where it can, a block for a region is always new. A block too large for a region
+    // stays on the heap, where shrinking it costs no copy and no second block.
     void Relocate(LONG capacity, BlockMemory::Placement placement = BlockMemory::Placement::Heap) {
         // NOLINTNEXTLINE(bugprone-sizeof-expression): T may be a pointer; elements are T's.
         const size_t bytes = static_cast<size_t>(capacity) * sizeof(T);
+        if (bytes > RegionMemory::kLargestBlock) {
+            placement = BlockMemory::Placement::Heap;
+        }
         if (kBitwise && capacity == 0) {
             BlockMemory::Release(elements);
             elements = nullptr;

@@ -5,8 +5,9 @@
 // costs the kernel about fifty page faults instead of twenty-five thousand.
 //
 // A block is never reused once given back: a region counts the blocks it holds and goes back to
-// the system with its last one. Blocks larger than a sixteenth of a region are not placed, so
-// that the unused tail of a region stays small.
+// the system with its last one. Blocks larger than a sixteenth of a region are not placed, and
+// the two newest regions are carved at once (the older one first), so that the tail a large
+// block leaves behind is filled by the small ones after it.
 //
 // Each block is preceded by its size (8 bytes), so a region block can be moved like a heap block
 // without its owner's help. Under AddressSanitizer the sizes and every byte not handed out are
