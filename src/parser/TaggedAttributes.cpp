@@ -179,10 +179,7 @@ LONG TaggedAttributes::LowerBound(const char* name) const {
 
 // The texts are made before the slot: growing may throw, and then nothing has changed.
 void TaggedAttributes::Store(LONG at, Text&& name, Text&& value) {
-    pairs.Resize(1, at);
-    TextPair& slot = pairs[at];
-    slot.name = std::move(name);
-    slot.value = std::move(value);
+    pairs.Emplace(at, std::move(name), std::move(value));
 }
 
 void TaggedAttributes::Sort() {

@@ -63,6 +63,18 @@ public:
         elements[count - 1] = std::move(element);
     }
 
+    // Inserts one element made from the arguments (as T{arguments...}, so the parts of an
+    // aggregate are taken over one by one) before `position` (at the end for -1), without first
+    // making an empty one. Passing an argument on must not throw: the room is already counted.
+    template <typename... Arguments>
+    void Emplace(LONG position, Arguments&&... arguments) {
+        static_assert(
+            (std::is_nothrow_constructible<std::decay_t<Arguments>, Arguments&&>::value && ...),
+            "arguments that are passed on without throwing");
+        const LONG at = OpenGap(1, position);
+        new (elements + at) T{std::forward<Arguments>(arguments)...};
+    }
+
     // Storage of exactly `capacity` elements, the first `newCount` of them in use. A new block is
     // placed as asked; the block stays where it is when its capacity does not change.
     void SetSize(LONG newCount, LONG capacity,
@@ -129,6 +141,13 @@ private:
     }
 
     void Insert(LONG delta, LONG position) {
+        const LONG at = OpenGap(delta, position);
+        Construct(at, delta);
+    }
+
+    // Room for `delta` elements before `position`, counted as in use but not constructed; the
+    // caller constructs them before anything can throw. Answers where the room starts.
+    LONG OpenGap(LONG delta, LONG position) {
         CheckPosition(position);
         int64_t capacity = int64_t{count} + spare;
         if (spare < delta) {
@@ -142,9 +161,9 @@ private:
         }
         const LONG at = position == -1 ? count : position;
         MoveUp(at, delta);
-        Construct(at, delta);
         count += delta;
         spare = static_cast<int16_t>(capacity - count);
+        return at;
     }
 
     void Remove(int64_t n, LONG position) {
