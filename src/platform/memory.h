@@ -2,9 +2,9 @@
 //
 // Only what the component asks for is offered: a new region reserved and committed at once,
 // readable and writable, and its release as a whole. On Linux a region of 2 MiB or more starts
-// on a 2 MiB boundary and is marked for transparent huge pages, so that the kernel can back it
-// with few large pages where its setting allows (`madvise` or `always`); its pages read as zero
-// until written, as on Windows.
+// on a 2 MiB boundary, so that the kernel can back it with transparent huge pages where its
+// setting gives them to all memory (`always`); its pages read as zero until written, as on
+// Windows.
 #pragma once
 
 #include "platform/types.h"

@@ -1,8 +1,8 @@
 // Blocks carved one after another out of large regions of pages taken from the system, for the
 // structures that a large document builds by the thousand and keeps as long as it lives: node
-// record chunks, arena blocks, the arrays of loaded elements. A region is 2 MiB, which the
-// platform lets the kernel back with one large page where it can; a document of 100 MiB then
-// costs the kernel about fifty page faults instead of twenty-five thousand.
+// record chunks, arena blocks, the arrays of loaded elements. Packed one after another, they hold
+// no heap headers and no idle room, a Clear gives their pages back to the system at once, and a
+// region (2 MiB, aligned) can be backed by one huge page where the system's setting does that.
 //
 // A block is never reused once given back: a region counts the blocks it holds and goes back to
 // the system with its last one. Blocks larger than a sixteenth of a region are not placed, and
