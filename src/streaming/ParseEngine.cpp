@@ -30,16 +30,15 @@ public:
             // Of two names that differ only in letter case, the first one stays.
             pairs.Add(Text(at[0]), Text(at[1]));
         }
-        client.StartElement(Text(name), pairs);
+        client.StartElement(name, pairs);
     }
-    void EndElement(const char* name) override { client.EndElement(Text(name)); }
-    void Characters(const char* bytes, int length) override {
-        client.Characters(Text(bytes, length));
-    }
-    void Comment(const char* text) override { client.Comment(Text(text)); }
+    void EndElement(const char* name) override { client.EndElement(name); }
+    // The tokenizer never hands over a NUL character, so the length is the text's.
+    void Characters(const char* bytes, int length) override { client.Characters(bytes, length); }
+    void Comment(const char* text) override { client.Comment(text); }
     void StartDocumentType(const char* name, const char*, const char*) override {
         const TaggedAttributes none(kAttributesGrowStep, kAttributesGrowStep, 0);
-        client.DocumentType(Text(name), none);
+        client.DocumentType(name, none);
     }
 
 private:
@@ -48,7 +47,7 @@ private:
 
 // The client hears of the failure even when the message cannot be built or delivered.
 void DeliverFailure(ProxyParserClient& client, const char* message) {
-    GuardCall([&] { return client.ParseError(Text(message)) ? S_OK : E_FAIL; });
+    GuardCall([&] { return client.ParseError(message) ? S_OK : E_FAIL; });
 }
 
 // The frame shared by both routines: the client, the tokenizer, StartDocument, then `body`

@@ -2,6 +2,8 @@
 
 #include "streaming/HDispatchTaggedAttributes.h"
 
+#include <cstring>
+
 namespace Ostrel {
 
 namespace {
@@ -36,6 +38,10 @@ public:
 private:
     HDispatchTaggedAttributes* object;
 };
+
+LONG LengthOf(const char* text) {
+    return static_cast<LONG>(std::strlen(text));
+}
 
 } // namespace
 
@@ -74,28 +80,28 @@ bool ProxyParserClient::IsUsable() const {
     return typed != nullptr || (byName != nullptr && byName->HasAny());
 }
 
-bool ProxyParserClient::Characters(const Text& text) {
-    return SendText(kCharacters, text);
+bool ProxyParserClient::Characters(const char* bytes, LONG length) {
+    return SendText(kCharacters, bytes, length);
 }
 
-bool ProxyParserClient::StartElement(const Text& name, const ITaggedAttributes& attributes) {
+bool ProxyParserClient::StartElement(const char* name, const ITaggedAttributes& attributes) {
     return SendTag(kStartElement, name, attributes);
 }
 
-bool ProxyParserClient::EndElement(const Text& name) {
-    return SendText(kEndElement, name);
+bool ProxyParserClient::EndElement(const char* name) {
+    return SendText(kEndElement, name, LengthOf(name));
 }
 
-bool ProxyParserClient::Comment(const Text& text) {
-    return SendText(kComment, text);
+bool ProxyParserClient::Comment(const char* text) {
+    return SendText(kComment, text, LengthOf(text));
 }
 
-bool ProxyParserClient::DocumentType(const Text& name, const ITaggedAttributes& attributes) {
+bool ProxyParserClient::DocumentType(const char* name, const ITaggedAttributes& attributes) {
     return SendTag(kDocumentType, name, attributes);
 }
 
-bool ProxyParserClient::ParseError(const Text& message) {
-    return SendText(kParseError, message);
+bool ProxyParserClient::ParseError(const char* message) {
+    return SendText(kParseError, message, LengthOf(message));
 }
 
 bool ProxyParserClient::StartDocument() {
@@ -106,15 +112,15 @@ bool ProxyParserClient::EndDocument() {
     return IsUsable() && SUCCEEDED(Deliver(kEndDocument, nullptr, nullptr));
 }
 
-bool ProxyParserClient::SendText(Event event, const Text& text) {
+bool ProxyParserClient::SendText(Event event, const char* text, LONG length) {
     if (!IsUsable()) {
         return false;
     }
-    OwnedString string(text.ToBSTR());
+    OwnedString string(Text::ToBSTR(text, length));
     return SUCCEEDED(Deliver(event, string.Get(), nullptr));
 }
 
-bool ProxyParserClient::SendTag(Event event, const Text& name,
+bool ProxyParserClient::SendTag(Event event, const char* name,
                                 const ITaggedAttributes& attributes) {
     if (!IsUsable()) {
         return false;
@@ -122,7 +128,7 @@ bool ProxyParserClient::SendTag(Event event, const Text& name,
     AttributesReference object;
     object.Get()->Attributes().Clear();
     attributes.CopyTo(object.Get()->Attributes());
-    OwnedString string(name.ToBSTR());
+    OwnedString string(Text::ToBSTR(name, LengthOf(name)));
     return SUCCEEDED(Deliver(event, string.Get(), object.Get()));
 }
 

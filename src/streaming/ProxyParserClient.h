@@ -34,14 +34,16 @@ public:
     // Whether the client answers the interface or any of the event names.
     bool IsUsable() const;
 
-    bool Characters(const Text& text);
+    // Texts come as the tokenizer hands them over, NUL-terminated or with their length, and go
+    // straight into the automation string: an event costs no narrow copy.
+    bool Characters(const char* bytes, LONG length);
     // The attributes are copied into a new attributes object, which lives on only if the client
     // keeps a reference to it.
-    bool StartElement(const Text& name, const ITaggedAttributes& attributes);
-    bool EndElement(const Text& name);
-    bool Comment(const Text& text);
-    bool DocumentType(const Text& name, const ITaggedAttributes& attributes);
-    bool ParseError(const Text& message);
+    bool StartElement(const char* name, const ITaggedAttributes& attributes);
+    bool EndElement(const char* name);
+    bool Comment(const char* text);
+    bool DocumentType(const char* name, const ITaggedAttributes& attributes);
+    bool ParseError(const char* message);
     bool StartDocument();
     bool EndDocument();
 
@@ -59,8 +61,8 @@ private:
         kEventCount
     };
 
-    bool SendText(Event event, const Text& text);
-    bool SendTag(Event event, const Text& name, const ITaggedAttributes& attributes);
+    bool SendText(Event event, const char* text, LONG length);
+    bool SendTag(Event event, const char* name, const ITaggedAttributes& attributes);
     // Calls the event with the string (owned by the caller) and the attributes as they apply.
     HRESULT Deliver(Event event, BSTR text, IDispatch* attributes);
     HRESULT DeliverTyped(Event event, BSTR text, IDispatch* attributes);

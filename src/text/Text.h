@@ -82,7 +82,9 @@ public:
     Text operator+(const char* chars) const;
     // A new automation string owned by the caller; the empty text gives a zero-length one.
     // Throws std::bad_alloc when the string cannot be allocated.
-    BSTR ToBSTR() const;
+    BSTR ToBSTR() const { return ToBSTR(data, Length()); }
+    // The same for `length` bytes of the ANSI code page that no text holds.
+    static BSTR ToBSTR(const char* chars, LONG length);
 
     // The "found" operations leave *position untouched when they answer false.
     bool FindLastChar(char c, LONG* position) const;
