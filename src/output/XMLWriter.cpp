@@ -61,7 +61,7 @@ const char kCDataReturn[] = "]]>&#13;<![CDATA[";
 // Bytes of an attribute value written as references; the quote is chosen to avoid '"'.
 const char kAttributeSpecials[] = "&<>'\t\n\r";
 // Both, and the double quote: a value holding none of them is written as it is.
-const char kAttributeSpecialsOrQuote[] = "\"&<>'\t\n\r";
+constexpr char kAttributeSpecialsOrQuote[] = "\"&<>'\t\n\r";
 
 // A set of bytes to stop at, as a table: attribute values are short, and for them a look-up per
 // byte costs less than setting up strcspn (which wins on long texts). The terminator always
