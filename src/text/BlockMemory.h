@@ -24,7 +24,7 @@ public:
 
     enum class Placement { Heap, Region };
     // A structure takes region blocks only once it holds this much, so that a small document
-    // never pays for a large page it would barely use.
+    // never opens a 2 MiB region it would barely fill.
     static constexpr size_t kBytesBeforeRegions = size_t{2} << 20;
 
     // Where the next block of a structure that already holds `held` bytes goes.

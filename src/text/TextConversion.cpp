@@ -71,26 +71,25 @@ void Text::ConvertFrom(BSTR source, bool useScratch) {
 }
 
 BSTR Text::ToBSTR(const char* chars, LONG length) {
-    // No code page needs more UTF-16 units than it has bytes, so a short text is converted once,
-    // into room on the stack, instead of being measured first: names and most values are short.
+    BSTR result = nullptr;
     if (length <= kShortConversion) {
+        // No code page needs more UTF-16 units than it has bytes, so a short text is converted
+        // once, into room on the stack, instead of being measured first: names and most values
+        // are short.
         OLECHAR converted[kShortConversion];
         const int units = length == 0 ? 0
                                       : MultiByteToWideChar(CP_ACP, 0, chars, length, converted,
                                                             kShortConversion);
-        BSTR result = SysAllocStringLen(converted, static_cast<UINT>(units));
-        if (result == nullptr) {
-            throw std::bad_alloc();
+        result = SysAllocStringLen(converted, static_cast<UINT>(units));
+    } else {
+        const int units = MultiByteToWideChar(CP_ACP, 0, chars, length, nullptr, 0);
+        result = SysAllocStringLen(nullptr, static_cast<UINT>(units));
+        if (result != nullptr && units > 0) {
+            MultiByteToWideChar(CP_ACP, 0, chars, length, result, units);
         }
-        return result;
     }
-    const int units = MultiByteToWideChar(CP_ACP, 0, chars, length, nullptr, 0);
-    BSTR result = SysAllocStringLen(nullptr, static_cast<UINT>(units));
     if (result == nullptr) {
         throw std::bad_alloc();
-    }
-    if (units > 0) {
-        MultiByteToWideChar(CP_ACP, 0, chars, length, result, units);
     }
     return result;
 }
