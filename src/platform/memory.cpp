@@ -28,6 +28,7 @@ size_t RoundUp(size_t value, size_t unit) {
 // unaligned head and the tail beyond the length given back at once.
 void* MapAligned(size_t length, size_t alignment) {
     const size_t mapped = length + alignment;
+    // cppcheck-suppress invalidFunctionArg ; an anonymous mapping takes the descriptor -1
     void* start = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (start == MAP_FAILED) {
         return nullptr;
