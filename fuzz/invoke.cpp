@@ -15,9 +15,9 @@
 #include "pravell_idl.h"
 #include "streaming/HDispatchTaggedAttributes.h"
 #include "streaming/HExternalXMLParser.h"
+#include "support/HostStreams.h"
 #include "support/ParserClients.h"
 #include "support/PrivateRegistry.h"
-#include "support/ScriptByteStream.h"
 #include "utils_idl.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -401,7 +401,7 @@ private:
     std::deque<VARIANT> storage;
     bool fileMember = false;
     Bystander bystander;
-    ScriptByteStream stream;
+    ScriptStream stream;
     RecordingClient client;
 };
 

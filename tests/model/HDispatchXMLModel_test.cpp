@@ -3,7 +3,6 @@
 #include "support/AutomationTest.h"
 #include "support/HostStreams.h"
 #include "support/LateBinding.h"
-#include "support/ScriptByteStream.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -91,8 +90,8 @@ TEST_F(ModelObject, ScriptStreamsCarryDocumentsByteForByte) {
             made ? kDeclaration + whole + "\n" : ReadWholeFile(document + ".saved");
         for (NameLookup lookup : {NameLookup::IDsOfNames, NameLookup::DispIdOnly}) {
             LateBound model = NewModel();
-            ScriptByteStream source(xml);
-            ScriptByteStream target;
+            ScriptStream source(xml);
+            ScriptStream target;
             source.lookup = lookup;
             target.lookup = lookup;
             EXPECT_EQ(Call(model, "LoadFromTransfer", {ObjectArgument(&source)}).code, S_OK);

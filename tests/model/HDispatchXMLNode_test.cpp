@@ -3,7 +3,6 @@
 #include "support/AutomationTest.h"
 #include "support/HostStreams.h"
 #include "support/LateBinding.h"
-#include "support/ScriptByteStream.h"
 
 #include <gtest/gtest.h>
 
@@ -55,13 +54,13 @@ TEST_F(NodeObject, TheSameElementComesBackAsTheSameObject) {
 // Keys are integers (VT_UI1, VT_I2, VT_I4, also by reference) or names, letter case ignored.
 TEST_F(NodeObject, KeysAreIntegersOrNames) {
     LONG two = 2;
-    for (const VARIANT& key : {ByteArgument(2), ShortArgument(2), ReferenceArgument(VT_I4, &two)}) {
+    for (const VARIANT& key : {Typed(2, VT_UI1), Typed(2, VT_I2), ReferenceArgument(VT_I4, &two)}) {
         EXPECT_EQ(Call(CallForObject(doc, "GetChild", {key}), "GetText").Text(), "two");
     }
-    for (const VARIANT& key : {RealArgument(0), IntegerArgument(4), TextArgument("none")}) {
+    for (const VARIANT& key : {Typed(0, VT_R8), IntegerArgument(4), TextArgument("none")}) {
         EXPECT_EQ(Call(doc, "GetChild", {key}).code, E_FAIL);
     }
-    EXPECT_EQ(Call(doc, "GetAttribute", {ShortArgument(0)}).Text(), "7");
+    EXPECT_EQ(Call(doc, "GetAttribute", {Typed(0, VT_I2)}).Text(), "7");
     EXPECT_EQ(Call(doc, "GetAttribute", {TextArgument("ID")}).Text(), "7");
     VARIANT none = TextArgument("none");
     BSTR value = reinterpret_cast<BSTR>(0x1);
@@ -69,7 +68,7 @@ TEST_F(NodeObject, KeysAreIntegersOrNames) {
     EXPECT_EQ(value, nullptr);
     VariantClear(&none);
     EXPECT_EQ(Call(doc, "GetAttribute", {IntegerArgument(2)}).code, E_INVALIDARG);
-    EXPECT_EQ(Call(doc, "GetAttribute", {RealArgument(0)}).code, E_INVALIDARG);
+    EXPECT_EQ(Call(doc, "GetAttribute", {Typed(0, VT_R8)}).code, E_INVALIDARG);
     EXPECT_EQ(Call(doc, "GetAttributeByName", {TextArgument("none")}).code, E_INVALIDARG);
 }
 
@@ -85,8 +84,8 @@ TEST_F(NodeObject, StringsAreStoredAsTheyAreOtherValuesInTheirDoubleForm) {
                  {ReferenceArgument(VT_BSTR, &stringVariable), "1e3"},
                  {TextArgument(" 12 "), " 12 "},
                  {IntegerArgument(42), "42."},
-                 {RealArgument(2.5), "2.5"},
-                 {BoolArgument(true), "-1."}};
+                 {Typed(2.5, VT_R8), "2.5"},
+                 {Typed(-1, VT_BOOL), "-1."}};
     LateBound leaf = CallForObject(doc, "GetChild", {TextArgument("leaf")});
     for (auto& entry : cases) {
         SCOPED_TRACE(entry.stored);
@@ -124,9 +123,9 @@ private:
 // hand them on unchanged: keys, names and values are read through them, as far as six deep.
 TEST_F(NodeObject, VariantArgumentsAreReadThroughReferences) {
     IDispatchXMLModelNode* node = As<IDispatchXMLModelNode>(doc);
-    VARIANT index = ShortArgument(2);
+    VARIANT index = Typed(2, VT_I2);
     VARIANT childName = TextArgument("Other");
-    VARIANT position = ByteArgument(0);
+    VARIANT position = Typed(0, VT_UI1);
     VARIANT attributeName = TextArgument("B");
     VARIANT number = IntegerArgument(42);
     VARIANT text = TextArgument("00123");
@@ -214,7 +213,7 @@ TEST_F(NodeObject, WriteToSendsTheSubtreeAsADocumentOfItsOwn) {
         CallForObject(CallForObject(other, "GetRoot"), "GetChild", {IntegerArgument(0)});
     LateBound a = CallForObject(top, "GetChild", {IntegerArgument(0)});
     EarlyStream early;
-    ScriptByteStream script;
+    ScriptStream script;
     script.lookup = NameLookup::DispIdOnly;
     EXPECT_EQ(Call(a, "WriteTo", {ObjectArgument(&early)}).code, S_OK);
     EXPECT_EQ(Call(a, "WriteTo", {ObjectArgument(&script)}).code, S_OK);

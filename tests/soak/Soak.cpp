@@ -25,9 +25,9 @@
 #include "server/PravellServer.h"
 #include "server/ServerRegistration.h"
 #include "support/FileTestSupport.h"
+#include "support/HostStreams.h"
 #include "support/ParserClients.h"
 #include "support/PrivateRegistry.h"
-#include "support/ScriptByteStream.h"
 #include "support/TestSupport.h"
 
 #include <malloc.h>
@@ -47,8 +47,8 @@ namespace {
 using Testing::EventLog;
 using Testing::LogText;
 using Testing::RecordingClient;
-using Testing::ScriptByteStream;
 using Testing::ScriptClient;
+using Testing::ScriptStream;
 
 constexpr long kRuleRound = 100;
 constexpr long kMostGrowth = 2L * 1024 * 1024;
@@ -234,9 +234,9 @@ void ExpectComesBack(LateBound& copy, const std::string& edited, const std::stri
     Expect(TextOf(copy, "SaveToString") == again, "the text file came back otherwise");
     Do(copy, "LoadCompressed", {TextArgument(container)});
     Expect(TextOf(copy, "SaveToString") == again, "the container came back otherwise");
-    ScriptByteStream source(edited);
+    ScriptStream source(edited);
     Do(copy, "LoadFromTransfer", {ObjectArgument(&source)});
-    ScriptByteStream target;
+    ScriptStream target;
     Do(copy, "SaveToTransfer", {ObjectArgument(&target)});
     Expect(target.written == again, "the stream came back otherwise");
     Expect(source.References() == 1 && target.References() == 1, "a stream kept a reference");
@@ -279,7 +279,7 @@ std::string ThroughTheModel(Kept& kept, const std::string& xml, const std::strin
     Do(model, "Save", {TextArgument(file)});
     Do(model, "SaveCompressed", {TextArgument(container)});
     Expect(ReadWholeFile(file) == OnDisk(edited), "the file holds another text");
-    ScriptByteStream written;
+    ScriptStream written;
     Do(held.back(), "WriteTo", {ObjectArgument(&written)});
     Expect(written.written.rfind("<?xml", 0) == 0, "a node wrote no declaration");
 
@@ -346,7 +346,7 @@ void ThroughTheParser(Kept& kept, const std::string& saved, const std::string& s
     fromString.keepAttributes = round % 3 == 0;
     ScriptClient fromFile;
     RecordingClient fromStream;
-    ScriptByteStream source(saved);
+    ScriptStream source(saved);
     Do(parser, "ParseString", {TextArgument(saved), ObjectArgument(&fromString)});
     Do(parser, "ParseFile", {TextArgument(file), ObjectArgument(&fromFile)});
     Do(kept.parser, "ParseStream", {ObjectArgument(&source), ObjectArgument(&fromStream)});

@@ -1,7 +1,6 @@
-// Host byte-stream objects for tests, as hosts supply them to the model and the parser: one
-// that answers IDispatchDataTransfer (a compiled host) and one that is known only by names (a
-// script, ScriptObject). Both serve `source` in pieces, collect what is written, and can be told
-// to answer badly. ScriptByteStream is the well-behaved script stream.
+// Host byte-stream objects for tests, as hosts supply them to the model and the parser: one that
+// answers IDispatchDataTransfer (a compiled host) and one known only by names (a script). Both
+// serve `source` in pieces, collect what is written, and can be told to answer badly.
 #pragma once
 
 #include "host/HostObject.h"
@@ -22,7 +21,7 @@ namespace Ostrel::Testing {
 // What a host's Read hands back.
 enum class ReadShape {
     SignedBytes,   // VT_ARRAY | VT_I1, what compiled hosts hand back
-    UnsignedBytes, // VT_ARRAY | VT_UI1, what scripts build
+    UnsignedBytes, // VT_ARRAY | VT_UI1, and Null once the bytes are used up: what scripts build
     Null,          // what a script's stream answers at its end
     Empty,         // what a script's function answers when it sets no value
     Oversized,     // one byte more than asked for
@@ -43,12 +42,11 @@ public:
         if (reads == failAtRead) {
             return E_FAIL;
         }
-        const size_t count = std::min(source.size() - position, static_cast<size_t>(maxLength));
-        const std::string piece = source.substr(position, count);
-        position += count;
+        const std::string piece = source.substr(position, static_cast<size_t>(maxLength));
+        position += piece.size();
         VARIANT value;
         VariantInit(&value);
-        const HRESULT answer = Shape(piece, &value);
+        Shape(piece, &value);
         // The referenced variants live until the next read, as a script's variables outlive the
         // call; the innermost owns the value.
         VariantClear(&held[0]);
@@ -59,41 +57,7 @@ public:
             value.pvarVal = &held[i];
         }
         *data = value;
-        return answer;
-    }
-
-    HRESULT Shape(const std::string& piece, VARIANT* data) {
-        const size_t count = piece.size();
-        switch (shape) {
-        case ReadShape::SignedBytes:
-            return Store(data, VT_I1, piece);
-        case ReadShape::UnsignedBytes:
-            return Store(data, VT_UI1, piece);
-        case ReadShape::Null:
-            data->vt = VT_NULL;
-            return S_OK;
-        case ReadShape::Empty:
-            return S_OK;
-        case ReadShape::Oversized:
-            return Store(data, VT_I1, piece + "x");
-        case ReadShape::TwoDimensions: {
-            SAFEARRAYBOUND bounds[2] = {{1, 0}, {static_cast<ULONG>(count), 0}};
-            data->vt = VT_ARRAY | VT_I1;
-            data->parray = SafeArrayCreate(VT_I1, 2, bounds);
-            return S_OK;
-        }
-        case ReadShape::NotAnArray:
-            data->vt = VT_BSTR;
-            data->bstrVal = SysAllocString(OLESTR("text"));
-            return S_OK;
-        case ReadShape::WrongElements: {
-            SAFEARRAYBOUND bound = {static_cast<ULONG>(count), 0};
-            data->vt = VT_ARRAY | VT_I1;
-            data->parray = SafeArrayCreate(VT_I4, 1, &bound);
-            return S_OK;
-        }
-        }
-        return E_FAIL;
+        return S_OK;
     }
 
     HRESULT TakeWrite(const VARIANT& data) {
@@ -126,6 +90,8 @@ public:
     // script engines hand over their variables.
     int variantReferences = 0;
     int reads = 0;
+    // Reads answered with Null.
+    int nulls = 0;
     int failAtRead = 0;
     std::string written;
     int writes = 0;
@@ -146,16 +112,34 @@ private:
         }
     }
 
-    static HRESULT Store(VARIANT* data, VARTYPE type, const std::string& bytes) {
-        SAFEARRAYBOUND bound = {static_cast<ULONG>(bytes.size()), 0};
-        SAFEARRAY* array = SafeArrayCreate(type, 1, &bound);
-        void* elements = nullptr;
-        SafeArrayAccessData(array, &elements);
-        std::memcpy(elements, bytes.data(), bytes.size());
-        SafeArrayUnaccessData(array);
+    void Shape(const std::string& piece, VARIANT* data) {
+        if (shape == ReadShape::Null || (shape == ReadShape::UnsignedBytes && piece.empty())) {
+            ++nulls;
+            data->vt = VT_NULL;
+        } else if (shape == ReadShape::SignedBytes || shape == ReadShape::Oversized) {
+            Store(data, VT_I1, shape == ReadShape::Oversized ? piece + "x" : piece);
+        } else if (shape == ReadShape::UnsignedBytes) {
+            Store(data, VT_UI1, piece);
+        } else if (shape == ReadShape::TwoDimensions) {
+            SAFEARRAYBOUND bounds[2] = {{1, 0}, {static_cast<ULONG>(piece.size()), 0}};
+            data->vt = VT_ARRAY | VT_I1;
+            data->parray = SafeArrayCreate(VT_I1, 2, bounds);
+        } else if (shape == ReadShape::NotAnArray) {
+            data->vt = VT_BSTR;
+            data->bstrVal = SysAllocString(OLESTR("text"));
+        } else if (shape == ReadShape::WrongElements) {
+            data->vt = VT_ARRAY | VT_I1;
+            data->parray = SafeArrayCreateVector(VT_I4, 0, static_cast<ULONG>(piece.size()));
+        }
+    }
+
+    static void Store(VARIANT* data, VARTYPE type, const std::string& bytes) {
         data->vt = VT_ARRAY | type;
-        data->parray = array;
-        return S_OK;
+        data->parray = SafeArrayCreateVector(type, 0, static_cast<ULONG>(bytes.size()));
+        void* elements = nullptr;
+        SafeArrayAccessData(data->parray, &elements);
+        std::memcpy(elements, bytes.data(), bytes.size());
+        SafeArrayUnaccessData(data->parray);
     }
 
     std::array<VARIANT, kMostReferences> held = {};
@@ -165,10 +149,6 @@ private:
 class EarlyStream final : public HostObject<IDispatchDataTransfer, IID_IDispatchDataTransfer>,
                           public StreamState {
 public:
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        ADD_FAILURE() << "an object with the interface is not called by name";
-        return E_NOTIMPL;
-    }
     HRESULT STDMETHODCALLTYPE Write(VARIANT data) override { return TakeWrite(data); }
     HRESULT STDMETHODCALLTYPE Read(LONG maxLength, VARIANT* data) override {
         return ServeRead(maxLength, data);
@@ -177,17 +157,23 @@ public:
 };
 
 // A script's stream: members Write (1), Read (2) and Unread (3) by name (none once `names` is
-// cleared). With `readIntoArgument` its Read takes a second, by-reference argument for the bytes
-// and, as a script engine does, refuses a call with any other number of arguments.
+// cleared). Its Read hands out unsigned bytes and Null at the end unless told otherwise, and its
+// Write refuses all but unsigned bytes, which are all that VBScript reads. With
+// `readIntoArgument` its Read takes a second, by-reference argument for the bytes and, as a
+// script engine does, refuses a call with any other number of arguments.
 class ScriptStream final : public ScriptObject, public StreamState {
 public:
-    ScriptStream() : ScriptObject({"write", "read", "unread"}) {}
+    explicit ScriptStream(std::string bytes = std::string())
+        : ScriptObject({"Write", "Read", "Unread"}) {
+        source = std::move(bytes);
+        shape = ReadShape::UnsignedBytes;
+    }
 
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO*, UINT*) override {
         VARIANT* last = params->cArgs > 0 ? &params->rgvarg[0] : nullptr;
         if (id == 1 && params->cArgs == 1) {
-            return TakeWrite(*last);
+            return last->vt == (VT_ARRAY | VT_UI1) ? TakeWrite(*last) : DISP_E_TYPEMISMATCH;
         }
         if (id == 3 && params->cArgs == 1 && last->vt == VT_I4) {
             return TakeUnread(last->lVal);

@@ -4,19 +4,6 @@
 
 namespace Ostrel::Testing {
 
-Outcome::Outcome() {
-    VariantInit(&value);
-}
-
-Outcome::Outcome(Outcome&& other) noexcept
-    : code(other.code), description(std::move(other.description)), value(other.value) {
-    VariantInit(&other.value);
-}
-
-Outcome::~Outcome() {
-    VariantClear(&value);
-}
-
 std::string Outcome::Text() const {
     if (value.vt != VT_BSTR) {
         return "<type " + std::to_string(value.vt) + ">";
@@ -24,36 +11,11 @@ std::string Outcome::Text() const {
     return value.bstrVal == nullptr ? "<null>" : ToUtf8(value.bstrVal);
 }
 
-LateBound Outcome::Object() const {
-    return LateBound::Share(value.vt == VT_DISPATCH ? value.pdispVal : nullptr);
-}
-
-namespace {
-
-VARIANT Converted(LONG value, VARTYPE type) {
-    VARIANT argument = IntegerArgument(value);
-    EXPECT_EQ(VariantChangeType(&argument, &argument, 0, type), S_OK) << type;
-    return argument;
-}
-
-} // namespace
-
-VARIANT ShortArgument(SHORT value) {
-    return Converted(value, VT_I2);
-}
-
-VARIANT ByteArgument(BYTE value) {
-    return Converted(value, VT_UI1);
-}
-
-VARIANT BoolArgument(bool value) {
-    return Converted(value ? -1 : 0, VT_BOOL);
-}
-
-VARIANT RealArgument(double value) {
+VARIANT Typed(double value, VARTYPE type) {
     VARIANT argument{};
     argument.vt = VT_R8;
     argument.dblVal = value;
+    EXPECT_EQ(VariantChangeType(&argument, &argument, 0, type), S_OK) << type;
     return argument;
 }
 
@@ -69,17 +31,16 @@ VARIANT StringsArgument(const std::vector<std::string>& utf8) {
 }
 
 std::vector<std::string> StringsOf(const VARIANT& array) {
-    std::vector<std::string> texts;
-    EXPECT_EQ(array.vt, VT_ARRAY | VT_BSTR);
-    if (array.vt != (VT_ARRAY | VT_BSTR)) {
-        return texts;
-    }
-    EXPECT_EQ(SafeArrayGetDim(array.parray), 1u);
-    LONG lower = -1;
+    LONG lower = 0;
     LONG upper = -1;
-    SafeArrayGetLBound(array.parray, 1, &lower);
-    SafeArrayGetUBound(array.parray, 1, &upper);
-    EXPECT_EQ(lower, 0);
+    EXPECT_EQ(array.vt, VT_ARRAY | VT_BSTR);
+    if (array.vt == (VT_ARRAY | VT_BSTR)) {
+        EXPECT_EQ(SafeArrayGetDim(array.parray), 1u);
+        SafeArrayGetLBound(array.parray, 1, &lower);
+        SafeArrayGetUBound(array.parray, 1, &upper);
+        EXPECT_EQ(lower, 0);
+    }
+    std::vector<std::string> texts;
     for (LONG i = lower; i <= upper; ++i) {
         BSTR text = nullptr;
         SafeArrayGetElement(array.parray, &i, &text);

@@ -9,35 +9,37 @@
 #include "platform/com.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace Ostrel::Testing {
 
 // What one call by name came back with.
 struct Outcome {
-    Outcome();
-    Outcome(Outcome&& other) noexcept;
-    Outcome(const Outcome&) = delete;
-    Outcome& operator=(const Outcome&) = delete;
-    ~Outcome();
+    Outcome() { VariantInit(&value); }
+    Outcome(Outcome&& other) noexcept
+        : code(other.code), description(std::move(other.description)), value(other.value) {
+        VariantInit(&other.value);
+    }
+    ~Outcome() { VariantClear(&value); }
+
+    // The value as UTF-8; "<null>" for a null string, "<type N>" for another type.
+    std::string Text() const;
+    // The value's object with a reference of its own (empty for a null object).
+    LateBound Object() const {
+        return LateBound::Share(value.vt == VT_DISPATCH ? value.pdispVal : nullptr);
+    }
 
     // The operation's own answer: the exception's code when Invoke reports one.
     HRESULT code = E_UNEXPECTED;
     // The exception's description ("" without one).
     std::string description;
     VARIANT value;
-
-    // The value as UTF-8; "<null>" for a null string, "<type N>" for another type.
-    std::string Text() const;
-    // The value's object with a reference of its own (empty for a null object).
-    LateBound Object() const;
 };
 
-// Arguments converted from a 4-byte integer, as script engines pass small numbers.
-VARIANT ShortArgument(SHORT value);
-VARIANT ByteArgument(BYTE value);
-VARIANT BoolArgument(bool value);
-VARIANT RealArgument(double value);
+// A number as an argument of `type` (VT_UI1, VT_I2, VT_R8, VT_BOOL), converted as script engines
+// convert the numbers and booleans they pass.
+VARIANT Typed(double value, VARTYPE type);
 // A one-dimensional array of strings from 0, as a script builds one.
 VARIANT StringsArgument(const std::vector<std::string>& utf8);
 // The strings of such an array (a test failure for anything else).

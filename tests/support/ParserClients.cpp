@@ -2,22 +2,7 @@
 
 #include "support/LateBinding.h"
 
-#include <gtest/gtest.h>
-
-#include <cctype>
-
 namespace Ostrel::Testing {
-
-namespace {
-
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
-
-} // namespace
 
 std::string LogText(const EventLog& events) {
     std::string log;
@@ -58,10 +43,6 @@ HRESULT RecordingClient::Log(const std::string& line) {
     return answer;
 }
 
-HRESULT RecordingClient::Characters(BSTR text) {
-    return Log("Characters '" + ToUtf8(text) + "'");
-}
-
 HRESULT RecordingClient::StartElement(BSTR name, IDispatch* attributes) {
     if (keepAttributes) {
         attributes->AddRef();
@@ -70,56 +51,35 @@ HRESULT RecordingClient::StartElement(BSTR name, IDispatch* attributes) {
     return Log("StartElement " + ToUtf8(name) + " " + DescribeAttributes(attributes));
 }
 
-HRESULT RecordingClient::EndElement(BSTR name) {
-    return Log("EndElement " + ToUtf8(name));
-}
-
-HRESULT RecordingClient::Comment(BSTR text) {
-    return Log("Comment '" + ToUtf8(text) + "'");
-}
-
-HRESULT RecordingClient::DocumentType(BSTR name, IDispatch* attributes) {
-    return Log("DocumentType " + ToUtf8(name) + " " + DescribeAttributes(attributes));
-}
-
-HRESULT RecordingClient::ParseError(BSTR message) {
-    return Log("ParseError '" + ToUtf8(message) + "'");
-}
-
-HRESULT RecordingClient::StartDocument() {
-    return Log("StartDocument");
-}
-
-HRESULT RecordingClient::EndDocument() {
-    return Log("EndDocument");
-}
-
 ScriptClient::ScriptClient()
     : ScriptObject({"Characters", "StartElement", "EndElement", "Comment", "DocumentType",
                     "ParseError", "StartDocument", "EndDocument"}) {}
 
-// Arguments arrive last first.
-HRESULT ScriptClient::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*,
+HRESULT ScriptClient::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
                              EXCEPINFO*, UINT*) {
-    if (id < 1 || static_cast<size_t>(id) > names.size() || (flags & DISPATCH_METHOD) == 0) {
-        return DISP_E_MEMBERNOTFOUND;
+    // Arguments arrive last first: the name or text, then the attributes.
+    const UINT count = params->cArgs;
+    BSTR text = count > 0 ? params->rgvarg[count - 1].bstrVal : nullptr;
+    IDispatch* attributes = count > 1 ? params->rgvarg[0].pdispVal : nullptr;
+    switch (id) {
+    case 1:
+        return heard.Characters(text);
+    case 2:
+        return heard.StartElement(text, attributes);
+    case 3:
+        return heard.EndElement(text);
+    case 4:
+        return heard.Comment(text);
+    case 5:
+        return heard.DocumentType(text, attributes);
+    case 6:
+        return heard.ParseError(text);
+    case 7:
+        return heard.StartDocument();
+    case 8:
+        return heard.EndDocument();
     }
-    std::string line = names[static_cast<size_t>(id - 1)];
-    const std::string kind = Lower(line);
-    for (UINT i = params->cArgs; i-- > 0;) {
-        const VARIANT& argument = params->rgvarg[i];
-        if (argument.vt == VT_BSTR) {
-            const bool quoted =
-                kind != "startelement" && kind != "endelement" && kind != "documenttype";
-            line += quoted ? " '" + ToUtf8(argument.bstrVal) + "'" : " " + ToUtf8(argument.bstrVal);
-        } else if (argument.vt == VT_DISPATCH) {
-            line += " " + DescribeAttributes(argument.pdispVal);
-        } else {
-            line += " ?";
-        }
-    }
-    events.push_back(line);
-    return S_OK;
+    return DISP_E_MEMBERNOTFOUND;
 }
 
 } // namespace Ostrel::Testing

@@ -1,10 +1,11 @@
 // Parser clients for tests, as hosts supply them: one that answers IDispatchXMLParserClient (a
-// compiled host) and one known only by names (a script, ScriptObject). Both write every
-// event they receive as one line of a log, in the same form, so that logs compare directly:
+// compiled host) and one known only by names (a script, ScriptObject). Both write every event
+// they receive as one line of a log, in the same form, so that logs compare directly:
 //
 //     StartElement a [B=1,c=2]     Characters 'text'     ParseError 'message'
 #pragma once
 
+#include "host/AutomationText.h"
 #include "host/HostObject.h"
 #include "platform/com.h"
 #include "pravell_idl.h"
@@ -28,14 +29,20 @@ std::string DescribeAttributes(IDispatch* attributes);
 
 class RecordingClient : public HostObject<IDispatchXMLParserClient, IID_IDispatchXMLParserClient> {
 public:
-    HRESULT STDMETHODCALLTYPE Characters(BSTR text) override;
+    HRESULT STDMETHODCALLTYPE Characters(BSTR text) override { return Quoted("Characters", text); }
     HRESULT STDMETHODCALLTYPE StartElement(BSTR name, IDispatch* attributes) override;
-    HRESULT STDMETHODCALLTYPE EndElement(BSTR name) override;
-    HRESULT STDMETHODCALLTYPE Comment(BSTR text) override;
-    HRESULT STDMETHODCALLTYPE DocumentType(BSTR name, IDispatch* attributes) override;
-    HRESULT STDMETHODCALLTYPE ParseError(BSTR message) override;
-    HRESULT STDMETHODCALLTYPE StartDocument() override;
-    HRESULT STDMETHODCALLTYPE EndDocument() override;
+    HRESULT STDMETHODCALLTYPE EndElement(BSTR name) override {
+        return Log("EndElement " + ToUtf8(name));
+    }
+    HRESULT STDMETHODCALLTYPE Comment(BSTR text) override { return Quoted("Comment", text); }
+    HRESULT STDMETHODCALLTYPE DocumentType(BSTR name, IDispatch* attributes) override {
+        return Log("DocumentType " + ToUtf8(name) + " " + DescribeAttributes(attributes));
+    }
+    HRESULT STDMETHODCALLTYPE ParseError(BSTR message) override {
+        return Quoted("ParseError", message);
+    }
+    HRESULT STDMETHODCALLTYPE StartDocument() override { return Log("StartDocument"); }
+    HRESULT STDMETHODCALLTYPE EndDocument() override { return Log("EndDocument"); }
 
     EventLog events;
     // What every event answers.
@@ -48,18 +55,22 @@ public:
 
 private:
     HRESULT Log(const std::string& line);
+    HRESULT Quoted(const char* event, BSTR text) {
+        return Log(event + (" '" + ToUtf8(text) + "'"));
+    }
 };
 
-// A script's client: knows the event names in `names` (any letter case) only by name and logs
-// each event under the name it knows it by.
+// A script's client: knows the events by their names (any letter case; an event whose name is
+// made empty is not known) and logs them as the compiled client does.
 class ScriptClient final : public ScriptObject {
 public:
     ScriptClient();
 
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                                     VARIANT* result, EXCEPINFO*, UINT*) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
+                                     EXCEPINFO*, UINT*) override;
 
-    EventLog events;
+    RecordingClient heard;
+    EventLog& events = heard.events;
 };
 
 } // namespace Ostrel::Testing

@@ -1,10 +1,7 @@
 // The base of the tests' stand-ins for script engines' objects: members known only by name, as
-// a script's object offers them, found either through IDispatch::GetIDsOfNames or, as script
-// class objects answer, only through IDispatchEx::GetDispID. Calls arrive through Invoke (or
-// InvokeEx, which hands them on to Invoke); derived objects override Invoke.
-//
-// Portable: platform types and the host library only, so that the same stand-ins can serve
-// hosts on every system.
+// a script's object offers them, found through IDispatch::GetIDsOfNames or, as script class
+// objects answer, only through IDispatchEx::GetDispID. InvokeEx hands calls on to Invoke, which
+// derived objects override. Portable: platform types and the host library only.
 #pragma once
 
 #include "host/HostObject.h"
@@ -25,19 +22,30 @@ enum class NameLookup {
 class ScriptObject : public HostObject<IDispatchEx, IID_IDispatchEx> {
 public:
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* asked, UINT count, LCID locale,
-                                            DISPID* ids) override;
-    // Letter case counts only under fdexNameCaseSensitive.
-    HRESULT STDMETHODCALLTYPE GetDispID(BSTR name, DWORD flags, DISPID* id) override;
+                                            DISPID* ids) override {
+        ++lookups;
+        return lookup == NameLookup::DispIdOnly
+                   ? E_NOTIMPL
+                   : HostObject::GetIDsOfNames(riid, asked, count, locale, ids);
+    }
+    HRESULT STDMETHODCALLTYPE GetDispID(BSTR name, DWORD flags, DISPID* id) override {
+        ++lookups;
+        dispIdFlags = flags;
+        return FindMemberIds(names, &name, 1, id);
+    }
     HRESULT STDMETHODCALLTYPE InvokeEx(DISPID id, LCID locale, WORD flags, DISPPARAMS* params,
                                        VARIANT* result, EXCEPINFO* exception,
-                                       IServiceProvider* caller) override;
-    HRESULT STDMETHODCALLTYPE DeleteMemberByName(BSTR name, DWORD flags) override;
-    HRESULT STDMETHODCALLTYPE DeleteMemberByDispID(DISPID id) override;
-    HRESULT STDMETHODCALLTYPE GetMemberProperties(DISPID id, DWORD fetch,
-                                                  DWORD* properties) override;
-    HRESULT STDMETHODCALLTYPE GetMemberName(DISPID id, BSTR* name) override;
-    HRESULT STDMETHODCALLTYPE GetNextDispID(DWORD flags, DISPID id, DISPID* next) override;
-    HRESULT STDMETHODCALLTYPE GetNameSpaceParent(IUnknown** parent) override;
+                                       IServiceProvider*) override {
+        return Invoke(id, IID_NULL, locale, flags, params, result, exception, nullptr);
+    }
+    HRESULT STDMETHODCALLTYPE DeleteMemberByName(BSTR, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE DeleteMemberByDispID(DISPID) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMemberProperties(DISPID, DWORD, DWORD*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetMemberName(DISPID, BSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetNextDispID(DWORD, DISPID, DISPID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetNameSpaceParent(IUnknown**) override { return E_NOTIMPL; }
 
     using HostObject::names;
     NameLookup lookup = NameLookup::IDsOfNames;

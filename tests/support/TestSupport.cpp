@@ -37,25 +37,20 @@ std::string ToCodePage(UINT codePage, const OleString& wide) {
 
 ScratchDirectory::ScratchDirectory() {
     const fs::path root = TemporaryRoot();
-    static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::random_device seed;
-    std::mt19937 random(seed());
-    std::uniform_int_distribution<size_t> letter(0, sizeof letters - 2);
+    std::random_device random;
     // create_directory answers false for a name that exists, so a name taken by a test running
     // in another process is never shared: the next attempt draws another.
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = "scratch-";
-        for (int at = 0; at < 8; ++at) {
-            name += letters[letter(random)];
-        }
+    for (int attempt = 0; attempt < 100 && path.empty(); ++attempt) {
+        const fs::path candidate = root / ("scratch-" + std::to_string(random()));
         std::error_code error;
-        if (fs::create_directory(root / name, error)) {
-            fs::permissions(root / name, fs::perms::owner_all, error);
-            path = (root / name).string();
-            return;
+        if (fs::create_directory(candidate, error)) {
+            fs::permissions(candidate, fs::perms::owner_all, error);
+            path = candidate.string();
         }
     }
-    ADD_FAILURE() << "cannot create a scratch directory in " << root.string();
+    if (path.empty()) {
+        ADD_FAILURE() << "cannot create a scratch directory in " << root.string();
+    }
 }
 
 ScratchDirectory::~ScratchDirectory() {

@@ -10,7 +10,6 @@
 #include "pravell_idl.h"
 #include "support/HostStreams.h"
 #include "support/ParserClients.h"
-#include "support/ScriptByteStream.h"
 #include "support/TestSupport.h"
 #include "utils_idl.h"
 
@@ -84,7 +83,7 @@ TEST_F(ComponentHost, EveryDocumentGivesTheLinuxEventLog) {
         EXPECT_EQ(LogText(fromFile.events), expected);
         EXPECT_EQ(fromFile.References(), 1u) << "the parser keeps no reference to its client";
 
-        ScriptByteStream stream(ReadWholeFile(document + ".xml"));
+        ScriptStream stream(ReadWholeFile(document + ".xml"));
         RecordingClient fromStream;
         EXPECT_EQ(parser->ParseStream(&stream, &fromStream), answer);
         EXPECT_EQ(LogText(fromStream.events), expected);
@@ -117,7 +116,7 @@ TEST_F(ComponentHost, SavedBytesAreExactWhereverTheyGo) {
         EXPECT_EQ(model->SaveToTransfer(&early), S_OK);
         EXPECT_EQ(early.written, saved);
         EXPECT_EQ(early.writeType, VT_ARRAY | VT_I1) << "compiled hosts get signed bytes";
-        ScriptByteStream script;
+        ScriptStream script;
         EXPECT_EQ(model->SaveToTransfer(&script), S_OK);
         EXPECT_EQ(script.written, saved) << "a script's stream gets unsigned bytes by name";
 
@@ -126,10 +125,10 @@ TEST_F(ComponentHost, SavedBytesAreExactWhereverTheyGo) {
         EXPECT_EQ(model->SaveCompressed(Bstr(container)), S_OK);
         EXPECT_EQ(model->LoadCompressed(Bstr(container)), S_OK);
         EXPECT_EQ(model->Load(Bstr(file)), S_OK);
-        ScriptByteStream reloaded(ReadWholeFile(document + ".xml"));
+        ScriptStream reloaded(ReadWholeFile(document + ".xml"));
         EXPECT_EQ(model->LoadFromTransfer(&reloaded), S_OK);
         EXPECT_EQ(reloaded.nulls, reloaded.source.size() % 10000 == 0 ? 1 : 0);
-        ScriptByteStream again;
+        ScriptStream again;
         EXPECT_EQ(model->SaveToTransfer(&again), S_OK);
         EXPECT_EQ(again.written, saved);
         EXPECT_EQ(model->Release(), 0u);
