@@ -1,14 +1,12 @@
 // The engine's document cases are the golden event logs in tests/data/events (see
 // HDispatchXMLParser_test.cpp); here are the sources and clients that need code.
 #include "parser/Tokenizer.h"
-#include "streaming/HDispatchTaggedAttributes.h"
 #include "streaming/ParseEngine.h"
 #include "support/AutomationTest.h"
 #include "support/FileTestSupport.h"
 #include "support/LateBinding.h"
 #include "support/ParserClients.h"
 #include "support/TextTestSupport.h"
-#include "text/ScratchBuffers.h"
 
 #include <gtest/gtest.h>
 
@@ -60,34 +58,6 @@ TEST_F(ParserTest, ASourceFailingAfterAnyByteEndsWithTheStreamingFailure) {
         if (seen > 0 && kDocument[seen - 1] == '\r') {
             EXPECT_EQ(client.events[client.events.size() - 3], "Characters 't'");
         }
-    }
-}
-
-// Nothing a client does disturbs the parse: not its failures, not its letting go of itself, not
-// its own conversions into the scratch buffers (the host's text is parsed from a copy of its
-// own); the attributes objects it keeps outlive their events.
-TEST_F(ParserTest, ClientsCannotDisturbTheParse) {
-    auto* scratch = new HDispatchTaggedAttributes;
-    scratch->AddRef();
-    RecordingClient client;
-    client.answer = E_FAIL;
-    client.keepAttributes = true;
-    client.afterEvent = [&](RecordingClient& self) {
-        EXPECT_EQ(ScratchBuffers::FreeCount(), ScratchBuffers::kCount);
-        const Bstr name("n" + std::to_string(self.events.size()));
-        scratch->AddAttribute(name, name);
-        if (self.events.size() == 2) {
-            self.Release();
-        }
-    };
-    EXPECT_EQ(RunStringParse(Bstr(kDocument), &client), S_OK);
-    EXPECT_EQ(client.events, Parsed(kDocument));
-    EXPECT_EQ(client.References(), 0u);
-    scratch->Release();
-    ASSERT_EQ(client.kept.size(), 3u);
-    EXPECT_EQ(DescribeAttributes(client.kept[0]), "[a=1,B=two]");
-    for (IDispatch* kept : client.kept) {
-        EXPECT_EQ(kept->Release(), 0u);
     }
 }
 
