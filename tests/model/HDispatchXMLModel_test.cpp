@@ -1,139 +1,179 @@
-#include "ModelTestSupport.h"
-#include "pravell_idl.h"
+// The model and node objects as hosts reach them: through their interfaces and by Invoke.
+#include "dispatch/CountedObject.h"
+#include "model/HExternalXMLModel.h"
 #include "support/AutomationTest.h"
 #include "support/HostStreams.h"
 #include "support/LateBinding.h"
-#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 
 namespace Ostrel::Testing {
 namespace {
 
+// A new model object as the factory hands it out, with its first reference.
+LateBound NewModel() {
+    auto* model = new HExternalXMLModel();
+    model->AddRef();
+    return LateBound(model);
+}
+
+// The object as one of its dual interfaces, for direct calls; not referenced.
+template <typename Interface>
+Interface* As(IDispatch* object) {
+    return static_cast<Interface*>(object);
+}
+
+// A new model object holding a document, and the document's element.
+struct Loaded {
+    explicit Loaded(const std::string& xml) {
+        EXPECT_EQ(Call(model, "LoadFromString", {TextArgument(xml)}).code, S_OK);
+        element = CallForObject(CallForObject(model, "GetRoot"), "GetChild", {IntegerArgument(0)});
+    }
+
+    LateBound model = NewModel();
+    LateBound element;
+};
+
 using ModelObject = RegisteredTest;
+using NodeObject = RegisteredTest;
 
-// Every failure hands over its own message once; the compressed pair publishes nothing itself,
-// so that a parse failure inside a container stays pending and goes out with the next failure.
-TEST_F(ModelObject, FailuresHandOverTheirMessagesOnce) {
-    ScratchDirectory scratch;
-    LateBound model = NewModel();
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        const Outcome failed = Call(model, "LoadFromString", {TextArgument("<doc><open></doc>")});
-        EXPECT_EQ(failed.code, E_FAIL);
-        EXPECT_EQ(failed.description, "XML Parse failed: mismatched tag (Line: 1, Column: 13)");
-    }
-    ASSERT_EQ(Call(model, "LoadFromString", {TextArgument("<doc/>")}).code, S_OK);
-    const std::string before = Call(model, "SaveToString").Text();
-    const std::string missing = scratch.Path() + "/missing.xml";
-    const Outcome load = Call(model, "Load", {TextArgument(missing)});
-    EXPECT_EQ(load.code, E_FAIL);
-    EXPECT_EQ(load.description, "Failed to open file: " + missing);
-    EXPECT_EQ(Call(model, "SaveToString").Text(), before)
-        << "a file that does not open changes nothing";
-    EXPECT_EQ(Call(model, "Save", {TextArgument("")}).description, "Failed to create file: ");
-
-    const std::string container = scratch.Path() + "/cut.pxc";
-    EXPECT_EQ(Call(model, "SaveCompressed", {TextArgument("")}).description, "");
-    EXPECT_EQ(Call(model, "LoadCompressed", {TextArgument(container)}).description, "");
-    ASSERT_EQ(Call(model, "SaveCompressed", {TextArgument(container)}).code, S_OK);
-    const std::string bytes = ReadWholeFile(container);
-    WriteWholeFile(container, bytes.substr(0, bytes.size() - 10));
-    const Outcome cut = Call(model, "LoadCompressed", {TextArgument(container)});
-    EXPECT_EQ(cut.code, E_FAIL);
-    EXPECT_EQ(cut.description, "");
-    EXPECT_EQ(Call(model, "Load", {TextArgument(missing)}).description,
-              "XML Parse failed: there was an error streaming in dataFailed to open file: " +
-                  missing);
-}
-
-// The model and its nodes offer error information for their own interface only.
-TEST_F(ModelObject, ModelAndNodeOfferErrorInfoForTheirOwnInterface) {
-    LateBound model = NewModel();
-    LateBound root = CallForObject(model, "GetRoot");
-    for (IDispatch* object : {model.Get(), root.Get()}) {
-        void* found = nullptr;
-        ASSERT_EQ(object->QueryInterface(IID_ISupportErrorInfo, &found), S_OK);
-        auto* support = static_cast<ISupportErrorInfo*>(found);
-        const bool isModel = object == model.Get();
-        EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IDispatchXMLModel),
-                  isModel ? S_OK : S_FALSE);
-        EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IDispatchXMLModelNode),
-                  isModel ? S_FALSE : S_OK);
-        support->Release();
-    }
-    EXPECT_EQ(As<IDispatchXMLModel>(model)->SaveToString(nullptr), E_FAIL);
-    EXPECT_EQ(As<IDispatchXMLModel>(model)->GetRoot(nullptr), E_FAIL);
-}
-
-// A script's byte stream carries every document of documents/ in and out byte for byte: each
-// NAME.xml that loads saves as exactly NAME.saved, whether the stream is found by GetIDsOfNames
-// or only by GetDispID. A document that ends with a whole piece ends at the stream's Null.
-TEST_F(ModelObject, ScriptStreamsCarryDocumentsByteForByte) {
-    const std::string directory = PRAVELL_TEST_DATA "/documents/";
-    std::vector<std::string> documents;
-    for (const std::string& document : CasesIn(directory, ".xml")) {
-        if (!std::ifstream(document + ".error") && std::ifstream(document + ".saved")) {
-            documents.push_back(document);
-        }
-    }
-    EXPECT_GE(documents.size(), 15u);
-    const std::string whole = "<r>" + std::string(19993, 'x') + "</r>";
-    documents.push_back("");
-    for (const std::string& document : documents) {
-        SCOPED_TRACE(document);
-        const bool made = document.empty();
-        const std::string xml = made ? whole : ReadWholeFile(document + ".xml");
-        const std::string saved =
-            made ? kDeclaration + whole + "\n" : ReadWholeFile(document + ".saved");
-        for (NameLookup lookup : {NameLookup::IDsOfNames, NameLookup::DispIdOnly}) {
-            LateBound model = NewModel();
-            ScriptStream source(xml);
-            ScriptStream target;
-            source.lookup = lookup;
-            target.lookup = lookup;
-            EXPECT_EQ(Call(model, "LoadFromTransfer", {ObjectArgument(&source)}).code, S_OK);
-            EXPECT_EQ(source.nulls, made ? 1 : 0);
-            EXPECT_EQ(Call(model, "SaveToTransfer", {ObjectArgument(&target)}).code, S_OK);
-            EXPECT_EQ(target.written, saved);
-            EXPECT_EQ(source.References() + target.References(), 2u);
-        }
-    }
-}
-
-// A host may let go of its last reference to the model inside the model's own call out to it (a
-// stream's first Read or Write, reached through the interface or by Invoke): the call finishes
-// whole on the model it started with, and the model goes when it returns.
-TEST_F(ModelObject, AModelReleasedByItsOwnStreamFinishesTheCall) {
-    std::string document = "<doc>";
+// A host may let go of its last reference to the model inside the model's own call out to it: a
+// stream's first Read or Write in LoadFromTransfer or SaveToTransfer, a sink's first Write in an
+// element's WriteTo, each reached through the interface or by Invoke. The call finishes whole on
+// the tree it began with, the model goes when it returns, and its node objects are detached.
+// WriteTo sends the element as a document of its own: the declaration, the element at column 0,
+// no document type.
+TEST_F(ModelObject, AModelReleasedDuringItsOwnCallFinishesTheCall) {
+    std::string element = "<doc>";
     for (int i = 0; i < 50; ++i) {
-        document += "<item n='" + std::to_string(i) + "'>text</item>";
+        element += "<item n='" + std::to_string(i) + "'>text &amp; more</item>";
     }
-    document += "</doc>";
-    LateBound reference = NewModel();
-    ASSERT_EQ(Call(reference, "LoadFromString", {TextArgument(document)}).code, S_OK);
-    const std::string saved = Call(reference, "SaveToString").Text();
-    for (const bool byInvoke : {false, true}) {
-        for (const bool saving : {false, true}) {
-            SCOPED_TRACE(std::string(saving ? "save" : "load") + (byInvoke ? " by Invoke" : ""));
-            LateBound model = NewModel();
-            ASSERT_EQ(Call(model, "LoadFromString", {TextArgument(document)}).code, S_OK);
+    element += "<!--note--></doc>";
+    const std::string document = "<!DOCTYPE top><top>" + element + "</top>";
+    enum Called { kLoad, kSave, kWriteTo };
+    const DISPID ids[] = {5, 6, 15};
+    const std::string written[] = {"", Call(Loaded(document).model, "SaveToString").Text(),
+                                   Call(Loaded(element).model, "SaveToString").Text()};
+    for (const Called call : {kLoad, kSave, kWriteTo}) {
+        for (const bool byInvoke : {false, true}) {
+            SCOPED_TRACE(std::to_string(call) + (byInvoke ? " by Invoke" : ""));
+            Loaded loaded(document);
+            LateBound& model = loaded.model;
+            LateBound node = CallForObject(loaded.element, "GetChild", {IntegerArgument(0)});
             EarlyStream stream;
             stream.source = document;
             stream.hostCode = [&] { model.Reset(); };
-            auto* early = As<IDispatchXMLModel>(model);
-            const HRESULT answer =
-                byInvoke
-                    ? model.Invoke(saving ? 6 : 5, {ObjectArgument(&stream)})
-                    : (saving ? early->SaveToTransfer(&stream) : early->LoadFromTransfer(&stream));
+            HRESULT answer = E_UNEXPECTED;
+            if (byInvoke) {
+                LateBound& called = call == kWriteTo ? node : model;
+                answer = called.Invoke(ids[call], {ObjectArgument(&stream)});
+            } else if (call == kWriteTo) {
+                answer = As<IDispatchXMLModelNode>(node)->WriteTo(&stream);
+            } else {
+                auto* early = As<IDispatchXMLModel>(model);
+                answer = call == kLoad ? early->LoadFromTransfer(&stream)
+                                       : early->SaveToTransfer(&stream);
+            }
             EXPECT_EQ(answer, S_OK);
-            EXPECT_EQ(model.Get(), nullptr);
-            EXPECT_EQ(stream.written, saving ? saved : "");
+            EXPECT_EQ(model.Get(), nullptr) << "the host's code ran";
+            EXPECT_EQ(stream.written, written[call]);
+            EXPECT_EQ(Call(node, "GetName").code, E_FAIL) << "detached once the model is gone";
             EXPECT_EQ(stream.References(), 1u);
         }
     }
+}
+
+// Keys are integers (VT_UI1, VT_I2, VT_I4, also by reference) or names, letter case ignored, as
+// they come or behind the reference to a variant that a script's variable arrives as; any other
+// key finds nothing.
+TEST_F(NodeObject, KeysAreIntegersOrNamesAsTheyComeOrBehindAReference) {
+    Loaded doc("<doc id='7' two='x'><one/><two/><three/></doc>");
+    auto* node = As<IDispatchXMLModelNode>(doc.element);
+    LateBound two = CallForObject(doc.element, "GetChild", {IntegerArgument(1)});
+    LONG one = 1;
+    VARIANT keys[] = {Typed(1, VT_UI1), Typed(1, VT_I2), ReferenceArgument(VT_I4, &one),
+                      TextArgument("TWO"), Typed(1, VT_R8)};
+    for (VARIANT& key : keys) {
+        const bool usable = key.vt != VT_R8;
+        VARIANT variable = ReferenceArgument(VT_VARIANT, &key);
+        for (VARIANT* argument : {&key, &variable}) {
+            SCOPED_TRACE(std::to_string(key.vt) + (argument == &variable ? " by reference" : ""));
+            IDispatchXMLModelNode* child = nullptr;
+            EXPECT_EQ(node->GetChild(argument, &child), usable ? S_OK : E_FAIL);
+            EXPECT_EQ(LateBound(child).Get(), usable ? two.Get() : nullptr);
+            BSTR value = nullptr;
+            EXPECT_EQ(node->GetAttribute(argument, &value), usable ? S_OK : E_INVALIDARG);
+            EXPECT_EQ(TakeUtf8(value), usable ? "x" : "");
+        }
+        VariantClear(&key);
+    }
+}
+
+// Strings, however passed, are stored as they are ("00123" stays text); other values in their
+// double form first. Names and values are read as they come or behind a reference.
+TEST_F(NodeObject, StringsAreStoredAsTheyAreOtherValuesInTheirDoubleForm) {
+    Loaded doc("<doc/>");
+    auto* node = As<IDispatchXMLModelNode>(doc.element);
+    Bstr string("1e3");
+    BSTR stringVariable = string;
+    struct {
+        VARIANT value;
+        const char* stored;
+    } rows[] = {{TextArgument("00123"), "00123"},
+                {TextArgument(" 12 "), " 12 "},
+                {ReferenceArgument(VT_BSTR, &stringVariable), "1e3"},
+                {IntegerArgument(42), "42."},
+                {Typed(2.5, VT_R8), "2.5"},
+                {Typed(-1, VT_BOOL), "-1."}};
+    int added = 0;
+    for (auto& row : rows) {
+        VARIANT variable = ReferenceArgument(VT_VARIANT, &row.value);
+        for (VARIANT* value : {&row.value, &variable}) {
+            SCOPED_TRACE(std::string(row.stored) + (value == &variable ? " by reference" : ""));
+            const std::string name = "n" + std::to_string(++added);
+            VARIANT nameValue = TextArgument(name);
+            VARIANT nameVariable = ReferenceArgument(VT_VARIANT, &nameValue);
+            EXPECT_EQ(node->AddAttribute(&nameVariable, value), S_OK);
+            EXPECT_EQ(Call(doc.element, "GetAttribute", {TextArgument(name)}).Text(), row.stored);
+            EXPECT_EQ(node->SetText(value), S_OK);
+            EXPECT_EQ(Call(doc.element, "GetText").Text(), row.stored);
+            VariantClear(&nameValue);
+        }
+        VariantClear(&row.value);
+    }
+}
+
+// An element's object stands for it until the host lets it go; then a new one does.
+TEST_F(NodeObject, AnElementGetsANewObjectOnceItsOldOneIsGone) {
+    Loaded doc("<doc><one/></doc>");
+    LateBound first = CallForObject(doc.element, "GetChild", {IntegerArgument(0)});
+    EXPECT_EQ(CallForObject(doc.element, "GetChild", {TextArgument("ONE")}).Get(), first.Get());
+    EXPECT_EQ(Call(first, "SetText", {TextArgument("changed")}).code, S_OK);
+    first.Reset();
+    const LONG live = Ostrel::LiveObjectCount();
+    LateBound fresh = CallForObject(doc.element, "GetChild", {IntegerArgument(0)});
+    EXPECT_EQ(Ostrel::LiveObjectCount(), live + 1) << "a new object for the element";
+    EXPECT_EQ(Call(fresh, "GetText").Text(), "changed");
+}
+
+// WriteTo writes nothing and fails for the root, which has no name, and for an element with an
+// unnamed descendant; into a sink that refuses it fails too. Every sink has its references back.
+TEST_F(NodeObject, WriteToFailsWhereItCannotWriteTheWholeSubtree) {
+    Loaded doc("<doc><one/></doc>");
+    EarlyStream refusing;
+    refusing.failWrites = true;
+    EXPECT_EQ(Call(doc.element, "WriteTo", {ObjectArgument(&refusing)}).code, E_FAIL);
+    CallForObject(CallForObject(doc.element, "GetChild", {IntegerArgument(0)}), "AddChild",
+                  {TextArgument("")});
+    EarlyStream unused;
+    LateBound root = CallForObject(doc.model, "GetRoot");
+    for (IDispatch* unwritable : {root.Get(), doc.element.Get()}) {
+        EXPECT_EQ(Call(unwritable, "WriteTo", {ObjectArgument(&unused)}).code, E_FAIL);
+    }
+    EXPECT_EQ(unused.writes, 0);
+    EXPECT_EQ(refusing.References() + unused.References(), 2u);
 }
 
 } // namespace

@@ -1,106 +1,82 @@
 #include "support/TreeComparison.h"
 
-#include <cstring>
-#include <utility>
 #include <vector>
 
 namespace Ostrel {
 
 namespace {
 
-std::string Quoted(const Text& text) {
-    return "\"" + std::string(text.c_str()) + "\"";
+using Fields = std::vector<std::string>;
+
+// What a reload keeps exactly: the name, the attributes in order, the comments, the number of
+// children and a leaf's text, each list after its count, so that nodes with equal fields are equal.
+Fields KeptExactly(const XMLNode& node) {
+    const TaggedAttributes& attributes = node.Attributes();
+    Fields fields{node.Name().c_str(), std::to_string(attributes.Count()) + " attributes"};
+    for (LONG i = 0; i < attributes.Count(); ++i) {
+        fields.insert(fields.end(), {attributes.NameAt(i).c_str(), attributes.ValueAt(i).c_str()});
+    }
+    fields.push_back(std::to_string(node.CommentCount()) + " comments");
+    for (LONG i = 0; i < node.CommentCount(); ++i) {
+        fields.push_back(node.CommentAt(i).c_str());
+    }
+    fields.push_back(std::to_string(node.ChildCount()) + " children");
+    if (node.ChildCount() == 0 && node.CommentCount() == 0) {
+        fields.push_back(node.GetText().c_str());
+    }
+    return fields;
 }
 
-std::string Changed(const char* what, const Text& before, const Text& after) {
-    return std::string(what) + " " + Quoted(before) + " became " + Quoted(after);
+// The document type and the number of top elements; the document's own comments (those outside
+// its elements) are not saved.
+Fields Heading(const XMLModel& model) {
+    const DocumentType& type = model.GetDocumentType();
+    return {type.name.c_str(), type.publicId.c_str(), type.systemId.c_str(),
+            std::to_string(model.Root().ChildCount()) + " top elements"};
 }
 
-bool StartsWith(const Text& text, const Text& start) {
-    return std::strncmp(text.c_str(), start.c_str(), std::strlen(start.c_str())) == 0;
-}
-
-std::string NodeDifference(const XMLNode& saved, const XMLNode& reloaded) {
-    if (saved.Name() != reloaded.Name()) {
-        return Changed("name", saved.Name(), reloaded.Name());
-    }
-    const TaggedAttributes& before = saved.Attributes();
-    const TaggedAttributes& after = reloaded.Attributes();
-    if (before.Count() != after.Count()) {
-        return std::to_string(before.Count()) + " attributes became " +
-               std::to_string(after.Count());
-    }
-    for (LONG i = 0; i < before.Count(); ++i) {
-        if (before.NameAt(i) != after.NameAt(i)) {
-            return Changed("attribute name", before.NameAt(i), after.NameAt(i));
+std::string Changed(const std::string& path, const Fields& before, const Fields& after) {
+    std::string text = path + ":";
+    for (const Fields* fields : {&before, &after}) {
+        for (const std::string& field : *fields) {
+            text += " \"" + field + "\"";
         }
-        if (before.ValueAt(i) != after.ValueAt(i)) {
-            return Changed("attribute value", before.ValueAt(i), after.ValueAt(i));
-        }
+        text += fields == &before ? " became" : "";
     }
-    if (saved.CommentCount() != reloaded.CommentCount()) {
-        return std::to_string(saved.CommentCount()) + " comments became " +
-               std::to_string(reloaded.CommentCount());
-    }
-    for (LONG i = 0; i < saved.CommentCount(); ++i) {
-        if (saved.CommentAt(i) != reloaded.CommentAt(i)) {
-            return Changed("comment", saved.CommentAt(i), reloaded.CommentAt(i));
-        }
-    }
-    if (saved.ChildCount() != reloaded.ChildCount()) {
-        return std::to_string(saved.ChildCount()) + " children became " +
-               std::to_string(reloaded.ChildCount());
-    }
-    const bool leaf = saved.ChildCount() == 0 && saved.CommentCount() == 0;
-    const bool textKept = leaf ? saved.GetText() == reloaded.GetText()
-                               : StartsWith(reloaded.GetText(), saved.GetText());
-    return textKept ? std::string() : Changed("text", saved.GetText(), reloaded.GetText());
+    return text;
 }
 
 } // namespace
 
 std::string TreeDifference(const XMLModel& saved, const XMLModel& reloaded) {
-    const DocumentType& before = saved.GetDocumentType();
-    const DocumentType& after = reloaded.GetDocumentType();
-    if (before.name != after.name) {
-        return Changed("document type", before.name, after.name);
+    if (Heading(saved) != Heading(reloaded)) {
+        return Changed("/", Heading(saved), Heading(reloaded));
     }
-    if (before.publicId != after.publicId) {
-        return Changed("public identifier", before.publicId, after.publicId);
-    }
-    if (before.systemId != after.systemId) {
-        return Changed("system identifier", before.systemId, after.systemId);
-    }
-    // The document's own comments (those outside its elements) are not saved, so the walk
-    // starts at the top elements; it uses an explicit stack, as deep documents would exhaust
-    // the call stack.
+    // An explicit stack of the pairs whose children are still to compare, with their paths, as
+    // deep documents would exhaust the call stack.
     struct Pair {
         const XMLNode* saved;
         const XMLNode* reloaded;
         std::string path;
     };
-    std::vector<Pair> pending;
-    const auto pushChildren = [&pending](const XMLNode& saved, const XMLNode& reloaded,
-                                         const std::string& path) {
-        for (LONG i = saved.ChildCount() - 1; i >= 0; --i) {
-            const XMLNode* child = saved.ChildAt(i);
-            pending.push_back({child, reloaded.ChildAt(i),
-                               path + child->Name().c_str() + "[" + std::to_string(i) + "]/"});
-        }
-    };
-    if (saved.Root().ChildCount() != reloaded.Root().ChildCount()) {
-        return std::to_string(saved.Root().ChildCount()) + " top elements became " +
-               std::to_string(reloaded.Root().ChildCount());
-    }
-    pushChildren(saved.Root(), reloaded.Root(), "/");
+    std::vector<Pair> pending{{&saved.Root(), &reloaded.Root(), "/"}};
     while (!pending.empty()) {
-        Pair pair = std::move(pending.back());
+        const Pair pair = pending.back();
         pending.pop_back();
-        std::string difference = NodeDifference(*pair.saved, *pair.reloaded);
-        if (!difference.empty()) {
-            return pair.path + ": " + difference;
+        for (LONG i = pair.saved->ChildCount() - 1; i >= 0; --i) {
+            const XMLNode& child = *pair.saved->ChildAt(i);
+            const XMLNode& other = *pair.reloaded->ChildAt(i);
+            const std::string path =
+                pair.path + child.Name().c_str() + "[" + std::to_string(i) + "]/";
+            const std::string text = child.GetText().c_str();
+            if (KeptExactly(child) != KeptExactly(other)) {
+                return Changed(path, KeptExactly(child), KeptExactly(other));
+            }
+            if (std::string(other.GetText().c_str()).compare(0, text.size(), text) != 0) {
+                return Changed(path, {text}, {other.GetText().c_str()});
+            }
+            pending.push_back({&child, &other, path});
         }
-        pushChildren(*pair.saved, *pair.reloaded, pair.path);
     }
     return std::string();
 }

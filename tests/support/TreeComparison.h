@@ -15,7 +15,7 @@
 namespace Ostrel {
 
 // Empty when `reloaded` is `saved` read back; otherwise where and how they first differ, as
-// "/root[0]/child[2]/: text \"a\" became \"b\"".
+// "/root[0]/child[2]/: \"a\" became \"b\"".
 std::string TreeDifference(const XMLModel& saved, const XMLModel& reloaded);
 
 } // namespace Ostrel
