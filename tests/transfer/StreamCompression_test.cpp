@@ -143,25 +143,5 @@ TEST(StreamCompression, EveryRefusedTargetWriteFailsTheSave) {
     }
 }
 
-// A stream that wrote does not read and one that read does not write; a block size of 0 or
-// above the largest makes a stream that does neither.
-TEST(StreamCompression, StreamsRefuseTheOtherDirectionAndUnusableBlockSizes) {
-    MemoryTransfer sink;
-    char buffer[4];
-    uint32_t got = 0;
-    StreamCompression writer(&sink, 1000);
-    ASSERT_TRUE(writer.Write("abc", 3) && writer.Finish());
-    EXPECT_FALSE(writer.Read(buffer, 4, &got));
-    MemoryTransfer source(sink.bytes);
-    StreamCompression reader(&source, 1000);
-    ASSERT_TRUE(reader.Read(buffer, 4, &got));
-    EXPECT_FALSE(reader.Write("abc", 3));
-    for (uint32_t blockSize : {0u, StreamCompression::kLargestBlockSize + 1}) {
-        StreamCompression unusable(&sink, blockSize);
-        EXPECT_FALSE(unusable.Write("a", 1));
-        EXPECT_FALSE(unusable.Read(buffer, 4, &got));
-    }
-}
-
 } // namespace
 } // namespace Ostrel
