@@ -18,9 +18,6 @@ bool MemoryTransfer::Write(const void* data, LONG length) {
 
 bool MemoryTransfer::Read(void* buffer, LONG maxLength, uint32_t* bytesRead) {
     ++reads;
-    if (failReads) {
-        return false;
-    }
     size_t n = std::min(static_cast<size_t>(maxLength), bytes.size() - readPosition);
     const bool broken = readPosition + n > readLimit;
     if (broken) {

@@ -28,7 +28,6 @@ public:
     size_t writeLimit = SIZE_MAX;
     int refusedWrites = 0;
     int reads = 0;
-    bool failReads = false;
 };
 
 // Writes `bytes` in pieces of `piece` bytes; false at the first refused Write.

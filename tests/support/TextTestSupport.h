@@ -96,21 +96,5 @@ inline std::vector<std::string> Strings(const GrowableArray<Text>& texts) {
     return strings;
 }
 
-// An IText that is not a Text: it hands out plain narrow characters, as a caller's own string
-// class would, so that tests reach the paths that copy instead of share.
-class PlainText : public IText {
-public:
-    explicit PlainText(const char* chars) : chars(chars) {}
-    IText& Assign(const IText&) override { return *this; }
-    const void* GetText(LONG* form) const override {
-        *form = 0;
-        return chars;
-    }
-    LONG GetSize() const override { return sizeof(*this); }
-
-private:
-    const char* chars;
-};
-
 } // namespace Testing
 } // namespace Ostrel

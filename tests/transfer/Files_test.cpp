@@ -1,0 +1,120 @@
+// Files on disk on every system: the open-file table, a new version that replaces the file only
+// when committed, bytes that pass unchanged (DataFile) and line ends that do not (TextFile).
+#include "SaveTest.h"
+#include "transfer/DataFile.h"
+#include "transfer/OpenFileTable.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Ostrel {
+namespace {
+
+// The 51st open is refused before any file is touched, so a save refused that way leaves the
+// old file and nothing beside it; a freed entry serves the next open.
+TEST_F(SaveTest, FiftyFilesAtOnceAndARefusedCreateTouchesNothing) {
+    const std::string source = scratch.Path() + "/source";
+    WriteWholeFile(source, "source");
+    std::vector<std::unique_ptr<DataFile>> files;
+    for (LONG i = 0; i < OpenFileTable::kEntries; ++i) {
+        files.push_back(std::make_unique<DataFile>(source.c_str()));
+        ASSERT_TRUE(files.back()->Open(false));
+    }
+    DataFile extra(source.c_str());
+    EXPECT_FALSE(extra.Open(false));
+    EXPECT_FALSE(SaveText(path, "<new/>\n"));
+    EXPECT_EQ(ReadWholeFile(path), kOld);
+    EXPECT_EQ(ListDirectory(scratch.Path()), (std::vector<std::string>{"doc.xml", "source"}));
+    files[7]->Close();
+    ASSERT_TRUE(extra.Open(false));
+    EXPECT_EQ(extra.GetTableIndex(), 7);
+}
+
+// Closed without a commit, or in a missing directory, a save leaves the old file as it was and
+// nothing beside it; a complete one replaces it.
+TEST_F(SaveTest, OnlyACompleteCommitReplacesTheFile) {
+    const std::string text = LongText();
+    {
+        TextFile file(path.c_str());
+        ASSERT_TRUE(file.Create());
+        ASSERT_TRUE(file.Write(text.data(), 100000));
+        EXPECT_TRUE(file.Close());
+        EXPECT_FALSE(file.Commit());
+    }
+    EXPECT_FALSE(SaveText(scratch.Path() + "/missing/doc.xml", text));
+    ExpectUntouched();
+    ASSERT_TRUE(SaveText(path, text));
+    EXPECT_EQ(ReadWholeFile(path), OnDisk(text));
+    EXPECT_EQ(ListDirectory(scratch.Path()), justTheDocument);
+}
+
+// Bytes pass unchanged both ways; an Unread delivers them again, and one past the first byte is
+// refused with the position kept (a C library may drop its read buffer on a failed seek). An
+// Open gives the error mode back; a file opened for reading is never committed.
+TEST_F(SaveTest, BytesPassUnchangedAndUnreadStopsAtTheFirstByte) {
+    std::string bytes;
+    for (int i = 0; i < 300000; ++i) {
+        bytes += static_cast<char>(i * 7 % 256);
+    }
+    DataFile file(path.c_str());
+    ASSERT_TRUE(file.Create() && WriteInPieces(file, bytes, 10000) && file.Commit());
+    SetErrorMode(SEM_NOOPENFILEERRORBOX);
+    ASSERT_TRUE(file.Open(false));
+    EXPECT_EQ(SetErrorMode(0), static_cast<UINT>(SEM_NOOPENFILEERRORBOX));
+    EXPECT_FALSE(file.Commit());
+    EXPECT_EQ(ReadPiece(file, 10), bytes.substr(0, 10));
+    EXPECT_FALSE(file.Unread(11));
+    EXPECT_TRUE(file.Unread(3));
+    EXPECT_EQ(ReadPiece(file, 2), bytes.substr(7, 2));
+    EXPECT_TRUE(file.Unread(9));
+    std::string loaded;
+    EXPECT_TRUE(ReadInPieces(file, 10000, &loaded));
+    EXPECT_TRUE(loaded == bytes);
+}
+
+// Each textfile/NAME.file read through a text file delivers exactly NAME.text, in reads of every
+// size (of some sizes when it is long), with the end staying the end; NAME.text saved through a
+// text file is stored with a carriage return before each line feed.
+TEST_F(SaveTest, TextFilesDeliverTheirTextAndStoreItWithItsLineEnds) {
+    const std::vector<std::string> cases = CasesIn(PRAVELL_TEST_DATA "/textfile", ".file");
+    EXPECT_GE(cases.size(), 5u);
+    for (const std::string& name : cases) {
+        SCOPED_TRACE(name);
+        const std::string file = ReadWholeFile(name + ".file");
+        const std::string text = ReadWholeFile(name + ".text");
+        const bool small = file.size() < 64;
+        WriteWholeFile(path, file);
+        for (LONG piece = 1; piece <= static_cast<LONG>(file.size()) + 2;
+             piece = small ? piece + 1 : piece * 10) {
+            TextFile reader(path.c_str());
+            ASSERT_TRUE(reader.Open(false));
+            std::string all;
+            EXPECT_TRUE(ReadInPieces(reader, piece, &all));
+            EXPECT_EQ(all, text) << "piece " << piece;
+            EXPECT_EQ(ReadPiece(reader, 10), "") << "the end stays the end";
+        }
+        ASSERT_TRUE(SaveText(path, text));
+        EXPECT_EQ(ReadWholeFile(path), OnDisk(text));
+    }
+}
+
+// Lines held back for the file reach it before a read, a step back or a commit; a step back over
+// a stored carriage return and line feed counts them as the one line feed delivered.
+TEST_F(SaveTest, HeldLinesReachTheFileBeforeAReadAnUnreadOrACommit) {
+    TextFile file(path.c_str());
+    ASSERT_TRUE(file.Create());
+    ASSERT_TRUE(file.Write("head\ntail\n", 10));
+    ASSERT_TRUE(file.Unread(10));
+    ASSERT_TRUE(file.Write("H", 1));
+    EXPECT_EQ(ReadPiece(file, 100), "ead\ntail\n");
+    ASSERT_TRUE(file.Unread(2));
+    ASSERT_TRUE(file.Write("\r\n", 2));
+    ASSERT_TRUE(file.Commit());
+    EXPECT_EQ(ReadWholeFile(path), "Head\r\ntai\r\r\n");
+}
+
+} // namespace
+} // namespace Ostrel
