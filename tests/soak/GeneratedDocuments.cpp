@@ -65,7 +65,7 @@ public:
     // A run of text never starts with a blank: where a piece of the input ends inside the
     // blanks that start a run, a load drops them, so such a text would come back from one
     // source and not from another.
-    void Text() {
+    void Words() {
         if (text == 0 || xml.size() >= kMostBytes) {
             return;
         }
@@ -84,7 +84,7 @@ public:
         for (size_t i = 0, count = Below(attributes + 1); i < count; ++i) {
             const bool upper = i > 0 && Below(8) == 0;
             const std::string value = kValues[Below(kValues.size())];
-            const char quote = value.find('\'') == std::string::npos && Below(2) ? '\'' : '"';
+            const char quote = value.find('\'') == std::string::npos && Below(2) == 0 ? '\'' : '"';
             xml += ' ' + std::string(upper ? "A" : "a") + std::to_string(i - (upper ? 1 : 0)) +
                    '=' + quote + value + quote;
         }
@@ -92,7 +92,7 @@ public:
         const size_t count = depth < levels ? Below(children) + 1 : 0;
         for (size_t i = 0; i < count && xml.size() < kMostBytes; ++i) {
             if (Below(2) == 0) {
-                Text();
+                Words();
             }
             if (commentOneIn > 0 && Below(commentOneIn) == 0) {
                 xml += "<!-- caf\xC3\xA9 - \xE2\x98\x83 <not a tag> &amp; -->";
@@ -101,7 +101,7 @@ public:
             Element(depth + 1);
         }
         if (count == 0 || Below(2) == 0) {
-            Text();
+            Words();
         }
         xml += "</" + name + '>';
     }

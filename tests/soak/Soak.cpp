@@ -4,12 +4,13 @@
 //     soak [ROUNDS]   (10000 by default)
 //
 // Each round makes its objects as a host does (the class of a programmatic identifier, its
-// factory, then only calls by name). It loads a generated document, walks and edits the tree
-// through node objects it holds and lets go of, saves it as a text file and as a container,
-// clears and reloads it, and reads both files and a host's stream back into a model kept for the
-// whole run. It streams the saved text to parser clients from a string, a file and a host's
-// stream, fails a parse on purpose, and loads one of tests/data/documents into the kept model,
-// which must answer exactly as the document's files say. Every copy must come back the same.
+// factory, then only calls by name). It loads a generated document (GeneratedDocuments.h: the
+// round is the seed, the same bytes on every run), walks and edits the tree through node
+// objects it holds and lets go of, saves it as a text file and as a container, clears and
+// reloads it, and reads both files and a host's stream back into a model kept for the whole run,
+// whose load of a broken document must then fail with its own description alone. It streams the
+// saved text to parser clients from a string, a file and a host's stream, and fails a parse on
+// purpose. Every copy must come back the same.
 //
 // After each round every counted object is gone again and the clients and streams have every
 // reference back. At checkpoints it prints the resident memory and the open files; after round
@@ -122,9 +123,9 @@ std::vector<LateBound> Walk(IDispatch* model) {
 
 // A generated document through a new model: load, walk, edit (answering the edited text), save
 // as a text file and as a container, clear, reload. The kept model reads both files and a host's
-// stream back to the text that the new one saves after the reload. (A saved text is not loaded back
-// to itself: the text of an element with children takes in the line break and indentation that
-// follow it.)
+// stream back to the text that the new one saves after the reload. (A saved text is not loaded
+// back to itself: the text of an element with children takes in the line break and indentation
+// that follow it.)
 std::string ThroughTheModel(IDispatch* kept, const std::string& xml, const std::string& file,
                             long round) {
     const std::string container = file + ".pxc";
