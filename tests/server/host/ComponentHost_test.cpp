@@ -81,7 +81,8 @@ std::string Describe(const VARIANT& value) {
         return "{" + items + "}";
     }
     VARIANT text{};
-    EXPECT_EQ(VariantChangeType(&text, &value, 0, VT_BSTR), S_OK);
+    // Windows declares the source writable.
+    EXPECT_EQ(VariantChangeType(&text, const_cast<VARIANT*>(&value), 0, VT_BSTR), S_OK);
     const std::string described = ToUtf8(text.bstrVal);
     VariantClear(&text);
     return value.vt == VT_BSTR ? "\"" + described + "\"" : described;
