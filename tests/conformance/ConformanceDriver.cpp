@@ -12,9 +12,7 @@
 //   streaming parser delivers that message in exactly one ParseError.
 //
 // Usage: conformance_driver SUITE OUTPUT, SUITE being the suite package's folder. Prints the
-// counts and every document that does not behave so, with the class it belongs to; the exit
-// status is 1 when one of them belongs to no known class.
-#include "TreeJson.h"
+// counts and every document that does not behave so; the exit status is 1 when there is one.
 #include "model/XMLModel.h"
 #include "parser/ParseErrorText.h"
 #include "streaming/ParseEngine.h"
@@ -25,11 +23,9 @@
 
 #include <expat.h>
 
-#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -40,7 +36,6 @@ namespace fs = std::filesystem;
 
 struct SuiteTest {
     std::string id;
-    std::string type;
     // Relative to the suite's folder of documents.
     std::string uri;
 };
@@ -57,7 +52,7 @@ void CollectTests(const XMLNode& node, const fs::path& base, std::vector<SuiteTe
         const XMLNode& child = *node.ChildAt(i);
         const fs::path childBase = base / AttributeOf(child, "xml:base");
         if (child.Name() == "TEST") {
-            tests.push_back({AttributeOf(child, "ID"), AttributeOf(child, "TYPE"),
+            tests.push_back({AttributeOf(child, "ID"),
                              (childBase / AttributeOf(child, "URI")).lexically_normal().string()});
         } else {
             CollectTests(child, childBase, tests);
@@ -65,8 +60,43 @@ void CollectTests(const XMLNode& node, const fs::path& base, std::vector<SuiteTe
     }
 }
 
-int Clamped(XML_Size position) {
-    return position > static_cast<XML_Size>(INT_MAX) ? INT_MAX : static_cast<int>(position);
+// The string as a JSON string literal; the bytes are UTF-8, only quotes, backslashes and control
+// characters are escaped.
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (const unsigned char byte : text) {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped,
+                      byte < 0x20                   ? "\\u%04x"
+                      : byte == '"' || byte == '\\' ? "\\%c"
+                                                    : "%c",
+                      byte);
+        out += escaped;
+    }
+    return out + "\"";
+}
+
+// The elements below `node` as a JSON array, each {"name", "attributes" (pairs in the model's
+// order), "text", "comments", "children"}, for the independent reader to hold against what it
+// reads.
+std::string TreeJson(const XMLNode& node) {
+    std::string out = "[";
+    for (LONG i = 0; i < node.ChildCount(); ++i) {
+        const XMLNode& child = *node.ChildAt(i);
+        const TaggedAttributes& attributes = child.Attributes();
+        out += std::string(i > 0 ? "," : "") + "{\"name\":" + JsonString(child.Name().c_str()) +
+               ",\"attributes\":[";
+        for (LONG a = 0; a < attributes.Count(); ++a) {
+            out += std::string(a > 0 ? "," : "") + "[" + JsonString(attributes.NameAt(a).c_str()) +
+                   "," + JsonString(attributes.ValueAt(a).c_str()) + "]";
+        }
+        out += "],\"text\":" + JsonString(child.GetText().c_str()) + ",\"comments\":[";
+        for (LONG c = 0; c < child.CommentCount(); ++c) {
+            out += (c > 0 ? "," : "") + JsonString(child.CommentAt(c).c_str());
+        }
+        out += "],\"children\":" + TreeJson(child) + "}";
+    }
+    return out + "]";
 }
 
 // The tokenizer's verdict: empty when it accepts the bytes, else its message and position.
@@ -75,11 +105,9 @@ std::string TokenizerFailure(const std::string& bytes) {
     std::string failure;
     if (XML_Parse(parser, bytes.data(), static_cast<int>(bytes.size()), XML_TRUE) !=
         XML_STATUS_OK) {
-        failure =
-            Text::Format("%s (Line: %d, Column: %d)", ParseErrorText(XML_GetErrorCode(parser)),
-                         Clamped(XML_GetCurrentLineNumber(parser)),
-                         Clamped(XML_GetCurrentColumnNumber(parser)))
-                .c_str();
+        failure = std::string(ParseErrorText(XML_GetErrorCode(parser))) +
+                  " (Line: " + std::to_string(XML_GetCurrentLineNumber(parser)) +
+                  ", Column: " + std::to_string(XML_GetCurrentColumnNumber(parser)) + ")";
     }
     XML_ParserFree(parser);
     return failure;
@@ -91,114 +119,51 @@ std::string PendingError(XMLModel& model) {
     return message.c_str();
 }
 
-// The streaming parser's failures over the file, as the parser object reads it.
-std::vector<std::string> StreamingFailures(const std::string& path) {
+// What the streaming parser answers for the file, as the parser object reads it: "" when it
+// parses, else "failed: " and its events from the first ParseError on.
+std::string StreamingFailures(const std::string& path) {
     TextFile file{Text(path.c_str())};
     Testing::RecordingClient client;
-    std::vector<std::string> failures;
-    if (!file.Open(false)) {
-        return {"the file did not open"};
-    }
+    // A file that does not open fails the parse as unreadable.
+    file.Open(false);
     const bool parsed = RunParse(file, &client) == S_OK;
-    for (const std::string& event : client.events) {
-        if (event.rfind("ParseError ", 0) == 0) {
-            failures.push_back(event);
-        }
-    }
-    if (!parsed && failures.empty()) {
-        failures.push_back("failed without a ParseError");
-    }
-    return failures;
+    const std::string log = Testing::LogText(client.events);
+    const size_t error = log.find("ParseError ");
+    return (parsed ? "" : "failed: ") + (error == std::string::npos ? "" : log.substr(error));
 }
 
-std::string Listed(const std::vector<std::string>& events) {
-    std::string list;
-    for (const std::string& event : events) {
-        list += (list.empty() ? "" : "; ") + event;
-    }
-    return list.empty() ? "none" : list;
-}
-
-// What one document came to when it was examined.
-struct Outcome {
-    bool messageMatched = false;
-    bool roundTripped = false;
-    Text saved;
-    std::string tree;
-};
-
-// What went otherwise than `failure` (the tokenizer's verdict, empty for an accepted document)
-// says for the document; empty when nothing.
-std::string Examine(const std::string& path, const std::string& failure, Outcome& outcome) {
+// What went otherwise for the document than `failure` (the tokenizer's verdict, empty for an
+// accepted document) says, empty when nothing; after a round trip, the saved text and the
+// loaded tree.
+std::string Examine(const std::string& path, const std::string& failure, Text& saved,
+                    std::string& tree) {
     XMLModel model;
     const bool loaded = model.LoadFile(Text(path.c_str()));
-    const std::vector<std::string> streamed = StreamingFailures(path);
+    const std::string answered = loaded ? "" : "failed: " + PendingError(model);
+    const std::string streamed = StreamingFailures(path);
+    if (answered != (failure.empty() ? "" : "failed: XML Parse failed: " + failure) ||
+        streamed !=
+            (failure.empty() ? "" : "failed: ParseError '" + failure + "'\nEndDocument\n")) {
+        return "the tokenizer answers \"" + failure + "\", the model \"" + answered +
+               "\", the streaming parser \"" + streamed + "\"";
+    }
     if (!failure.empty()) {
-        const std::string error = PendingError(model);
-        if (loaded) {
-            return "the model accepts what the tokenizer rejects: " + failure;
-        }
-        if (error != "XML Parse failed: " + failure) {
-            return "the model fails with \"" + error + "\", the tokenizer with \"" + failure + "\"";
-        }
-        if (streamed.size() != 1 || streamed[0] != "ParseError '" + failure + "'") {
-            return "the streaming parser reports " + Listed(streamed) + ", the tokenizer \"" +
-                   failure + "\"";
-        }
-        outcome.messageMatched = true;
         return "";
     }
-    if (!loaded) {
-        return "the model rejects what the tokenizer accepts: " + PendingError(model);
-    }
-    if (!streamed.empty()) {
-        return "the streaming parser reports " + Listed(streamed);
-    }
     XMLModel reloaded;
-    if (!model.SaveString(outcome.saved)) {
-        return "the save failed: " + PendingError(model);
-    }
-    if (!reloaded.LoadString(outcome.saved)) {
-        return "the saved text does not load: " + PendingError(reloaded);
+    if (!model.SaveString(saved) || !reloaded.LoadString(saved)) {
+        return "the saved text does not load: " + PendingError(model) + PendingError(reloaded);
     }
     const std::string difference = TreeDifference(model, reloaded);
-    if (!difference.empty()) {
-        return "the reloaded tree differs: " + difference;
-    }
-    outcome.roundTripped = true;
-    outcome.tree = TreeJson(model);
-    return "";
+    tree = difference.empty() ? TreeJson(model.Root()) : "";
+    return difference.empty() ? "" : "the reloaded tree differs: " + difference;
 }
-
-// Documents that the model and the streaming parser read otherwise than the tokenizer alone, for
-// a described reason; each answers the name of its class when the document is one of them.
-//
-// The model and the streaming parser read files as text files, whose data ends at the first
-// byte 26 (control-Z): such a document must be answered as the bytes before that byte are.
-const char* ExclusionClassOf(const std::string& path, const std::string& bytes) {
-    const size_t end = bytes.find('\x1a');
-    Outcome outcome;
-    if (end != std::string::npos &&
-        Examine(path, TokenizerFailure(bytes.substr(0, end)), outcome).empty()) {
-        return "a byte 26 ends a text file's data";
-    }
-    return nullptr;
-}
-
-struct Counts {
-    int total = 0;
-    int accepted = 0;
-    int roundTripped = 0;
-    int rejected = 0;
-    int messagesMatching = 0;
-};
 
 int Run(const fs::path& suite, const fs::path& output) {
     XMLModel manifest;
     const fs::path manifestPath = suite / "cleaned" / "xmlconf-flattened.xml";
     if (!manifest.LoadFile(Text(manifestPath.string().c_str()))) {
-        std::printf("the manifest %s does not load: %s\n", manifestPath.string().c_str(),
-                    PendingError(manifest).c_str());
+        std::printf("the manifest does not load: %s\n", PendingError(manifest).c_str());
         return 1;
     }
     std::vector<SuiteTest> tests;
@@ -208,51 +173,38 @@ int Run(const fs::path& suite, const fs::path& output) {
     fs::create_directories(output / "saved");
     std::ofstream trees(output / "trees.jsonl", std::ios::binary);
     std::ofstream listed(output / "tests.txt", std::ios::binary);
-    Counts counts;
-    std::map<std::string, int> classCounts;
-    int unexplained = 0;
+    int accepted = 0;
+    int roundTripped = 0;
+    int matching = 0;
+    int findings = 0;
     for (const SuiteTest& test : tests) {
-        ++counts.total;
         listed << test.id << '\n';
         const std::string path = (suite / "xmlconf" / test.uri).string();
+        // The model and the streaming parser read files as text files, whose data ends at the
+        // first byte 26 (control-Z): the tokenizer is given the bytes before it.
         const std::string bytes = ReadWholeFile(path);
-        const std::string failure = TokenizerFailure(bytes);
-        Outcome outcome;
-        const std::string finding = Examine(path, failure, outcome);
-        ++(failure.empty() ? counts.accepted : counts.rejected);
-        counts.messagesMatching += outcome.messageMatched ? 1 : 0;
-        if (outcome.roundTripped) {
-            ++counts.roundTripped;
-            const std::string file = "saved/" + std::to_string(counts.total) + ".xml";
-            WriteWholeFile((output / file).string(), outcome.saved.c_str());
-            trees << "{\"id\":" << JsonString(test.id.c_str())
-                  << ",\"document\":" << JsonString(test.uri.c_str())
-                  << ",\"saved\":" << JsonString(file.c_str()) << ",\"tree\":" << outcome.tree
-                  << "}\n";
+        const std::string failure = TokenizerFailure(bytes.substr(0, bytes.find('\x1a')));
+        Text saved;
+        std::string tree;
+        const std::string finding = Examine(path, failure, saved, tree);
+        accepted += failure.empty() ? 1 : 0;
+        matching += !failure.empty() && finding.empty() ? 1 : 0;
+        if (!tree.empty()) {
+            const std::string file = "saved/" + std::to_string(++roundTripped) + ".xml";
+            WriteWholeFile((output / file).string(), saved.c_str());
+            trees << "{\"id\":" << JsonString(test.id) << ",\"document\":" << JsonString(test.uri)
+                  << ",\"saved\":" << JsonString(file) << ",\"tree\":" << tree << "}\n";
         }
-        if (finding.empty()) {
-            continue;
-        }
-        const char* exclusion = ExclusionClassOf(path, bytes);
-        if (exclusion == nullptr) {
-            ++unexplained;
-            std::printf("FINDING %s (%s, %s): %s\n", test.id.c_str(), test.type.c_str(),
-                        test.uri.c_str(), finding.c_str());
-        } else {
-            ++classCounts[exclusion];
-            std::printf("excluded %s [%s] (%s, %s): %s\n", test.id.c_str(), exclusion,
-                        test.type.c_str(), test.uri.c_str(), finding.c_str());
+        if (!finding.empty()) {
+            ++findings;
+            std::printf("FINDING %s (%s): %s\n", test.id.c_str(), test.uri.c_str(),
+                        finding.c_str());
         }
     }
-    std::printf("documents %d, accepted %d, round-tripped %d, rejected %d, rejection messages "
-                "matching %d\n",
-                counts.total, counts.accepted, counts.roundTripped, counts.rejected,
-                counts.messagesMatching);
-    for (const auto& [name, count] : classCounts) {
-        std::printf("excluded as %s: %d\n", name.c_str(), count);
-    }
-    std::printf("unexplained: %d\n", unexplained);
-    return unexplained == 0 && counts.total > 0 ? 0 : 1;
+    std::printf("documents %zu, accepted %d, round-tripped %d, rejected %zu, rejection messages "
+                "matching %d, findings %d\n",
+                tests.size(), accepted, roundTripped, tests.size() - accepted, matching, findings);
+    return findings == 0 && !tests.empty() ? 0 : 1;
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "pravell_idl.h"
+#include "server/PravellServer.h"
 #include "server/ServerRegistration.h"
 #include "support/PrivateRegistry.h"
 
@@ -10,50 +11,39 @@
 namespace Ostrel {
 namespace {
 
-// {5D2E0C11-3A47-4B8E-9C61-0F7A2B3C4D5E} and {5D2E0C11-3A47-4B8E-9C61-0F7A2B3C4D5F}
-const CLSID firstClass = {
-    0x5D2E0C11, 0x3A47, 0x4B8E, {0x9C, 0x61, 0x0F, 0x7A, 0x2B, 0x3C, 0x4D, 0x5E}};
-const CLSID secondClass = {
-    0x5D2E0C11, 0x3A47, 0x4B8E, {0x9C, 0x61, 0x0F, 0x7A, 0x2B, 0x3C, 0x4D, 0x5F}};
-const std::string firstKey = "CLSID\\{5D2E0C11-3A47-4B8E-9C61-0F7A2B3C4D5E}";
+// The class of an identifier that no class uses: the parser's interface.
+const CLSID& refusedClass = IID_IDispatchXMLParser;
+const std::string refusedKey = "CLSID\\{E7E3CC6D-A14C-4735-86EE-DE3CC65A5383}";
 const std::string mainLibraryKey = "TypeLib\\{61BF654C-EAE8-4700-9248-B1CCA0C792F8}";
 
-IUnknown* CreateNothing() {
-    return nullptr;
-}
-
-// A server of two classes, the first under a programmatic identifier that the registry refuses
-// (a key path may not start with a backslash), and the main type library from `folder`.
-std::unique_ptr<COMServer> ServerWithARefusedClass(const std::string& folder) {
-    auto server = std::make_unique<COMServer>(reinterpret_cast<HMODULE>(&CreateNothing));
-    server->AddClass(
-        std::make_unique<COMFactory>(firstClass, "\\Refused.Class", "First Class", CreateNothing));
-    server->AddClass(std::make_unique<COMFactory>(secondClass, "Test.SecondClass", "Second Class",
-                                                  CreateNothing));
-    server->AddTypeLibrary(Text((folder + "/pravell.tlb").c_str()), LIBID_Pravell, 1, 0);
-    return server;
-}
-
-// A class key that cannot be written fails the registration but nothing else, unless a type
-// library fails too; unregistration goes on past keys that are missing or still hold others.
+// The module's server with one more class, under a programmatic identifier that the registry
+// refuses (a key path may not start with a backslash). That class's failure fails the
+// registration, but the other classes and the type libraries are registered all the same, unless
+// a type library fails too. Unregistration goes on past keys that are missing or still hold
+// others.
 TEST(Registration, AClassKeyThatCannotBeWrittenFailsOnlyItsClass) {
     PrivateRegistry registry;
-    ScratchDirectory empty;
-    EXPECT_EQ(RegisterServer(*ServerWithARefusedClass(empty.Path())), TYPE_E_CANTLOADLIBRARY);
-
-    const std::unique_ptr<COMServer> server = ServerWithARefusedClass(PRAVELL_BIN_DIR);
-    EXPECT_EQ(RegisterServer(*server), SELFREG_E_CLASS);
-    EXPECT_EQ(RegistryString(firstKey + "\\ProgID"), "\\Refused.Class");
+    ASSERT_TRUE(PravellServer::Start(nullptr));
+    COMServer& server = *PravellServer::Running();
+    server.AddClass(std::make_unique<COMFactory>(refusedClass, "\\Refused.Class", "Refused Class",
+                                                 [] { return static_cast<IUnknown*>(nullptr); }));
+    EXPECT_EQ(RegisterServer(server), SELFREG_E_CLASS);
+    EXPECT_EQ(RegistryString(refusedKey + "\\ProgID"), "\\Refused.Class");
     EXPECT_FALSE(RegistryKeyExists("Refused.Class"));
-    EXPECT_EQ(RegistryString("Test.SecondClass\\CLSID"), "{5D2E0C11-3A47-4B8E-9C61-0F7A2B3C4D5F}");
+    EXPECT_EQ(RegistryString("Corvantis.XMLModel\\CLSID"),
+              "{4F8D6B61-FE7A-4364-A002-4AC12BCD31B3}");
     EXPECT_TRUE(RegistryKeyExists(mainLibraryKey + "\\1.0"));
 
-    EXPECT_EQ(SetRegistryString(firstKey + "\\Foreign", "kept"), ERROR_SUCCESS);
-    EXPECT_EQ(UnregisterServer(*server), S_OK);
-    EXPECT_EQ(RegistryString(firstKey + "\\Foreign"), "kept");
-    EXPECT_FALSE(RegistryKeyExists(firstKey + "\\InProcServer32"));
-    EXPECT_FALSE(RegistryKeyExists("Test.SecondClass"));
+    EXPECT_EQ(SetRegistryString(refusedKey + "\\Foreign", "kept"), ERROR_SUCCESS);
+    EXPECT_EQ(UnregisterServer(server), S_OK);
+    EXPECT_EQ(RegistryString(refusedKey + "\\Foreign"), "kept");
+    EXPECT_FALSE(RegistryKeyExists(refusedKey + "\\InProcServer32"));
+    EXPECT_FALSE(RegistryKeyExists("Corvantis.XMLModel"));
     EXPECT_FALSE(RegistryKeyExists(mainLibraryKey));
+
+    server.AddTypeLibrary(Text("missing.tlb"), refusedClass, 1, 0);
+    EXPECT_EQ(RegisterServer(server), TYPE_E_CANTLOADLIBRARY);
+    PravellServer::Stop();
 }
 
 } // namespace

@@ -8,22 +8,7 @@
 
 namespace Ostrel::Soak {
 
-enum class Shape {
-    Deep,       // one chain of nested elements, up to two hundred levels
-    Wide,       // one element with thousands of children
-    Attributes, // elements with dozens of attributes, past the point where they are sorted
-    LongText,   // texts of tens of kilobytes, across the tokenizer's pieces
-    Comments,   // comments before, between and inside elements
-    Mixed,      // text and elements interleaved in one element
-    Small,      // a few elements, with or without a declaration and a document type
-    Medium,     // a random tree of every kind of part, up to about sixty kilobytes
-};
-
-constexpr int kShapes = 8;
-
-const char* ShapeName(Shape shape);
-
-// A well-formed UTF-8 document of that shape.
-std::string GeneratedDocument(Shape shape, uint64_t seed);
+// A well-formed UTF-8 document whose shape the seed draws.
+std::string GeneratedDocument(uint64_t seed);
 
 } // namespace Ostrel::Soak
