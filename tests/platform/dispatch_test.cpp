@@ -12,7 +12,6 @@
 #include <cctype>
 #include <cstring>
 #include <initializer_list>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,6 +24,12 @@ VARIANT Of(VARTYPE vt, T value) {
     variant.vt = vt;
     std::memcpy(&variant.llVal, &value, sizeof(T));
     return variant;
+}
+
+// The text without its word " argument=N".
+std::string WithoutArgumentIndex(std::string text) {
+    const size_t at = text.find(" argument=");
+    return at == std::string::npos ? text : text.erase(at, text.find(' ', at + 1) - at);
 }
 
 // Writes down each call with what it received, in the tables' notation, and answers `answer`
@@ -203,8 +208,10 @@ protected:
                     values.Write(Of(VT_BSTR, exception.bstrSource)).substr(5) + ":" +
                     values.Write(Of(VT_BSTR, exception.bstrDescription)).substr(5);
         }
-        EXPECT_EQ(std::memcmp(arguments.data(), passed.data(), sizeof(VARIANT) * passed.size()), 0)
-            << "arguments are never changed in place";
+        for (size_t i = 0; i < passed.size(); ++i) {
+            EXPECT_EQ(std::memcmp(&arguments[i], &passed[i], sizeof(VARIANT)), 0)
+                << "arguments are never changed in place";
+        }
         VariantClear(&result);
         for (VARIANT& argument : arguments) {
             VariantClear(&argument);
@@ -251,11 +258,10 @@ TEST_F(Dispatch, CallsAsTheTableSays) {
                 // Wine's DispInvoke leaves the argument index alone; where it answers otherwise,
                 // only its answer is checked.
                 if (UnderWine()) {
-                    const std::regex index(" argument=[0-9]+");
-                    expected = std::regex_replace(wine == npos ? expected : line.substr(wine + 8),
-                                                  index, "");
-                    seen = std::regex_replace(wine == npos ? seen : seen.substr(0, seen.find(' ')),
-                                              index, "");
+                    expected =
+                        WithoutArgumentIndex(wine == npos ? expected : line.substr(wine + 8));
+                    seen =
+                        WithoutArgumentIndex(wine == npos ? seen : seen.substr(0, seen.find(' ')));
                 }
                 EXPECT_EQ(seen, expected);
             }
