@@ -273,10 +273,10 @@ TEST_F(Dispatch, CallsAsTheTableSays) {
     }
 }
 
-// Each description keeps what it learnt about calling its members for itself: the interface
-// half of the dual interface calls as its dispatch half does, and a second copy of the library
-// calls the same way after the first one is gone.
-TEST_F(Dispatch, EveryDescriptionCallsItsOwnMembers) {
+// Each type information keeps what it learnt about calling its members for itself: the
+// interface half of the dual interface calls as its dispatch half does, and a second copy of the
+// library calls the same way after the first one is gone.
+TEST_F(Dispatch, EveryTypeInfoCallsItsOwnMembers) {
     TableValues values;
     Recorder recorder(values);
     const std::string given = "S_OK GiveText() result=BSTR:\"given\"";
