@@ -1,7 +1,7 @@
 // UTF-8, the ANSI code page of Linux, converted as the system converts it (CP_UTF8 on both).
 #include "platform/com.h"
 #include "support/SystemFacts.h"
-#include "support/TestSupport.h"
+#include "typenames.h"
 
 #include <gtest/gtest.h>
 
@@ -10,82 +10,67 @@
 
 namespace {
 
-std::string ToNarrow(const OleString& wide) {
-    int needed = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                     nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<size_t>(needed), '\0');
-    int written = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                      narrow.data(), needed, nullptr, nullptr);
-    EXPECT_EQ(written, needed);
-    return narrow;
-}
-
-OleString ToWide(const std::string& narrow) {
-    int needed =
-        MultiByteToWideChar(CP_UTF8, 0, narrow.data(), static_cast<int>(narrow.size()), nullptr, 0);
-    OleString wide(static_cast<size_t>(needed), OLESTR('\0'));
-    int written = MultiByteToWideChar(CP_UTF8, 0, narrow.data(), static_cast<int>(narrow.size()),
-                                      wide.data(), needed);
-    EXPECT_EQ(written, needed);
-    return wide;
-}
-
-TEST(CodePage, EveryLengthClassRoundTripsAndTheTerminatorCounts) {
-    // One, two, three and four bytes in UTF-8; the last is a surrogate pair in UTF-16.
-    const OleString wide = OLESTR("a\u00e9\u20ac\U0001F600z\u07ff\uffff\U0010FFFF");
-    const std::string narrow = "a\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80z\xdf\xbf\xef\xbf\xbf"
-                               "\xf4\x8f\xbf\xbf";
-    EXPECT_EQ(ToNarrow(wide), narrow);
-    EXPECT_EQ(ToWide(narrow), wide);
-    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "\xe2\x82\xac", -1, nullptr, 0), 2);
-    EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, OLESTR("\u20ac"), -1, nullptr, 0, nullptr, nullptr),
-              4);
-    char out[4];
-    ASSERT_EQ(WideCharToMultiByte(CP_UTF8, 0, OLESTR("\u20ac"), -1, out, 4, nullptr, nullptr), 4);
-    EXPECT_EQ(out[3], '\0');
-}
-
-TEST(CodePage, IllFormedInputBecomesReplacementCharacters) {
-    struct Case {
-        std::string input;
-        OleString expected;
-    };
-    const std::vector<Case> cases = {
-        {"\x80", OLESTR("\ufffd")},                         // lone continuation byte
-        {"a\xc3", OLESTR("a\ufffd")},                       // truncated at the end
-        {"\xc0\xaf", OLESTR("\ufffd\ufffd")},               // overlong form
-        {"\xed\xa0\x80", OLESTR("\ufffd\ufffd")},           // encoded surrogate
-        {"\xf4\x90\x80\x80", OLESTR("\ufffd\ufffd\ufffd")}, // beyond U+10FFFF
-        {"\xe0\x80\xad", OLESTR("\ufffd\ufffd")},           // overlong, three bytes
-        {"\xf0\x90\x80-", OLESTR("\ufffd-")},               // truncated, four bytes
-        {"\xe2\x82x", OLESTR("\ufffdx")},                   // maximal prefix is one replacement
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(ToWide(c.input), c.expected) << c.input.size();
+// utf8.txt: one text a line, its bytes and its UTF-16 units.
+TEST(CodePage, AsTheTableSays) {
+    TableValues values;
+    const std::vector<std::string> rows = Rows("conversions/utf8.txt");
+    EXPECT_GT(rows.size(), 10u);
+    for (const std::string& row : rows) {
+        SCOPED_TRACE(row);
+        const std::vector<std::string> words = Words(row);
+        std::string bytes;
+        for (size_t i = 0; i + 2 < words.size(); ++i) {
+            bytes += static_cast<char>(std::stoi(words[i], nullptr, 16));
+        }
+        VARIANT text = values.Read("BSTR:" + words.back());
+        const OleString units = BstrText(text.bstrVal);
+        VariantClear(&text);
+        const std::string& arrow = words[words.size() - 2];
+        // Each direction measured first, then written into a buffer of the measured size.
+        const int byteCount = static_cast<int>(bytes.size());
+        const int unitCount = static_cast<int>(units.size());
+        if (arrow != "<=") {
+            OleString wide(units.size() + 1, '#');
+            EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), byteCount, nullptr, 0),
+                      unitCount);
+            EXPECT_EQ(
+                MultiByteToWideChar(CP_UTF8, 0, bytes.data(), byteCount, wide.data(), unitCount),
+                unitCount);
+            EXPECT_EQ(wide, units + OLESTR("#"));
+        }
+        if (arrow != "=>") {
+            std::string narrow(bytes.size() + 1, '#');
+            EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, units.data(), unitCount, nullptr, 0, nullptr,
+                                          nullptr),
+                      byteCount);
+            EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, units.data(), unitCount, narrow.data(),
+                                          byteCount, nullptr, nullptr),
+                      byteCount);
+            EXPECT_EQ(narrow, bytes + "#");
+        }
     }
+}
+
+// A length of -1 counts the terminator; a refusal of ill-formed input, a replaced unit and a
+// buffer too small are reported, and nothing past the buffer is written.
+TEST(CodePage, TerminatorsRefusalsAndSmallBuffers) {
+    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "\xe2\x82\xac", -1, nullptr, 0), 2);
+    char out[8] = "#######";
+    EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, OLESTR("\u20ac"), -1, out, 4, nullptr, nullptr), 4);
+    EXPECT_EQ(out[3], '\0');
     EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, "\x80", 1, nullptr, 0), 0);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
-    EXPECT_EQ(ToNarrow(OleString(1, OLESTR('\xd800')) + OLESTR("a")), "\xef\xbf\xbd"
-                                                                      "a");
-    EXPECT_EQ(ToNarrow(OLESTR("a") + OleString(1, OLESTR('\xdc00'))), "a\xef\xbf\xbd");
     BOOL used = FALSE;
     const OLECHAR lone[] = {0xDBFF, 0};
-    char out[8];
     EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, lone, -1, out, 8, nullptr, &used), 4);
     EXPECT_TRUE(used);
-}
 
-TEST(CodePage, SmallBuffersAndBadArgumentsFailWithoutOverrun) {
-    char out[8];
     std::fill(std::begin(out), std::end(out), '#');
-    // The euro sign takes three bytes: two do not hold it, and nothing past them is written.
     EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, OLESTR("a\u20ac"), 2, out, 2, nullptr, nullptr), 0);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
     EXPECT_EQ(out[2], '#');
-
-    // Four bytes make one character of two units, which the one unit left after "a" does not
-    // hold: the call fails, as documented (Wine's answers the units it wrote instead), and
-    // nothing past the buffer is written.
+    // Four bytes make two units, which the one unit left after "a" does not hold: the call fails,
+    // as documented (Wine's answers the units it wrote instead).
     OLECHAR wide[4] = {OLESTR('#'), OLESTR('#'), OLESTR('#'), OLESTR('#')};
     const int written = MultiByteToWideChar(CP_UTF8, 0, "a\xf0\x9f\x98\x80", 5, wide, 2);
     if (!UnderWine()) {

@@ -22,7 +22,6 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO*, UINT*) override {
-        ++invocations;
         if (id != DISPID_VALUE || flags != DISPATCH_PROPERTYGET || params->cArgs != 0) {
             return DISP_E_MEMBERNOTFOUND;
         }
@@ -31,7 +30,6 @@ public:
 
     ~CountingObject() { VariantClear(&value); }
 
-    int invocations = 0;
     HRESULT invokeResult = S_OK;
     VARIANT value;
 
