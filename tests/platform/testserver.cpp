@@ -1,43 +1,17 @@
-// A tiny in-process server: one class whose objects answer only IUnknown, a count of live
-// objects that DllCanUnloadNow reports (the factory takes no locks), and a load-time
-// constructor that counts loads where the count survives unloading.
+// A tiny in-process server: one class whose objects answer only IUnknown and IClassFactory, and
+// a count of live objects that DllCanUnloadNow reports (the factory takes no locks).
 #include "testserver.h"
-
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <string>
 
 namespace {
 
 int liveObjects = 0;
 
-// The count lives in the environment, which outlives the library. Its entry is made once, with
-// room for any count, and never freed (the environment holds it, or a copy of its own); later
-// loads rewrite its digits in place, so no load leaves an entry behind.
-constexpr int kCountDigits = 9;
-
-__attribute__((constructor)) void CountLoad() {
-    char* count = std::getenv(testServerLoadsVariable);
-    if (count == nullptr || std::strlen(count) != kCountDigits) {
-        const std::string entry =
-            std::string(testServerLoadsVariable) + "=" + std::string(kCountDigits, '0');
-        char* kept = new char[entry.size() + 1];
-        std::memcpy(kept, entry.c_str(), entry.size() + 1);
-        putenv(kept);
-        count = std::getenv(testServerLoadsVariable);
-    }
-    const unsigned next = static_cast<unsigned>(std::strtoul(count, nullptr, 10) + 1) % 1000000000u;
-    std::snprintf(count, kCountDigits + 1, "%09u", next);
-}
-
-class TestObject : public IUnknown {
+// The class serves as its own factory: one static object that is never freed, and the objects
+// it makes, each freed with its last reference.
+class TestObject final : public IClassFactory {
 public:
-    TestObject() { ++liveObjects; }
-    virtual ~TestObject() { --liveObjects; }
-
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (riid != IID_IUnknown) {
+        if (riid != IID_IUnknown && riid != IID_IClassFactory) {
             *object = nullptr;
             return E_NOINTERFACE;
         }
@@ -47,44 +21,31 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
     ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --references;
+        const ULONG left = --references;
         if (left == 0) {
+            --liveObjects;
             delete this;
         }
         return left;
     }
-
-private:
-    ULONG references = 0;
-};
-
-class TestFactory : public IClassFactory {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (riid != IID_IUnknown && riid != IID_IClassFactory) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        *object = this;
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
         *object = nullptr;
         if (outer != nullptr) {
             return CLASS_E_NOAGGREGATION;
         }
+        ++liveObjects;
         TestObject* created = new TestObject;
-        created->AddRef();
-        HRESULT result = created->QueryInterface(riid, object);
+        const HRESULT result = created->QueryInterface(riid, object);
         created->Release();
         return result;
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return E_NOTIMPL; }
+
+private:
+    ULONG references = 1;
 };
 
-TestFactory factory;
+TestObject factory;
 
 } // namespace
 
