@@ -1,13 +1,10 @@
-// A tiny in-process server: one class whose objects answer only IUnknown and IClassFactory, and
-// a count of live objects that DllCanUnloadNow reports (the factory takes no locks).
+// A tiny in-process server of one class, whose class object is also every object it makes: one
+// static object that answers only IUnknown and IClassFactory, and whose references
+// DllCanUnloadNow counts (the factory takes no locks).
 #include "testserver.h"
 
 namespace {
 
-int liveObjects = 0;
-
-// The class serves as its own factory: one static object that is never freed, and the objects
-// it makes, each freed with its last reference.
 class TestObject final : public IClassFactory {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
@@ -20,43 +17,32 @@ public:
         return S_OK;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references;
-        if (left == 0) {
-            --liveObjects;
-            delete this;
-        }
-        return left;
-    }
+    ULONG STDMETHODCALLTYPE Release() override { return --references; }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
         *object = nullptr;
-        if (outer != nullptr) {
-            return CLASS_E_NOAGGREGATION;
-        }
-        ++liveObjects;
-        TestObject* created = new TestObject;
-        const HRESULT result = created->QueryInterface(riid, object);
-        created->Release();
-        return result;
+        return outer != nullptr ? CLASS_E_NOAGGREGATION : QueryInterface(riid, object);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return E_NOTIMPL; }
+
+    // Only the object's own reference is left.
+    bool Unused() const { return references == 1; }
 
 private:
     ULONG references = 1;
 };
 
-TestObject factory;
+TestObject object;
 
 } // namespace
 
-extern "C" HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* object) {
+extern "C" HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* classObject) {
     if (clsid != CLSID_TestServerObject) {
-        *object = nullptr;
+        *classObject = nullptr;
         return CLASS_E_CLASSNOTAVAILABLE;
     }
-    return factory.QueryInterface(riid, object);
+    return object.QueryInterface(riid, classObject);
 }
 
 extern "C" HRESULT DllCanUnloadNow() {
-    return liveObjects == 0 ? S_OK : S_FALSE;
+    return object.Unused() ? S_OK : S_FALSE;
 }

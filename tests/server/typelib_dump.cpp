@@ -8,8 +8,10 @@
 // interface half (GetRefTypeOfImplType(-1)) nested in it. A referenced type is named with its
 // kind. A type of the library has the name, help string and kind that the library gives its
 // position; a function has the name that GetDocumentation gives its member, its parameters the
-// names of GetNames. The text goes to standard output, or byte for byte to OUTPUT (no line-end
-// translation).
+// names of GetNames, but for a property's functions, which share their member: names are asked
+// by member, so the systems answer for one of them, and the system's IDL compiler keeps no name
+// for the value a property is set to. The text goes to standard output, or byte for byte to OUTPUT
+// (no line-end translation).
 //
 //   typelib_dump FILE.tlb [OUTPUT]
 #include "host/AutomationText.h"
@@ -165,7 +167,8 @@ void Function(ITypeInfo* info, const FUNCDESC& function, size_t depth) {
           "GetNames");
     for (SHORT i = 0; i < function.cParams; ++i) {
         const ELEMDESC& param = function.lprgelemdescParam[i];
-        Line(depth + 1, "param " + ToUtf8(names[static_cast<size_t>(i) + 1]) + " " +
+        const std::string name = ToUtf8(names[static_cast<size_t>(i) + 1]);
+        Line(depth + 1, "param " + (function.invkind == INVOKE_FUNC ? name : "-") + " " +
                             FlagNames(param.paramdesc.wParamFlags, paramFlags) + " " +
                             TypeText(info, param.tdesc));
     }
