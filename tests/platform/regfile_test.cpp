@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
-#include <vector>
 
 namespace {
 
