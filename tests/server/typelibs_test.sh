@@ -12,7 +12,7 @@ shift 2
 dump=("$@")
 failures=0
 
-for name in pravell utils; do
+for name in pravell utils typelib_test; do
     actual=$(mktemp)
     if ! "${dump[@]}" "$built/$name.tlb" "$actual"; then
         echo "FAILED: $name.tlb does not load or walk" >&2

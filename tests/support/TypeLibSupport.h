@@ -1,5 +1,5 @@
-// Helpers shared by the type library tests: the built type libraries, text conversions and
-// reading TYPEDESC chains.
+// Helpers shared by the type library tests: the built type libraries, text conversions, the
+// interface half of a dual interface, and the case files that hold one case a block.
 #pragma once
 
 #include "platform/com.h"
@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 inline OleString Wide(const std::string& text) {
@@ -18,17 +20,9 @@ inline OleString Wide(const std::string& text) {
     return wide;
 }
 
-inline std::string Narrow(const OLECHAR* text) {
-    std::string narrow;
-    for (; text != nullptr && *text != 0; ++text) {
-        narrow += static_cast<char>(*text);
-    }
-    return narrow;
-}
-
-// Takes the string and frees it.
+// Takes the string, whose characters are ASCII, and frees it.
 inline std::string TakeNarrow(BSTR text) {
-    std::string narrow = Narrow(text);
+    std::string narrow(text, text + SysStringLen(text));
     SysFreeString(text);
     return narrow;
 }
@@ -45,26 +39,7 @@ inline ITypeLib* LoadBuiltLibrary(const std::string& name) {
 
 inline std::string GuidString(REFGUID guid) {
     OLECHAR text[40];
-    StringFromGUID2(guid, text, 40);
-    return Narrow(text);
-}
-
-// VT_PTR -> VT_BSTR becomes {VT_PTR, VT_BSTR}.
-inline std::vector<VARTYPE> ChainOf(const TYPEDESC& type) {
-    std::vector<VARTYPE> chain;
-    for (const TYPEDESC* at = &type; at != nullptr && chain.size() < 16;) {
-        chain.push_back(at->vt);
-        at = at->vt == VT_PTR || at->vt == VT_SAFEARRAY ? at->lptdesc : nullptr;
-    }
-    return chain;
-}
-
-inline const TYPEDESC& Innermost(const TYPEDESC& type) {
-    const TYPEDESC* at = &type;
-    while (at->vt == VT_PTR || at->vt == VT_SAFEARRAY) {
-        at = at->lptdesc;
-    }
-    return *at;
+    return std::string(text, text + StringFromGUID2(guid, text, 40) - 1);
 }
 
 // The interface half of a dual interface's dispatch description (a new reference).
@@ -76,19 +51,18 @@ inline ITypeInfo* InterfaceHalfOf(ITypeInfo* dispatchHalf) {
     return half;
 }
 
-// The GUID of the description a reference of `info` names.
-inline std::string ReferencedGuid(ITypeInfo* info, HREFTYPE reference, TYPEKIND* kind = nullptr) {
-    ITypeInfo* target = nullptr;
-    if (info->GetRefTypeInfo(reference, &target) != S_OK) {
-        return "unresolved";
+// The cases of a file where each starts with a line "== HEADING" and runs to the next: the
+// heading and the lines that follow it.
+inline std::vector<std::pair<std::string, std::string>> HeadedCases(const std::string& path) {
+    std::ifstream file(path);
+    std::vector<std::pair<std::string, std::string>> cases;
+    for (std::string line; std::getline(file, line);) {
+        if (line.compare(0, 3, "== ") == 0) {
+            cases.emplace_back(line.substr(3), "");
+        } else if (!cases.empty()) {
+            cases.back().second += line + "\n";
+        }
     }
-    TYPEATTR* attributes = nullptr;
-    EXPECT_EQ(target->GetTypeAttr(&attributes), S_OK);
-    std::string guid = GuidString(attributes->guid);
-    if (kind != nullptr) {
-        *kind = attributes->typekind;
-    }
-    target->ReleaseTypeAttr(attributes);
-    target->Release();
-    return guid;
+    EXPECT_FALSE(cases.empty()) << path;
+    return cases;
 }
