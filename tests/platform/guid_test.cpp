@@ -28,7 +28,7 @@ TEST(Guid, ReadsFieldByFieldAndWritesTheRegistryForm) {
         EXPECT_EQ(GuidString(read), words[3]);
         LPOLESTR written = nullptr;
         ASSERT_EQ(StringFromCLSID(read, &written), S_OK);
-        EXPECT_EQ(Narrow(written), words[3]);
+        EXPECT_EQ(OleString(written), OleString(words[3].begin(), words[3].end()));
         CoTaskMemFree(written);
     }
     OLECHAR small[39];
