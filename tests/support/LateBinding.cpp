@@ -31,20 +31,13 @@ VARIANT StringsArgument(const std::vector<std::string>& utf8) {
 }
 
 std::vector<std::string> StringsOf(const VARIANT& array) {
-    LONG lower = 0;
-    LONG upper = -1;
+    std::vector<std::string> texts;
     EXPECT_EQ(array.vt, VT_ARRAY | VT_BSTR);
     if (array.vt == (VT_ARRAY | VT_BSTR)) {
-        EXPECT_EQ(SafeArrayGetDim(array.parray), 1u);
-        SafeArrayGetLBound(array.parray, 1, &lower);
-        SafeArrayGetUBound(array.parray, 1, &upper);
-        EXPECT_EQ(lower, 0);
-    }
-    std::vector<std::string> texts;
-    for (LONG i = lower; i <= upper; ++i) {
-        BSTR text = nullptr;
-        SafeArrayGetElement(array.parray, &i, &text);
-        texts.push_back(TakeUtf8(text));
+        const BSTR* strings = static_cast<const BSTR*>(array.parray->pvData);
+        for (ULONG i = 0; i < array.parray->rgsabound[0].cElements; ++i) {
+            texts.push_back(ToUtf8(strings[i]));
+        }
     }
     return texts;
 }

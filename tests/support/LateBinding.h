@@ -42,7 +42,7 @@ struct Outcome {
 VARIANT Typed(double value, VARTYPE type);
 // A one-dimensional array of strings from 0, as a script builds one.
 VARIANT StringsArgument(const std::vector<std::string>& utf8);
-// The strings of such an array (a test failure for anything else).
+// The strings of such an array (a test failure for anything but an array of strings).
 std::vector<std::string> StringsOf(const VARIANT& array);
 
 // Invokes `id` as a method with the arguments in their natural order, and clears them.

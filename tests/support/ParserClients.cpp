@@ -4,6 +4,14 @@
 
 namespace Ostrel::Testing {
 
+namespace {
+
+const std::vector<std::string> kEventNames = {"Characters",    "StartElement", "EndElement",
+                                              "Comment",       "DocumentType", "ParseError",
+                                              "StartDocument", "EndDocument"};
+
+} // namespace
+
 std::string LogText(const EventLog& events) {
     std::string log;
     for (const std::string& event : events) {
@@ -35,7 +43,20 @@ std::string DescribeAttributes(IDispatch* attributes) {
     return text + "]";
 }
 
-HRESULT RecordingClient::Log(const std::string& line) {
+HRESULT RecordingClient::Heard(const std::string& event, BSTR text, IDispatch* attributes) {
+    std::string line = event;
+    if (event == "Characters" || event == "Comment" || event == "ParseError") {
+        line += " '" + ToUtf8(text) + "'";
+    } else if (text != nullptr) {
+        line += " " + ToUtf8(text);
+    }
+    if (attributes != nullptr) {
+        line += " " + DescribeAttributes(attributes);
+    }
+    if (keepAttributes && event == "StartElement") {
+        attributes->AddRef();
+        kept.push_back(attributes);
+    }
     events.push_back(line);
     if (afterEvent) {
         afterEvent(*this);
@@ -43,43 +64,16 @@ HRESULT RecordingClient::Log(const std::string& line) {
     return answer;
 }
 
-HRESULT RecordingClient::StartElement(BSTR name, IDispatch* attributes) {
-    if (keepAttributes) {
-        attributes->AddRef();
-        kept.push_back(attributes);
-    }
-    return Log("StartElement " + ToUtf8(name) + " " + DescribeAttributes(attributes));
-}
+ScriptClient::ScriptClient() : ScriptObject(kEventNames) {}
 
-ScriptClient::ScriptClient()
-    : ScriptObject({"Characters", "StartElement", "EndElement", "Comment", "DocumentType",
-                    "ParseError", "StartDocument", "EndDocument"}) {}
-
+// Arguments arrive last first: the name or text, then a tag's attributes.
 HRESULT ScriptClient::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
                              EXCEPINFO*, UINT*) {
-    // Arguments arrive last first: the name or text, then the attributes.
     const UINT count = params->cArgs;
     BSTR text = count > 0 ? params->rgvarg[count - 1].bstrVal : nullptr;
     IDispatch* attributes = count > 1 ? params->rgvarg[0].pdispVal : nullptr;
-    switch (id) {
-    case 1:
-        return heard.Characters(text);
-    case 2:
-        return heard.StartElement(text, attributes);
-    case 3:
-        return heard.EndElement(text);
-    case 4:
-        return heard.Comment(text);
-    case 5:
-        return heard.DocumentType(text, attributes);
-    case 6:
-        return heard.ParseError(text);
-    case 7:
-        return heard.StartDocument();
-    case 8:
-        return heard.EndDocument();
-    }
-    return DISP_E_MEMBERNOTFOUND;
+    // Only the identifiers of its names are ever called, 1 to 8.
+    return heard.Heard(kEventNames.at(static_cast<size_t>(id - 1)), text, attributes);
 }
 
 } // namespace Ostrel::Testing

@@ -29,20 +29,21 @@ std::string DescribeAttributes(IDispatch* attributes);
 
 class RecordingClient : public HostObject<IDispatchXMLParserClient, IID_IDispatchXMLParserClient> {
 public:
-    HRESULT STDMETHODCALLTYPE Characters(BSTR text) override { return Quoted("Characters", text); }
-    HRESULT STDMETHODCALLTYPE StartElement(BSTR name, IDispatch* attributes) override;
-    HRESULT STDMETHODCALLTYPE EndElement(BSTR name) override {
-        return Log("EndElement " + ToUtf8(name));
+    HRESULT STDMETHODCALLTYPE Characters(BSTR text) override { return Heard("Characters", text); }
+    HRESULT STDMETHODCALLTYPE StartElement(BSTR name, IDispatch* attributes) override {
+        return Heard("StartElement", name, attributes);
     }
-    HRESULT STDMETHODCALLTYPE Comment(BSTR text) override { return Quoted("Comment", text); }
+    HRESULT STDMETHODCALLTYPE EndElement(BSTR name) override { return Heard("EndElement", name); }
+    HRESULT STDMETHODCALLTYPE Comment(BSTR text) override { return Heard("Comment", text); }
     HRESULT STDMETHODCALLTYPE DocumentType(BSTR name, IDispatch* attributes) override {
-        return Log("DocumentType " + ToUtf8(name) + " " + DescribeAttributes(attributes));
+        return Heard("DocumentType", name, attributes);
     }
-    HRESULT STDMETHODCALLTYPE ParseError(BSTR message) override {
-        return Quoted("ParseError", message);
-    }
-    HRESULT STDMETHODCALLTYPE StartDocument() override { return Log("StartDocument"); }
-    HRESULT STDMETHODCALLTYPE EndDocument() override { return Log("EndDocument"); }
+    HRESULT STDMETHODCALLTYPE ParseError(BSTR text) override { return Heard("ParseError", text); }
+    HRESULT STDMETHODCALLTYPE StartDocument() override { return Heard("StartDocument"); }
+    HRESULT STDMETHODCALLTYPE EndDocument() override { return Heard("EndDocument"); }
+
+    // Logs the event (its text quoted, a name as it is, then a tag's attributes) and answers it.
+    HRESULT Heard(const std::string& event, BSTR text = nullptr, IDispatch* attributes = nullptr);
 
     EventLog events;
     // What every event answers.
@@ -52,12 +53,6 @@ public:
     bool keepAttributes = false;
     // Run after each event is logged.
     std::function<void(RecordingClient&)> afterEvent;
-
-private:
-    HRESULT Log(const std::string& line);
-    HRESULT Quoted(const char* event, BSTR text) {
-        return Log(event + (" '" + ToUtf8(text) + "'"));
-    }
 };
 
 // A script's client: knows the events by their names (any letter case; an event whose name is

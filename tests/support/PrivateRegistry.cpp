@@ -2,8 +2,8 @@
 
 #include "platform/com.h"
 
-long SetRegistryStringBelow(HKEY root, const std::string& path, const std::string& text,
-                            const char* name) {
+long SetRegistryString(const std::string& path, const std::string& text, const char* name,
+                       HKEY root) {
     HKEY key = nullptr;
     LONG status = RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                   KEY_SET_VALUE, nullptr, &key, nullptr);
@@ -13,10 +13,6 @@ long SetRegistryStringBelow(HKEY root, const std::string& path, const std::strin
         RegCloseKey(key);
     }
     return status;
-}
-
-long SetRegistryString(const std::string& path, const std::string& text, const char* name) {
-    return SetRegistryStringBelow(HKEY_CLASSES_ROOT, path, text, name);
 }
 
 bool RegistryKeyExists(const std::string& path) {

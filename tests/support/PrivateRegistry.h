@@ -12,9 +12,8 @@
 
 class PrivateRegistry {
 public:
+    // Not copied: it owns its scratch directory.
     PrivateRegistry();
-    PrivateRegistry(const PrivateRegistry&) = delete;
-    PrivateRegistry& operator=(const PrivateRegistry&) = delete;
     ~PrivateRegistry();
 
     // A scratch directory that lives as long as the registry.
@@ -37,11 +36,8 @@ private:
 };
 
 // Creates the key below `root` and sets a string value (the default value when `name` is null).
-long SetRegistryStringBelow(HKEY root, const std::string& path, const std::string& text,
-                            const char* name = nullptr);
-// The same below HKEY_CLASSES_ROOT.
-long SetRegistryString(const std::string& path, const std::string& text,
-                       const char* name = nullptr);
+long SetRegistryString(const std::string& path, const std::string& text, const char* name = nullptr,
+                       HKEY root = HKEY_CLASSES_ROOT);
 bool RegistryKeyExists(const std::string& path);
 // A string value without its terminator, or "<missing>".
 std::string RegistryString(const std::string& path, const char* name = nullptr);

@@ -12,23 +12,19 @@ PrivateRegistry::PrivateRegistry()
     : path("Software\\Pravell test registry " +
            std::filesystem::path(directory.Path()).filename().string()) {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
-        ADD_FAILURE() << "cannot create the registry key " << path;
-        return;
-    }
-    // The system keeps a handle of its own to the key it redirects to.
-    if (RegOverridePredefKey(HKEY_CLASSES_ROOT, key) != ERROR_SUCCESS) {
-        ADD_FAILURE() << "cannot redirect HKEY_CLASSES_ROOT to " << path;
-    }
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS)
+        << "cannot create the registry key " << path;
+    // The system keeps a handle of its own to the key it redirects to. Without the key, the
+    // redirection is none.
+    EXPECT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, key), ERROR_SUCCESS)
+        << "cannot redirect HKEY_CLASSES_ROOT to " << path;
     RegCloseKey(key);
 }
 
-namespace {
-
+// Where the system's activation reads the machine's classes (a const: of this file alone).
 const std::string machineClasses = "Software\\Classes\\";
-
-} // namespace
 
 PrivateRegistry::~PrivateRegistry() {
     RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
@@ -46,5 +42,5 @@ PrivateRegistry::~PrivateRegistry() {
 
 long PrivateRegistry::SetActivationString(const std::string& key, const std::string& text) {
     activationKeys.push_back(key);
-    return SetRegistryStringBelow(HKEY_LOCAL_MACHINE, machineClasses + key, text);
+    return SetRegistryString(machineClasses + key, text, nullptr, HKEY_LOCAL_MACHINE);
 }

@@ -13,20 +13,12 @@
 
 namespace Ostrel::Testing {
 
-// How the object lets its members be found.
-enum class NameLookup {
-    IDsOfNames, // GetIDsOfNames, and GetDispID as well
-    DispIdOnly, // GetDispID only; GetIDsOfNames answers E_NOTIMPL
-};
-
 class ScriptObject : public HostObject<IDispatchEx, IID_IDispatchEx> {
 public:
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* asked, UINT count, LCID locale,
                                             DISPID* ids) override {
         ++lookups;
-        return lookup == NameLookup::DispIdOnly
-                   ? E_NOTIMPL
-                   : HostObject::GetIDsOfNames(riid, asked, count, locale, ids);
+        return dispIdOnly ? E_NOTIMPL : HostObject::GetIDsOfNames(riid, asked, count, locale, ids);
     }
     HRESULT STDMETHODCALLTYPE GetDispID(BSTR name, DWORD flags, DISPID* id) override {
         ++lookups;
@@ -48,7 +40,9 @@ public:
     HRESULT STDMETHODCALLTYPE GetNameSpaceParent(IUnknown**) override { return E_NOTIMPL; }
 
     using HostObject::names;
-    NameLookup lookup = NameLookup::IDsOfNames;
+    // Members found only through GetDispID, as a script class object offers them; GetIDsOfNames
+    // answers E_NOTIMPL.
+    bool dispIdOnly = false;
     // Calls of GetIDsOfNames and GetDispID.
     int lookups = 0;
     // The flags of the last GetDispID call.

@@ -48,16 +48,13 @@ ScratchDirectory::ScratchDirectory() {
             path = candidate.string();
         }
     }
-    if (path.empty()) {
-        ADD_FAILURE() << "cannot create a scratch directory in " << root.string();
-    }
+    EXPECT_FALSE(path.empty()) << "cannot create a scratch directory in " << root.string();
 }
 
+// A directory that could not be made leaves an empty path, which names nothing to remove.
 ScratchDirectory::~ScratchDirectory() {
     std::error_code ignored;
-    if (!path.empty()) {
-        fs::remove_all(path, ignored);
-    }
+    fs::remove_all(path, ignored);
 }
 
 std::string SystemPath(const std::string& path) {
@@ -76,13 +73,12 @@ void WriteWholeFile(const std::string& path, const std::string& text) {
 
 std::vector<std::string> CasesIn(const std::string& directory, const std::string& extension) {
     std::vector<std::string> cases;
-    for (const auto& entry : fs::directory_iterator(directory)) {
-        fs::path path = entry.path();
+    for (const std::string& name : ListDirectory(directory)) {
+        fs::path path = fs::path(directory) / name;
         if (path.extension() == extension) {
             cases.push_back(path.replace_extension().string());
         }
     }
-    std::sort(cases.begin(), cases.end());
     return cases;
 }
 
@@ -105,9 +101,8 @@ std::string AnsiAsUtf8(const std::string& text) {
 std::vector<std::string> ListDirectory(const std::string& path) {
     std::vector<std::string> names;
     std::error_code error;
-    for (fs::directory_iterator entry(path, error), end; !error && entry != end;
-         entry.increment(error)) {
-        names.push_back(entry->path().filename().string());
+    for (const fs::directory_entry& entry : fs::directory_iterator(path, error)) {
+        names.push_back(entry.path().filename().string());
     }
     std::sort(names.begin(), names.end());
     return names;

@@ -1,6 +1,8 @@
 #include "errors/ErrorProvider.h"
+#include "errors/HDispatchSupportErrorInfo.h"
 #include "errors/RaiseErrorInfo.h"
 #include "platform/com.h"
+#include "support/CountingObject.h"
 #include "support/TestSupport.h"
 #include "text/Text.h"
 
@@ -8,14 +10,12 @@
 
 #include <new>
 
+namespace Ostrel {
 namespace {
-
-using Ostrel::ErrorProvider;
-using Ostrel::RaiseErrorInfo;
 
 // A provider whose message cannot be read, as when memory runs out on the way.
 struct UnreadableProvider : ErrorProvider {
-    void GetError(Ostrel::IText&) const override { throw std::bad_alloc(); }
+    void GetError(IText&) const override { throw std::bad_alloc(); }
 };
 
 // Appends accumulate without a separator, even of the provider's own message; the message goes
@@ -29,10 +29,10 @@ TEST(RaiseErrorInfo, APendingFailureGoesOutOnceAndStaysPendingWhenTheHandOverFai
     ErrorProvider provider;
     // The message is narrow text in the ANSI code page, which holds this accent on every system.
     provider.SetErrorText(ToAnsi(OLESTR("caf\u00e9")).c_str());
-    Ostrel::Text own;
+    Text own;
     provider.GetError(own);
     provider.AppendError(own);
-    provider.AppendError(Ostrel::Text("!"));
+    provider.AppendError(Text("!"));
     EXPECT_EQ(RaiseErrorInfo(provider), S_OK);
     EXPECT_EQ(RaiseErrorInfo(provider), E_NOINTERFACE) << "nothing is pending any more";
     IErrorInfo* info = nullptr;
@@ -44,4 +44,22 @@ TEST(RaiseErrorInfo, APendingFailureGoesOutOnceAndStaysPendingWhenTheHandOverFai
     info->Release();
 }
 
+// References and queries are the owner's; only the owner's own interface, compared by value
+// down to its last byte, supports error information.
+TEST(HDispatchSupportErrorInfo, ActsForItsOwnerAndAnswersForItsInterface) {
+    const IID own = {0x0A1B2C3D, 0x4E5F, 0x6071, {0x82, 0x93, 0xA4, 0xB5, 0xC6, 0xD7, 0xE8, 0xF9}};
+    Testing::CountingObject owner;
+    HDispatchSupportErrorInfo support(&owner, &own);
+    EXPECT_EQ(support.AddRef(), 2u);
+    void* object = nullptr;
+    EXPECT_EQ(support.QueryInterface(IID_IDispatch, &object), S_OK);
+    EXPECT_EQ(object, static_cast<IDispatch*>(&owner));
+    EXPECT_EQ(support.Release() + support.Release(), 3u);
+    IID other = own;
+    EXPECT_EQ(support.InterfaceSupportsErrorInfo(other), S_OK);
+    other.Data4[7] ^= 1;
+    EXPECT_EQ(support.InterfaceSupportsErrorInfo(other), S_FALSE);
+}
+
 } // namespace
+} // namespace Ostrel

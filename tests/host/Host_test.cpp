@@ -1,6 +1,8 @@
-// A component loaded from its file, without the registry's InProcServer32: what an installer
-// does, and what a host does that carries the component along.
+// The host library: automation strings from and to UTF-8, and a component loaded from its file,
+// without the registry's InProcServer32, as an installer does and a host that carries the
+// component along.
 #include "host/Arguments.h"
+#include "host/AutomationText.h"
 #include "host/ComponentLibrary.h"
 #include "host/HeldException.h"
 #include "pravell_idl.h"
@@ -14,6 +16,14 @@
 
 namespace Ostrel::Testing {
 namespace {
+
+// Characters outside the basic plane take two UTF-16 units; a NUL is a character like any other.
+TEST(AutomationText, Utf8SurvivesTheRoundTripWhole) {
+    const std::string text("caf\xC3\xA9 \xF0\x9F\x8E\xBB\0end", 14);
+    const Bstr automation(text);
+    EXPECT_EQ(SysStringLen(automation), 11u);
+    EXPECT_EQ(ToUtf8(automation), text);
+}
 
 // The object comes from the library's own factory. A host object's exception never unwinds
 // through the component: the parse goes on, and the exception comes back to the host when its
@@ -49,10 +59,7 @@ TEST(ComponentLibrary, ServesFromItsOwnFactoryAndUnloadsWhenDestroyed) {
 }
 
 TEST(ComponentLibrary, SaysWhyALibraryDoesNotServe) {
-    ScratchDirectory scratch;
-    const std::string notLibrary = scratch.Path() + "/not-a-library.so";
-    WriteWholeFile(notLibrary, "text");
-    const ComponentLibrary unloadable(notLibrary);
+    const ComponentLibrary unloadable(PRAVELL_TEST_DATA "/events/document-type.xml");
     EXPECT_FALSE(unloadable.IsLoaded());
     // The loader's own words: the dynamic loader names the file, LoadLibrary gives an error code.
     EXPECT_FALSE(unloadable.LoadFailure().empty());
