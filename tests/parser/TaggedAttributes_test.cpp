@@ -1,6 +1,5 @@
+#include "host/AutomationText.h"
 #include "parser/TaggedAttributes.h"
-#include "platform/com.h"
-#include "support/TestSupport.h"
 #include "text/ScratchBuffers.h"
 #include "text/Text.h"
 
@@ -29,11 +28,8 @@ bool Add(TaggedAttributes& attributes, const std::string& name, const char* valu
 
 // A text as a host argument arrives: converted from an automation string, borrowing a scratch
 // buffer while one is free.
-Text FromHost(const OleString& wide) {
-    BSTR host = SysAllocStringLen(wide.c_str(), static_cast<UINT>(wide.size()));
-    Text text(host, true);
-    SysFreeString(host);
-    return text;
+Text FromHost(const char* ascii) {
+    return Text(Bstr(ascii), true);
 }
 
 // adding.txt: "THRESHOLD | NAMES ADDED | PAIRS HELD | sorted or unsorted | LOOKUPS"; a copy of
@@ -82,9 +78,9 @@ TEST(TaggedAttributes, BorrowedScratchTextsSurviveInsertsSortsAndTheirOwnersGoin
     ASSERT_EQ(ScratchBuffers::FreeCount(), ScratchBuffers::kCount);
     TaggedAttributes attributes(1, 1, 4);
     {
-        Text first = FromHost(OLESTR("delta"));
-        Text second = FromHost(OLESTR("charlie"));
-        Text third = FromHost(OLESTR("bravo-value"));
+        Text first = FromHost("delta");
+        Text second = FromHost("charlie");
+        Text third = FromHost("bravo-value");
         ASSERT_EQ(ScratchBuffers::FreeCount(), 0) << "all three borrow";
         Add(attributes, "zulu", "z");
         attributes.Add(first, third);
@@ -100,9 +96,8 @@ TEST(TaggedAttributes, BorrowedScratchTextsSurviveInsertsSortsAndTheirOwnersGoin
     }
     EXPECT_EQ(ScratchBuffers::FreeCount(), ScratchBuffers::kCount);
     // Reuse overwrites the scratch buffers.
-    const Text reuse[] = {FromHost(OLESTR("XXXXXXXXXXXXXXXXXXXXXXXX")),
-                          FromHost(OLESTR("YYYYYYYYYYYYYYYYYYYY")),
-                          FromHost(OLESTR("ZZZZZZZZZZZZZZZZZZZZZZZZ"))};
+    const Text reuse[] = {FromHost("XXXXXXXXXXXXXXXXXXXXXXXX"), FromHost("YYYYYYYYYYYYYYYYYYYY"),
+                          FromHost("ZZZZZZZZZZZZZZZZZZZZZZZZ")};
     std::string expected = "alpha=a,bravo-value=charlie,charlie=delta,delta=bravo-value";
     for (int i = 0; i < 9; ++i) {
         expected += ",m" + std::to_string(i) + "=bravo-value";

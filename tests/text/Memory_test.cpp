@@ -12,11 +12,9 @@
 #include <utility>
 #include <vector>
 
+namespace Ostrel::Testing {
 namespace {
 
-using Ostrel::BlockMemory;
-using Ostrel::GlobalPool;
-using Ostrel::RegionMemory;
 using Placement = BlockMemory::Placement;
 
 bool Holds(const void* block, size_t bytes, int value) {
@@ -68,7 +66,7 @@ TEST(RecordPool, StableRecordsKeepTheirBytesWhileChunksComeAndGo) {
 // not fit a region's rules comes from the heap, and a refusal holds for regions too.
 TEST(RegionMemory, BlocksKeepTheirBytesAndRegionsGoWithTheirLastBlock) {
     ASSERT_EQ(RegionMemory::LiveRegions(), 0u);
-    const uint64_t liveBefore = Ostrel::Testing::LiveBlocks();
+    const uint64_t liveBefore = LiveBlocks();
     std::vector<void*> blocks;
     // Enough 100 KiB blocks for three regions.
     for (int i = 0; i < 60; ++i) {
@@ -99,7 +97,8 @@ TEST(RegionMemory, BlocksKeepTheirBytesAndRegionsGoWithTheirLastBlock) {
         BlockMemory::Release(block);
     }
     EXPECT_EQ(RegionMemory::LiveRegions(), 0u);
-    EXPECT_EQ(Ostrel::Testing::LiveBlocks(), liveBefore);
+    EXPECT_EQ(LiveBlocks(), liveBefore);
 }
 
 } // namespace
+} // namespace Ostrel::Testing

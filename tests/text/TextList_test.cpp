@@ -8,13 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace Ostrel::Testing {
 namespace {
-
-using Ostrel::GrowableArray;
-using Ostrel::ReferenceArgument;
-using Ostrel::Text;
-using Ostrel::TextArrayFromVariant;
-using Ostrel::Testing::Strings;
 
 using Values = std::vector<std::string>;
 
@@ -29,10 +24,8 @@ TEST(TextList, OneDimensionOfStringsRoundTripsAndAnythingElseIsRefused) {
     // of the accent are characters of their own, so the bytes come back on both.
     const Text texts[] = {Text("first"), Text(""), Text("caf\xC3\xA9")};
     VARIANT out;
-    ASSERT_EQ(Ostrel::VariantFromTextArray(texts, 3, &out), S_OK);
-    LONG lower = -1;
-    SafeArrayGetLBound(out.parray, 1, &lower);
-    EXPECT_EQ(lower, 0);
+    ASSERT_EQ(VariantFromTextArray(texts, 3, &out), S_OK);
+    EXPECT_EQ(out.parray->rgsabound[0].lLbound, 0);
     std::vector<VARIANT> chain(8, out);
     for (size_t i = 1; i < chain.size(); ++i) {
         chain[i] = ReferenceArgument(VT_VARIANT, &chain[i - 1]);
@@ -66,9 +59,10 @@ TEST(TextList, OneDimensionOfStringsRoundTripsAndAnythingElseIsRefused) {
     for (VARIANT* owned : {&out, &refused[1], &refused[2], &refused[3]}) {
         EXPECT_EQ(VariantClear(owned), S_OK) << "no array is left locked";
     }
-    EXPECT_EQ(Ostrel::VariantFromTextArray(nullptr, 0, &out), S_OK);
+    EXPECT_EQ(VariantFromTextArray(nullptr, 0, &out), S_OK);
     EXPECT_EQ(out.vt, VT_ARRAY | VT_BSTR);
     EXPECT_EQ(VariantClear(&out), S_OK);
 }
 
 } // namespace
+} // namespace Ostrel::Testing

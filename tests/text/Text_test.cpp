@@ -11,20 +11,12 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+namespace Ostrel::Testing {
 namespace {
-
-using Ostrel::ScratchBuffers;
-using Ostrel::Text;
-using Ostrel::TextBuffer;
-using Ostrel::Testing::AnsiSamples;
-using Ostrel::Testing::BstrPtr;
-using Ostrel::Testing::HeapCalls;
-using Ostrel::Testing::MakeBstr;
 
 std::string Bytes(const TextBuffer& buffer) {
     return std::string(buffer.c_str(), static_cast<size_t>(buffer.Length()));
@@ -61,36 +53,45 @@ TEST(TextDeathTest, ContractViolationsStopWithAMessage) {
     EXPECT_DEATH(text.Tail(4), "Tail offset");
     EXPECT_DEATH(text.Mid(4, 10), "Mid range");
     EXPECT_DEATH(Text().SetInteger(1, 37), "radix");
-    Ostrel::GrowableArray<int> array;
+    GrowableArray<int> array;
     array.Append(1);
     EXPECT_DEATH(array[1] = 0, "index out of range");
     EXPECT_DEATH(array.Resize(1, 2), "position out of range");
 }
 
-// A borrowed buffer is shared by up to nine copies; the tenth sharer, and the owner's going,
-// give the copies buffers of their own. Borrowed headers live in a compacting pool: when one
-// moves, its sharers follow it.
+// A borrowed buffer is shared by up to nine copies; the tenth sharer, and the owner's going, give
+// the copies buffers of their own. The header lists the addresses of its sharers, so an array
+// moves texts by their own move operations: moved bitwise, the list would point at their old
+// places and relief would write there instead of into the texts. Growing an array past the
+// largest count throws and keeps it.
 TEST(Text, BorrowedTextsAreRelievedAtTheTenthSharerAndWhenTheOwnerGoes) {
     char outside[] = "outside value";
-    std::optional<Text> owner(std::in_place);
-    owner->Adopt(outside, static_cast<LONG>(std::strlen(outside)));
-    Text copies[9];
-    for (int i = 0; i < 8; ++i) {
-        copies[i] = *owner;
-        EXPECT_EQ(copies[i].c_str(), outside) << "sharer " << i + 2;
+    GrowableArray<Text> texts(2);
+    texts.Resize(1);
+    texts[0].Adopt(outside, static_cast<LONG>(std::strlen(outside)));
+    // Each sharer is appended, then every text of the array moves up and back down.
+    for (int i = 1; i < 10; ++i) {
+        texts.Append(texts[0]);
+        texts.Resize(1, 0);
+        texts.Resize(-1, 0);
+        EXPECT_EQ(texts[i].c_str() == outside, i < 9) << "sharer " << i + 1;
     }
-    copies[8] = *owner;
-    EXPECT_EQ(owner->c_str(), outside);
-    for (const Text& copy : copies) {
-        EXPECT_NE(copy.c_str(), outside);
-        EXPECT_EQ(copy, "outside value");
+    EXPECT_EQ(texts[0].c_str(), outside) << "the owner keeps its buffer";
+    for (int i = 1; i < 10; ++i) {
+        EXPECT_EQ(texts[i], "outside value");
+        EXPECT_NE(texts[i].c_str(), outside);
     }
-    const Text tail = owner->Tail(8);
-    owner.reset();
+    texts.Append(texts[0].Tail(8));
+    texts.Resize(1, 0);
+    texts.Resize(-1, 0);
+    texts.Resize(-1, 0);
     std::memset(outside, '#', sizeof(outside) - 1);
-    EXPECT_EQ(tail, "value") << "nobody reads the outside buffer any more";
+    EXPECT_EQ(texts[9], "value") << "nobody reads the outside buffer any more";
+    EXPECT_THROW(texts.Resize(INT32_MAX), std::length_error);
+    EXPECT_EQ(texts.Count(), 10);
 }
 
+// Borrowed headers live in a compacting pool: when one moves, its sharers follow it.
 TEST(Text, SharersAreRepairedWhenThePoolMovesTheirHeader) {
     char first[] = "first";
     char second[] = "second";
@@ -109,29 +110,6 @@ TEST(Text, SharersAreRepairedWhenThePoolMovesTheirHeader) {
     EXPECT_EQ(bCopy, "second");
     EXPECT_EQ(bTail, "ond");
     EXPECT_EQ(c, "first");
-}
-
-// A borrowed header lists the addresses of its sharers: an array that moved one bitwise would
-// leave the list pointing at its old place, and relief would write there instead of into the
-// text. Growing past the largest count throws and keeps the array.
-TEST(GrowableArray, TextsAreMovedByConstructionSoTheirBorrowedHeaderFindsThem) {
-    char outside[] = "borrowed";
-    Ostrel::GrowableArray<Text> texts(2);
-    texts.Resize(1);
-    texts[0].Adopt(outside, 8);
-    for (int i = 0; i < 7; ++i) {
-        texts.Append(texts[0]);
-        texts.Resize(1, 0);
-        texts.Resize(-1, 0);
-    }
-    texts.Resize(-1, 0);
-    ASSERT_EQ(texts.Count(), 7);
-    for (const Text& text : texts) {
-        EXPECT_EQ(text, "borrowed") << "the owner went first; the copies were relieved";
-        EXPECT_NE(text.c_str(), outside);
-    }
-    EXPECT_THROW(texts.Resize(INT32_MAX), std::length_error);
-    EXPECT_EQ(texts.Count(), 7);
 }
 
 // Every result keeps its value for five further calls, also while the results before it are
@@ -174,8 +152,10 @@ TEST(TextNumbers, RealsAndIntegersAsTheTableSays) {
 
 // Runs of one character of each UTF-8 length class around the scratch limit, and runs mixing
 // them: the text holds every converted byte, in a scratch buffer exactly when they fit one, and
-// the automation string made back from it holds every character.
-TEST(TextConversion, EveryLengthClassRoundTripsAroundTheScratchLimit) {
+// the automation string made back from it holds every character. Three conversions alive at
+// once hold the three scratch buffers; a fourth and an assigned one take heap blocks, and a
+// buffer given back serves the next.
+TEST(TextConversion, EveryLengthClassRoundTripsAndLiveConversionsNeverShareAScratchBuffer) {
     std::vector<std::pair<OleString, std::string>> runs;
     for (const auto& [wide, narrow] : AnsiSamples()) {
         for (size_t times : {1, 124, 125, 126, 165, 166, 167, 248, 249, 250, 498, 499, 500, 1000}) {
@@ -202,11 +182,6 @@ TEST(TextConversion, EveryLengthClassRoundTripsAroundTheScratchLimit) {
     }
     EXPECT_TRUE(Text(static_cast<BSTR>(nullptr)).IsEmpty());
     EXPECT_NE(BstrPtr(Text().ToBSTR()), nullptr) << "a zero-length string, not null";
-}
-
-// Three conversions alive at once hold the three scratch buffers; a fourth and an assigned one
-// take heap blocks, and a buffer given back serves the next.
-TEST(TextConversion, LiveConversionsNeverShareAScratchBuffer) {
     const OleString values[] = {OLESTR("one \u00e9"), OLESTR("two \u20ac"), OLESTR("three"),
                                 OLESTR("four \U0001F600"), OLESTR("five")};
     std::vector<std::unique_ptr<Text>> texts;
@@ -242,8 +217,11 @@ TEST(TextBuffer, AppendingByteByByteReallocatesALogarithmicNumberOfTimes) {
 
 // A shared buffer is copied before a write (an append, or a Clear that keeps the room) by its
 // cached length, so bytes after a NUL survive and the other sharers keep theirs; appended bytes
-// may come from the buffer itself.
-TEST(TextBuffer, WritesCopyASharedBufferFirstWithEveryByte) {
+// may come from the buffer itself. Built from a tail, a buffer has less room than its block.
+// Built from a Format result, it takes a private copy at once: the relief of the ring's header
+// (here at the tenth sharer) would give it a small block of its own behind the ring's cached
+// room, and the asan build would see the append overrun it.
+TEST(TextBuffer, WritesCopyASharedBufferFirstAndNeverPassTheBlock) {
     TextBuffer buffer;
     buffer.Append("a\0b", 3);
     TextBuffer second = buffer;
@@ -256,13 +234,6 @@ TEST(TextBuffer, WritesCopyASharedBufferFirstWithEveryByte) {
     second.Append("again");
     EXPECT_EQ(second, "again");
     EXPECT_EQ(std::string(kept.c_str() + 2, 2), "b!");
-}
-
-// Built from a tail, a buffer has less room than its block. Built from a Format result, it takes
-// a private copy at once: the relief of the ring's header (here at the tenth sharer) would give
-// it a small block of its own behind the ring's cached room, and the asan build would see the
-// append overrun it.
-TEST(TextBuffer, NeverWritesPastItsBlockWhateverItWasBuiltFrom) {
     TextBuffer tail(Text("0123456789012345678901234567890").Tail(20));
     tail.Append("abcdefghijklmnop");
     EXPECT_EQ(tail, "01234567890abcdefghijklmnop");
@@ -274,3 +245,4 @@ TEST(TextBuffer, NeverWritesPastItsBlockWhateverItWasBuiltFrom) {
 }
 
 } // namespace
+} // namespace Ostrel::Testing

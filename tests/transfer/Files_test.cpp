@@ -13,28 +13,9 @@
 namespace Ostrel {
 namespace {
 
-// The 51st open is refused before any file is touched, so a save refused that way leaves the
-// old file and nothing beside it; a freed entry serves the next open.
-TEST_F(SaveTest, FiftyFilesAtOnceAndARefusedCreateTouchesNothing) {
-    const std::string source = scratch.Path() + "/source";
-    WriteWholeFile(source, "source");
-    std::vector<std::unique_ptr<DataFile>> files;
-    for (LONG i = 0; i < OpenFileTable::kEntries; ++i) {
-        files.push_back(std::make_unique<DataFile>(source.c_str()));
-        ASSERT_TRUE(files.back()->Open(false));
-    }
-    DataFile extra(source.c_str());
-    EXPECT_FALSE(extra.Open(false));
-    EXPECT_FALSE(SaveText(path, "<new/>\n"));
-    EXPECT_EQ(ReadWholeFile(path), kOld);
-    EXPECT_EQ(ListDirectory(scratch.Path()), (std::vector<std::string>{"doc.xml", "source"}));
-    files[7]->Close();
-    ASSERT_TRUE(extra.Open(false));
-    EXPECT_EQ(extra.GetTableIndex(), 7);
-}
-
-// Closed without a commit, or in a missing directory, a save leaves the old file as it was and
-// nothing beside it; a complete one replaces it.
+// Closed without a commit, in a missing directory, or refused as the 51st open file (before any
+// file is touched), a save leaves the old file as it was and nothing beside it; a freed entry of
+// the open-file table serves the next open, and a complete save replaces the file.
 TEST_F(SaveTest, OnlyACompleteCommitReplacesTheFile) {
     const std::string text = LongText();
     {
@@ -45,7 +26,17 @@ TEST_F(SaveTest, OnlyACompleteCommitReplacesTheFile) {
         EXPECT_FALSE(file.Commit());
     }
     EXPECT_FALSE(SaveText(scratch.Path() + "/missing/doc.xml", text));
+    std::vector<std::unique_ptr<DataFile>> files;
+    for (LONG i = 0; i <= OpenFileTable::kEntries; ++i) {
+        files.push_back(std::make_unique<DataFile>(PRAVELL_TEST_DATA "/textfile/returns.file"));
+        EXPECT_EQ(files.back()->Open(false), i < OpenFileTable::kEntries);
+    }
+    EXPECT_FALSE(SaveText(path, text));
     ExpectUntouched();
+    files[7]->Close();
+    ASSERT_TRUE(files.back()->Open(false));
+    EXPECT_EQ(files.back()->GetTableIndex(), 7);
+    files.clear();
     ASSERT_TRUE(SaveText(path, text));
     EXPECT_EQ(ReadWholeFile(path), OnDisk(text));
     EXPECT_EQ(ListDirectory(scratch.Path()), justTheDocument);

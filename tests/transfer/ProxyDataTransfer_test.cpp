@@ -21,8 +21,9 @@ std::string ReadOnce(ProxyDataTransfer& proxy, LONG maxLength) {
 // What a Read may hand back, as it is or behind references to variants: a compiled host signed
 // bytes; a script also unsigned bytes, and Null or Empty for the end of its data, as the call's
 // value or in the by-reference argument its Read takes. More bytes than asked for fail the read,
-// as do two dimensions, a string and elements that are not bytes.
-TEST(ProxyDataTransfer, ReadsTakeOneDimensionOfBytesNoMoreThanAsked) {
+// as do two dimensions, a string, elements that are not bytes and a host's failure; a host with
+// neither the interface nor the names is never called.
+TEST(ProxyDataTransfer, ReadsTakeOneDimensionOfBytesNoMoreThanAskedOrFail) {
     const struct {
         ReadShape shape;
         const char* early;
@@ -59,14 +60,9 @@ TEST(ProxyDataTransfer, ReadsTakeOneDimensionOfBytesNoMoreThanAsked) {
             }
         }
     }
-}
-
-// A host's failure fails the read; a host with neither the interface nor the names is never
-// called.
-TEST(ProxyDataTransfer, AFailingOrUnfitHostFailsTheTransfer) {
-    EarlyStream host;
-    host.failAtRead = 1;
-    ProxyDataTransfer proxy(&host);
+    EarlyStream failing;
+    failing.failAtRead = 1;
+    ProxyDataTransfer proxy(&failing);
     EXPECT_EQ(ReadOnce(proxy, 4), "<false>");
     ScriptStream stranger;
     stranger.names.clear();
