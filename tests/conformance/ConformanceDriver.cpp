@@ -66,12 +66,8 @@ std::string JsonString(const std::string& text) {
     std::string out = "\"";
     for (const unsigned char byte : text) {
         char escaped[8];
-        std::snprintf(escaped, sizeof escaped,
-                      byte < 0x20                   ? "\\u%04x"
-                      : byte == '"' || byte == '\\' ? "\\%c"
-                                                    : "%c",
-                      byte);
-        out += escaped;
+        std::snprintf(escaped, sizeof escaped, byte < 0x20 ? "\\u%04x" : "%c", byte);
+        out += std::string(byte == '"' || byte == '\\' ? "\\" : "") + escaped;
     }
     return out + "\"";
 }
@@ -138,8 +134,8 @@ std::string StreamingFailures(const std::string& path) {
 std::string Examine(const std::string& path, const std::string& failure, Text& saved,
                     std::string& tree) {
     XMLModel model;
-    const bool loaded = model.LoadFile(Text(path.c_str()));
-    const std::string answered = loaded ? "" : "failed: " + PendingError(model);
+    const std::string answered =
+        model.LoadFile(Text(path.c_str())) ? "" : "failed: " + PendingError(model);
     const std::string streamed = StreamingFailures(path);
     if (answered != (failure.empty() ? "" : "failed: XML Parse failed: " + failure) ||
         streamed !=
@@ -161,8 +157,7 @@ std::string Examine(const std::string& path, const std::string& failure, Text& s
 
 int Run(const fs::path& suite, const fs::path& output) {
     XMLModel manifest;
-    const fs::path manifestPath = suite / "cleaned" / "xmlconf-flattened.xml";
-    if (!manifest.LoadFile(Text(manifestPath.string().c_str()))) {
+    if (!manifest.LoadFile(Text((suite / "cleaned" / "xmlconf-flattened.xml").string().c_str()))) {
         std::printf("the manifest does not load: %s\n", PendingError(manifest).c_str());
         return 1;
     }
@@ -173,9 +168,7 @@ int Run(const fs::path& suite, const fs::path& output) {
     fs::create_directories(output / "saved");
     std::ofstream trees(output / "trees.jsonl", std::ios::binary);
     std::ofstream listed(output / "tests.txt", std::ios::binary);
-    int accepted = 0;
     int roundTripped = 0;
-    int matching = 0;
     int findings = 0;
     for (const SuiteTest& test : tests) {
         listed << test.id << '\n';
@@ -187,8 +180,6 @@ int Run(const fs::path& suite, const fs::path& output) {
         Text saved;
         std::string tree;
         const std::string finding = Examine(path, failure, saved, tree);
-        accepted += failure.empty() ? 1 : 0;
-        matching += !failure.empty() && finding.empty() ? 1 : 0;
         if (!tree.empty()) {
             const std::string file = "saved/" + std::to_string(++roundTripped) + ".xml";
             WriteWholeFile((output / file).string(), saved.c_str());
@@ -201,9 +192,8 @@ int Run(const fs::path& suite, const fs::path& output) {
                         finding.c_str());
         }
     }
-    std::printf("documents %zu, accepted %d, round-tripped %d, rejected %zu, rejection messages "
-                "matching %d, findings %d\n",
-                tests.size(), accepted, roundTripped, tests.size() - accepted, matching, findings);
+    std::printf("documents %zu, round-tripped %d, findings %d\n", tests.size(), roundTripped,
+                findings);
     return findings == 0 && !tests.empty() ? 0 : 1;
 }
 

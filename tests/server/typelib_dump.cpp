@@ -10,16 +10,18 @@
 // position; a function has the name that GetDocumentation gives its member, its parameters the
 // names of GetNames, but for a property's functions, which share their member: names are asked
 // by member, so the systems answer for one of them, and the system's IDL compiler keeps no name
-// for the value a property is set to. The text goes to standard output, or byte for byte to OUTPUT
-// (no line-end translation).
+// for the value a property is set to. The text goes byte for byte to OUTPUT (no line-end
+// translation).
 //
-//   typelib_dump FILE.tlb [OUTPUT]
+//   typelib_dump FILE.tlb OUTPUT
 #include "host/AutomationText.h"
 #include "platform/com.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -41,11 +43,17 @@ void Check(HRESULT result, const char* what) {
     }
 }
 
-// Takes the string and frees it.
-std::string Take(BSTR text) {
-    std::string utf8 = ToUtf8(text);
-    SysFreeString(text);
-    return utf8;
+// The name and help string that a library gives a type by its position (-1: the library itself),
+// or that a description gives a member (MEMBERID_NIL: the type itself).
+template <typename Source, typename Which>
+std::pair<std::string, std::string> Documentation(Source* source, Which which) {
+    BSTR name = nullptr;
+    BSTR help = nullptr;
+    Check(source->GetDocumentation(which, &name, &help, nullptr, nullptr), "GetDocumentation");
+    std::pair<std::string, std::string> texts(ToUtf8(name), ToUtf8(help));
+    SysFreeString(name);
+    SysFreeString(help);
+    return texts;
 }
 
 std::string GuidText(REFGUID guid) {
@@ -84,13 +92,10 @@ std::string ValueName(unsigned long value, const char* const (&names)[N]) {
 template <size_t N>
 std::string FlagNames(unsigned long flags, const char* const (&names)[N]) {
     std::string text;
-    for (size_t bit = 0; bit < N; ++bit) {
+    for (size_t bit = 0; bit < 32; ++bit) {
         if ((flags & (1ul << bit)) != 0) {
-            text += std::string(text.empty() ? "" : " ") + names[bit];
+            text += (text.empty() ? "" : " ") + (bit < N ? names[bit] : Hex(1ul << bit, 4));
         }
-    }
-    if ((flags >> N) != 0) {
-        text += (text.empty() ? "" : " ") + Hex(flags >> N << N, 4);
     }
     return text.empty() ? "-" : text;
 }
@@ -116,24 +121,18 @@ ITypeInfo* Referenced(ITypeInfo* info, HREFTYPE reference) {
 // A type that a reference names: its name and kind.
 std::string ReferenceText(ITypeInfo* info, HREFTYPE reference) {
     ITypeInfo* target = Referenced(info, reference);
-    BSTR name = nullptr;
-    Check(target->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr),
-          "ITypeInfo::GetDocumentation");
-    const std::string text =
-        Take(name) + "(" + ValueName(AttributesOf(target).typekind, typeKinds) + ")";
+    const std::string text = Documentation(target, MEMBERID_NIL).first + "(" +
+                             ValueName(AttributesOf(target).typekind, typeKinds) + ")";
     target->Release();
     return text;
 }
 
+// A type: its kind, then what it points to or holds, or the type it names.
 std::string TypeText(ITypeInfo* info, const TYPEDESC& type) {
-    std::string text = ValueName(type.vt, varTypes);
-    if (type.vt == VT_PTR || type.vt == VT_SAFEARRAY) {
-        return text + "," + TypeText(info, *type.lptdesc);
-    }
-    if (type.vt == VT_USERDEFINED) {
-        return text + ":" + ReferenceText(info, type.hreftype);
-    }
-    return text;
+    const std::string text = ValueName(type.vt, varTypes);
+    return type.vt == VT_PTR || type.vt == VT_SAFEARRAY ? text + "," + TypeText(info, *type.lptdesc)
+           : type.vt == VT_USERDEFINED ? text + ":" + ReferenceText(info, type.hreftype)
+                                       : text;
 }
 
 std::string output;
@@ -142,19 +141,15 @@ void Line(size_t depth, const std::string& line) {
     output += std::string(depth * 2, ' ') + line + "\n";
 }
 
-void Help(size_t depth, BSTR help) {
-    const std::string text = Take(help);
-    if (!text.empty()) {
-        Line(depth, "help \"" + text + "\"");
+void Help(size_t depth, const std::string& help) {
+    if (!help.empty()) {
+        Line(depth, "help \"" + help + "\"");
     }
 }
 
 void Function(ITypeInfo* info, const FUNCDESC& function, size_t depth) {
-    BSTR name = nullptr;
-    BSTR help = nullptr;
-    Check(info->GetDocumentation(function.memid, &name, &help, nullptr, nullptr),
-          "ITypeInfo::GetDocumentation");
-    Line(depth, "function " + Take(name) + " " + Hex(static_cast<DWORD>(function.memid), 8) + " " +
+    const auto [name, help] = Documentation(info, function.memid);
+    Line(depth, "function " + name + " " + Hex(static_cast<DWORD>(function.memid), 8) + " " +
                     FlagNames(function.invkind, invokeKinds) + " " +
                     ValueName(function.funckind, funcKinds) + " " +
                     FlagNames(function.wFuncFlags, funcFlags));
@@ -182,19 +177,14 @@ void Function(ITypeInfo* info, const FUNCDESC& function, size_t depth) {
 void Type(ITypeInfo* info, size_t depth, ITypeLib* library, UINT index) {
     const TYPEATTR attributes = AttributesOf(info);
     TYPEKIND kind = attributes.typekind;
-    BSTR name = nullptr;
-    BSTR help = nullptr;
     if (library != nullptr) {
         Check(library->GetTypeInfoType(index, &kind), "GetTypeInfoType");
-        Check(library->GetDocumentation(static_cast<INT>(index), &name, &help, nullptr, nullptr),
-              "ITypeLib::GetDocumentation");
-    } else {
-        Check(info->GetDocumentation(MEMBERID_NIL, &name, &help, nullptr, nullptr),
-              "ITypeInfo::GetDocumentation");
     }
+    const auto [name, help] = library != nullptr ? Documentation(library, static_cast<INT>(index))
+                                                 : Documentation(info, MEMBERID_NIL);
     Line(depth, std::string(library != nullptr ? "" : "half ") + ValueName(kind, typeKinds) + " " +
-                    Take(name) + " " + Version(attributes.wMajorVerNum, attributes.wMinorVerNum) +
-                    " " + GuidText(attributes.guid));
+                    name + " " + Version(attributes.wMajorVerNum, attributes.wMinorVerNum) + " " +
+                    GuidText(attributes.guid));
     Help(depth + 1, help);
     Line(depth + 1, "flags " + FlagNames(attributes.wTypeFlags, typeFlags));
     if (kind == TKIND_INTERFACE || kind == TKIND_DISPATCH) {
@@ -226,21 +216,17 @@ void Type(ITypeInfo* info, size_t depth, ITypeLib* library, UINT index) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2 && argc != 3) {
-        std::fprintf(stderr, "usage: typelib_dump FILE.tlb [OUTPUT]\n");
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: typelib_dump FILE.tlb OUTPUT\n");
         return 2;
     }
     ITypeLib* library = nullptr;
     Check(LoadTypeLibEx(Ostrel::Bstr(argv[1]), REGKIND_NONE, &library), "LoadTypeLibEx");
     TLIBATTR* attributes = nullptr;
     Check(library->GetLibAttr(&attributes), "GetLibAttr");
-    BSTR name = nullptr;
-    BSTR help = nullptr;
-    Check(library->GetDocumentation(-1, &name, &help, nullptr, nullptr),
-          "ITypeLib::GetDocumentation");
-    Line(0, "library " + Take(name) + " " +
-                Version(attributes->wMajorVerNum, attributes->wMinorVerNum) + " " +
-                GuidText(attributes->guid));
+    const auto [name, help] = Documentation(library, -1);
+    Line(0, "library " + name + " " + Version(attributes->wMajorVerNum, attributes->wMinorVerNum) +
+                " " + GuidText(attributes->guid));
     if (attributes->lcid != 0) {
         Line(1, "lcid " + Hex(attributes->lcid, 4));
     }
@@ -252,10 +238,8 @@ int main(int argc, char** argv) {
         Type(info, 0, library, i);
     }
     library->Release();
-    FILE* file = argc == 3 ? std::fopen(argv[2], "wb") : stdout;
-    if (file == nullptr || std::fwrite(output.data(), 1, output.size(), file) != output.size() ||
-        std::fclose(file) != 0) {
-        std::fprintf(stderr, "typelib_dump: cannot write %s\n", argc == 3 ? argv[2] : "output");
+    if (!(std::ofstream(argv[2], std::ios::binary) << output << std::flush)) {
+        std::fprintf(stderr, "typelib_dump: cannot write %s\n", argv[2]);
         return 1;
     }
     return 0;

@@ -18,16 +18,12 @@ int main(int argc, char** argv) {
         const Ostrel::ComponentLibrary library(argv[1]);
         Ostrel::LateBound model;
         status = library.Register();
-        if (SUCCEEDED(status)) {
-            status = Ostrel::CreateComponent("Corvantis.XMLModel", model);
-        }
-        if (SUCCEEDED(status)) {
-            status = model.Call("LoadFromString", {Ostrel::TextArgument("<installed/>")});
-        }
+        status = SUCCEEDED(status) ? Ostrel::CreateComponent("Corvantis.XMLModel", model) : status;
+        status = SUCCEEDED(status)
+                     ? model.Call("LoadFromString", {Ostrel::TextArgument("<installed/>")})
+                     : status;
         model.Reset();
-        if (SUCCEEDED(status)) {
-            status = library.Unregister();
-        }
+        status = SUCCEEDED(status) ? library.Unregister() : status;
         if (FAILED(status)) {
             std::fprintf(stderr, "%s: 0x%08X %s%s\n", argv[0], static_cast<unsigned>(status),
                          library.LoadFailure().c_str(), model.Failure().c_str());
