@@ -180,7 +180,8 @@ protected:
     std::string path = directory.Path() + "/library.tlb";
 };
 
-// A file larger than any library is refused before it is read.
+// A real library cut anywhere fails cleanly and with any byte changed loads or fails cleanly; the
+// same library followed by more than any library holds is refused before it is read.
 TEST_F(TypeLibFile, EveryTruncationAndChangedByteOfARealLibraryFailsCleanly) {
     const std::string text = ReadWholeFile(BuiltLibraryPath("utils"));
     ASSERT_EQ(Load(text), S_OK);
