@@ -12,6 +12,8 @@
 #include "platform/com.h"
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -57,15 +59,6 @@ inline std::string VarTypeName(VARTYPE vt) {
            (named ? VarTypeNames()[base] : std::to_string(base));
 }
 
-inline std::vector<VARTYPE> VarTypeChain(const std::string& word) {
-    std::vector<VARTYPE> chain;
-    std::istringstream parts(word);
-    for (std::string part; std::getline(parts, part, ',');) {
-        chain.push_back(VarTypeNamed(part));
-    }
-    return chain;
-}
-
 inline const std::map<std::string, HRESULT>& HresultNames() {
     static const std::map<std::string, HRESULT> names = {
         {"S_OK", S_OK},
@@ -81,7 +74,10 @@ inline const std::map<std::string, HRESULT>& HresultNames() {
         {"DISP_E_OVERFLOW", DISP_E_OVERFLOW},
         {"DISP_E_PARAMNOTFOUND", DISP_E_PARAMNOTFOUND},
         {"DISP_E_TYPEMISMATCH", DISP_E_TYPEMISMATCH},
-        {"DISP_E_UNKNOWNNAME", DISP_E_UNKNOWNNAME}};
+        {"DISP_E_UNKNOWNNAME", DISP_E_UNKNOWNNAME},
+        {"TYPE_E_INVALIDSTATE", TYPE_E_INVALIDSTATE},
+        {"TYPE_E_INVDATAREAD", TYPE_E_INVDATAREAD},
+        {"TYPE_E_UNSUPFORMAT", TYPE_E_UNSUPFORMAT}};
     return names;
 }
 
@@ -94,7 +90,8 @@ inline std::string HresultName(HRESULT hr) {
     return std::to_string(hr);
 }
 
-// The rows of a table under tests/data: its lines that are neither empty nor a # comment.
+// The rows of a table under tests/data: its lines that are neither empty nor a # comment. A table
+// without rows is a failure: a runner would pass without testing anything.
 inline std::vector<std::string> Rows(const std::string& table) {
     std::ifstream file(std::string(PRAVELL_TEST_DATA) + "/" + table);
     std::vector<std::string> rows;
@@ -103,6 +100,7 @@ inline std::vector<std::string> Rows(const std::string& table) {
             rows.push_back(line);
         }
     }
+    EXPECT_FALSE(rows.empty()) << table;
     return rows;
 }
 
@@ -120,6 +118,29 @@ inline std::vector<std::string> Words(const std::string& line) {
         }
     }
     return words;
+}
+
+// The units of a quoted text, \uXXXX written for a unit beyond printable ASCII, and back.
+inline OleString Units(const std::string& quoted) {
+    OleString units;
+    for (size_t at = 1; at + 1 < quoted.size(); ++at) {
+        const bool escape = quoted.compare(at, 2, "\\u") == 0;
+        units += escape ? static_cast<OLECHAR>(std::stoul(quoted.substr(at + 2, 4), nullptr, 16))
+                        : static_cast<OLECHAR>(static_cast<unsigned char>(quoted[at]));
+        at += escape ? 5 : 0;
+    }
+    return units;
+}
+
+inline std::string Quoted(const OleString& units) {
+    std::string text = "\"";
+    for (OLECHAR unit : units) {
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(unit));
+        const bool plain = unit >= 0x20 && unit < 0x7F && unit != '"' && unit != '\\';
+        text += plain ? std::string(1, static_cast<char>(unit)) : std::string(escape);
+    }
+    return text + "\"";
 }
 
 // Values read from a table, with the storage that their references point at.
@@ -241,28 +262,6 @@ private:
         static const size_t sizes[] = {8, 8, 2, 4, 4, 8, 8, 8, 8, 8, 4, 2,
                                        8, 8, 8, 8, 1, 1, 2, 4, 8, 8, 4, 4};
         return base < std::size(sizes) ? sizes[base] : 8;
-    }
-
-    static OleString Units(const std::string& quoted) {
-        OleString units;
-        for (size_t at = 1; at + 1 < quoted.size(); ++at) {
-            const bool escape = quoted.compare(at, 2, "\\u") == 0;
-            units += escape
-                         ? static_cast<OLECHAR>(std::stoul(quoted.substr(at + 2, 4), nullptr, 16))
-                         : static_cast<OLECHAR>(static_cast<unsigned char>(quoted[at]));
-            at += escape ? 5 : 0;
-        }
-        return units;
-    }
-    static std::string Quoted(const OleString& units) {
-        std::string text = "\"";
-        for (OLECHAR unit : units) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(unit));
-            const bool plain = unit >= 0x20 && unit < 0x7F && unit != '"' && unit != '\\';
-            text += plain ? std::string(1, static_cast<char>(unit)) : std::string(escape);
-        }
-        return text + "\"";
     }
 
     std::string NameOf(IUnknown* object) const {

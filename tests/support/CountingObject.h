@@ -9,9 +9,7 @@ namespace Ostrel::Testing {
 
 class CountingObject final : public HostObject<IDispatch> {
 public:
-    explicit CountingObject(bool answersDispatch = true) : answersDispatch(answersDispatch) {
-        VariantInit(&value);
-    }
+    explicit CountingObject(bool answersDispatch = true) : answersDispatch(answersDispatch) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
         if (!answersDispatch && riid == IID_IDispatch) {
@@ -31,7 +29,7 @@ public:
     ~CountingObject() { VariantClear(&value); }
 
     HRESULT invokeResult = S_OK;
-    VARIANT value;
+    VARIANT value{};
 
 private:
     bool answersDispatch;

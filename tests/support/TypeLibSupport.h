@@ -12,12 +12,9 @@
 #include <utility>
 #include <vector>
 
+// A name or path as an automation string, through the ANSI code page as the system reads them.
 inline OleString Wide(const std::string& text) {
-    OleString wide(text.size(), 0);
-    int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                     &wide[0], static_cast<int>(wide.size()));
-    wide.resize(static_cast<size_t>(length > 0 ? length : 0));
-    return wide;
+    return FromAnsi(text);
 }
 
 // Takes the string, whose characters are ASCII, and frees it.
