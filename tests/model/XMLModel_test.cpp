@@ -45,10 +45,13 @@ std::vector<std::string> DocumentOrder(const XMLNode& root) {
 
 // The documents of tests/data/documents: NAME.xml loads from a string and fails with exactly the
 // message in NAME.error or saves as exactly NAME.saved (given both, NAME.saved holds what was
-// built up to the failure). The saved text loads back to the same document by the round-trip
-// rule, and Clear leaves an empty document and the pending message.
+// built up to the failure). The saved text, a text file (its line ends stored as CR LF) and a
+// container load back to the same document by the round-trip rule, and Clear leaves an empty
+// document and the pending message.
 TEST(Documents, LoadAndSaveAsTheFilesSayAndComeBackTheSame) {
     const std::vector<std::string> documents = CasesIn(PRAVELL_TEST_DATA "/documents", ".xml");
+    ScratchDirectory scratch;
+    const Text file((scratch.Path() + "/saved").c_str());
     for (const std::string& document : documents) {
         SCOPED_TRACE(document);
         const std::string error =
@@ -67,6 +70,11 @@ TEST(Documents, LoadAndSaveAsTheFilesSayAndComeBackTheSame) {
         EXPECT_EQ(model.Root().GetText(), "") << "text left over from the load before";
         XMLModel reloaded;
         ASSERT_TRUE(reloaded.LoadString(Text(saved.c_str())));
+        EXPECT_EQ(TreeDifference(model, reloaded), "");
+        ASSERT_TRUE(model.SaveFile(file) && reloaded.LoadFile(file));
+        EXPECT_EQ(ReadWholeFile(file.c_str()), OnDisk(saved));
+        EXPECT_EQ(TreeDifference(model, reloaded), "");
+        ASSERT_TRUE(model.SaveCompressed(file) && reloaded.LoadCompressed(file));
         EXPECT_EQ(TreeDifference(model, reloaded), "");
         model.Clear();
         EXPECT_EQ(Saved(model), "<?xml version='1.0' encoding='UTF-8' ?>\n");
