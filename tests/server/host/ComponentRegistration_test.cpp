@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <utility>
 
@@ -19,9 +18,15 @@ using Ostrel::ComponentLibrary;
 // $TYPELIBS for the folder its type libraries were registered from.
 std::string ExpectedRegistry(const std::string& name, const std::string& module = "",
                              const std::string& typeLibraries = "") {
-    const std::string text = ReadWholeFile(std::string(PRAVELL_TEST_DATA) + "/server/" + name);
-    return std::regex_replace(std::regex_replace(text, std::regex("\\$MODULE"), module),
-                              std::regex("\\$TYPELIBS"), typeLibraries);
+    std::string text = ReadWholeFile(std::string(PRAVELL_TEST_DATA) + "/server/" + name);
+    for (const auto& [placeholder, value] :
+         {std::pair<std::string, std::string>("$MODULE", module), {"$TYPELIBS", typeLibraries}}) {
+        for (size_t at = text.find(placeholder); at != std::string::npos;
+             at = text.find(placeholder, at + value.size())) {
+            text.replace(at, placeholder.size(), value);
+        }
+    }
+    return text;
 }
 
 // A copy of the library, loaded by a name relative to the current folder, registers its whole
