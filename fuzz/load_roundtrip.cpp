@@ -1,9 +1,10 @@
 // Any bytes as a document read through a transfer, so that every byte reaches the tokenizer; a
 // document that loads must save, and its saved text must load back as the same tree. Bytes
 // without a NUL must also load from a string, in one piece, as from the transfer, in pieces: with
-// the same answer and message. (Not always into the same document: where a read ends inside a
-// run of text whose first part is only blanks, the loader drops that part as it drops any first
-// piece of only blanks.)
+// the same answer, and within one piece the same message (where a piece ends inside a token that
+// fails, the tokenizer may name another fault at another place than with the whole text). Not
+// always into the same document: where a read ends inside a run of text whose first part is only
+// blanks, the loader drops that part as it drops any first piece of only blanks.
 #include "FuzzSupport.h"
 #include "support/FileTestSupport.h"
 #include "support/TreeComparison.h"
@@ -19,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (bytes.find('\0') == std::string::npos) {
         XMLModel whole;
         if (whole.LoadString(Text(bytes.c_str())) != loaded ||
-            PendingError(whole) != PendingError(model)) {
+            (bytes.size() < 10000 && PendingError(whole) != PendingError(model))) {
             Finding("a string and a transfer load differently: \"" + PendingError(whole) +
                     "\" and \"" + PendingError(model) + "\"");
         }

@@ -4,7 +4,9 @@
 // tags that close the open start tags by name; at most one document type, before the first
 // start tag and with no attributes; attributes sorted by name, letter case aside, none twice.
 // Text that survives the trip through an automation string must also parse from a string, in
-// one piece, into the same events as from the transfer, in pieces (text runs joined).
+// one piece, into the same events as from the transfer, in pieces (text runs joined), and within
+// one piece with the same message (where a piece ends inside a token that fails, the tokenizer
+// may name another fault at another place than with the whole text).
 #include "FuzzSupport.h"
 #include "host/AutomationText.h"
 #include "host/HostObject.h"
@@ -65,11 +67,12 @@ public:
         CheckAttributes(attributes, true);
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE ParseError(BSTR message) override {
+    HRESULT STDMETHODCALLTYPE ParseError(BSTR text) override {
         Within("ParseError");
-        Expect(SysStringLen(message) > 0, "a ParseError without a message");
+        Expect(SysStringLen(text) > 0, "a ParseError without a message");
         failed = true;
-        log.push_back("ParseError " + ToUtf8(message));
+        message = ToUtf8(text);
+        log.push_back("ParseError");
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE EndDocument() override {
@@ -88,8 +91,9 @@ public:
         Expect(References() == 1, "the engine kept a reference to its client");
     }
 
-    // The events, text runs joined, without attributes.
+    // The events, text runs joined, without attributes, and the ParseError's message.
     std::vector<std::string> log;
+    std::string message;
 
 private:
     static void Expect(bool holds, const std::string& violation) {
@@ -147,13 +151,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (bytes.find('\0') == std::string::npos && ToUtf8(text) == bytes) {
         GrammarClient whole;
         whole.Finish(RunStringParse(text, &whole));
-        if (whole.log != client.log) {
-            size_t at = 0;
-            while (at < whole.log.size() && at < client.log.size() &&
-                   whole.log[at] == client.log[at]) {
-                ++at;
-            }
-            Finding("a string and a transfer parse differently from event " + std::to_string(at));
+        if (whole.log != client.log || (bytes.size() < 10000 && whole.message != client.message)) {
+            Finding("a string and a transfer parse into other events or with another message");
         }
     }
     return 0;
