@@ -3,6 +3,7 @@
 #include "dispatch/GuardCall.h"
 #include "errors/RaiseErrorInfo.h"
 #include "model/HDispatchXMLNode.h"
+#include "model/TreeInTransfer.h"
 #include "text/Text.h"
 #include "transfer/ProxyDataTransfer.h"
 
@@ -22,20 +23,48 @@ HRESULT HDispatchXMLModel::Answer(bool succeeded) {
     if (succeeded) {
         return S_OK;
     }
-    RaiseErrorInfo(model->Errors());
+    // The pending text belongs to the transfer operation that is calling host code.
+    if (!InTransfer()) {
+        RaiseErrorInfo(model->Errors());
+    }
     return E_FAIL;
 }
 
+bool HDispatchXMLModel::InTransfer() const {
+    return TreeInTransfer::Contains(model->Root());
+}
+
+template <typename Body>
+HRESULT HDispatchXMLModel::UnlessInTransfer(Body&& body) {
+    return GuardCall([&] { return InTransfer() ? E_FAIL : body(); });
+}
+
+HRESULT HDispatchXMLModel::Transfer(IDispatch* host, bool (XMLModel::*operation)(IDataTransfer&)) {
+    return GuardCall([&] {
+        if (host == nullptr) {
+            return Answer(false);
+        }
+        const ReferenceDuringCall held(this);
+        ProxyDataTransfer proxy(host);
+        bool succeeded = false;
+        {
+            const TreeInTransfer inTransfer(model->Root());
+            succeeded = (*model.*operation)(proxy);
+        }
+        return Answer(succeeded);
+    });
+}
+
 HRESULT HDispatchXMLModel::Load(BSTR fileName) {
-    return GuardCall([&] { return Answer(model->LoadFile(Text(fileName))); });
+    return UnlessInTransfer([&] { return Answer(model->LoadFile(Text(fileName))); });
 }
 
 HRESULT HDispatchXMLModel::Save(BSTR fileName) {
-    return GuardCall([&] { return Answer(model->SaveFile(Text(fileName))); });
+    return UnlessInTransfer([&] { return Answer(model->SaveFile(Text(fileName))); });
 }
 
 HRESULT HDispatchXMLModel::LoadFromString(BSTR xml) {
-    return GuardCall([&] { return Answer(model->LoadString(Text(xml))); });
+    return UnlessInTransfer([&] { return Answer(model->LoadString(Text(xml))); });
 }
 
 HRESULT HDispatchXMLModel::SaveToString(BSTR* xml) {
@@ -53,25 +82,11 @@ HRESULT HDispatchXMLModel::SaveToString(BSTR* xml) {
 }
 
 HRESULT HDispatchXMLModel::LoadFromTransfer(IDispatch* source) {
-    return GuardCall([&] {
-        if (source == nullptr) {
-            return Answer(false);
-        }
-        const ReferenceDuringCall held(this);
-        ProxyDataTransfer proxy(source);
-        return Answer(model->LoadTransfer(proxy));
-    });
+    return UnlessInTransfer([&] { return Transfer(source, &XMLModel::LoadTransfer); });
 }
 
 HRESULT HDispatchXMLModel::SaveToTransfer(IDispatch* target) {
-    return GuardCall([&] {
-        if (target == nullptr) {
-            return Answer(false);
-        }
-        const ReferenceDuringCall held(this);
-        ProxyDataTransfer proxy(target);
-        return Answer(model->SaveTransfer(proxy));
-    });
+    return Transfer(target, &XMLModel::SaveTransfer);
 }
 
 HRESULT HDispatchXMLModel::GetRoot(IDispatchXMLModelNode** root) {
@@ -85,14 +100,14 @@ HRESULT HDispatchXMLModel::GetRoot(IDispatchXMLModelNode** root) {
 }
 
 HRESULT HDispatchXMLModel::Clear() {
-    return GuardCall([&] {
+    return UnlessInTransfer([&] {
         model->Clear();
         return S_OK;
     });
 }
 
 HRESULT HDispatchXMLModel::LoadCompressed(BSTR fileName) {
-    return GuardCall([&] { return model->LoadCompressed(Text(fileName)) ? S_OK : E_FAIL; });
+    return UnlessInTransfer([&] { return model->LoadCompressed(Text(fileName)) ? S_OK : E_FAIL; });
 }
 
 HRESULT HDispatchXMLModel::SaveCompressed(BSTR fileName) {

@@ -4,6 +4,12 @@
 // information. The compressed pair leaves what it recorded pending, so the next operation that
 // hands text over delivers it first.
 //
+// While LoadFromTransfer or SaveToTransfer calls the host's stream, the host's code may call the
+// model again: what would change or free the tree the operation is building or walking (Clear,
+// every load) answers E_FAIL and does nothing, and so does Save, whose failure would add its
+// message to the operation's pending text. Reading calls and the other saves work, and a failure
+// among them leaves the pending text to the operation.
+//
 // The object owns its model for its whole life; node objects obtained from it do not keep it
 // alive and are detached when it goes.
 #pragma once
@@ -44,8 +50,16 @@ public:
     virtual ~HDispatchXMLModel();
 
 private:
-    // S_OK on success; otherwise hands the pending failure text to the host and answers E_FAIL.
+    // S_OK on success; otherwise hands the pending failure text to the host, unless a transfer
+    // operation of this model is calling host code, and answers E_FAIL.
     HRESULT Answer(bool succeeded);
+    bool InTransfer() const;
+    // The body's answer, or E_FAIL without running it while a transfer operation of this model
+    // is calling host code.
+    template <typename Body>
+    HRESULT UnlessInTransfer(Body&& body);
+    // Runs a load or save over the host's stream with the tree listed in transfer.
+    HRESULT Transfer(IDispatch* host, bool (XMLModel::*operation)(IDataTransfer&));
 
     std::unique_ptr<XMLModel> model;
     HDispatchSupportErrorInfo supportErrorInfo{this, &IID_IDispatchXMLModel};

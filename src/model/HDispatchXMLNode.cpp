@@ -1,6 +1,7 @@
 #include "model/HDispatchXMLNode.h"
 
 #include "dispatch/GuardCall.h"
+#include "model/TreeInTransfer.h"
 #include "model/XMLModel.h"
 #include "model/XMLNode.h"
 #include "output/XMLWriter.h"
@@ -161,13 +162,17 @@ HDispatchXMLNode::~HDispatchXMLNode() {
     }
 }
 
+bool HDispatchXMLNode::Editable() const {
+    return node != nullptr && !TreeInTransfer::Contains(*node);
+}
+
 IUnknown* HDispatchXMLNode::ExtraInterface(REFIID riid) {
     return riid == IID_ISupportErrorInfo ? &supportErrorInfo : nullptr;
 }
 
 HRESULT HDispatchXMLNode::AddAttribute(VARIANT* name, VARIANT* value) {
     return GuardCall([&] {
-        if (node == nullptr || name == nullptr) {
+        if (!Editable() || name == nullptr) {
             return E_FAIL;
         }
         VARIANT* nameValue = FollowReferences(name);
@@ -218,7 +223,7 @@ HRESULT HDispatchXMLNode::GetAttribute(VARIANT* key, BSTR* value) {
 
 HRESULT HDispatchXMLNode::AddAttributeText(BSTR name, BSTR value) {
     return GuardCall([&] {
-        if (node == nullptr) {
+        if (!Editable()) {
             return E_FAIL;
         }
         return node->AddAttribute(Text(name, false), Text(value, false)) ? S_OK : E_FAIL;
@@ -227,7 +232,7 @@ HRESULT HDispatchXMLNode::AddAttributeText(BSTR name, BSTR value) {
 
 HRESULT HDispatchXMLNode::AddChild(BSTR name, IDispatchXMLModelNode** child) {
     return GuardCall([&] {
-        if (node == nullptr || child == nullptr) {
+        if (!Editable() || child == nullptr) {
             return E_FAIL;
         }
         return HandOut(node->CreateChild(Text(name, false)), child);
@@ -236,7 +241,7 @@ HRESULT HDispatchXMLNode::AddChild(BSTR name, IDispatchXMLModelNode** child) {
 
 HRESULT HDispatchXMLNode::SetName(BSTR name) {
     return GuardCall([&] {
-        if (node == nullptr) {
+        if (!Editable()) {
             return E_FAIL;
         }
         node->SetName(Text(name, false));
@@ -255,7 +260,7 @@ HRESULT HDispatchXMLNode::GetName(BSTR* name) {
 
 HRESULT HDispatchXMLNode::SetText(VARIANT* value) {
     return GuardCall([&] {
-        if (node == nullptr) {
+        if (!Editable()) {
             return E_FAIL;
         }
         return StoreValue(
@@ -379,7 +384,7 @@ HRESULT HDispatchXMLNode::HasAttribute(BSTR name, VARIANT_BOOL* result) {
 
 HRESULT HDispatchXMLNode::SetAttribute(BSTR name, BSTR value) {
     return GuardCall([&] {
-        if (node == nullptr) {
+        if (!Editable()) {
             return E_FAIL;
         }
         return node->SetAttribute(Text(name, false), Text(value, false)) ? S_OK : E_FAIL;

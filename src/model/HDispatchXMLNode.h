@@ -7,6 +7,10 @@
 // operation answers E_FAIL, its out-parameters untouched. When the object goes first, it
 // unlinks itself from its node, and the next request for the element makes a new object.
 //
+// While a load or save of the node's model calls host code (TreeInTransfer), the operations that
+// change the element (AddChild, SetName, SetText, AddAttribute, AddAttributeText, SetAttribute)
+// answer E_FAIL and do nothing.
+//
 // Operations record no error text: the status code is the only report.
 //
 // SetText and AddAttribute's value store a string (a VT_BSTR, a reference to one, or either
@@ -61,6 +65,9 @@ public:
     ~HDispatchXMLNode();
 
 private:
+    // Attached, and not in a tree that a load or save is building or walking.
+    bool Editable() const;
+
     XMLNode* node;
     HDispatchSupportErrorInfo supportErrorInfo{this, &IID_IDispatchXMLModelNode};
 };

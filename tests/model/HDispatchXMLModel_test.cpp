@@ -4,10 +4,13 @@
 #include "support/AutomationTest.h"
 #include "support/HostStreams.h"
 #include "support/LateBinding.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace Ostrel::Testing {
 namespace {
@@ -65,6 +68,123 @@ TEST_F(ModelObject, AModelReleasedDuringItsOwnCallFinishesTheCall) {
         EXPECT_EQ(stream.written, written[call]);
         EXPECT_EQ(Call(node, "GetName").code, E_FAIL) << "detached once the model is gone";
         EXPECT_EQ(stream.References(), 1u);
+    }
+}
+
+// While the model loads from or saves to a host's stream, the host's code (at the stream's second
+// Read or Write, with the tree half built or walked) calls the same model: each call that would
+// change or free the tree, and Save, answers E_FAIL through the interface and by name and changes
+// nothing, while the element is found and SaveToString works. The operation reads or writes the
+// whole document and leaves the text pending from before it. Once it has returned, succeeded or
+// failed, each of those calls works again.
+TEST_F(ModelObject, TheHostsCodeCannotChangeATreeInTransfer) {
+    const std::string document =
+        "<top a='1'><item>" + std::string(12000, 'x') + "</item><b/></top>";
+    ScratchDirectory scratch;
+    const std::string file = scratch.Path() + "/doc.xml", container = scratch.Path() + "/doc.pxc";
+    const Loaded original(document);
+    const std::string saved = Call(original.model, "SaveToString").Text();
+    ASSERT_EQ(Call(original.model, "Save", {TextArgument(file)}).code, S_OK);
+    ASSERT_EQ(Call(original.model, "SaveCompressed", {TextArgument(container)}).code, S_OK);
+    EarlyStream other;
+    other.source = saved;
+    // What a call through the interface gets: the model, its element, the host's stream and the
+    // row's texts; a child it makes is released after it.
+    struct Arguments {
+        IDispatchXMLModel* m;
+        IDispatchXMLModelNode* n;
+        IDispatch* stream;
+        VARIANT* v;
+        BSTR x, y;
+        IDispatchXMLModelNode* child = nullptr;
+    };
+    // A call on the model, or else on its element; by name, the text "stream" is the host's stream.
+    const struct Row {
+        const char* member;
+        std::vector<std::string> texts;
+        HRESULT (*early)(Arguments&);
+    } rows[] = {
+        {"Clear", {}, [](auto& a) { return a.m->Clear(); }},
+        {"Load", {file}, [](auto& a) { return a.m->Load(a.x); }},
+        {"LoadFromString", {"<x/>"}, [](auto& a) { return a.m->LoadFromString(a.x); }},
+        {"LoadFromTransfer", {"stream"}, [](auto& a) { return a.m->LoadFromTransfer(a.stream); }},
+        {"LoadCompressed", {container}, [](auto& a) { return a.m->LoadCompressed(a.x); }},
+        {"Save", {file + "2"}, [](auto& a) { return a.m->Save(a.x); }},
+        {"AddChild", {"x"}, [](auto& a) { return a.n->AddChild(a.x, &a.child); }},
+        {"SetName", {"x"}, [](auto& a) { return a.n->SetName(a.x); }},
+        {"SetText", {"x"}, [](auto& a) { return a.n->SetText(&a.v[0]); }},
+        {"AddAttribute", {"x", "y"}, [](auto& a) { return a.n->AddAttribute(&a.v[0], &a.v[1]); }},
+        {"AddAttributeText", {"x", "y"}, [](auto& a) { return a.n->AddAttributeText(a.x, a.y); }},
+        {"SetAttribute", {"x", "y"}, [](auto& a) { return a.n->SetAttribute(a.x, a.y); }}};
+    for (const bool early : {true, false}) {
+        const auto attempt = [&](const Row& row, IDispatch* model) {
+            other.position = 0;
+            LateBound element =
+                CallForObject(CallForObject(model, "GetRoot"), "GetChild", {IntegerArgument(0)});
+            std::vector<VARIANT> texts;
+            for (const std::string& text : row.texts) {
+                texts.push_back(text == "stream" && !early ? ObjectArgument(&other)
+                                                           : TextArgument(text));
+            }
+            DISPID id = 0;
+            if (!early) {
+                IDispatch* target = LateBound::Share(model).FindMember(row.member, id) == S_OK
+                                        ? model
+                                        : element.Get();
+                return Call(target, row.member, std::move(texts)).code;
+            }
+            texts.resize(2);
+            Arguments a{As<IDispatchXMLModel>(model),
+                        As<IDispatchXMLModelNode>(element),
+                        &other,
+                        texts.data(),
+                        texts[0].bstrVal,
+                        texts[1].bstrVal};
+            const HRESULT answer = row.early(a);
+            const LateBound child(a.child);
+            for (VARIANT& text : texts) {
+                VariantClear(&text);
+            }
+            return answer;
+        };
+        // By name the stream fails right after the host's code.
+        const bool failing = !early;
+        for (const bool load : {true, false}) {
+            for (const Row& row : rows) {
+                SCOPED_TRACE(std::string(row.member) + (early ? " early" : " by name") +
+                             (load ? " in a load" : " in a save"));
+                Loaded loaded(document);
+                // A plain file is no container; its failure stays pending.
+                Call(loaded.model, "LoadCompressed", {TextArgument(file)});
+                Call(loaded.model, "LoadFromString", {TextArgument(document)});
+                EarlyStream stream;
+                stream.source = saved;
+                HRESULT refused = S_OK;
+                stream.hostCode = [&] {
+                    stream.hostCode = [&] {
+                        const std::string before = Call(loaded.model, "SaveToString").Text();
+                        refused = attempt(row, loaded.model);
+                        EXPECT_EQ(Call(loaded.model, "SaveToString").Text(), before);
+                        stream.failWrites = failing;
+                        stream.failAtRead = failing ? stream.reads : 0;
+                    };
+                };
+                auto* model = As<IDispatchXMLModel>(loaded.model);
+                EXPECT_EQ(load ? model->LoadFromTransfer(&stream) : model->SaveToTransfer(&stream),
+                          failing ? E_FAIL : S_OK);
+                EXPECT_EQ(refused, E_FAIL);
+                if (!failing) {
+                    EXPECT_EQ(load ? Call(loaded.model, "SaveToString").Text() : stream.written,
+                              saved);
+                }
+                const std::string missing = scratch.Path() + "/missing";
+                EXPECT_EQ(
+                    Call(loaded.model, "Load", {TextArgument(missing)}).description,
+                    (failing ? "" : "XML Parse failed: there was an error streaming in data") +
+                        ("Failed to open file: " + missing));
+                EXPECT_EQ(attempt(row, loaded.model), S_OK);
+            }
+        }
     }
 }
 
