@@ -2,14 +2,19 @@
 // against raw expat whose handlers do the same string work (every name and text converted to an
 // automation string and freed, every tag's attributes copied into a list sorted by name), and a
 // cheap node operation called through IDispatch::Invoke with a cached identifier against the
-// same call through the vtable. Processor time; the harness reports the ratios.
+// same call through the vtable; a load, a save and a streaming parse of the document through the
+// objects' interfaces, as a compiled host makes them; and threads that each load, walk and save
+// documents of their own, against one thread. Processor time (the threads: wall time); the
+// harness reports the ratios.
 // Usage: automation_benchmarks --document=FILE --scratch=DIR [benchmark options]
+#include "DocumentGenerator.h"
 #include "FileBytes.h"
 #include "host/HostObject.h"
 #include "model/HExternalXMLModel.h"
 #include "parser/Tokenizer.h"
 #include "platform/com.h"
 #include "pravell_idl.h"
+#include "streaming/HExternalXMLParser.h"
 #include "streaming/ParseEngine.h"
 
 #include <benchmark/benchmark.h>
@@ -30,7 +35,11 @@ using Ostrel::Bench::ReadFileBytes;
 constexpr LONG kPiece = Ostrel::Tokenizer::kPieceSize;
 
 std::vector<unsigned char> documentBytes;
+std::string documentPath;
 std::string scratch;
+// A document of about 1 MiB that each thread of the thread rows loads.
+std::string threadDocumentPath;
+constexpr uint64_t kThreadDocumentBytes = 1 << 20;
 
 // The document from memory, in the pieces the engine asks for.
 class MemorySource : public Ostrel::IDataTransfer {
@@ -229,6 +238,130 @@ void CallLateBound(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 
+// An automation string of a path; freed when it goes out of scope.
+class PathString {
+public:
+    explicit PathString(const std::string& path) {
+        const int wide = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+        text = SysAllocStringLen(nullptr, static_cast<UINT>(wide - 1));
+        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, text, wide);
+    }
+    PathString(const PathString&) = delete;
+    PathString& operator=(const PathString&) = delete;
+    ~PathString() { SysFreeString(text); }
+    BSTR text = nullptr;
+};
+
+// A model object of the host's own, as the class factory makes it.
+struct ModelReference {
+    ModelReference() : model(new Ostrel::HExternalXMLModel()) { model->AddRef(); }
+    ModelReference(const ModelReference&) = delete;
+    ModelReference& operator=(const ModelReference&) = delete;
+    ~ModelReference() { model->Release(); }
+    Ostrel::HExternalXMLModel* model;
+};
+
+void LoadThroughObject(benchmark::State& state) {
+    ModelReference reference;
+    PathString path(documentPath);
+    for (auto _ : state) {
+        if (reference.model->Load(path.text) != S_OK) {
+            state.SkipWithError("the load failed");
+            break;
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(documentBytes.size()));
+}
+
+void SaveThroughObject(benchmark::State& state) {
+    ModelReference reference;
+    PathString path(documentPath);
+    PathString target(scratch + "/object-save.xml");
+    if (reference.model->Load(path.text) != S_OK) {
+        state.SkipWithError("the load failed");
+        return;
+    }
+    for (auto _ : state) {
+        if (reference.model->Save(target.text) != S_OK) {
+            state.SkipWithError("the save failed");
+            break;
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(documentBytes.size()));
+}
+
+void StreamThroughObject(benchmark::State& state) {
+    auto* parser = new Ostrel::HExternalXMLParser();
+    parser->AddRef();
+    CountingClient client;
+    PathString path(documentPath);
+    for (auto _ : state) {
+        if (parser->ParseFile(path.text, &client) != S_OK) {
+            state.SkipWithError("the parse failed");
+            break;
+        }
+    }
+    parser->Release();
+    Report(state, client.events);
+}
+
+// Reads every node's name and text through the interface, as a host walking the tree does.
+int64_t Walk(IDispatchXMLModelNode* node) {
+    int64_t nodes = 1;
+    BSTR text = nullptr;
+    node->GetName(&text);
+    SysFreeString(text);
+    text = nullptr;
+    node->GetText(&text);
+    SysFreeString(text);
+    LONG count = 0;
+    node->GetChildCount(&count);
+    VARIANT index;
+    VariantInit(&index);
+    index.vt = VT_I4;
+    for (index.lVal = 0; index.lVal < count; ++index.lVal) {
+        IDispatchXMLModelNode* child = nullptr;
+        if (node->GetChild(&index, &child) == S_OK) {
+            nodes += Walk(child);
+            child->Release();
+        }
+    }
+    return nodes;
+}
+
+// Each thread loads, walks and saves a document of its own with a model of its own; the rate is
+// documents per second of wall time, all threads together.
+void ThreadsThroughObjects(benchmark::State& state) {
+    ModelReference reference;
+    PathString path(threadDocumentPath);
+    PathString target(scratch + "/thread-" + std::to_string(state.thread_index()) + ".xml");
+    for (auto _ : state) {
+        IDispatchXMLModelNode* root = nullptr;
+        const bool done = reference.model->Load(path.text) == S_OK &&
+                          reference.model->GetRoot(&root) == S_OK && Walk(root) > 0 &&
+                          reference.model->Save(target.text) == S_OK;
+        if (root != nullptr) {
+            root->Release();
+        }
+        if (!done) {
+            state.SkipWithError("a load, walk or save failed");
+            break;
+        }
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+bool WriteThreadDocument() {
+    threadDocumentPath = scratch + "/thread-document.xml";
+    FILE* out = std::fopen(threadDocumentPath.c_str(), "wb");
+    if (out == nullptr) {
+        return false;
+    }
+    Ostrel::Bench::FileCloser closer(out);
+    return Ostrel::Bench::DocumentGenerator(out, 1).WriteRecords(kThreadDocumentBytes) &&
+           closer.Close();
+}
+
 // Registers the built type library in a registry of this run's own, so that the late-bound
 // calls find it as a host's calls do and the user's registry is never touched.
 bool RegisterTypeLibrary() {
@@ -256,16 +389,15 @@ bool TakeOption(const std::string& argument, const std::string& prefix, std::str
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string document;
     int kept = 1;
     for (int i = 1; i < argc; ++i) {
-        if (!TakeOption(argv[i], "--document=", document) &&
+        if (!TakeOption(argv[i], "--document=", documentPath) &&
             !TakeOption(argv[i], "--scratch=", scratch)) {
             argv[kept++] = argv[i];
         }
     }
     argc = kept;
-    if (document.empty() || scratch.empty() || !ReadFileBytes(document, documentBytes)) {
+    if (documentPath.empty() || scratch.empty() || !ReadFileBytes(documentPath, documentBytes)) {
         std::fprintf(stderr, "usage: automation_benchmarks --document=FILE --scratch=DIR "
                              "[benchmark options]\n");
         return 2;
@@ -274,11 +406,23 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "automation_benchmarks: cannot register %s\n", PRAVELL_TYPE_LIBRARY);
         return 1;
     }
+    if (!WriteThreadDocument()) {
+        std::fprintf(stderr, "automation_benchmarks: cannot write the threads' document\n");
+        return 1;
+    }
     benchmark::Initialize(&argc, argv);
     benchmark::RegisterBenchmark("stream/expat", StreamExpat)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("stream/pravell", StreamPravell)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("call/direct", CallDirect);
     benchmark::RegisterBenchmark("call/invoke", CallLateBound);
+    benchmark::RegisterBenchmark("load/object", LoadThroughObject)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("save/object", SaveThroughObject)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("stream/object", StreamThroughObject)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("threads", ThreadsThroughObjects)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->ThreadRange(1, 4);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
