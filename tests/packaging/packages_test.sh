@@ -7,11 +7,11 @@
 # - the Debian package: lintian finds no error and overrides none; unpacked into a scratch root,
 #   its tool registers the library in a registry of its own and runs its demo, and the example
 #   host builds with the unpacked pravell.pc and runs.
-# Usage: packages_test.sh PACKAGES_DIR VERSION
+# Usage: packages_test.sh PACKAGES_DIR
 set -euo pipefail
 tests="$(cd "$(dirname "$0")/.." && pwd)"
 packages="$(cd "$1" && pwd)"
-version="$2"
+version="$("$tests/../scripts/version")"
 scratch="$(mktemp -d "${TMPDIR:-/tmp}/pravell-packages-XXXXXX")"
 trap 'rm -rf "$scratch"' EXIT
 failed=0
