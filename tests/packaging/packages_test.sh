@@ -19,7 +19,7 @@ fail() { echo "FAIL: $*" >&2; failed=1; }
 
 # The lines a program's leading comment promises after "prints:", without the comment marks.
 promised() {
-    sed -n '/[Pp]rints:$/,/^[^/'"'"']/p' "$1" | sed -n 's/^\(\/\/\|'"'"'\)   //p'
+    tr -d '\r' <"$1" | sed -n '/[Pp]rints:$/,/^[^/'"'"']/p' | sed -n 's/^\(\/\/\|'"'"'\)   //p'
 }
 # check NAME FILE COMMAND...: the command prints what FILE's comment promises.
 check() {
@@ -49,7 +49,7 @@ read -r -a build_command <<<"${build_line/host.exe/$scratch/host.exe}"
 "${build_command[@]}" || fail "the C++ example does not build: ${build_command[*]}"
 [ -f "$scratch/host.exe" ] && check host.cpp examples/host.cpp "$tests/wine/wine-run" "$scratch/host.exe"
 bash "$tests/wine/registration_test.sh" unregister "$folder/pravell.dll" || fail "regsvr32 /u"
-"$tests/wine/wine-run" wineserver -k 2>/dev/null || true
+WINEPREFIX="$PRAVELL_WINEPREFIX" wineserver -k 2>/dev/null || true
 
 echo "== the Debian package"
 deb="$packages/pravell_${version}_amd64.deb"
