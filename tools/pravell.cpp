@@ -39,7 +39,10 @@ void PrintUsageLine(const Command& command, FILE* stream) {
                  command.operands);
 }
 
+void PrintVersion(FILE* stream) { std::fputs("pravell " PRAVELL_VERSION "\n", stream); }
+
 void PrintOverview(FILE* stream) {
+    PrintVersion(stream);
     std::fputs(
         "Usage: pravell COMMAND [OPERANDS]\n"
         "\n"
@@ -55,6 +58,7 @@ void PrintOverview(FILE* stream) {
         std::fprintf(stream, "  %-22s%s\n", synopsis, command->summary);
     }
     std::fputs("  help [COMMAND]        show this text or the details of one command\n"
+               "  --version             print the version\n"
                "\n"
                "Exit status: 0 on success, 1 when the operation fails, 2 on a usage error.\n",
                stream);
@@ -131,6 +135,10 @@ int Dispatch(int argc, char** argv) {
     const char* name = argv[1];
     if (IsHelpOption(name)) {
         PrintOverview(stdout);
+        return kExitSuccess;
+    }
+    if (std::strcmp(name, "--version") == 0) {
+        PrintVersion(stdout);
         return kExitSuccess;
     }
     if (std::strcmp(name, "help") == 0) {

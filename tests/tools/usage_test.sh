@@ -11,6 +11,9 @@ for spelling in --help -h help; do
     quiet "overview$spelling" err
 done
 
+run 0 version --version
+says version out "pravell 0.1.0"
+
 run 2 nothing
 same_bytes nothing nothing.err "$expected/overview.txt"
 quiet nothing out

@@ -15,8 +15,7 @@ prefix="$scratch/prefix"
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 for file in "$libdir/libpravell.so" "$libdir/pravell.tlb" "$libdir/utils.tlb" \
-    "$libdir/libpravell-platform.so" "$libdir/libpravell_idl.a" "$libdir/libutils_idl.a" \
-    "$libdir/libpravell-host.a" "$libdir/pkgconfig/pravell.pc" \
+    "$libdir/libpravell-platform.so" "$libdir/libpravell-host.a" "$libdir/pkgconfig/pravell.pc" \
     "$includedir/pravell/platform/com.h" "$includedir/pravell/host/LateBound.h" \
     "$includedir/pravell/pravell_idl.h" "$includedir/pravell/utils_idl.h"; do
     if [[ ! -f "$prefix/$file" ]]; then
