@@ -3,6 +3,7 @@
 // neither deadlocks against that nor unloads a library that a thread is about to use.
 #include "host/Component.h"
 #include "host/ComponentLibrary.h"
+#include "pravell_idl.h"
 #include "support/LateBinding.h"
 #include "support/ParserClients.h"
 #include "support/PrivateRegistry.h"
@@ -109,14 +110,24 @@ TEST_F(ThreadedHost, ThreadsAtOnceEachGetTheirOwnExactResults) {
                 EXPECT_EQ(Call(model, std::string("Save") + way, {TextArgument(file)}).code, S_OK);
                 EXPECT_EQ(Call(model, std::string("Load") + way, {TextArgument(file)}).code, S_OK);
             }
-            EXPECT_EQ(Call(model, "SaveToString").Text(),
-                      kDeclaration + "<doc n=\"" + n + "\">\n   <a>" + r + "</a>\n   <b t=\"" + n +
-                          "\">" + r + "!</b>\n</doc>\n");
+            // As a compiled host calls: through the interface, not Invoke.
+            IDispatchXMLModel* typed = nullptr;
+            ASSERT_EQ(
+                model->QueryInterface(IID_IDispatchXMLModel, reinterpret_cast<void**>(&typed)),
+                S_OK);
+            BSTR saved = nullptr;
+            EXPECT_EQ(typed->SaveToString(&saved), S_OK);
+            typed->Release();
+            EXPECT_EQ(TakeUtf8(saved), kDeclaration + "<doc n=\"" + n + "\">\n   <a>" + r +
+                                           "</a>\n   <b t=\"" + n + "\">" + r + "!</b>\n</doc>\n");
 
             RecordingClient client;
-            EXPECT_EQ(
-                Call(parser, "ParseString", {TextArgument(xml), ObjectArgument(&client)}).code,
-                S_OK);
+            IDispatchXMLParser* typedParser = nullptr;
+            ASSERT_EQ(parser->QueryInterface(IID_IDispatchXMLParser,
+                                             reinterpret_cast<void**>(&typedParser)),
+                      S_OK);
+            EXPECT_EQ(typedParser->ParseString(Bstr(xml), &client), S_OK);
+            typedParser->Release();
             EXPECT_EQ(LogText(client.events), "StartDocument\nStartElement doc [n=" + n +
                                                   "]\nStartElement a []\nCharacters '" + r +
                                                   "'\nEndElement a\nEndElement doc\nEndDocument\n");
@@ -142,6 +153,53 @@ TEST_F(ThreadedHost, ThreadsAtOnceEachGetTheirOwnExactResults) {
     shared.Reset();
     EXPECT_FALSE(StaysLoaded());
     EXPECT_EQ(OpenFiles(), filesBefore);
+}
+
+// A client's event (its thread inside the component) creates an object while another thread is
+// already creating one and waits for the component: both complete. Then objects are created and
+// called on two threads while a third unloads whatever the platform lets it: no library goes
+// while a thread is between finding its factory and the new object, or inside a call.
+TEST_F(ThreadedHost, ActivationNeitherDeadlocksNorUnloadsALibraryInUse) {
+    LateBound parser = Create("Corvantis.StreamingXMLParser");
+    RecordingClient client;
+    std::thread waiting;
+    client.afterEvent = [&](RecordingClient& heard) {
+        if (heard.events.size() != 2) {
+            return;
+        }
+        std::atomic<bool> creating{false};
+        waiting = std::thread([&] {
+            EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+            creating = true;
+            EXPECT_TRUE(Create("Corvantis.XMLModel").Do("LoadFromString", {TextArgument("<w/>")}));
+            CoUninitialize();
+        });
+        while (!creating) {
+            std::this_thread::yield();
+        }
+        // Time for the other thread to reach the door.
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_TRUE(Create("Corvantis.XMLModel").Do("LoadFromString", {TextArgument("<i/>")}));
+    };
+    EXPECT_EQ(Call(parser, "ParseString", {TextArgument("<a/>"), ObjectArgument(&client)}).code,
+              S_OK);
+    waiting.join();
+    parser.Reset();
+
+    std::atomic<bool> done{false};
+    std::thread unloading([&] {
+        while (!done) {
+            CoFreeUnusedLibraries();
+        }
+    });
+    OnThreads(2, [](int) {
+        for (int round = 0; round < 20 * kRounds; ++round) {
+            EXPECT_EQ(Call(Create("Corvantis.XMLModel"), "GetRoot").code, S_OK);
+        }
+    });
+    done = true;
+    unloading.join();
+    EXPECT_FALSE(StaysLoaded());
 }
 
 } // namespace
