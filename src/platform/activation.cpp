@@ -16,13 +16,17 @@
 #include "platform/codepage.h"
 #include "platform/debuglog.h"
 #include "platform/door.h"
+#include "platform/doorentries.h"
 #include "platform/guid.h"
 #include "platform/guidtext.h"
 #include "platform/registry.h"
 
 #include <dlfcn.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace Ostrel {
@@ -30,6 +34,12 @@ namespace Ostrel {
 namespace {
 
 thread_local int initializations = 0;
+
+// A thread that has left a server may still be running the last instructions of the call that
+// let go of its last object (a Release returning after it left the door). A library is unloaded
+// only when no thread came in through the door for this long, as the system delays the unloading
+// of libraries that several threads use.
+constexpr std::chrono::milliseconds kUnloadGrace(20);
 
 struct LoadedServer {
     void* library;
@@ -139,6 +149,10 @@ HRESULT LoadServer(const std::string& path, LoadedServer& server) {
                           reinterpret_cast<LPFNCANUNLOADNOW>(dlsym(library, "DllCanUnloadNow"))};
     servers.push_back(server);
     return S_OK;
+}
+
+bool AllowsUnloading(const LoadedServer& server) {
+    return server.canUnloadNow != nullptr && server.canUnloadNow() == S_OK;
 }
 
 // The class object of the server at path. Called inside the door.
@@ -260,13 +274,27 @@ extern "C" HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD conte
 }
 
 extern "C" void CoFreeUnusedLibraries() {
-    // Inside the door no thread is in a server, nor between a lookup and its new object.
+    unsigned long entries = 0;
+    {
+        const InsideDoor inside;
+        const std::vector<LoadedServer>& servers = Servers();
+        if (std::none_of(servers.begin(), servers.end(), AllowsUnloading)) {
+            return;
+        }
+        entries = DoorEntries();
+    }
+    std::this_thread::sleep_for(kUnloadGrace);
+    // Inside the door no thread is in a server, nor between a lookup and its new object; the
+    // one entry since is this one.
     const InsideDoor inside;
+    if (DoorEntries() != entries + 1) {
+        return;
+    }
     std::vector<LoadedServer>& servers = Servers();
     // By index: a server's DllCanUnloadNow may itself load another server.
     for (size_t i = 0; i < servers.size();) {
         LoadedServer server = servers[i];
-        if (server.canUnloadNow != nullptr && server.canUnloadNow() == S_OK) {
+        if (AllowsUnloading(server)) {
             servers.erase(servers.begin() + static_cast<std::ptrdiff_t>(i));
             dlclose(server.library);
         } else {

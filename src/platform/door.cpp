@@ -7,6 +7,8 @@
 // read-modify-write and no lock on that path. A first entry takes the mutex once.
 #include "platform/door.h"
 
+#include "platform/doorentries.h"
+
 #include <pthread.h>
 
 #include <atomic>
@@ -18,6 +20,8 @@ pthread_mutex_t doorMutex = PTHREAD_MUTEX_INITIALIZER;
 std::atomic<pthread_t> owner{0};
 // The owner's entries not yet left; read and written only by the owner.
 unsigned depth = 0;
+// Entries from outside so far; changed only by the owner.
+unsigned long entries = 0;
 
 } // namespace
 
@@ -30,6 +34,7 @@ void InsideDoor::Enter() {
     pthread_mutex_lock(&doorMutex);
     owner.store(self, std::memory_order_relaxed);
     depth = 1;
+    ++entries;
 }
 
 void InsideDoor::Leave() {
@@ -38,3 +43,11 @@ void InsideDoor::Leave() {
         pthread_mutex_unlock(&doorMutex);
     }
 }
+
+namespace Ostrel {
+
+unsigned long DoorEntries() {
+    return entries;
+}
+
+} // namespace Ostrel
