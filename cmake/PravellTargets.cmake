@@ -31,6 +31,8 @@ function(pravell_test name)
         set_tests_properties(${name} PROPERTIES
             ENVIRONMENT "${environment};PRAVELL_BUILD_DIR=${PROJECT_BINARY_DIR}")
     else()
-        gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES ENVIRONMENT "${environment}")
+        # Labelled with the program's name, so that a preset can run one program's tests.
+        gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+            PROPERTIES ENVIRONMENT "${environment}" LABELS ${name})
     endif()
 endfunction()

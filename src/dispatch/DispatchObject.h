@@ -5,6 +5,10 @@
 //
 // and implements only the operations of its own interface.
 //
+// Every method holds the door (platform/door.h) for the whole call, the destruction by a last
+// Release included, as every method that runs inside GuardCall does: the component's state is
+// process-wide and unguarded.
+//
 // References: an unsigned 32-bit count that starts at 0; whoever hands the object out takes the
 // first reference, and the Release that brings the count to 0 deletes the object as the derived
 // class. So that delete is sound, the derived class is `final` or has a virtual destructor
@@ -33,6 +37,7 @@ public:
     DispatchObject& operator=(const DispatchObject&) = delete;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        const InsideDoor inside;
         if (object == nullptr) {
             return E_FAIL;
         }
@@ -52,9 +57,13 @@ public:
         return S_OK;
     }
 
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+    ULONG STDMETHODCALLTYPE AddRef() override {
+        const InsideDoor inside;
+        return ++references;
+    }
 
     ULONG STDMETHODCALLTYPE Release() override {
+        const InsideDoor inside;
         const ULONG remaining = --references;
         if (remaining == 0) {
             delete static_cast<Derived*>(this);
@@ -63,21 +72,25 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        const InsideDoor inside;
         return DispatchClassInfo::GetTypeInfoCount(count);
     }
 
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+        const InsideDoor inside;
         return Derived::ClassInfo().GetTypeInfo(info);
     }
 
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) override {
+        const InsideDoor inside;
         return Derived::ClassInfo().GetIDsOfNames(riid, names, count, ids);
     }
 
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO* exception,
                                      UINT* argumentError) override {
+        const InsideDoor inside;
         return Derived::ClassInfo().Invoke(static_cast<Interface*>(this), id, riid, flags, params,
                                            result, exception, argumentError);
     }

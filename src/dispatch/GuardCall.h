@@ -1,5 +1,6 @@
 // Keeps C++ exceptions from crossing an interface method or an exported function: the body runs
-// inside GuardCall, and whatever escapes it becomes a status code.
+// inside GuardCall, and whatever escapes it becomes a status code. The body runs inside the door
+// (platform/door.h) too, so that a method whose work is all in GuardCall is one call at a time.
 //
 //     HRESULT STDMETHODCALLTYPE Thing::Load(BSTR name) {
 //         return GuardCall([&] { return model->LoadFile(Text(name)) ? S_OK : E_FAIL; });
@@ -16,6 +17,7 @@ namespace Ostrel {
 // exception.
 template <typename Body>
 HRESULT GuardCall(Body&& body) noexcept {
+    const InsideDoor inside;
     try {
         return body();
     } catch (const std::bad_alloc&) {

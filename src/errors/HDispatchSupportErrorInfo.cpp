@@ -15,6 +15,7 @@ ULONG HDispatchSupportErrorInfo::Release() {
 }
 
 HRESULT HDispatchSupportErrorInfo::InterfaceSupportsErrorInfo(REFIID riid) {
+    const InsideDoor inside;
     return IsEqualGUID(riid, *interfaceId) ? S_OK : S_FALSE;
 }
 

@@ -290,6 +290,7 @@ HRESULT HDispatchXMLNode::GetText(BSTR* text) {
 }
 
 HRESULT HDispatchXMLNode::GetChildCount(LONG* count) {
+    const InsideDoor inside;
     if (node == nullptr || count == nullptr) {
         return E_FAIL;
     }
@@ -339,6 +340,7 @@ HRESULT HDispatchXMLNode::GetAttributeByName(BSTR name, BSTR* value) {
 }
 
 HRESULT HDispatchXMLNode::GetAttributeCount(LONG* count) {
+    const InsideDoor inside;
     if (node == nullptr || count == nullptr) {
         return E_FAIL;
     }

@@ -4,20 +4,29 @@
 // exactly one dlopen reference per library, so unloading really removes the library from the
 // process (the project builds without unique symbols, which would pin it).
 //
+// The door (door.h) guards the table and is the one lock held while the layer calls into a
+// server: a thread that waits for it holds nothing else, so a thread inside a server whose host
+// code activates again (the door lets it in) cannot deadlock against one that is activating. The
+// registry is read before the door is taken, its own lock never held across a call out.
+//
 // With PRAVELL_PLATFORM_DEBUG=1, the loader's reason for a library that does not load is printed
 // on standard error.
 #include "platform/activation.h"
 
 #include "platform/codepage.h"
 #include "platform/debuglog.h"
+#include "platform/door.h"
+#include "platform/doorentries.h"
 #include "platform/guid.h"
 #include "platform/guidtext.h"
 #include "platform/registry.h"
 
 #include <dlfcn.h>
 
-#include <mutex>
+#include <algorithm>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace Ostrel {
@@ -26,22 +35,23 @@ namespace {
 
 thread_local int initializations = 0;
 
+// A thread that has left a server may still be running the last instructions of the call that
+// let go of its last object (a Release returning after it left the door). A library is unloaded
+// only when no thread came in through the door for this long, as the system delays the unloading
+// of libraries that several threads use.
+constexpr std::chrono::milliseconds kUnloadGrace(20);
+
 struct LoadedServer {
     void* library;
     LPFNGETCLASSOBJECT getClassObject;
     LPFNCANUNLOADNOW canUnloadNow; // null when the library never allows unloading
 };
 
-// Recursive, because a server may itself create objects while it hands out a class object.
-// Never destroyed: hosts release objects late in process exit.
-struct ServerTable {
-    std::recursive_mutex mutex;
-    std::vector<LoadedServer> servers;
-};
-
-ServerTable& Servers() {
-    static ServerTable* table = new ServerTable;
-    return *table;
+// Read and changed only inside the door. Never destroyed: hosts release objects late in process
+// exit.
+std::vector<LoadedServer>& Servers() {
+    static auto* servers = new std::vector<LoadedServer>;
+    return *servers;
 }
 
 // No C++ exception leaves an exported call; the only ones possible come from allocating.
@@ -102,7 +112,10 @@ HRESULT RegistryFailure(LONG status, HRESULT notRegistered) {
                                                                           : REGDB_E_READREGDB;
 }
 
-HRESULT FindServerPath(REFCLSID clsid, std::string& path) {
+HRESULT FindServerPath(REFCLSID clsid, DWORD context, std::string& path) {
+    if ((context & CLSCTX_INPROC_SERVER) == 0) {
+        return REGDB_E_CLASSNOTREG;
+    }
     LONG status = ReadDefaultText("CLSID\\" + GuidKeyName(clsid) + "\\InProcServer32", path);
     if (status != ERROR_SUCCESS) {
         return RegistryFailure(status, REGDB_E_CLASSNOTREG);
@@ -110,16 +123,16 @@ HRESULT FindServerPath(REFCLSID clsid, std::string& path) {
     return path.empty() ? REGDB_E_CLASSNOTREG : S_OK;
 }
 
-// The table's entry for the library at path, loading it when it is not loaded yet. Called with
-// the table locked.
-HRESULT LoadServer(ServerTable& table, const std::string& path, LoadedServer& server) {
+// The table's entry for the library at path, loading it when it is not loaded yet.
+HRESULT LoadServer(const std::string& path, LoadedServer& server) {
+    std::vector<LoadedServer>& servers = Servers();
     void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (library == nullptr) {
         PlatformDebug("server library %s does not load: %s", path.c_str(), dlerror());
         // The system answers the loader's own failure.
         return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
     }
-    for (const LoadedServer& loaded : table.servers) {
+    for (const LoadedServer& loaded : servers) {
         if (loaded.library == library) {
             dlclose(library); // the table keeps its one reference
             server = loaded;
@@ -134,8 +147,21 @@ HRESULT LoadServer(ServerTable& table, const std::string& path, LoadedServer& se
     }
     server = LoadedServer{library, getClassObject,
                           reinterpret_cast<LPFNCANUNLOADNOW>(dlsym(library, "DllCanUnloadNow"))};
-    table.servers.push_back(server);
+    servers.push_back(server);
     return S_OK;
+}
+
+bool AllowsUnloading(const LoadedServer& server) {
+    return server.canUnloadNow != nullptr && server.canUnloadNow() == S_OK;
+}
+
+// The class object of the server at path. Called inside the door.
+HRESULT ClassObjectAt(const std::string& path, REFCLSID clsid, REFIID riid, LPVOID* object) {
+    LoadedServer server{};
+    if (HRESULT loaded = LoadServer(path, server); FAILED(loaded)) {
+        return loaded;
+    }
+    return server.getClassObject(clsid, riid, object);
 }
 
 } // namespace
@@ -208,21 +234,12 @@ extern "C" HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, LPVOID, REFII
             return E_INVALIDARG;
         }
         *object = nullptr;
-        if ((context & CLSCTX_INPROC_SERVER) == 0) {
-            return REGDB_E_CLASSNOTREG;
-        }
         std::string path;
-        if (HRESULT found = FindServerPath(clsid, path); FAILED(found)) {
+        if (HRESULT found = FindServerPath(clsid, context, path); FAILED(found)) {
             return found;
         }
-        // The lock is held across the call so that no other thread unloads the library under it.
-        ServerTable& table = Servers();
-        std::lock_guard<std::recursive_mutex> guard(table.mutex);
-        LoadedServer server{};
-        if (HRESULT loaded = LoadServer(table, path, server); FAILED(loaded)) {
-            return loaded;
-        }
-        return server.getClassObject(clsid, riid, object);
+        const InsideDoor inside;
+        return ClassObjectAt(path, clsid, riid, object);
     });
 }
 
@@ -232,28 +249,53 @@ extern "C" HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD conte
         return E_POINTER;
     }
     *object = nullptr;
-    IClassFactory* factory = nullptr;
-    HRESULT result = CoGetClassObject(clsid, context, nullptr, IID_IClassFactory,
-                                      reinterpret_cast<void**>(&factory));
-    if (FAILED(result)) {
+    return Guarded([&]() -> HRESULT {
+        std::string path;
+        if (HRESULT found = FindServerPath(clsid, context, path); FAILED(found)) {
+            return found;
+        }
+        // From the lookup through the new object: the factory holds no reference on its
+        // library, so only the door keeps another thread's CoFreeUnusedLibraries from unloading
+        // it in between.
+        const InsideDoor inside;
+        IClassFactory* factory = nullptr;
+        HRESULT result =
+            ClassObjectAt(path, clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+        if (FAILED(result)) {
+            return result;
+        }
+        if (factory == nullptr) {
+            return E_UNEXPECTED;
+        }
+        result = factory->CreateInstance(outer, riid, object);
+        factory->Release();
         return result;
-    }
-    if (factory == nullptr) {
-        return E_UNEXPECTED;
-    }
-    result = factory->CreateInstance(outer, riid, object);
-    factory->Release();
-    return result;
+    });
 }
 
 extern "C" void CoFreeUnusedLibraries() {
-    ServerTable& table = Servers();
-    std::lock_guard<std::recursive_mutex> guard(table.mutex);
+    unsigned long entries = 0;
+    {
+        const InsideDoor inside;
+        const std::vector<LoadedServer>& servers = Servers();
+        if (std::none_of(servers.begin(), servers.end(), AllowsUnloading)) {
+            return;
+        }
+        entries = DoorEntries();
+    }
+    std::this_thread::sleep_for(kUnloadGrace);
+    // Inside the door no thread is in a server, nor between a lookup and its new object; the
+    // one entry since is this one.
+    const InsideDoor inside;
+    if (DoorEntries() != entries + 1) {
+        return;
+    }
+    std::vector<LoadedServer>& servers = Servers();
     // By index: a server's DllCanUnloadNow may itself load another server.
-    for (size_t i = 0; i < table.servers.size();) {
-        LoadedServer server = table.servers[i];
-        if (server.canUnloadNow != nullptr && server.canUnloadNow() == S_OK) {
-            table.servers.erase(table.servers.begin() + static_cast<std::ptrdiff_t>(i));
+    for (size_t i = 0; i < servers.size();) {
+        LoadedServer server = servers[i];
+        if (AllowsUnloading(server)) {
+            servers.erase(servers.begin() + static_cast<std::ptrdiff_t>(i));
             dlclose(server.library);
         } else {
             ++i;

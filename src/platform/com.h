@@ -14,12 +14,22 @@
 
 // Separates the directories of a module's file name.
 constexpr char PATH_SEPARATOR_CHAR = '\\';
+
+// The system delivers the calls to objects of a class without a threading model one at a time:
+// holding the door (platform/door.h on Linux) takes nothing here.
+class InsideDoor {
+public:
+    InsideDoor() {}
+    InsideDoor(const InsideDoor&) = delete;
+    InsideDoor& operator=(const InsideDoor&) = delete;
+};
 #else
 #include "platform/activation.h"
 #include "platform/bstr.h"
 #include "platform/codepage.h"
 #include "platform/dispatch.h"
 #include "platform/dispex.h"
+#include "platform/door.h"
 #include "platform/errorinfo.h"
 #include "platform/guid.h"
 #include "platform/interfaces.h"

@@ -15,6 +15,7 @@ COMFactory::COMFactory(REFCLSID classId, const char* progId, const char* friendl
       friendlyName(friendlyName), classId(classId), create(create) {}
 
 HRESULT STDMETHODCALLTYPE COMFactory::QueryInterface(REFIID riid, void** object) {
+    const InsideDoor inside;
     if (object == nullptr) {
         return E_POINTER;
     }
@@ -28,14 +29,17 @@ HRESULT STDMETHODCALLTYPE COMFactory::QueryInterface(REFIID riid, void** object)
 }
 
 ULONG STDMETHODCALLTYPE COMFactory::AddRef() {
+    const InsideDoor inside;
     return 1;
 }
 
 ULONG STDMETHODCALLTYPE COMFactory::Release() {
+    const InsideDoor inside;
     return 0;
 }
 
 HRESULT STDMETHODCALLTYPE COMFactory::CreateInstance(IUnknown* outer, REFIID riid, void** object) {
+    const InsideDoor inside;
     if (object == nullptr) {
         return E_POINTER;
     }
@@ -58,6 +62,7 @@ HRESULT STDMETHODCALLTYPE COMFactory::CreateInstance(IUnknown* outer, REFIID rii
 }
 
 HRESULT STDMETHODCALLTYPE COMFactory::LockServer(BOOL lock) {
+    const InsideDoor inside;
     if (lock) {
         ++lockCount;
     } else {

@@ -1,6 +1,6 @@
 // The class factory of one creatable class. It lives as long as the module's class list that
 // owns it, so it is never reference-counted: AddRef and Release change nothing, and every
-// DllGetClassObject hands out the same factory.
+// DllGetClassObject hands out the same factory. Every method holds the door (platform/door.h).
 #pragma once
 
 #include "platform/com.h"

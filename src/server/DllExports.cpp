@@ -1,4 +1,5 @@
-// The four entry points of the in-process server, the only functions the library exports.
+// The four entry points of the in-process server, the only functions the library exports; each
+// holds the door (platform/door.h) for the whole call.
 #include "dispatch/CountedObject.h"
 #include "dispatch/GuardCall.h"
 #include "server/COMFactory.h"
@@ -10,6 +11,7 @@ using Ostrel::GuardCall;
 using Ostrel::PravellServer;
 
 STDAPI DllGetClassObject(REFCLSID classId, REFIID riid, LPVOID* object) {
+    const InsideDoor inside;
     PravellServer* server = PravellServer::Running();
     COMFactory* factory = server == nullptr ? nullptr : server->FindFactory(classId);
     if (factory == nullptr) {
@@ -19,10 +21,12 @@ STDAPI DllGetClassObject(REFCLSID classId, REFIID riid, LPVOID* object) {
 }
 
 STDAPI DllCanUnloadNow() {
+    const InsideDoor inside;
     return Ostrel::LiveObjectCount() == 0 && COMFactory::LockCount() == 0 ? S_OK : S_FALSE;
 }
 
 STDAPI DllRegisterServer() {
+    const InsideDoor inside;
     PravellServer* server = PravellServer::Running();
     if (server == nullptr) {
         return E_FAIL;
@@ -31,6 +35,7 @@ STDAPI DllRegisterServer() {
 }
 
 STDAPI DllUnregisterServer() {
+    const InsideDoor inside;
     PravellServer* server = PravellServer::Running();
     if (server == nullptr) {
         return E_FAIL;

@@ -86,6 +86,7 @@ HRESULT HDispatchTaggedAttributes::GetAttribute(LONG index, BSTR* name, BSTR* va
 }
 
 HRESULT HDispatchTaggedAttributes::GetAttributes(VARIANT* names, VARIANT* values) {
+    const InsideDoor inside;
     if (names == nullptr || values == nullptr) {
         return E_FAIL;
     }
@@ -100,6 +101,7 @@ HRESULT HDispatchTaggedAttributes::GetAttributes(VARIANT* names, VARIANT* values
 }
 
 HRESULT HDispatchTaggedAttributes::GetCount(LONG* count) {
+    const InsideDoor inside;
     if (count == nullptr) {
         return E_FAIL;
     }
