@@ -4,6 +4,7 @@
 #include "errors/RaiseErrorInfo.h"
 #include "model/HDispatchXMLNode.h"
 #include "text/Text.h"
+#include "text/Utf8Form.h"
 #include "transfer/ProxyDataTransfer.h"
 
 #include <utility>
@@ -35,7 +36,8 @@ HRESULT HDispatchXMLModel::Save(BSTR fileName) {
 }
 
 HRESULT HDispatchXMLModel::LoadFromString(BSTR xml) {
-    return GuardCall([&] { return Answer(model->LoadString(Text(xml))); });
+    return GuardCall(
+        [&] { return Answer(model->LoadString(Utf8FromAutomationString(xml, true))); });
 }
 
 HRESULT HDispatchXMLModel::SaveToString(BSTR* xml) {
@@ -70,7 +72,7 @@ HRESULT HDispatchXMLModel::SaveToTransfer(IDispatch* target) {
         }
         const ReferenceDuringCall held(this);
         ProxyDataTransfer proxy(target);
-        return Answer(model->SaveTransfer(proxy));
+        return Answer(model->SaveTransfer(proxy, XMLWriter::Encoding::Utf8));
     });
 }
 

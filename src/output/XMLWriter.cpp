@@ -1,6 +1,7 @@
 #include "output/XMLWriter.h"
 
 #include "parser/TaggedAttributes.h"
+#include "text/Utf8Form.h"
 #include "transfer/IDataTransfer.h"
 
 #include <cstring>
@@ -182,15 +183,16 @@ void AppendParts(TextBuffer& line, const Parts&... parts) {
 
 } // namespace
 
-XMLWriter::XMLWriter(IDataTransfer* target)
-    : target(target), tagStack(10), declarationBody(kDefaultBody), declarationWritten(false) {
+XMLWriter::XMLWriter(IDataTransfer* target, Encoding encoding)
+    : target(target), converting(encoding == Encoding::Utf8 && !AnsiPageIsUtf8()), tagStack(10),
+      declarationBody(kDefaultBody), declarationWritten(false) {
     tagStack.Append(Text(kSentinel));
 }
 
 bool XMLWriter::WriteDeclaration(const Text& body, const TaggedAttributes* attributes) {
     line.Clear(true);
     line.Append("<?", 2);
-    AppendText(body.IsEmpty() ? declarationBody : body);
+    AppendText(Outgoing(body.IsEmpty() ? declarationBody : body, convertedValue));
     AppendAttributes(attributes);
     line.Append("?>\n", 3);
     declarationWritten = true;
@@ -204,8 +206,9 @@ bool XMLWriter::WriteDocumentType(const Text& name, const Text& publicId, const 
     }
     line.Clear(true);
     line.Append("<!DOCTYPE ", 10);
-    AppendText(name);
-    auto appendLiteral = [this](const Text& literal) {
+    AppendText(Outgoing(name, convertedName));
+    auto appendLiteral = [this](const Text& held) {
+        const Text& literal = Outgoing(held, convertedValue);
         const char quote = std::strchr(literal.c_str(), '"') != nullptr ? '\'' : '"';
         line.Append(" ", 1);
         line.Append(&quote, 1);
@@ -231,10 +234,11 @@ bool XMLWriter::WriteStartTag(const Text& name, const TaggedAttributes* attribut
         return false;
     }
     StartLine(Depth());
-    AppendParts(line, "<", PieceOf(name));
-    PushName(name);
+    const Text& outgoingName = Outgoing(name, convertedName);
+    AppendParts(line, "<", PieceOf(outgoingName));
+    PushName(outgoingName);
     AppendAttributes(attributes);
-    AppendParts(line, ">", PieceOf(text), "\n");
+    AppendParts(line, ">", PieceOf(Outgoing(text, convertedValue)), "\n");
     return WriteLine();
 }
 
@@ -242,14 +246,14 @@ bool XMLWriter::WriteElement(const Text& name, const TaggedAttributes* attribute
                              const Text& content) {
     EnsureDeclaration();
     StartLine(Depth());
-    const Piece namePiece = PieceOf(name);
+    const Piece namePiece = PieceOf(Outgoing(name, convertedName));
     AppendParts(line, "<", namePiece);
     AppendAttributes(attributes);
     if (content.IsEmpty()) {
         line.Append("/>\n", 3);
         return WriteLine();
     }
-    const char* chars = content.c_str();
+    const char* chars = Outgoing(content, convertedValue).c_str();
     const size_t plain = std::strcspn(chars, kContentSpecialsOrReturn);
     if (chars[plain] == 0) {
         AppendParts(line, ">", Piece{chars, plain}, "</", namePiece, ">\n");
@@ -276,7 +280,7 @@ bool XMLWriter::WriteEndTag() {
 bool XMLWriter::WriteComment(const Text& text) {
     line.Clear(true);
     line.Append("<!--", 4);
-    AppendText(text);
+    AppendText(Outgoing(text, convertedValue));
     line.Append("-->", 3);
     return WriteLine();
 }
@@ -290,6 +294,15 @@ bool XMLWriter::ProtectContent(Text& content) {
     AppendProtected(protectedContent, chars);
     content = protectedContent; // NOLINT(cppcoreguidelines-slicing): a Text shares the value
     return true;
+}
+
+const Text& XMLWriter::Converted(const Text& text, Text& holder) {
+    const LONG length = text.Length();
+    if (IsUtf8(text.c_str(), static_cast<size_t>(length))) {
+        return text;
+    }
+    holder = Utf8FromAnsi(text.c_str(), length);
+    return holder;
 }
 
 void XMLWriter::EnsureDeclaration() {
@@ -314,12 +327,13 @@ void XMLWriter::AppendAttributes(const TaggedAttributes* attributes) {
     for (const TextPair& pair : attributes->Pairs()) {
         // One scan settles the common value, which needs neither references nor the other
         // quote: the whole attribute then goes in at once.
-        const char* value = pair.value.c_str();
+        const Piece name = PieceOf(Outgoing(pair.name, convertedAttributeName));
+        const char* value = Outgoing(pair.value, convertedValue).c_str();
         const size_t plain = PlainLength(value, kPlainValueEnds);
         if (value[plain] == 0) {
-            AppendParts(line, " ", PieceOf(pair.name), "=\"", Piece{value, plain}, "\"");
+            AppendParts(line, " ", name, "=\"", Piece{value, plain}, "\"");
         } else {
-            AppendParts(line, " ", PieceOf(pair.name), "=");
+            AppendParts(line, " ", name, "=");
             AppendAttributeValue(value, plain);
         }
     }

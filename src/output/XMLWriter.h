@@ -2,8 +2,9 @@
 // indented XML lines and hands each line to its target in exactly one Write.
 //
 // Lines are built in one buffer that the writer keeps between operations, so that a save does
-// not allocate per line once the buffer has grown to the longest line. Names, values and texts
-// are written as the bytes they are held in; nothing is re-encoded.
+// not allocate per line once the buffer has grown to the longest line. Names, values, texts and
+// comments are held in the ANSI code page; whoever creates the writer chooses whether they are
+// written as held or as UTF-8 (Encoding).
 //
 // Beyond the plain rules: element content holding "]]>" is split across CDATA sections so that
 // the output stays well-formed and reads back as the same text; a carriage return in element
@@ -28,8 +29,20 @@ class TaggedAttributes;
 
 class XMLWriter {
 public:
+    enum class Encoding {
+        // Every byte as it is held: for a document handed to a host as an automation string,
+        // which goes back through the ANSI code page as every string does.
+        AsHeld,
+        // For bytes that leave the process, under a declaration that says UTF-8: each name,
+        // text, value or comment that is not UTF-8 is written whole as the UTF-8 of its ANSI
+        // reading (a host's e with acute accent, held as 0xE9 on the Western page, goes out as C3
+        // A9). Where the
+        // ANSI page is UTF-8 (always on Linux) nothing is checked or converted, as for AsHeld.
+        Utf8,
+    };
+
     // The target is not owned and must outlive the writer.
-    explicit XMLWriter(IDataTransfer* target);
+    XMLWriter(IDataTransfer* target, Encoding encoding);
     XMLWriter(const XMLWriter&) = delete;
     XMLWriter& operator=(const XMLWriter&) = delete;
 
@@ -58,6 +71,12 @@ public:
     LONG Depth() const { return tagStack.Count() - 1; }
 
 private:
+    // The text as it is written: itself, or its UTF-8 form kept in `holder` until the holder's
+    // next use.
+    const Text& Outgoing(const Text& text, Text& holder) {
+        return converting ? Converted(text, holder) : text;
+    }
+    const Text& Converted(const Text& text, Text& holder);
     void EnsureDeclaration();
     void StartLine(LONG depth);
     void AppendText(const Text& text);
@@ -68,6 +87,12 @@ private:
     bool WriteLine();
 
     IDataTransfer* target;
+    // Encoding::Utf8 on an ANSI page that is not UTF-8.
+    bool converting;
+    // What Outgoing converted, by role, for as long as a line needs it.
+    Text convertedName;
+    Text convertedAttributeName;
+    Text convertedValue;
     GrowableArray<Text> tagStack;
     Text declarationBody;
     bool declarationWritten;
