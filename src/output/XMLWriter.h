@@ -35,9 +35,9 @@ public:
         AsHeld,
         // For bytes that leave the process, under a declaration that says UTF-8: each name,
         // text, value or comment that is not UTF-8 is written whole as the UTF-8 of its ANSI
-        // reading (a host's e with acute accent, held as 0xE9 on the Western page, goes out as C3
-        // A9). Where the
-        // ANSI page is UTF-8 (always on Linux) nothing is checked or converted, as for AsHeld.
+        // reading (a host's e with acute accent, held as 0xE9 on the Western page, goes out as
+        // C3 A9). Where the ANSI page is UTF-8 (always on Linux) nothing is checked or
+        // converted, as for AsHeld.
         Utf8,
     };
 
@@ -71,24 +71,34 @@ public:
     LONG Depth() const { return tagStack.Count() - 1; }
 
 private:
+    // How a line takes its texts: as held, and for a line that is not UTF-8 when it must be,
+    // converting each text that is not.
+    struct AsHeld {};
+    struct Converting {};
+    // Builds the line (`build(way)` starts it afresh) and writes it; with Encoding::Utf8 where
+    // texts may need it, a line that is not UTF-8 is built a second time, converting.
+    template <typename Build>
+    bool Emit(const Build& build);
     // The text as it is written: itself, or its UTF-8 form kept in `holder` until the holder's
     // next use.
-    const Text& Outgoing(const Text& text, Text& holder) {
-        return converting ? Converted(text, holder) : text;
+    static const Text& Outgoing(const Text& text, Text&, AsHeld) { return text; }
+    const Text& Outgoing(const Text& text, Text& holder, Converting) {
+        return Converted(text, holder);
     }
     const Text& Converted(const Text& text, Text& holder);
     void EnsureDeclaration();
     void StartLine(LONG depth);
     void AppendText(const Text& text);
-    void AppendAttributes(const TaggedAttributes* attributes);
+    template <typename Way>
+    void AppendAttributes(const TaggedAttributes* attributes, Way way);
     // A value holding references or a double quote; `plain` bytes at its start need neither.
     void AppendAttributeValue(const char* chars, size_t plain);
     void PushName(const Text& name);
     bool WriteLine();
 
     IDataTransfer* target;
-    // Encoding::Utf8 on an ANSI page that is not UTF-8.
-    bool converting;
+    // Encoding::Utf8 on an ANSI page that is not UTF-8: every line is checked.
+    const bool checking;
     // What Outgoing converted, by role, for as long as a line needs it.
     Text convertedName;
     Text convertedAttributeName;

@@ -9,6 +9,9 @@
 
 namespace Ostrel {
 
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
+              "the ASCII scan reads words little-endian");
+
 namespace {
 
 // The length of the well-formed sequence that starts with a byte of 0x80 or more, or 0. Where
@@ -69,18 +72,29 @@ bool IsUtf8(const char* chars, size_t length) {
     const auto* at = reinterpret_cast<const unsigned char*>(chars);
     const unsigned char* const end = at + length;
     while (at != end) {
-        uint64_t word = 0;
-        if (end - at >= 8 && (std::memcpy(&word, at, 8), (word & 0x8080808080808080u) == 0)) {
-            at += 8;
-        } else if (*at < 0x80) {
-            ++at;
-        } else {
-            const size_t sequence = SequenceLength(at, end);
-            if (sequence == 0) {
-                return false;
+        // Eight bytes at a time; the last eight of a text that has them cover a shorter rest.
+        const bool whole = end - at >= 8;
+        if (whole || length >= 8) {
+            uint64_t word = 0;
+            std::memcpy(&word, whole ? at : end - 8, 8);
+            const uint64_t high = word & 0x8080808080808080u;
+            if (high == 0) {
+                at = whole ? at + 8 : end;
+                continue;
             }
-            at += sequence;
+            // The ASCII before the first byte above 127 (the lowest address is the lowest byte);
+            // in the last eight that byte may lie before `at`, inside a checked character.
+            at += whole ? __builtin_ctzll(high) / 8 : 0;
         }
+        if (*at < 0x80) {
+            ++at;
+            continue;
+        }
+        const size_t sequence = SequenceLength(at, end);
+        if (sequence == 0) {
+            return false;
+        }
+        at += sequence;
     }
     return true;
 }
