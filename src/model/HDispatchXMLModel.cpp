@@ -5,6 +5,7 @@
 #include "model/HDispatchXMLNode.h"
 #include "model/TreeInTransfer.h"
 #include "text/Text.h"
+#include "text/Utf8Form.h"
 #include "transfer/ProxyDataTransfer.h"
 
 #include <utility>
@@ -39,7 +40,8 @@ HRESULT HDispatchXMLModel::UnlessInTransfer(Body&& body) {
     return GuardCall([&] { return InTransfer() ? E_FAIL : body(); });
 }
 
-HRESULT HDispatchXMLModel::Transfer(IDispatch* host, bool (XMLModel::*operation)(IDataTransfer&)) {
+template <typename Operation>
+HRESULT HDispatchXMLModel::Transfer(IDispatch* host, Operation&& operation) {
     return GuardCall([&] {
         if (host == nullptr) {
             return Answer(false);
@@ -49,7 +51,7 @@ HRESULT HDispatchXMLModel::Transfer(IDispatch* host, bool (XMLModel::*operation)
         bool succeeded = false;
         {
             const TreeInTransfer inTransfer(model->Root());
-            succeeded = (*model.*operation)(proxy);
+            succeeded = operation(proxy);
         }
         return Answer(succeeded);
     });
@@ -64,7 +66,8 @@ HRESULT HDispatchXMLModel::Save(BSTR fileName) {
 }
 
 HRESULT HDispatchXMLModel::LoadFromString(BSTR xml) {
-    return UnlessInTransfer([&] { return Answer(model->LoadString(Text(xml))); });
+    return UnlessInTransfer(
+        [&] { return Answer(model->LoadString(Utf8FromAutomationString(xml, true))); });
 }
 
 HRESULT HDispatchXMLModel::SaveToString(BSTR* xml) {
@@ -82,11 +85,15 @@ HRESULT HDispatchXMLModel::SaveToString(BSTR* xml) {
 }
 
 HRESULT HDispatchXMLModel::LoadFromTransfer(IDispatch* source) {
-    return UnlessInTransfer([&] { return Transfer(source, &XMLModel::LoadTransfer); });
+    return UnlessInTransfer([&] {
+        return Transfer(source, [&](IDataTransfer& proxy) { return model->LoadTransfer(proxy); });
+    });
 }
 
 HRESULT HDispatchXMLModel::SaveToTransfer(IDispatch* target) {
-    return Transfer(target, &XMLModel::SaveTransfer);
+    return Transfer(target, [&](IDataTransfer& proxy) {
+        return model->SaveTransfer(proxy, XMLWriter::Encoding::Utf8);
+    });
 }
 
 HRESULT HDispatchXMLModel::GetRoot(IDispatchXMLModelNode** root) {

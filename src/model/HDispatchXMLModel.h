@@ -59,7 +59,8 @@ private:
     template <typename Body>
     HRESULT UnlessInTransfer(Body&& body);
     // Runs a load or save over the host's stream with the tree listed in transfer.
-    HRESULT Transfer(IDispatch* host, bool (XMLModel::*operation)(IDataTransfer&));
+    template <typename Operation>
+    HRESULT Transfer(IDispatch* host, Operation&& operation);
 
     std::unique_ptr<XMLModel> model;
     HDispatchSupportErrorInfo supportErrorInfo{this, &IID_IDispatchXMLModel};

@@ -355,7 +355,7 @@ HRESULT HDispatchXMLNode::WriteTo(IDispatch* target) {
             return E_FAIL;
         }
         RecordedWrites lines;
-        XMLWriter writer(&lines);
+        XMLWriter writer(&lines, XMLWriter::Encoding::Utf8);
         if (!XMLModel::WriteSubtree(*node, writer)) {
             return E_FAIL;
         }

@@ -12,6 +12,7 @@
 #include "errors/ErrorProvider.h"
 #include "model/NameArena.h"
 #include "model/XMLNode.h"
+#include "output/XMLWriter.h"
 #include "parser/TaggedAttributes.h"
 #include "platform/com.h"
 #include "text/GrowableArray.h"
@@ -21,7 +22,6 @@
 namespace Ostrel {
 
 class IDataTransfer;
-class XMLWriter;
 
 struct DocumentType {
     Text name;
@@ -73,8 +73,9 @@ public:
     bool LoadCompressed(const Text& path);
 
     // Each answers true when every byte reached the target. File saves replace the file only
-    // when the whole save succeeded.
-    bool SaveTransfer(IDataTransfer& target);
+    // when the whole save succeeded. Files and containers are written as UTF-8, the string as
+    // held (XMLWriter::Encoding).
+    bool SaveTransfer(IDataTransfer& target, XMLWriter::Encoding encoding);
     bool SaveFile(const Text& path);
     // On success `out` holds the whole document; on failure it is unchanged.
     bool SaveString(Text& out);

@@ -1,5 +1,4 @@
 #include "model/XMLModel.h"
-#include "output/XMLWriter.h"
 #include "transfer/DataFile.h"
 #include "transfer/StreamCompression.h"
 #include "transfer/TextBufferDataTransfer.h"
@@ -75,8 +74,8 @@ bool XMLModel::WriteSubtree(const XMLNode& node, XMLWriter& writer) {
     return true;
 }
 
-bool XMLModel::SaveTransfer(IDataTransfer& target) {
-    XMLWriter writer(&target);
+bool XMLModel::SaveTransfer(IDataTransfer& target, XMLWriter::Encoding encoding) {
+    XMLWriter writer(&target, encoding);
     if (!writer.WriteDeclaration(headerText, &headerAttributes)) {
         return false;
     }
@@ -100,12 +99,12 @@ bool XMLModel::SaveFile(const Text& path) {
         errors.AppendError(Text("Failed to create file: ") + path.c_str());
         return false;
     }
-    return SaveTransfer(file) && file.Commit();
+    return SaveTransfer(file, XMLWriter::Encoding::Utf8) && file.Commit();
 }
 
 bool XMLModel::SaveString(Text& out) {
     TextBufferDataTransfer buffer;
-    if (!SaveTransfer(buffer)) {
+    if (!SaveTransfer(buffer, XMLWriter::Encoding::AsHeld)) {
         return false;
     }
     out = buffer.GetText(); // NOLINT(cppcoreguidelines-slicing): a Text shares the value
@@ -122,7 +121,7 @@ bool XMLModel::SaveCompressed(const Text& path) {
         // The stream writes its closing block when it goes, before the file is committed; a
         // refused write there makes the commit fail.
         StreamCompression stream(&file, kContainerBlockSize);
-        saved = SaveTransfer(stream);
+        saved = SaveTransfer(stream, XMLWriter::Encoding::Utf8);
         saved = stream.Finish() && saved;
     }
     // A file that is not committed leaves the old one in place.

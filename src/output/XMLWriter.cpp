@@ -1,6 +1,7 @@
 #include "output/XMLWriter.h"
 
 #include "parser/TaggedAttributes.h"
+#include "text/Utf8Form.h"
 #include "transfer/IDataTransfer.h"
 
 #include <cstring>
@@ -168,9 +169,10 @@ char* Copy(char* out, const Piece& piece) {
 }
 
 // Appends literals and pieces in order with one room check for all of them: most of every line
-// is assembled this way.
+// is assembled this way, and inline, so that the lengths of the literals stay known (each line is
+// built once as held and, where it may not be UTF-8, once converting: two callers of each).
 template <typename... Parts>
-void AppendParts(TextBuffer& line, const Parts&... parts) {
+__attribute__((always_inline)) inline void AppendParts(TextBuffer& line, const Parts&... parts) {
     const size_t total = (SizeOf(parts) + ...);
     if (total > INT32_MAX) {
         throw std::length_error("line longer than a 32-bit length");
@@ -182,19 +184,53 @@ void AppendParts(TextBuffer& line, const Parts&... parts) {
 
 } // namespace
 
-XMLWriter::XMLWriter(IDataTransfer* target)
-    : target(target), tagStack(10), declarationBody(kDefaultBody), declarationWritten(false) {
+XMLWriter::XMLWriter(IDataTransfer* target, Encoding encoding)
+    : target(target), checking(encoding == Encoding::Utf8 && !AnsiPageIsUtf8()), tagStack(10),
+      declarationBody(kDefaultBody), declarationWritten(false) {
     tagStack.Append(Text(kSentinel));
 }
 
-bool XMLWriter::WriteDeclaration(const Text& body, const TaggedAttributes* attributes) {
-    line.Clear(true);
-    line.Append("<?", 2);
-    AppendText(body.IsEmpty() ? declarationBody : body);
-    AppendAttributes(attributes);
-    line.Append("?>\n", 3);
-    declarationWritten = true;
+// Every text on a line is delimited by ASCII, so the line is UTF-8 exactly when each of its texts
+// is: one scan of the line settles the common case, and only a line that is not UTF-8 is built
+// again with each text checked on its own.
+template <typename Build>
+bool XMLWriter::Emit(const Build& build) {
+    build(AsHeld());
+    if (checking && !IsUtf8(line.c_str(), static_cast<size_t>(line.Length()))) {
+        build(Converting());
+    }
     return WriteLine();
+}
+
+template <typename Way>
+void XMLWriter::AppendAttributes(const TaggedAttributes* attributes, Way way) {
+    if (attributes == nullptr) {
+        return;
+    }
+    for (const TextPair& pair : attributes->Pairs()) {
+        // One scan settles the common value, which needs neither references nor the other
+        // quote: the whole attribute then goes in at once.
+        const Text& name = Outgoing(pair.name, convertedAttributeName, way);
+        const char* value = Outgoing(pair.value, convertedValue, way).c_str();
+        const size_t plain = PlainLength(value, kPlainValueEnds);
+        if (value[plain] == 0) {
+            AppendParts(line, " ", PieceOf(name), "=\"", Piece{value, plain}, "\"");
+        } else {
+            AppendParts(line, " ", PieceOf(name), "=");
+            AppendAttributeValue(value, plain);
+        }
+    }
+}
+
+bool XMLWriter::WriteDeclaration(const Text& body, const TaggedAttributes* attributes) {
+    declarationWritten = true;
+    return Emit([&](auto way) {
+        line.Clear(true);
+        line.Append("<?", 2);
+        AppendText(Outgoing(body.IsEmpty() ? declarationBody : body, convertedValue, way));
+        AppendAttributes(attributes, way);
+        line.Append("?>\n", 3);
+    });
 }
 
 bool XMLWriter::WriteDocumentType(const Text& name, const Text& publicId, const Text& systemId) {
@@ -202,26 +238,28 @@ bool XMLWriter::WriteDocumentType(const Text& name, const Text& publicId, const 
     if (name.IsEmpty()) {
         return false;
     }
-    line.Clear(true);
-    line.Append("<!DOCTYPE ", 10);
-    AppendText(name);
-    auto appendLiteral = [this](const Text& literal) {
+    auto appendLiteral = [this](const Text& held, auto way) {
+        const Text& literal = Outgoing(held, convertedValue, way);
         const char quote = std::strchr(literal.c_str(), '"') != nullptr ? '\'' : '"';
         line.Append(" ", 1);
         line.Append(&quote, 1);
         AppendText(literal);
         line.Append(&quote, 1);
     };
-    if (!publicId.IsEmpty()) {
-        line.Append(" PUBLIC", 7);
-        appendLiteral(publicId);
-        appendLiteral(systemId);
-    } else if (!systemId.IsEmpty()) {
-        line.Append(" SYSTEM", 7);
-        appendLiteral(systemId);
-    }
-    line.Append(">\n", 2);
-    return WriteLine();
+    return Emit([&](auto way) {
+        line.Clear(true);
+        line.Append("<!DOCTYPE ", 10);
+        AppendText(Outgoing(name, convertedName, way));
+        if (!publicId.IsEmpty()) {
+            line.Append(" PUBLIC", 7);
+            appendLiteral(publicId, way);
+            appendLiteral(systemId, way);
+        } else if (!systemId.IsEmpty()) {
+            line.Append(" SYSTEM", 7);
+            appendLiteral(systemId, way);
+        }
+        line.Append(">\n", 2);
+    });
 }
 
 bool XMLWriter::WriteStartTag(const Text& name, const TaggedAttributes* attributes,
@@ -230,55 +268,61 @@ bool XMLWriter::WriteStartTag(const Text& name, const TaggedAttributes* attribut
     if (name.IsEmpty()) {
         return false;
     }
-    StartLine(Depth());
-    AppendParts(line, "<", PieceOf(name));
+    const bool written = Emit([&](auto way) {
+        StartLine(Depth());
+        AppendParts(line, "<", PieceOf(Outgoing(name, convertedName, way)));
+        AppendAttributes(attributes, way);
+        AppendParts(line, ">", PieceOf(Outgoing(text, convertedValue, way)), "\n");
+    });
     PushName(name);
-    AppendAttributes(attributes);
-    AppendParts(line, ">", PieceOf(text), "\n");
-    return WriteLine();
+    return written;
 }
 
 bool XMLWriter::WriteElement(const Text& name, const TaggedAttributes* attributes,
                              const Text& content) {
     EnsureDeclaration();
-    StartLine(Depth());
-    const Piece namePiece = PieceOf(name);
-    AppendParts(line, "<", namePiece);
-    AppendAttributes(attributes);
-    if (content.IsEmpty()) {
-        line.Append("/>\n", 3);
-        return WriteLine();
-    }
-    const char* chars = content.c_str();
-    const size_t plain = std::strcspn(chars, kContentSpecialsOrReturn);
-    if (chars[plain] == 0) {
-        AppendParts(line, ">", Piece{chars, plain}, "</", namePiece, ">\n");
-    } else {
-        line.Append(">", 1);
-        AppendProtected(line, chars);
-        AppendParts(line, "</", namePiece, ">\n");
-    }
-    return WriteLine();
+    return Emit([&](auto way) {
+        StartLine(Depth());
+        const Piece namePiece = PieceOf(Outgoing(name, convertedName, way));
+        AppendParts(line, "<", namePiece);
+        AppendAttributes(attributes, way);
+        if (content.IsEmpty()) {
+            line.Append("/>\n", 3);
+            return;
+        }
+        const char* chars = Outgoing(content, convertedValue, way).c_str();
+        const size_t plain = std::strcspn(chars, kContentSpecialsOrReturn);
+        if (chars[plain] == 0) {
+            AppendParts(line, ">", Piece{chars, plain}, "</", namePiece, ">\n");
+        } else {
+            line.Append(">", 1);
+            AppendProtected(line, chars);
+            AppendParts(line, "</", namePiece, ">\n");
+        }
+    });
 }
 
 bool XMLWriter::WriteEndTag() {
     EnsureDeclaration();
     // With only the sentinel left, its end tag is written at column 0 and it stays in place.
     const LONG open = tagStack.Count() - 1;
-    StartLine(open > 0 ? open - 1 : 0);
-    AppendParts(line, "</", PieceOf(tagStack[open]), ">\n");
+    const bool written = Emit([&](auto way) {
+        StartLine(open > 0 ? open - 1 : 0);
+        AppendParts(line, "</", PieceOf(Outgoing(tagStack[open], convertedName, way)), ">\n");
+    });
     if (open > 0) {
         tagStack.Resize(-1);
     }
-    return WriteLine();
+    return written;
 }
 
 bool XMLWriter::WriteComment(const Text& text) {
-    line.Clear(true);
-    line.Append("<!--", 4);
-    AppendText(text);
-    line.Append("-->", 3);
-    return WriteLine();
+    return Emit([&](auto way) {
+        line.Clear(true);
+        line.Append("<!--", 4);
+        AppendText(Outgoing(text, convertedValue, way));
+        line.Append("-->", 3);
+    });
 }
 
 bool XMLWriter::ProtectContent(Text& content) {
@@ -290,6 +334,15 @@ bool XMLWriter::ProtectContent(Text& content) {
     AppendProtected(protectedContent, chars);
     content = protectedContent; // NOLINT(cppcoreguidelines-slicing): a Text shares the value
     return true;
+}
+
+const Text& XMLWriter::Converted(const Text& text, Text& holder) {
+    const LONG length = text.Length();
+    if (IsUtf8(text.c_str(), static_cast<size_t>(length))) {
+        return text;
+    }
+    holder = Utf8FromAnsi(text.c_str(), length);
+    return holder;
 }
 
 void XMLWriter::EnsureDeclaration() {
@@ -305,24 +358,6 @@ void XMLWriter::StartLine(LONG depth) {
 
 void XMLWriter::AppendText(const Text& text) {
     line.Append(text.c_str(), text.Length());
-}
-
-void XMLWriter::AppendAttributes(const TaggedAttributes* attributes) {
-    if (attributes == nullptr) {
-        return;
-    }
-    for (const TextPair& pair : attributes->Pairs()) {
-        // One scan settles the common value, which needs neither references nor the other
-        // quote: the whole attribute then goes in at once.
-        const char* value = pair.value.c_str();
-        const size_t plain = PlainLength(value, kPlainValueEnds);
-        if (value[plain] == 0) {
-            AppendParts(line, " ", PieceOf(pair.name), "=\"", Piece{value, plain}, "\"");
-        } else {
-            AppendParts(line, " ", PieceOf(pair.name), "=");
-            AppendAttributeValue(value, plain);
-        }
-    }
 }
 
 void XMLWriter::AppendAttributeValue(const char* chars, size_t plain) {

@@ -187,6 +187,10 @@ int Convert(const Source* source, int sourceLength, Target* target, int targetLe
 
 } // namespace
 
+extern "C" UINT GetACP() {
+    return CP_UTF8;
+}
+
 extern "C" int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH source, int sourceLength,
                                    LPWSTR target, int targetLength) {
     if (!IsUtf8CodePage(codePage) || source == nullptr || sourceLength == 0 || sourceLength < -1 ||

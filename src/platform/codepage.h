@@ -14,6 +14,8 @@ constexpr DWORD MB_ERR_INVALID_CHARS = 0x8;
 constexpr DWORD WC_ERR_INVALID_CHARS = 0x80;
 
 extern "C" {
+// The ANSI code page: always CP_UTF8 here.
+UINT GetACP();
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH source, int sourceLength, LPWSTR target,
                         int targetLength);
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH source, int sourceLength, LPSTR target,

@@ -6,6 +6,7 @@
 #include "parser/Tokenizer.h"
 #include "streaming/ProxyParserClient.h"
 #include "text/Text.h"
+#include "text/Utf8Form.h"
 
 #include <expat.h>
 
@@ -101,7 +102,7 @@ HRESULT RunParse(IDataTransfer& source, IDispatch* client) {
 // convert strings of its own during the parse while the tokenizer still reads this one.
 HRESULT RunStringParse(BSTR xml, IDispatch* client) {
     return RunSession(client, [&](ProxyParserClient& proxy, Tokenizer& tokenizer) {
-        const Text text(xml, false);
+        const Text text = Utf8FromAutomationString(xml, false);
         return Conclude(proxy, tokenizer, tokenizer.Parse(text.c_str(), text.Length()));
     });
 }

@@ -230,7 +230,7 @@ TEST(XMLModel, AFailedLoadOrSaveChangesNothing) {
         SCOPED_TRACE(limit);
         MemoryTransfer target;
         target.writeLimit = limit;
-        const bool saved = model.SaveTransfer(target);
+        const bool saved = model.SaveTransfer(target, XMLWriter::Encoding::Utf8);
         EXPECT_EQ(saved, limit == whole.size());
         EXPECT_EQ(target.bytes, whole.substr(0, target.bytes.size()));
         EXPECT_EQ(target.refusedWrites, saved ? 0 : 1);

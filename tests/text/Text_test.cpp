@@ -3,6 +3,7 @@
 #include "text/ScratchBuffers.h"
 #include "text/Text.h"
 #include "text/TextBuffer.h"
+#include "text/Utf8Form.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -150,6 +152,35 @@ TEST(TextNumbers, RealsAndIntegersAsTheTableSays) {
     EXPECT_GT(cases, 30);
 }
 
+// utf8.txt: one case a line, BYTES valid|invalid [WESTERN]. Validity is checked after every ASCII
+// run of 0 to 16 bytes, since ASCII is scanned eight bytes at a time; the conversion where the
+// ANSI page is the Western one (Windows in English, Wine).
+TEST(Utf8Form, HeldBytesAsTheTableSays) {
+    std::ifstream table(PRAVELL_TEST_DATA "/text/utf8.txt");
+    ASSERT_TRUE(table.is_open());
+    for (std::string row; std::getline(table, row);) {
+        std::istringstream words(row);
+        std::string bytes[2], word; // held, and as UTF-8 read in the Western page
+        bool valid = false;
+        for (int part = 0; words >> word && word[0] != '#';) {
+            if (word == "valid" || word == "invalid") {
+                valid = word == "valid";
+                part = 1;
+            } else {
+                bytes[part] += static_cast<char>(std::stoi(word, nullptr, 16));
+            }
+        }
+        for (size_t ascii = 0; !bytes[0].empty() && ascii <= 16; ++ascii) {
+            const std::string text = std::string(ascii, 'a') + bytes[0];
+            EXPECT_EQ(IsUtf8(text.data(), text.size()), valid) << row << " after " << ascii;
+        }
+        if (GetACP() == 1252 && !bytes[1].empty()) {
+            const Text utf8 = Utf8FromAnsi(bytes[0].data(), static_cast<LONG>(bytes[0].size()));
+            EXPECT_EQ(std::string(utf8.c_str()), bytes[1]) << row;
+        }
+    }
+}
+
 // Runs of one character of each UTF-8 length class around the scratch limit, and runs mixing
 // them: the text holds every converted byte, in a scratch buffer exactly when they fit one, and
 // the automation string made back from it holds every character. Three conversions alive at
@@ -199,6 +230,14 @@ TEST(TextConversion, EveryLengthClassRoundTripsAndLiveConversionsNeverShareAScra
     for (size_t i = 1; i < texts.size(); ++i) {
         // The bytes are the ANSI code page's: UTF-8 on Linux, a single-byte page on Windows.
         EXPECT_EQ(*texts[i], ToAnsi(values[i]).c_str());
+    }
+    // As UTF-8: the ANSI form when that is UTF-8 (the characters of UTF-8 bytes on a single-byte
+    // page), else the string's own UTF-8, re-measured (three bytes for a unit held in one).
+    const std::pair<OleString, std::string> strings[] = {
+        {OLESTR("<a>\u20ac\u20ac\u00e9</a>"), "<a>\xE2\x82\xAC\xE2\x82\xAC\xC3\xA9</a>"},
+        {OleString(1, 0xD800) + OLESTR("\u00e9"), "\xEF\xBF\xBD\xC3\xA9"}};
+    for (const auto& [wide, utf8] : strings) {
+        EXPECT_EQ(std::string(Utf8FromAutomationString(MakeBstr(wide).get(), true).c_str()), utf8);
     }
 }
 

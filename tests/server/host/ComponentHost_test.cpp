@@ -145,12 +145,30 @@ struct Probe {
                                      : observation == "stream"     ? stream.written + script.written
                                      : observation == "events"     ? LogText(client.events)
                                      : observation == "attributes" ? DescribeAttributes(object)
-                                                                   : ReadWholeFile(file);
+                                     : observation == "file"       ? ReadWholeFile(file)
+                                                                   : Saved(observation);
         std::string escaped;
         for (char c : observed) {
             escaped += c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
         }
         return escaped;
+    }
+
+    // After the operation: the model saved to the scratch file (the file's bytes, or the file
+    // loaded again and saved to a string), the model saved or the object written to the stream.
+    std::string Saved(const std::string& observation) {
+        const bool written = observation == "written";
+        if (written || observation == "streamed") {
+            Call(written ? object : model, written ? "WriteTo" : "SaveToTransfer",
+                 {ObjectArgument(&stream)});
+            return stream.written;
+        }
+        Call(model, "Save", {TextArgument(file)});
+        if (observation == "saved") {
+            return ReadWholeFile(file);
+        }
+        Call(model, "Load", {TextArgument(file)});
+        return Call(model, "SaveToString").Text();
     }
 
     LateBound model;
@@ -253,6 +271,9 @@ TEST(ComponentHost, EveryOperationLandsOnItsNamesakeAndEveryHoldKeepsTheLibrary)
         std::getline(words, expected);
         const Outcome outcome = Invoke(probe.object, id->second, std::move(arguments));
         EXPECT_EQ(outcome.code == S_OK, observation != "failure") << outcome.description;
+        if (expected[0] == '^') {
+            expected = AnsiAsUtf8(expected.substr(1));
+        }
         const std::string observed = probe.Observe(observation, outcome);
         EXPECT_TRUE(expected[0] == '~' ? observed.find(expected.substr(1)) != std::string::npos
                                        : observed == expected)
