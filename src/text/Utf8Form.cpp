@@ -114,7 +114,8 @@ Text Utf8FromAnsi(const char* chars, LONG length) {
 
 Text Utf8FromAutomationString(BSTR source, bool useScratch) {
     Text ansi(source, useScratch);
-    if (IsUtf8(ansi.c_str(), static_cast<size_t>(ansi.Length()))) {
+    // A UTF-8 page writes U+FFFD for what it cannot encode, so there the form needs no scan.
+    if (AnsiPageIsUtf8() || IsUtf8(ansi.c_str(), static_cast<size_t>(ansi.Length()))) {
         return ansi;
     }
     return Utf8FromUtf16(source, static_cast<int>(SysStringLen(source)));
