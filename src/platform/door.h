@@ -16,17 +16,39 @@
 //     }
 #pragma once
 
-// Holds the door from its construction to its destruction, on one thread.
+#include <pthread.h>
+
+#include <atomic>
+
+// Holds the door from its construction to its destruction, on one thread. A thread already
+// inside passes here, inline, by reading the owner (which no other thread sets to its identity)
+// and counting its own depth: no call, no atomic read-modify-write.
 class InsideDoor {
 public:
-    InsideDoor() { Enter(); }
-    ~InsideDoor() { Leave(); }
+    InsideDoor() {
+        const pthread_t self = pthread_self();
+        if (owner.load(std::memory_order_relaxed) == self) {
+            ++depth;
+        } else {
+            Enter(self);
+        }
+    }
+    ~InsideDoor() {
+        if (--depth == 0) {
+            Leave();
+        }
+    }
     InsideDoor(const InsideDoor&) = delete;
     InsideDoor& operator=(const InsideDoor&) = delete;
 
 private:
-    // Waits until no other thread is inside; a thread already inside only counts one more entry.
-    static void Enter();
-    // Counts one entry out; the thread's last one lets the next thread in.
+    // Waits until no other thread is inside, then makes `self` the owner at depth 1.
+    static void Enter(pthread_t self);
+    // Lets the next thread in.
     static void Leave();
+
+    // The thread inside, or 0 (no thread's identity on Linux) when the door is free.
+    static std::atomic<pthread_t> owner;
+    // The owner's entries not yet left; read and written only by the owner.
+    static unsigned depth;
 };
