@@ -20,8 +20,6 @@ foreach(document docs/pravell.1 packaging/debian/changelog)
     list(APPEND compressed_docs ${PRAVELL_COMPRESSED_DOCS}/${name}.gz)
 endforeach()
 add_custom_target(pravell_compressed_docs ALL DEPENDS ${compressed_docs})
-# An installation needs them whatever else was built: building the tool builds them.
-add_dependencies(pravell pravell_compressed_docs)
 
 install(FILES ${PRAVELL_COMPRESSED_DOCS}/pravell.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${PRAVELL_COMPRESSED_DOCS}/changelog.gz CHANGELOG.md docs/reference.md
