@@ -16,7 +16,6 @@
 #include "platform/codepage.h"
 #include "platform/debuglog.h"
 #include "platform/door.h"
-#include "platform/doorentries.h"
 #include "platform/guid.h"
 #include "platform/guidtext.h"
 #include "platform/registry.h"
@@ -281,13 +280,13 @@ extern "C" void CoFreeUnusedLibraries() {
         if (std::none_of(servers.begin(), servers.end(), AllowsUnloading)) {
             return;
         }
-        entries = DoorEntries();
+        entries = InsideDoor::Entries();
     }
     std::this_thread::sleep_for(kUnloadGrace);
     // Inside the door no thread is in a server, nor between a lookup and its new object; the
     // one entry since is this one.
     const InsideDoor inside;
-    if (DoorEntries() != entries + 1) {
+    if (InsideDoor::Entries() != entries + 1) {
         return;
     }
     std::vector<LoadedServer>& servers = Servers();
