@@ -4,8 +4,8 @@
 // cheap node operation called through IDispatch::Invoke with a cached identifier against the
 // same call through the vtable; a load, a save and a streaming parse of the document through the
 // objects' interfaces, as a compiled host makes them; and threads that each load, walk and save
-// documents of their own, against one thread. Processor time (the threads: wall time); the
-// harness reports the ratios.
+// documents of their own, against one thread and against one thread doing their work in turn.
+// Processor time (the threads: wall time); the harness reports the ratios.
 // Usage: automation_benchmarks --document=FILE --scratch=DIR [benchmark options]
 #include "DocumentGenerator.h"
 #include "FileBytes.h"
@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -329,6 +330,18 @@ int64_t Walk(IDispatchXMLModelNode* node) {
     return nodes;
 }
 
+// Loads the document into the model, walks it and saves it to `target`.
+bool LoadWalkSave(Ostrel::HExternalXMLModel* model, const PathString& path,
+                  const PathString& target) {
+    IDispatchXMLModelNode* root = nullptr;
+    const bool done = model->Load(path.text) == S_OK && model->GetRoot(&root) == S_OK &&
+                      Walk(root) > 0 && model->Save(target.text) == S_OK;
+    if (root != nullptr) {
+        root->Release();
+    }
+    return done;
+}
+
 // Each thread loads, walks and saves a document of its own with a model of its own; the rate is
 // documents per second of wall time, all threads together.
 void ThreadsThroughObjects(benchmark::State& state) {
@@ -336,19 +349,35 @@ void ThreadsThroughObjects(benchmark::State& state) {
     PathString path(threadDocumentPath);
     PathString target(scratch + "/thread-" + std::to_string(state.thread_index()) + ".xml");
     for (auto _ : state) {
-        IDispatchXMLModelNode* root = nullptr;
-        const bool done = reference.model->Load(path.text) == S_OK &&
-                          reference.model->GetRoot(&root) == S_OK && Walk(root) > 0 &&
-                          reference.model->Save(target.text) == S_OK;
-        if (root != nullptr) {
-            root->Release();
-        }
-        if (!done) {
+        if (!LoadWalkSave(reference.model, path, target)) {
             state.SkipWithError("a load, walk or save failed");
             break;
         }
     }
     state.SetItemsProcessed(state.iterations());
+}
+
+// The same work as that many threads, done by one thread in turn with as many models: the rate
+// that serialised work over that many trees can reach, whose memory no longer fits where one
+// tree's did. The threads' rows are held against it to tell the door's cost from the memory's.
+void ModelsInTurn(benchmark::State& state) {
+    std::vector<std::unique_ptr<ModelReference>> references;
+    std::vector<std::unique_ptr<PathString>> targets;
+    for (int64_t i = 0; i < state.range(0); ++i) {
+        references.push_back(std::make_unique<ModelReference>());
+        targets.push_back(
+            std::make_unique<PathString>(scratch + "/turn-" + std::to_string(i) + ".xml"));
+    }
+    PathString path(threadDocumentPath);
+    for (auto _ : state) {
+        for (size_t i = 0; i < references.size(); ++i) {
+            if (!LoadWalkSave(references[i]->model, path, *targets[i])) {
+                state.SkipWithError("a load, walk or save failed");
+                return;
+            }
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
 bool WriteThreadDocument() {
@@ -423,6 +452,11 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime()
         ->ThreadRange(1, 4);
+    benchmark::RegisterBenchmark("models-in-turn", ModelsInTurn)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->Arg(2)
+        ->Arg(4);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -59,19 +59,19 @@ public:
     // How many threads the door can lean to, each with a flag of its own.
     static constexpr unsigned kLeaningSlots = 256;
 
-    // The calling thread's identity: the address of its control block, never null, unique
-    // among the threads alive.
-    static const void* Self() { return __builtin_thread_pointer(); }
     // How many times a thread has come in from outside (a thread's re-entries not counted). Read
     // inside the door.
     static unsigned long Entries() { return entries; }
+
+private:
+    // The calling thread's identity: the address of its control block, never null, unique
+    // among the threads alive.
+    static const void* Self() { return __builtin_thread_pointer(); }
     // The flag of a thread the door may lean to.
     static unsigned Slot(const void* thread) {
         const uint64_t page = reinterpret_cast<uintptr_t>(thread) >> 12;
         return static_cast<unsigned>((page * 0x9E3779B97F4A7C15ULL) >> 56) % kLeaningSlots;
     }
-
-private:
     // Comes in through the leaning door: raises this thread's flag, then looks again whether
     // the door still leans to it. False (the flag down again) when another thread stopped it.
     static bool EnterLeaning(const void* self) {

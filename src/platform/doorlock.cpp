@@ -2,8 +2,8 @@
 
 #include "platform/futex.h"
 
+#include <algorithm>
 #include <chrono>
-#include <climits>
 
 namespace Ostrel {
 
@@ -12,9 +12,10 @@ namespace {
 // How long a waiter may wait before it asks for its turn: long beside a short call and beside
 // the cost of handing the door over, short beside a person's patience.
 constexpr std::chrono::nanoseconds kTurn = std::chrono::milliseconds(1);
-// A waiter asks to be woken by the next release once; after that it wakes this often to look,
-// so that a holder making short calls pays no system call per release.
-constexpr std::chrono::nanoseconds kLook = std::chrono::microseconds(250);
+// A waiter asks to be woken by the next release once; after that it wakes to look, first after
+// this long and then twice as long each time up to a turn, so that a holder making short calls
+// pays no system call per release and waiters take little of the processors from it.
+constexpr std::chrono::nanoseconds kFirstLook = std::chrono::microseconds(250);
 // How many times a waiter looks at the lock before it sleeps: a microsecond or two, the length of
 // many short calls and a fraction of a sleep and a wake.
 constexpr int kSpins = 64;
@@ -70,6 +71,7 @@ void DoorLock::AcquireContended(const void* self) {
     waiting.fetch_add(1, std::memory_order_relaxed);
     const auto since = std::chrono::steady_clock::now();
     bool wakeAsked = false;
+    std::chrono::nanoseconds look = kFirstLook;
     while (!Spin(self)) {
         uint32_t seen = state.load(std::memory_order_acquire);
         if (seen & kHeld) {
@@ -82,11 +84,12 @@ void DoorLock::AcquireContended(const void* self) {
                 continue;
             }
             wakeAsked = true;
-            FutexWait(state, flagged, std::chrono::nanoseconds(kLook).count());
+            FutexWait(state, flagged, look.count());
         } else if (seen == kHanded) {
-            // Handed over by this thread: the others were all woken to take it.
-            FutexWait(state, seen, std::chrono::nanoseconds(kLook).count());
+            // Handed over by this thread: another waiter was woken to take it.
+            FutexWait(state, seen, look.count());
         }
+        look = std::min(look * 2, kTurn);
     }
     waiting.fetch_sub(1, std::memory_order_relaxed);
 }
@@ -100,9 +103,9 @@ void DoorLock::ReleaseToWaiters(const void* self, uint32_t seen) {
         }
     } while (!state.compare_exchange_weak(seen, next, std::memory_order_release,
                                           std::memory_order_relaxed));
-    if (next == kHanded) {
-        FutexWake(state, INT_MAX);
-    } else if (seen & kSleepers) {
+    // One sleeper is enough for a lock handed over too: none of them is the thread that handed
+    // it over.
+    if (next == kHanded || (seen & kSleepers)) {
         FutexWake(state, 1);
     }
 }
