@@ -4,9 +4,10 @@
 // ones (a load or a save). A lock that wakes a sleeper at every release would cost its holder a
 // system call per short call, and one that hands over at every release would move the door, and
 // the component's memory with it, between processors per short call; either way a walk on one
-// thread would crawl while another thread waits. So the lock is taken by whoever finds it free
-// (a running thread usually comes back first), wakes at most one sleeper per sleep, and hands the
-// door over only to a thread that has waited for a whole turn, so that no thread waits for ever.
+// thread would crawl while another thread waits. So a thread arriving takes a free lock at once,
+// a waiter only once it has stayed free a moment (a running thread usually comes back first); a
+// release wakes a waiter at most once while it waits; and the lock is handed over only to a
+// thread that has waited a whole turn, so that no thread waits for ever.
 #pragma once
 
 #include <atomic>
